@@ -1,0 +1,636 @@
+// The main window as the user meets it: start-up state, the module list rows and their mapping to the
+// module objects, the tabs a current row shows, the slots connected by name, the icons and the About
+// dialog.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFont>
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMetaMethod>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QtTest>
+
+#include "aboutwindow.h"
+#include "mainwindow.h"
+#include "scripteddialogs.h"
+
+namespace
+{
+template <typename T> T* child(QObject& parent, const char* name)
+{
+    T* widget = parent.findChild<T*>(QString::fromLatin1(name));
+    if (widget == nullptr)
+        qFatal("no widget named %s", name);
+    return widget;
+}
+
+QStringList visibleTabTitles(MainWindow& w)
+{
+    QTabWidget* tabs = child<QTabWidget>(w, "tabwgtMdl");
+    QStringList titles;
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->isTabVisible(i))
+            titles << tabs->tabText(i);
+    return titles;
+}
+
+QStringList ids(const QList<VelkorMdl*>& modules)
+{
+    QStringList list;
+    for (VelkorMdl* m : modules)
+        list << m->id();
+    return list;
+}
+
+const QStringList kRegistryIds = {QString(),
+                                  QStringLiteral("Power"),
+                                  QStringLiteral("Prompt"),
+                                  QStringLiteral("BasicComms"),
+                                  QStringLiteral("Pin"),
+                                  QStringLiteral("RSSI"),
+                                  QStringLiteral("NetworkRegistration"),
+                                  QStringLiteral("SMS_Send"),
+                                  QStringLiteral("SMS_Read"),
+                                  QStringLiteral("USSD"),
+                                  QStringLiteral("InternetConnection_SIMCom"),
+                                  QStringLiteral("InternetConnection_SIMCom2G"),
+                                  QStringLiteral("HTTP_Client_SIMCom"),
+                                  QStringLiteral("MQTT_Client_SIMCom")};
+
+QStringList gSlotWarnings;
+QtMessageHandler gPreviousHandler = nullptr;
+void recordSlotWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text.contains(QLatin1String("connectSlotsByName")))
+        gSlotWarnings << text;
+    gPreviousHandler(type, context, text);
+}
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void startsWithOnlyModuleInfoAndCSelected();
+    void listRowsAsDesigned_data();
+    void listRowsAsDesigned();
+    void everySlotFindsItsWidget();
+    void connectByNameWarnsAboutNothing();
+
+    void rowsMapToModulesThroughTable_data();
+    void rowsMapToModulesThroughTable();
+    void foreignPointersAndRowsAreRejected();
+    void checkedModulesComeInRegistryOrder();
+    void startModuleIsNeverTicked();
+    void partiallyCheckedCountsAsUnticked();
+    void moduleByIdIsExactAndCaseSensitive();
+
+    void currentRowShowsItsTabs_data();
+    void currentRowShowsItsTabs();
+    void rowChangeMakesModuleInfoCurrent();
+    void selectAllAndNoneLeaveViewAlone();
+
+    void projectHostReadsTheWidgets();
+
+    void iconsAreEmbeddedAtBothScales_data();
+    void iconsAreEmbeddedAtBothScales();
+    void windowIconHoldsAllSizes();
+    void buttonsCarryTheirIcons();
+
+    void aboutDialogAsDesigned();
+
+    void renderForReview();
+};
+
+void TestMainWindow::cleanup()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY2(!w->isVisible(), qPrintable(QStringLiteral("left visible: ") + w->objectName()));
+}
+
+void TestMainWindow::startsWithOnlyModuleInfoAndCSelected()
+{
+    MainWindow w;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Velkor Code Generator v1.0"));
+    QCOMPARE(w.objectName(), QStringLiteral("MainWindow"));
+    QCOMPARE(w.size(), QSize(1231, 631));
+    QCOMPARE(visibleTabTitles(w), QStringList{QStringLiteral("Module Info")});
+    QCOMPARE(child<QTabWidget>(w, "tabwgtMdl")->currentIndex(), 0);
+    QCOMPARE(child<QTabWidget>(w, "tabwgtMdl")->count(), 8);
+    QVERIFY(child<QRadioButton>(w, "optProjectIsC")->isChecked());
+    QVERIFY(!child<QRadioButton>(w, "optProjectIsCpp")->isChecked());
+    QVERIFY(child<QCheckBox>(w, "optProjectIsArduino")->isHidden());
+    QVERIFY(!child<QCheckBox>(w, "optProjectIsArduino")->isChecked());
+    QVERIFY(child<QLineEdit>(w, "lnedtProjectPath")->text().isEmpty());
+    QCOMPARE(child<QListWidget>(w, "lstwgtModules")->currentRow(), -1);
+    QVERIFY(child<QTextEdit>(w, "txtedtMdlInfo")->toPlainText().isEmpty());
+    QVERIFY(child<QTextEdit>(w, "txtedtMdlInfo")->isReadOnly());
+    QCOMPARE(child<QTextEdit>(w, "txtedtMdlInfo")->textInteractionFlags(),
+             Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QVERIFY(w.guiSelectedModule() == nullptr);
+    QCOMPARE(child<QPushButton>(w, "btnGenerateCode")->minimumHeight(), 50);
+
+    QList<VelkorMdl*> checked;
+    w.guiCheckedModulesGet(&checked);
+    QCOMPARE(ids(checked), (QStringList{QString(), QStringLiteral("Power"), QStringLiteral("Prompt"),
+                                        QStringLiteral("BasicComms"), QStringLiteral("NetworkRegistration")}));
+}
+
+void TestMainWindow::listRowsAsDesigned_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<int>("checkState"); // -1: no check box
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<bool>("icon");
+
+    const int header = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    const int module = Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
+    const int noteFlags = Qt::NoItemFlags;
+    const int on = Qt::Checked;
+    const int off = Qt::Unchecked;
+    struct Row
+    {
+        const char* text;
+        int flags;
+        int check;
+        bool bold, italic, icon;
+    };
+    const Row rows[] = {
+        {"Start", header, -1, true, true, true},
+        {"Power (PwrKey Based)", module, on, false, false, false},
+        {"    Prompt", module, on, false, false, false},
+        {"        Basic Comms", module, on, false, false, false},
+        {"            Pin", module, off, false, false, false},
+        {"            RSSI (Signal Quality)", module, off, false, false, false},
+        {"            Network Registration", module, on, false, false, false},
+        {"                SMS (Text Message) Send", module, off, false, false, false},
+        {"                SMS (Text Message) Receive", module, off, false, false, false},
+        {"                USSD", module, off, false, false, false},
+        {"                Internet Connection (SIMCom 2G)", module, off, false, false, false},
+        {"                Internet Connection (SIMCom LTE)", module, off, false, false, false},
+        {"                    HTTP Client (SIMCom)", module, off, false, false, false},
+        {"                    MQTT Client (SIMCom)", module, off, false, false, false},
+        {"Do you need a module which is not listed?", noteFlags, -1, false, true, false},
+        {"Please let us know using the button below,", noteFlags, -1, false, true, false},
+        {"so that we can prioritise development :-).", noteFlags, -1, false, true, false},
+    };
+    int i = 0;
+    for (const Row& r : rows) {
+        QTest::addRow("row %d", i) << i << QString::fromLatin1(r.text) << r.flags << r.check << r.bold << r.italic
+                                   << r.icon;
+        ++i;
+    }
+}
+
+void TestMainWindow::listRowsAsDesigned()
+{
+    QFETCH(int, row);
+    QFETCH(QString, text);
+    QFETCH(int, flags);
+    QFETCH(int, checkState);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QFETCH(bool, icon);
+
+    MainWindow w;
+    QListWidget* list = child<QListWidget>(w, "lstwgtModules");
+    QCOMPARE(list->count(), 17);
+    QVERIFY(!list->isSortingEnabled());
+    QListWidgetItem* item = list->item(row);
+    QCOMPARE(item->text(), text);
+    QCOMPARE(int(item->flags()), flags);
+    const QVariant state = item->data(Qt::CheckStateRole);
+    if (checkState < 0)
+        QVERIFY2(!state.isValid(), "row must have no check box");
+    else
+        QCOMPARE(state.toInt(), checkState);
+    QCOMPARE(item->font().bold(), bold);
+    QCOMPARE(item->font().italic(), italic);
+    QVERIFY(!item->font().underline());
+    QCOMPARE(!item->icon().isNull(), icon);
+    QCOMPARE(item->statusTip(), row == 1 ? QStringLiteral("Power") : QString());
+}
+
+// Slots are connected by object name: a renamed widget or a mistyped slot would silently do nothing.
+void TestMainWindow::everySlotFindsItsWidget()
+{
+    MainWindow w;
+    AboutWindow about;
+    for (QObject* owner : {static_cast<QObject*>(&w), static_cast<QObject*>(&about)}) {
+        const QMetaObject* meta = owner->metaObject();
+        int slotCount = 0;
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QMetaMethod method = meta->method(i);
+            const QString name = QString::fromLatin1(method.name());
+            if (method.methodType() != QMetaMethod::Slot || !name.startsWith(QLatin1String("on_")))
+                continue;
+            ++slotCount;
+            const QString objectName = name.mid(3, name.lastIndexOf(QLatin1Char('_')) - 3);
+            QObject* sender = owner->findChild<QObject*>(objectName);
+            QVERIFY2(sender != nullptr, qPrintable(QStringLiteral("no widget for slot ") + name));
+            const QByteArray signal = method.methodSignature().mid(4 + objectName.size());
+            QVERIFY2(sender->metaObject()->indexOfSignal(signal.constData()) >= 0,
+                     qPrintable(QStringLiteral("no signal for slot ") + name));
+        }
+        QVERIFY(slotCount > 0);
+        if (owner == &w)
+            QCOMPARE(slotCount, 29);
+    }
+}
+
+void TestMainWindow::connectByNameWarnsAboutNothing()
+{
+    gSlotWarnings.clear();
+    gPreviousHandler = qInstallMessageHandler(recordSlotWarnings);
+    {
+        MainWindow w;
+        AboutWindow about(&w);
+    }
+    qInstallMessageHandler(gPreviousHandler);
+    QVERIFY2(gSlotWarnings.isEmpty(), qPrintable(gSlotWarnings.join(QLatin1Char('\n'))));
+}
+
+void TestMainWindow::rowsMapToModulesThroughTable_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("id");
+    const QStringList rowIds = {QString(),
+                                QStringLiteral("Power"),
+                                QStringLiteral("Prompt"),
+                                QStringLiteral("BasicComms"),
+                                QStringLiteral("Pin"),
+                                QStringLiteral("RSSI"),
+                                QStringLiteral("NetworkRegistration"),
+                                QStringLiteral("SMS_Send"),
+                                QStringLiteral("SMS_Read"),
+                                QStringLiteral("USSD"),
+                                QStringLiteral("InternetConnection_SIMCom2G"),
+                                QStringLiteral("InternetConnection_SIMCom"),
+                                QStringLiteral("HTTP_Client_SIMCom"),
+                                QStringLiteral("MQTT_Client_SIMCom")};
+    for (int row = 0; row < rowIds.size(); ++row)
+        QTest::addRow("row %d %s", row, qPrintable(rowIds[row])) << row << rowIds[row];
+}
+
+void TestMainWindow::rowsMapToModulesThroughTable()
+{
+    QFETCH(int, row);
+    QFETCH(QString, id);
+    MainWindow w;
+    VelkorMdl* module = w.moduleByIndex(row);
+    QVERIFY(module != nullptr);
+    QCOMPARE(module->id(), id);
+    QCOMPARE(w.guiModuleIndexInList(module), row);
+    QVERIFY(w.moduleById(id) == module);
+
+    // Ticking through the module reaches exactly this row.
+    QListWidget* list = child<QListWidget>(w, "lstwgtModules");
+    child<QPushButton>(w, "btnLibMdlSelectNone")->click();
+    w.guiSetModuleIsChecked(module, true);
+    for (int r = 1; r < 14; ++r)
+        QCOMPARE(list->item(r)->checkState() == Qt::Checked, r == row);
+    QCOMPARE(w.guiModuleIsChecked(module), row != 0);
+}
+
+void TestMainWindow::foreignPointersAndRowsAreRejected()
+{
+    MainWindow w;
+    MainWindow other;
+    for (int row : {-1, 14, 15, 16, 17, 1000})
+        QVERIFY2(w.moduleByIndex(row) == nullptr, qPrintable(QString::number(row)));
+    VelkorMdl* foreign = other.moduleByIndex(1);
+    QCOMPARE(w.guiModuleIndexInList(foreign), -1);
+    QCOMPARE(w.guiModuleIndexInList(nullptr), -1);
+    QVERIFY(other.guiModuleIsChecked(foreign));
+    QVERIFY(!w.guiModuleIsChecked(foreign));
+    QVERIFY(!w.guiModuleIsChecked(nullptr));
+    w.guiSetModuleIsChecked(foreign, false); // must not touch w's Power row
+    w.guiSetModuleIsChecked(nullptr, false);
+    QVERIFY(w.guiModuleIsChecked(w.moduleById(QStringLiteral("Power"))));
+}
+
+void TestMainWindow::checkedModulesComeInRegistryOrder()
+{
+    MainWindow w;
+    QList<VelkorMdl*> list{w.moduleByIndex(5)}; // stale contents are replaced
+
+    child<QPushButton>(w, "btnLibMdlSelectNone")->click();
+    w.guiCheckedModulesGet(&list);
+    QCOMPARE(ids(list), QStringList{QString()});
+
+    child<QPushButton>(w, "btnLibMdlSelectAll")->click();
+    w.guiCheckedModulesGet(&list);
+    QCOMPARE(ids(list), kRegistryIds); // LTE before 2G, although the list shows 2G first
+
+    QList<VelkorMdl*> all{w.moduleByIndex(3)};
+    w.modulesGetAll(&all);
+    QCOMPARE(ids(all), kRegistryIds);
+    QCOMPARE(w.allModules(), all);
+
+    // Only 2G and MQTT: order follows the registry, not the rows.
+    child<QPushButton>(w, "btnLibMdlSelectNone")->click();
+    w.guiSetModuleIsChecked(w.moduleByIndex(13), true);
+    w.guiSetModuleIsChecked(w.moduleByIndex(10), true);
+    w.guiCheckedModulesGet(&list);
+    QCOMPARE(ids(list), (QStringList{QString(), QStringLiteral("InternetConnection_SIMCom2G"),
+                                     QStringLiteral("MQTT_Client_SIMCom")}));
+    QCOMPARE(ids(w.checkedModules()), ids(list));
+}
+
+void TestMainWindow::startModuleIsNeverTicked()
+{
+    MainWindow w;
+    VelkorMdl* start = w.moduleByIndex(0);
+    child<QPushButton>(w, "btnLibMdlSelectAll")->click();
+    w.guiSetModuleIsChecked(start, true);
+    QVERIFY(!w.guiModuleIsChecked(start));
+    QVERIFY(!child<QListWidget>(w, "lstwgtModules")->item(0)->data(Qt::CheckStateRole).isValid());
+}
+
+void TestMainWindow::partiallyCheckedCountsAsUnticked()
+{
+    MainWindow w;
+    VelkorMdl* power = w.moduleById(QStringLiteral("Power"));
+    child<QListWidget>(w, "lstwgtModules")->item(1)->setCheckState(Qt::PartiallyChecked);
+    QVERIFY(!w.guiModuleIsChecked(power));
+    QVERIFY(!w.isModuleChecked(power));
+}
+
+void TestMainWindow::moduleByIdIsExactAndCaseSensitive()
+{
+    MainWindow w;
+    QVERIFY(w.moduleById(QString()) == w.moduleByIndex(0));
+    QVERIFY(w.moduleById(QStringLiteral("InternetConnection_SIMCom")) == w.moduleByIndex(11));
+    QVERIFY(w.moduleById(QStringLiteral("power")) == nullptr);
+    QVERIFY(w.moduleById(QStringLiteral("Power ")) == nullptr);
+    QVERIFY(w.moduleById(QStringLiteral("GettingStarted")) == nullptr);
+}
+
+void TestMainWindow::currentRowShowsItsTabs_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("tabs");
+    const QString info = QStringLiteral("Module Info");
+    const QString example = QStringLiteral("Example Projects");
+    QTest::newRow("Start") << 0 << QStringList{info, QStringLiteral("Settings [Start]")};
+    QTest::newRow("Power") << 1 << QStringList{info, QStringLiteral("Settings [Power (PwrKey Based)]")};
+    QTest::newRow("Prompt") << 2 << QStringList{info, QStringLiteral("Settings [Prompt]")};
+    QTest::newRow("Basic Comms") << 3 << QStringList{info, QStringLiteral("Settings [BasicComms]")};
+    QTest::newRow("Pin") << 4 << QStringList{info, example};
+    QTest::newRow("RSSI") << 5 << QStringList{info, example};
+    QTest::newRow("Network Registration") << 6 << QStringList{info};
+    QTest::newRow("SMS Send") << 7 << QStringList{info, example};
+    QTest::newRow("SMS Receive") << 8 << QStringList{info, example};
+    QTest::newRow("USSD") << 9 << QStringList{info, example};
+    QTest::newRow("2G") << 10 << QStringList{info, QStringLiteral("Settings [Internet Connection (SIMCom 2G)]")};
+    QTest::newRow("LTE") << 11 << QStringList{info, QStringLiteral("Settings [Internet Connection (SIMCom LTE)]")};
+    QTest::newRow("HTTP") << 12 << QStringList{info, example};
+    QTest::newRow("MQTT") << 13 << QStringList{info, example};
+    QTest::newRow("note row") << 15 << QStringList{info};
+}
+
+void TestMainWindow::currentRowShowsItsTabs()
+{
+    QFETCH(int, row);
+    QFETCH(QStringList, tabs);
+    MainWindow w;
+    QListWidget* list = child<QListWidget>(w, "lstwgtModules");
+    QTextEdit* page = child<QTextEdit>(w, "txtedtMdlInfo");
+
+    // Start from another module's view, so that leftovers would show.
+    list->setCurrentRow(row == 2 ? 3 : 2);
+    list->setCurrentRow(row);
+    QCOMPARE(list->currentRow(), row);
+    QCOMPARE(visibleTabTitles(w), tabs);
+    QCOMPARE(child<QTabWidget>(w, "tabwgtMdl")->currentIndex(), 0);
+
+    VelkorMdl* module = w.moduleByIndex(row);
+    QVERIFY(w.guiSelectedModule() == module);
+    QTextDocument expected;
+    expected.setHtml(module != nullptr ? module->docHtml() : QString());
+    QCOMPARE(page->toPlainText(), expected.toPlainText());
+}
+
+void TestMainWindow::rowChangeMakesModuleInfoCurrent()
+{
+    MainWindow w;
+    QListWidget* list = child<QListWidget>(w, "lstwgtModules");
+    QTabWidget* tabs = child<QTabWidget>(w, "tabwgtMdl");
+    list->setCurrentRow(2);
+    tabs->setCurrentWidget(child<QWidget>(w, "tbMdlSettings_Prompt"));
+    QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("tbMdlSettings_Prompt"));
+    list->setCurrentRow(4);
+    QCOMPARE(tabs->currentIndex(), 0);
+
+    tabs->setCurrentWidget(child<QWidget>(w, "tbMdlExample"));
+    list->setCurrentRow(10);
+    QCOMPARE(tabs->currentIndex(), 0);
+}
+
+void TestMainWindow::selectAllAndNoneLeaveViewAlone()
+{
+    MainWindow w;
+    QListWidget* list = child<QListWidget>(w, "lstwgtModules");
+    QTabWidget* tabs = child<QTabWidget>(w, "tabwgtMdl");
+    list->setCurrentRow(2);
+    tabs->setCurrentWidget(child<QWidget>(w, "tbMdlSettings_Prompt"));
+    const QString html = child<QTextEdit>(w, "txtedtMdlInfo")->toHtml();
+
+    child<QPushButton>(w, "btnLibMdlSelectAll")->click();
+    for (int r = 1; r < 14; ++r)
+        QCOMPARE(list->item(r)->checkState(), Qt::Checked);
+    for (int r : {0, 14, 15, 16})
+        QVERIFY(!list->item(r)->data(Qt::CheckStateRole).isValid());
+    child<QPushButton>(w, "btnLibMdlSelectNone")->click();
+    for (int r = 1; r < 14; ++r)
+        QCOMPARE(list->item(r)->checkState(), Qt::Unchecked);
+
+    QCOMPARE(list->currentRow(), 2);
+    QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("tbMdlSettings_Prompt"));
+    QCOMPARE(visibleTabTitles(w), (QStringList{QStringLiteral("Module Info"), QStringLiteral("Settings [Prompt]")}));
+    QCOMPARE(child<QTextEdit>(w, "txtedtMdlInfo")->toHtml(), html);
+}
+
+void TestMainWindow::projectHostReadsTheWidgets()
+{
+    MainWindow w;
+    ProjectHost& host = w;
+    child<QLineEdit>(w, "lnedtProjectPath")->setText(QStringLiteral("/tmp/some project"));
+    QCOMPARE(host.projectPath(), QStringLiteral("/tmp/some project"));
+    host.setProjectPath(QStringLiteral("/elsewhere"));
+    QCOMPARE(child<QLineEdit>(w, "lnedtProjectPath")->text(), QStringLiteral("/elsewhere"));
+
+    QVERIFY(host.isCSelected() && !host.isCppSelected() && !host.isArduinoTicked());
+    host.selectLanguage(true);
+    QVERIFY(!host.isCSelected() && host.isCppSelected() && host.isArduinoTicked());
+    QVERIFY(!child<QCheckBox>(w, "optProjectIsArduino")->isHidden());
+    host.setArduinoTicked(false);
+    QVERIFY(!child<QCheckBox>(w, "optProjectIsArduino")->isChecked());
+    host.selectLanguage(false);
+    QVERIFY(host.isCSelected() && !host.isCppSelected() && !host.isArduinoTicked());
+    QVERIFY(child<QCheckBox>(w, "optProjectIsArduino")->isHidden());
+
+    VelkorMdl* pin = w.moduleById(QStringLiteral("Pin"));
+    QVERIFY(!host.isModuleChecked(pin));
+    host.setModuleChecked(pin, true);
+    QCOMPARE(child<QListWidget>(w, "lstwgtModules")->item(4)->checkState(), Qt::Checked);
+    QVERIFY(host.isModuleChecked(pin));
+}
+
+void TestMainWindow::iconsAreEmbeddedAtBothScales_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("size");
+    for (const char* name : {"document", "folder-horizontal-open", "disk", "disk--plus", "information"})
+        QTest::newRow(name) << QString::fromLatin1(name) << 16;
+    QTest::newRow("gear") << QStringLiteral("gear") << 24;
+}
+
+void TestMainWindow::iconsAreEmbeddedAtBothScales()
+{
+    QFETCH(QString, name);
+    QFETCH(int, size);
+    const QString base = QStringLiteral(":/ico/resources/ico/") + name;
+    QImage normal(base + QStringLiteral(".png"));
+    QImage doubled(base + QStringLiteral("@2x.png"));
+    QCOMPARE(normal.size(), QSize(size, size));
+    QCOMPARE(doubled.size(), QSize(2 * size, 2 * size));
+    QVERIFY(normal.hasAlphaChannel());
+    // Not a blank square: some pixels are opaque, some transparent.
+    int opaque = 0, clear = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const int alpha = qAlpha(normal.pixel(x, y));
+            if (alpha > 200)
+                ++opaque;
+            else if (alpha == 0)
+                ++clear;
+        }
+    QVERIFY(opaque > 20);
+    QVERIFY(clear > 5);
+}
+
+void TestMainWindow::windowIconHoldsAllSizes()
+{
+    QImageReader reader(QStringLiteral(":/ico/resources/ico/code_radio.ico"));
+    QVERIFY2(reader.canRead(), qPrintable(reader.errorString()));
+    QList<int> sizes;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        QVERIFY(reader.jumpToImage(i));
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.width(), image.height());
+        sizes << image.width();
+    }
+    std::sort(sizes.begin(), sizes.end());
+    QCOMPARE(sizes, (QList<int>{16, 24, 32, 48, 64, 128, 256}));
+}
+
+void TestMainWindow::buttonsCarryTheirIcons()
+{
+    MainWindow w;
+    const QList<QPair<const char*, const char*>> buttons = {
+        {"btnProjectNew", "document"},   {"btnProjectOpen", "folder-horizontal-open"},
+        {"btnProjectSave", "disk"},      {"btnProjectSaveAs", "disk--plus"},
+        {"btnAbout", "information"},     {"btnGenerateCode", "gear"},
+    };
+    for (const auto& b : buttons) {
+        QPushButton* button = child<QPushButton>(w, b.first);
+        const QIcon icon = button->icon();
+        const QImage file(QStringLiteral(":/ico/resources/ico/%1.png").arg(QLatin1String(b.second)));
+        QVERIFY2(!icon.isNull(), b.first);
+        QCOMPARE(button->iconSize(), file.size()); // drawn at its own size, not scaled
+        QVERIFY2(icon.pixmap(file.size()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
+                     file.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 b.first);
+        // On a 200 % screen QIcon takes the @2x file next to the normal one.
+        if (qApp->devicePixelRatio() >= 2)
+            QVERIFY2(icon.availableSizes().contains(file.size() * 2), b.first);
+    }
+    QListWidgetItem* startRow = child<QListWidget>(w, "lstwgtModules")->item(0);
+    QVERIFY(startRow->icon().pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
+            QImage(QStringLiteral(":/ico/resources/ico/information.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+}
+
+void TestMainWindow::aboutDialogAsDesigned()
+{
+    MainWindow w;
+    AboutWindow about(&w);
+    QCOMPARE(about.objectName(), QStringLiteral("AboutWindow"));
+    QCOMPARE(about.windowTitle(), QStringLiteral("About"));
+    QCOMPARE(about.windowModality(), Qt::WindowModal);
+    QVERIFY(!about.windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
+    QVERIFY(about.layout() == nullptr);
+
+    QLabel* title = child<QLabel>(about, "label");
+    QCOMPARE(title->text(), QStringLiteral("Velkor Code Generator"));
+    QVERIFY(title->font().bold());
+    QVERIFY(child<QLabel>(about, "label_2")->text().contains(QLatin1String("Velkor")));
+    QVERIFY(child<QLabel>(about, "label_4")->text().contains(QLatin1String("Tango")));
+    QCOMPARE(child<QLabel>(about, "label_6")->text(), QStringLiteral("Made with Qt"));
+    QCOMPARE(child<QPushButton>(about, "btnAboutQt")->text(), QStringLiteral("About Qt"));
+    for (const char* link : {"label_3", "label_5"}) {
+        QLabel* label = child<QLabel>(about, link);
+        QVERIFY2(label->openExternalLinks(), link);
+        QVERIFY2(label->text().contains(QLatin1String("<a href=\"http")), link);
+    }
+    QVERIFY(child<QLabel>(about, "label_5")->text().contains(QLatin1String("tango.freedesktop.org")));
+
+    // Stacked top to bottom at the left margin.
+    int lastY = -1;
+    for (const char* name : {"label", "label_2", "label_3", "label_4", "label_5", "label_6", "btnAboutQt"}) {
+        QWidget* widget = child<QWidget>(about, name);
+        QVERIFY2(widget->y() > lastY, name);
+        QCOMPARE(widget->x(), title->x());
+        lastY = widget->y();
+    }
+}
+
+// Writes pictures of the window for a human to look at, when VELKOR_UI_SHOTS names a folder.
+void TestMainWindow::renderForReview()
+{
+    const QString folder = qEnvironmentVariable("VELKOR_UI_SHOTS");
+    if (folder.isEmpty())
+        QSKIP("set VELKOR_UI_SHOTS to a folder to render the window");
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QListWidget* list = child<QListWidget>(w, "lstwgtModules");
+    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow.png")));
+    list->setCurrentRow(4);
+    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_pin.png")));
+    list->setCurrentRow(2);
+    child<QTabWidget>(w, "tabwgtMdl")->setCurrentWidget(child<QWidget>(w, "tbMdlSettings_Prompt"));
+    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_prompt.png")));
+    list->setCurrentRow(0);
+    child<QTabWidget>(w, "tabwgtMdl")->setCurrentWidget(child<QWidget>(w, "tbMdlSettings_GettingStarted"));
+    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_start.png")));
+    list->setCurrentRow(3);
+    child<QTabWidget>(w, "tabwgtMdl")->setCurrentWidget(child<QWidget>(w, "tbMdlSettings_BasicComms"));
+    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_basiccomms.png")));
+    list->setCurrentRow(5);
+    child<QTabWidget>(w, "tabwgtMdl")->setCurrentWidget(child<QWidget>(w, "tbMdlExample"));
+    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_example.png")));
+    child<QRadioButton>(w, "optProjectIsCpp")->click();
+    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_cpp.png")));
+    AboutWindow about(&w);
+    QVERIFY(about.grab().save(folder + QStringLiteral("/about.png")));
+    w.close();
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,372 @@
+// The module settings panels: each widget writes its module option, the Basic Comms echo box drives the
+// Prompt echo-cancellation option, settingsApplyFromModules copies options back in its fixed order,
+// and the language buttons drive the Arduino box.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include "mainwindow.h"
+
+namespace
+{
+template <typename T> T* child(QObject& parent, const QString& name)
+{
+    T* widget = parent.findChild<T*>(name);
+    if (widget == nullptr)
+        qFatal("no widget named %s", qPrintable(name));
+    return widget;
+}
+
+template <typename M> M& module(MainWindow& w, const char* id)
+{
+    M* m = dynamic_cast<M*>(w.moduleById(QString::fromLatin1(id)));
+    if (m == nullptr)
+        qFatal("no module %s", id);
+    return *m;
+}
+
+VelkorMdl_GettingStarted& start(MainWindow& w)
+{
+    auto* m = dynamic_cast<VelkorMdl_GettingStarted*>(w.moduleByIndex(0));
+    Q_ASSERT(m != nullptr);
+    return *m;
+}
+VelkorMdl_Prompt& prompt(MainWindow& w) { return module<VelkorMdl_Prompt>(w, "Prompt"); }
+
+// The option behind each check box.
+bool& flagOf(MainWindow& w, const QString& box)
+{
+    if (box == QLatin1String("chkMdl_GettingStarted_IsDebugOutputSetupSelected"))
+        return start(w).isDebugOutputSetupSelected;
+    if (box == QLatin1String("chkMdl_Power_ResetEnabled"))
+        return module<VelkorMdl_Power>(w, "Power").useResetPin;
+    if (box == QLatin1String("chkMdl_BasicComms_EchoEnabled"))
+        return module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled;
+    if (box == QLatin1String("chkMdl_Prompt_IsPromptSetupSelected"))
+        return prompt(w).isPromptSetupSelected;
+    if (box == QLatin1String("chkMdl_Prompt_IsEchoCancSetupSelected"))
+        return prompt(w).isEchoCancSetupSelected;
+    if (box == QLatin1String("chkMdl_Prompt_IsCircularTxSetupSelected"))
+        return prompt(w).isCircularTxSetupSelected;
+    if (box == QLatin1String("chkMdl_Prompt_IsCircularRxSetupSelected"))
+        return prompt(w).isCircularRxSetupSelected;
+    if (box == QLatin1String("chkMdl_InternetConnectionSimcom_IsApnRequired"))
+        return module<VelkorMdl_InternetConnection_SIMCom>(w, "InternetConnection_SIMCom").isApnRequired;
+    if (box == QLatin1String("chkMdl_InternetConnectionSimcom2G_IsApnRequired"))
+        return module<VelkorMdl_InternetConnection_SIMCom2G>(w, "InternetConnection_SIMCom2G").isApnRequired;
+    qFatal("unknown box %s", qPrintable(box));
+}
+
+// The option behind each spin box.
+double& sizeOf(MainWindow& w, const QString& spin)
+{
+    if (spin == QLatin1String("spinMdl_GettingStarted_DebugBufferSize"))
+        return start(w).debugBufferSize;
+    if (spin == QLatin1String("spinMdl_Prompt_PromptBufferSize"))
+        return prompt(w).promptBufferSize;
+    if (spin == QLatin1String("spinMdl_Prompt_EchoCancellationBufferSize"))
+        return prompt(w).echoCancellationBufferSize;
+    if (spin == QLatin1String("spinMdl_Prompt_CircularTxBufferSize"))
+        return prompt(w).circularTxBufferSize;
+    if (spin == QLatin1String("spinMdl_Prompt_CircularRxBufferSize"))
+        return prompt(w).circularRxBufferSize;
+    qFatal("unknown spin box %s", qPrintable(spin));
+}
+
+const QStringList kBoxes = {QStringLiteral("chkMdl_GettingStarted_IsDebugOutputSetupSelected"),
+                            QStringLiteral("chkMdl_Power_ResetEnabled"),
+                            QStringLiteral("chkMdl_BasicComms_EchoEnabled"),
+                            QStringLiteral("chkMdl_Prompt_IsPromptSetupSelected"),
+                            QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"),
+                            QStringLiteral("chkMdl_Prompt_IsCircularTxSetupSelected"),
+                            QStringLiteral("chkMdl_Prompt_IsCircularRxSetupSelected"),
+                            QStringLiteral("chkMdl_InternetConnectionSimcom_IsApnRequired"),
+                            QStringLiteral("chkMdl_InternetConnectionSimcom2G_IsApnRequired")};
+const QStringList kSpins = {QStringLiteral("spinMdl_GettingStarted_DebugBufferSize"),
+                            QStringLiteral("spinMdl_Prompt_PromptBufferSize"),
+                            QStringLiteral("spinMdl_Prompt_EchoCancellationBufferSize"),
+                            QStringLiteral("spinMdl_Prompt_CircularTxBufferSize"),
+                            QStringLiteral("spinMdl_Prompt_CircularRxBufferSize")};
+} // namespace
+
+class TestSettingsPanels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void checkBoxWritesItsOption_data();
+    void checkBoxWritesItsOption();
+    void spinBoxWritesItsOption_data();
+    void spinBoxWritesItsOption();
+    void widgetsStartAtModuleDefaults();
+    void notesAreItalicGrey();
+
+    void echoOffClearsEchoCancellation();
+    void promptSpinsStayEnabledWhenUnticked();
+    void applyRunsEchoCascadeBeforeEchoCancellation_data();
+    void applyRunsEchoCascadeBeforeEchoCancellation();
+    void applyCopiesEveryOption();
+    void applyKeepsModuleAndPanelInAgreement_data();
+    void applyKeepsModuleAndPanelInAgreement();
+
+    void cppShowsAndTicksArduinoOnEveryClick();
+};
+
+void TestSettingsPanels::cleanup()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY2(!w->isVisible(), qPrintable(QStringLiteral("left visible: ") + w->objectName()));
+}
+
+void TestSettingsPanels::checkBoxWritesItsOption_data()
+{
+    QTest::addColumn<QString>("box");
+    for (const QString& box : kBoxes)
+        QTest::newRow(qPrintable(box)) << box;
+}
+
+void TestSettingsPanels::checkBoxWritesItsOption()
+{
+    QFETCH(QString, box);
+    MainWindow w;
+    QCheckBox* check = child<QCheckBox>(w, box);
+    bool& option = flagOf(w, box);
+    const bool initial = check->isChecked();
+    QCOMPARE(option, initial);
+    check->click();
+    QCOMPARE(option, !initial);
+    check->click();
+    QCOMPARE(option, initial);
+}
+
+void TestSettingsPanels::spinBoxWritesItsOption_data()
+{
+    QTest::addColumn<QString>("spin");
+    for (const QString& spin : kSpins)
+        QTest::newRow(qPrintable(spin)) << spin;
+}
+
+void TestSettingsPanels::spinBoxWritesItsOption()
+{
+    QFETCH(QString, spin);
+    MainWindow w;
+    QSpinBox* box = child<QSpinBox>(w, spin);
+    QCOMPARE(box->minimum(), 8);
+    QCOMPARE(box->maximum(), 429496729);
+    QCOMPARE(box->singleStep(), 8);
+    QCOMPARE(box->value(), 1024);
+    QCOMPARE(box->alignment(), Qt::AlignCenter);
+    QVERIFY(box->isEnabled());
+
+    double& option = sizeOf(w, spin);
+    box->stepUp();
+    QCOMPARE(option, 1032.0);
+    box->setValue(429496729);
+    QCOMPARE(option, 429496729.0);
+    box->setValue(3); // below the range: the box holds 8, and so does the module
+    QCOMPARE(option, 8.0);
+}
+
+void TestSettingsPanels::widgetsStartAtModuleDefaults()
+{
+    MainWindow w;
+    for (const QString& box : kBoxes)
+        QVERIFY2(child<QCheckBox>(w, box)->isChecked() == flagOf(w, box), qPrintable(box));
+    for (const QString& spin : kSpins)
+        QVERIFY2(child<QSpinBox>(w, spin)->value() == sizeOf(w, spin), qPrintable(spin));
+    QVERIFY(!child<QCheckBox>(w, QStringLiteral("chkMdl_Power_ResetEnabled"))->isChecked());
+    QVERIFY(child<QCheckBox>(w, QStringLiteral("chkMdl_BasicComms_EchoEnabled"))->isChecked());
+    QVERIFY(!child<QCheckBox>(w, QStringLiteral("chkMdl_InternetConnectionSimcom2G_IsApnRequired"))->isChecked());
+}
+
+void TestSettingsPanels::notesAreItalicGrey()
+{
+    MainWindow w;
+    const QString head = QStringLiteral(R"(<html><head/><body><p><span style=" font-style:italic; color:#5a5a5a;">)");
+    const QString tail = QStringLiteral("</span></p></body></html>");
+    const QList<QPair<QString, QString>> notes = {
+        {QStringLiteral("lblMdl_Prompt_IsPromptSetupSelected"),
+         QStringLiteral("The Prompt buffer is a data buffer that is used to store incoming data from the GSM modem  "
+                        "before it is processed")},
+        {QStringLiteral("lblMdl_Prompt_IsCircularRxSetupSelected"),
+         QStringLiteral("This Rx buffer will store all direct incoming data from the GSM modem before being stored in "
+                        "the Prompt buffer")},
+        {QStringLiteral("lblMdl_InternetConnectionSimcom2G_IsApnRequired"),
+         QStringLiteral("This setting will generate a &quot;User Code&quot; section which can be used to set the APN "
+                        "details")},
+    };
+    for (const auto& note : notes) {
+        QLabel* label = child<QLabel>(w, note.first);
+        QCOMPARE(label->text(), head + note.second + tail);
+        QVERIFY(label->wordWrap());
+    }
+    const QString description = child<QLabel>(w, QStringLiteral("lblMdl_GettingStarted_IsDebugOutputSetupSelected"))->text();
+    QVERIFY(description.startsWith(QLatin1String("The Debug Output Buffer assists")));
+    QVERIFY(description.endsWith(QStringLiteral("Debug UART transmission\u00a0to\u00a0complete.")));
+}
+
+void TestSettingsPanels::echoOffClearsEchoCancellation()
+{
+    MainWindow w;
+    QCheckBox* echo = child<QCheckBox>(w, QStringLiteral("chkMdl_BasicComms_EchoEnabled"));
+    QCheckBox* cancel = child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"));
+    QSpinBox* cancelSize = child<QSpinBox>(w, QStringLiteral("spinMdl_Prompt_EchoCancellationBufferSize"));
+
+    echo->click();
+    QVERIFY(!module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled);
+    QVERIFY(!cancel->isChecked());
+    QVERIFY(!cancel->isEnabled());
+    QVERIFY(!cancelSize->isEnabled());
+    QVERIFY(!prompt(w).isEchoCancSetupSelected);
+
+    echo->click();
+    QVERIFY(module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled);
+    QVERIFY(cancel->isChecked());
+    QVERIFY(cancel->isEnabled());
+    QVERIFY(cancelSize->isEnabled());
+    QVERIFY(prompt(w).isEchoCancSetupSelected);
+
+    // Echo on always sets echo cancellation, even if the user had cleared it.
+    cancel->click();
+    QVERIFY(!prompt(w).isEchoCancSetupSelected);
+    echo->click();
+    echo->click();
+    QVERIFY(prompt(w).isEchoCancSetupSelected);
+}
+
+void TestSettingsPanels::promptSpinsStayEnabledWhenUnticked()
+{
+    MainWindow w;
+    for (const char* group : {"IsPromptSetupSelected", "IsCircularTxSetupSelected", "IsCircularRxSetupSelected",
+                              "IsEchoCancSetupSelected"})
+        child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_") + QLatin1String(group))->click();
+    for (const QString& spin : kSpins)
+        QVERIFY2(child<QSpinBox>(w, spin)->isEnabled(), qPrintable(spin));
+    QVERIFY(child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"))->isEnabled());
+}
+
+void TestSettingsPanels::applyRunsEchoCascadeBeforeEchoCancellation_data()
+{
+    QTest::addColumn<bool>("echoBoxTicked"); // what the Basic Comms box shows before the apply
+    QTest::addColumn<bool>("expected");      // echo cancellation afterwards, box and option alike
+    // Module options in both rows: echo on, echo cancellation off.
+    QTest::newRow("echo box unticked: the cascade sets echo cancellation first") << false << true;
+    QTest::newRow("echo box already ticked: echo cancellation is cleared") << true << false;
+}
+
+void TestSettingsPanels::applyRunsEchoCascadeBeforeEchoCancellation()
+{
+    QFETCH(bool, echoBoxTicked);
+    QFETCH(bool, expected);
+    MainWindow w;
+    QCheckBox* echo = child<QCheckBox>(w, QStringLiteral("chkMdl_BasicComms_EchoEnabled"));
+    QCheckBox* cancel = child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"));
+    if (!echoBoxTicked)
+        echo->click();
+    QCOMPARE(echo->isChecked(), echoBoxTicked);
+
+    module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled = true;
+    prompt(w).isEchoCancSetupSelected = false;
+    w.settingsApplyFromModules();
+
+    QVERIFY(echo->isChecked());
+    QCOMPARE(cancel->isChecked(), expected);
+    QCOMPARE(prompt(w).isEchoCancSetupSelected, expected);
+    QVERIFY(cancel->isEnabled());
+}
+
+void TestSettingsPanels::applyCopiesEveryOption()
+{
+    MainWindow w;
+    // Every option away from its default (echo stays on so that echo cancellation can be set freely).
+    for (const QString& box : kBoxes)
+        if (box != QLatin1String("chkMdl_BasicComms_EchoEnabled"))
+            flagOf(w, box) = !flagOf(w, box);
+    double size = 16;
+    for (const QString& spin : kSpins) {
+        sizeOf(w, spin) = size;
+        size *= 3;
+    }
+
+    w.applySettingsFromModules(); // the ProjectHost entry point
+    for (const QString& box : kBoxes)
+        QVERIFY2(child<QCheckBox>(w, box)->isChecked() == flagOf(w, box), qPrintable(box));
+    QVERIFY(child<QCheckBox>(w, QStringLiteral("chkMdl_Power_ResetEnabled"))->isChecked());
+    QVERIFY(!child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsCircularRxSetupSelected"))->isChecked());
+    size = 16;
+    for (const QString& spin : kSpins) {
+        QCOMPARE(child<QSpinBox>(w, spin)->value(), int(size));
+        QCOMPARE(sizeOf(w, spin), size);
+        size *= 3;
+    }
+
+    // Echo off in the module: the cascade clears and locks echo cancellation.
+    module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled = false;
+    prompt(w).isEchoCancSetupSelected = true;
+    w.settingsApplyFromModules();
+    QVERIFY(!child<QCheckBox>(w, QStringLiteral("chkMdl_BasicComms_EchoEnabled"))->isChecked());
+    QVERIFY(!child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"))->isEnabled());
+}
+
+void TestSettingsPanels::applyKeepsModuleAndPanelInAgreement_data()
+{
+    QTest::addColumn<double>("size");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("whole number") << 4096.0 << 4096;
+    QTest::newRow("fraction truncated") << 1000.9 << 1000;
+    QTest::newRow("zero from a damaged file") << 0.0 << 8;
+    QTest::newRow("negative") << -5.0 << 8;
+    QTest::newRow("beyond the range") << 1e12 << 429496729;
+    QTest::newRow("not a number") << qQNaN() << 8;
+}
+
+// What the panel shows is what gets generated: a size the box cannot show is shown clamped, and the
+// module takes that value, also when the box already showed it (and so emits no change).
+void TestSettingsPanels::applyKeepsModuleAndPanelInAgreement()
+{
+    QFETCH(double, size);
+    QFETCH(int, shown);
+    MainWindow w;
+    QSpinBox* box = child<QSpinBox>(w, QStringLiteral("spinMdl_Prompt_CircularRxBufferSize"));
+    box->setValue(8);
+    prompt(w).circularRxBufferSize = size;
+    w.settingsApplyFromModules();
+    QCOMPARE(box->value(), shown);
+    QCOMPARE(prompt(w).circularRxBufferSize, double(shown));
+}
+
+void TestSettingsPanels::cppShowsAndTicksArduinoOnEveryClick()
+{
+    MainWindow w;
+    QRadioButton* c = child<QRadioButton>(w, QStringLiteral("optProjectIsC"));
+    QRadioButton* cpp = child<QRadioButton>(w, QStringLiteral("optProjectIsCpp"));
+    QCheckBox* arduino = child<QCheckBox>(w, QStringLiteral("optProjectIsArduino"));
+    QVERIFY(!arduino->autoExclusive());
+    QVERIFY(arduino->isEnabled());
+
+    cpp->click();
+    QVERIFY(cpp->isChecked() && !c->isChecked());
+    QVERIFY(!arduino->isHidden());
+    QVERIFY(arduino->isChecked());
+
+    arduino->click();
+    QVERIFY(!arduino->isChecked());
+    QVERIFY(cpp->isChecked()); // the box is independent of the radio buttons
+    cpp->click();              // already selected: ticks the box again
+    QVERIFY(arduino->isChecked());
+
+    c->click();
+    QVERIFY(c->isChecked() && !cpp->isChecked());
+    QVERIFY(arduino->isHidden());
+    QVERIFY(!arduino->isChecked());
+    c->click();
+    QVERIFY(arduino->isHidden());
+}
+
+QTEST_MAIN(TestSettingsPanels)
+#include "tst_settingspanels.moc"
