@@ -2,6 +2,8 @@
 
 #include <QJsonValue>
 
+#include "util.h"
+
 VelkorMdl::VelkorMdl(QObject* parent) : QObject(parent) {}
 
 QString VelkorMdl::id() { return QString(); }
@@ -26,6 +28,16 @@ QString VelkorMdl::sizeText(double size)
     // Sizes are whole numbers within the spin boxes' range (8 .. 429496729) or 0 after loading a
     // damaged file; 'f' with no decimals never falls back to exponent notation.
     return QString::number(size, 'f', 0);
+}
+
+QString VelkorMdl::codeTemplate(const QString& fileName)
+{
+    return Util::resourceText(QStringLiteral(":/code/resources/code/") + fileName);
+}
+
+QString VelkorMdl::docPage(const QString& fileName)
+{
+    return Util::resourceText(QStringLiteral(":/doc/resources/doc/") + fileName);
 }
 
 VelkorMdlOptions::VelkorMdlOptions(QString objectKey, QVector<Row> rows)

@@ -42,6 +42,14 @@ public:
     // A buffer size as it is written into generated code: a plain decimal whole number, without
     // fraction or exponent (1024 gives "1024", 2000000 gives "2000000").
     static QString sizeText(double size);
+
+protected:
+    // The text of the code template `fileName` in the embedded folder ":/code/resources/code/"
+    // (LF line ends), or an empty string when it does not exist.
+    static QString codeTemplate(const QString& fileName);
+
+    // The text of the documentation page `fileName` in the embedded folder ":/doc/resources/doc/".
+    static QString docPage(const QString& fileName);
 };
 
 // The options of a module, described once as a table that feeds the shared load, save and reset

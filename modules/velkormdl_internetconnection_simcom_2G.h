@@ -3,12 +3,23 @@
 
 #include "velkormdl.h"
 
+// "Internet Connection (SIMCom 2G)": the packet data connection on SIMCom 2G modems, with an optional
+// user-completed access point name (APN) callback.
 class VelkorMdl_InternetConnection_SIMCom2G final : public VelkorMdl
 {
 public:
     explicit VelkorMdl_InternetConnection_SIMCom2G(QObject* parent);
 
     QString id() override;
+    QString docHtml() override;
+    QStringList libFilenames() override;
+    QString headerIncludes() override;
+    QString headerFunctionPrototypes() override;
+    QString instanceVariables() override;
+    QString generalCallbackFunctions() override;
+    QString initCode() override;
+    QString pollCode() override;
+    QString convenienceFunctions() override;
     bool settingsSave(QJsonObject& settings) override;
     bool settingsLoad(QJsonObject& settings) override;
     void settingsDefaults() override;

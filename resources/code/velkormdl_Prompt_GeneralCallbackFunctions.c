@@ -1,0 +1,125 @@
+
+void gsmTxPoll()
+{
+    // USER CODE BEGIN gsmTxPoll
+    // ToDo: With the circular Tx buffer option, send the bytes that gsmWrite() queued in mcbfGsmTx to
+    // the modem's UART here. It runs from gsmmgrPoll() after the library's poll: hand over what the
+    // UART can take now and return, never wait. Without the circular Tx buffer leave it empty.
+    // In the Arduino examples gsmSerial stands for the modem's serial port: add
+    // '#define gsmSerial Serial1' to the Includes section (and gsmSerial.begin(115200) to setup()).
+
+    // Arduino / Circular Buffer E.g.:
+    /*
+    while (cbufCanRead(&mcbfGsmTx) && (gsmSerial.availableForWrite() > 0))
+    {
+        gsmSerial.write(cbufRead(&mcbfGsmTx));
+    }
+    */
+
+    // STM32 HAL / Circular Buffer / DMA E.g. (modem on huart1; declare 'volatile bool mbGsmTxBusy = false;'
+    // in the Variables section and clear it in your HAL_UART_TxCpltCallback() when huart == &huart1,
+    // e.g. in the Miscellaneous section):
+    /*
+    if (!mbGsmTxBusy)
+    {
+        uint8_t* pu8Block;
+        uint32_t u32Length;
+
+        cbufReleaseLock(&mcbfGsmTx); // the block of the previous transfer has been sent
+        u32Length = cbufReadAvailableContinuousSegmentAndLock(&mcbfGsmTx, &pu8Block);
+        if (u32Length > 0)
+        {
+            mbGsmTxBusy = true;
+            HAL_UART_Transmit_DMA(&huart1, pu8Block, (uint16_t)u32Length);
+        }
+    }
+    */
+    // USER CODE END gsmTxPoll
+}
+
+void gsmWrite(GSM_Prompt_Instance* inst, uint8_t _data)
+{
+    // USER CODE BEGIN gsmWrite
+    // ToDo: Send one byte to the modem (or queue it for sending). The library writes every command
+    // byte by byte through this function; it must not block for long.
+    (void)inst;
+    (void)_data;
+
+    // Circular Buffer E.g. (the byte is sent later by gsmTxPoll()):
+    // cbufWrite(&mcbfGsmTx, _data);
+
+    // Arduino E.g. (without the circular Tx buffer; Serial1 queues the byte in its own buffer):
+    // gsmSerial.write(_data);
+
+    // STM32 HAL E.g. (without the circular Tx buffer; blocks for at most 10 ms):
+    // HAL_UART_Transmit(&huart1, &_data, 1, 10);
+    // USER CODE END gsmWrite
+}
+
+bool gsmWriteCompleted(GSM_Prompt_Instance* inst)
+{
+    // USER CODE BEGIN gsmWriteCompleted
+    // ToDo: Return true once every byte given to gsmWrite() has left, false while some are still
+    // queued. The library uses it to pace data that it sends after the modem's "> " prompt.
+    (void)inst;
+
+    // Circular Buffer E.g.:
+    // return !cbufCanRead(&mcbfGsmTx);
+
+    // STM32 HAL / Circular Buffer / DMA E.g. (with the gsmTxPoll() example above):
+    // return !cbufCanRead(&mcbfGsmTx) && !mbGsmTxBusy;
+
+    // Arduino or blocking STM32 HAL E.g. (without the circular Tx buffer the byte has already gone):
+    // return true;
+
+    return true;
+    // USER CODE END gsmWriteCompleted
+}
+
+bool gsmCanRead(GSM_Prompt_Instance* inst)
+{
+    // USER CODE BEGIN gsmCanRead
+    // ToDo: Return true while a byte received from the modem is waiting to be fetched by gsmRead().
+    (void)inst;
+
+    // Circular Buffer E.g. (filled by gsmRxPoll() or by a receive interrupt):
+    // return cbufCanRead(&mcbfGsmRx);
+
+    // Arduino E.g. (without the circular Rx buffer):
+    // return gsmSerial.available() > 0;
+
+    // STM32 HAL / Circular Buffer E.g.: receive one byte at a time by interrupt into the circular Rx
+    // buffer. Declare 'static uint8_t mu8GsmRxByte;' in the Variables section, call
+    // 'HAL_UART_Receive_IT(&huart1, &mu8GsmRxByte, 1);' in the Init section, add the callback below to
+    // the Miscellaneous section and use 'return cbufCanRead(&mcbfGsmRx);' here:
+    /*
+    void HAL_UART_RxCpltCallback(UART_HandleTypeDef* huart)
+    {
+        if (huart == &huart1)
+        {
+            cbufWrite(&mcbfGsmRx, mu8GsmRxByte);
+            HAL_UART_Receive_IT(&huart1, &mu8GsmRxByte, 1);
+        }
+    }
+    */
+
+    return false;
+    // USER CODE END gsmCanRead
+}
+
+uint8_t gsmRead(GSM_Prompt_Instance* inst)
+{
+    // USER CODE BEGIN gsmRead
+    // ToDo: Return the next byte received from the modem. It is only called after gsmCanRead()
+    // returned true.
+    (void)inst;
+
+    // Circular Buffer E.g.:
+    // return cbufRead(&mcbfGsmRx);
+
+    // Arduino E.g. (without the circular Rx buffer):
+    // return (uint8_t)gsmSerial.read();
+
+    return 0;
+    // USER CODE END gsmRead
+}

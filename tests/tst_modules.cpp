@@ -1,0 +1,1112 @@
+// The fourteen module classes: every fragment operation under every combination of options, the
+// template-backed fragments' fixed heads and sections, and the settings load/save/reset rules.
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include "velkormodules.h"
+
+namespace
+{
+using Options = QVariantMap;
+
+VelkorMdl* moduleNamed(VelkorModules& m, const QString& name)
+{
+    static const QStringList names = {"Start", "Power", "Prompt", "BasicComms", "Pin", "RSSI", "NetworkRegistration",
+                                      "SMS_Send", "SMS_Read", "USSD", "LTE", "2G", "HTTP", "MQTT"};
+    const int index = names.indexOf(name);
+    return index < 0 ? nullptr : m.all().at(index);
+}
+
+void applyOptions(VelkorModules& m, const Options& options)
+{
+    for (auto it = options.cbegin(); it != options.cend(); ++it)
+    {
+        const QString& k = it.key();
+        const QVariant& v = it.value();
+        if (k == "Start.debug") m.gettingStarted.isDebugOutputSetupSelected = v.toBool();
+        else if (k == "Start.size") m.gettingStarted.debugBufferSize = v.toDouble();
+        else if (k == "Power.reset") m.power.useResetPin = v.toBool();
+        else if (k == "Prompt.prompt") m.prompt.isPromptSetupSelected = v.toBool();
+        else if (k == "Prompt.echo") m.prompt.isEchoCancSetupSelected = v.toBool();
+        else if (k == "Prompt.tx") m.prompt.isCircularTxSetupSelected = v.toBool();
+        else if (k == "Prompt.rx") m.prompt.isCircularRxSetupSelected = v.toBool();
+        else if (k == "Prompt.promptSize") m.prompt.promptBufferSize = v.toDouble();
+        else if (k == "Prompt.echoSize") m.prompt.echoCancellationBufferSize = v.toDouble();
+        else if (k == "Prompt.txSize") m.prompt.circularTxBufferSize = v.toDouble();
+        else if (k == "Prompt.rxSize") m.prompt.circularRxBufferSize = v.toDouble();
+        else if (k == "BasicComms.echo") m.basicComms.echoEnabled = v.toBool();
+        else if (k == "LTE.apn") m.internetConnectionSimcom.isApnRequired = v.toBool();
+        else if (k == "2G.apn") m.internetConnectionSimcom2G.isApnRequired = v.toBool();
+        else qFatal("unknown option %s", qPrintable(k));
+    }
+}
+
+QString callOperation(VelkorMdl* module, const QString& op)
+{
+    if (op == "id") return module->id();
+    if (op == "libFilenames") return module->libFilenames().join('|');
+    if (op == "headerIncludes") return module->headerIncludes();
+    if (op == "headerFunctionPrototypes") return module->headerFunctionPrototypes();
+    if (op == "includes") return module->includes();
+    if (op == "generalVariables") return module->generalVariables();
+    if (op == "instanceVariables") return module->instanceVariables();
+    if (op == "generalCallbackFunctions") return module->generalCallbackFunctions();
+    if (op == "eventCallbackFunctions") return module->eventCallbackFunctions();
+    if (op == "initCode") return module->initCode();
+    if (op == "pollCode") return module->pollCode();
+    if (op == "convenienceFunctions") return module->convenienceFunctions();
+    qFatal("unknown operation %s", qPrintable(op));
+    return QString();
+}
+
+QString describe(const Options& options)
+{
+    QStringList parts;
+    for (auto it = options.cbegin(); it != options.cend(); ++it)
+        parts << it.key().section('.', 1) + '=' + it.value().toString();
+    return parts.isEmpty() ? QStringLiteral("-") : parts.join(',');
+}
+
+// Rows of the fixed-text table: one per module, option combination and operation.
+void addFixed(const QString& module, const Options& options, const QMap<QString, QString>& expected)
+{
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+    {
+        QTest::newRow(qPrintable(module + '/' + describe(options) + '/' + it.key()))
+            << module << options << it.key() << it.value();
+    }
+}
+
+// The Prompt module's fragments for one combination, composed from the documented pieces.
+struct PromptCase
+{
+    bool prompt, echo, tx, rx;
+    QString promptSize, echoSize, txSize, rxSize;
+
+    Options options() const
+    {
+        return {{"Prompt.prompt", prompt}, {"Prompt.echo", echo}, {"Prompt.tx", tx}, {"Prompt.rx", rx},
+                {"Prompt.promptSize", promptSize.toDouble()}, {"Prompt.echoSize", echoSize.toDouble()},
+                {"Prompt.txSize", txSize.toDouble()}, {"Prompt.rxSize", rxSize.toDouble()}};
+    }
+
+    QString generalVariables() const
+    {
+        QString s;
+        if (prompt)
+            s += "\n// --- GSM Prompt ---\n\n// Prompt Buffer\nstatic uint8_t mau8GsmPromptBuff[" + promptSize + "];\n";
+        if (echo)
+            s += "\n// Echo Cancellation Buffer\nstatic uint8_t mau8UartGsmEchoCancelBuff[" + echoSize + "];\n";
+        if (tx)
+            s += "\n// UART GSM Tx buffer\nstatic uint8_t mau8UartGsmTxBuff[" + txSize + "];\nCircBuff mcbfGsmTx;\n";
+        if (rx)
+            s += "\n// UART GSM Rx buffer\nstatic uint8_t mau8UartGsmRxBuff[" + rxSize + "];\nCircBuff mcbfGsmRx;\n";
+        return s;
+    }
+
+    QString initCode() const
+    {
+        QString s = "    \n    // Prompt\n    mGsmPromptInst.Power = &(mGsmPwrInst._i);\n";
+        if (prompt)
+            s += "    mGsmPromptInst.DataBuffer = mau8GsmPromptBuff;\n"
+                 "    mGsmPromptInst.DataBufferSize = sizeof(mau8GsmPromptBuff);\n";
+        s += "    mGsmPromptInst.Write = &gsmWrite;\n"
+             "    mGsmPromptInst.WriteCompleted = &gsmWriteCompleted;\n"
+             "    mGsmPromptInst.CanRead = &gsmCanRead;\n"
+             "    mGsmPromptInst.Read = &gsmRead;\n";
+        if (echo)
+            s += "    mGsmPromptInst.EchoCancellationBuffer = mau8UartGsmEchoCancelBuff;\n"
+                 "    mGsmPromptInst.EchoCancellationBufferSize = sizeof(mau8UartGsmEchoCancelBuff);\n";
+        s += "    gsmPromptInit(&mGsmPromptInst);\n";
+        if (tx)
+            s += "\n    // GSM Tx buffer setup\n    mcbfGsmTx.Buffer = mau8UartGsmTxBuff;\n"
+                 "    mcbfGsmTx.BufferSize = sizeof(mau8UartGsmTxBuff);\n    cbufInit(&mcbfGsmTx);\n";
+        if (rx)
+            s += "\n    // GSM Rx buffer setup\n    mcbfGsmRx.Buffer = mau8UartGsmRxBuff;\n"
+                 "    mcbfGsmRx.BufferSize = sizeof(mau8UartGsmRxBuff);\n    cbufInit(&mcbfGsmRx);\n";
+        return s;
+    }
+
+    QString pollCode() const
+    {
+        return QString(rx ? "    gsmRxPoll();\n" : "") + "    gsmPromptPoll(&mGsmPromptInst);\n    gsmTxPoll();\n";
+    }
+};
+
+const char* const kRxPoll =
+    "\nvoid gsmRxPoll()\n{\n    // USER CODE BEGIN gsmRxPoll\n"
+    "    // ToDo: Add Hardware Abstraction Layer (HAL) code here to write incoming UART data into circular Rx buffer.\n\n"
+    "    // Arduino / Circular Buffer E.g.:\n    /*\n    while (gsmSerial.available() > 0)\n    {\n"
+    "        // Write data into circular buffer.\n        if (!cbufWrite(&mcbfGsmRx, gsmSerial.read()))\n        {\n"
+    "            // Circular buffer is full!\n        }\n    }\n    */\n    // USER CODE END gsmRxPoll\n}\n";
+
+QString readSourceFile(const QString& relativePath)
+{
+    QFile file(QStringLiteral(VELKOR_SOURCE_DIR "/") + relativePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll()).replace("\r\n", "\n");
+}
+
+// Index of `line` as a whole line of `text` at or after `from`, or -1.
+int lineIndex(const QString& text, const QString& line, int from)
+{
+    QRegularExpression re("^" + QRegularExpression::escape(line) + "$", QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = re.match(text, from);
+    return m.hasMatch() ? m.capturedStart() : -1;
+}
+} // namespace
+
+class TestModules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void registryOrderAndIds();
+    void baseClassAnswersNothing();
+    void sizeText_data();
+    void sizeText();
+    void fixedFragments_data();
+    void fixedFragments();
+    void templateFragments_data();
+    void templateFragments();
+    void promptCallbacksFollowRxOption_data();
+    void promptCallbacksFollowRxOption();
+    void powerCallbacksFollowResetOption_data();
+    void powerCallbacksFollowResetOption();
+    void apnCallbackFollowsOption_data();
+    void apnCallbackFollowsOption();
+    void resetBlockRemovesEveryBlock();
+    void docPages_data();
+    void docPages();
+    void defaultsFromConstructorAndReset();
+    void loadIgnoresUnusableObject_data();
+    void loadIgnoresUnusableObject();
+    void loadReadsMissingOrWrongValuesAsZero_data();
+    void loadReadsMissingOrWrongValuesAsZero();
+    void saveLoadRoundTrip();
+    void saveReplacesObjectWithOwnKeysOnly();
+    void modulesWithoutOptionsKeepBaseSettings();
+};
+
+void TestModules::registryOrderAndIds()
+{
+    VelkorModules m;
+    QStringList ids;
+    for (VelkorMdl* module : m.all())
+        ids << module->id();
+    QCOMPARE(ids, QStringList({"", "Power", "Prompt", "BasicComms", "Pin", "RSSI", "NetworkRegistration", "SMS_Send",
+                               "SMS_Read", "USSD", "InternetConnection_SIMCom", "InternetConnection_SIMCom2G",
+                               "HTTP_Client_SIMCom", "MQTT_Client_SIMCom"}));
+    QVERIFY(m.gettingStarted.id().isEmpty());
+}
+
+void TestModules::baseClassAnswersNothing()
+{
+    VelkorMdl base(nullptr);
+    QVERIFY(base.id().isEmpty());
+    QVERIFY(base.docHtml().isEmpty());
+    QVERIFY(base.libFilenames().isEmpty());
+    for (const char* op : {"headerIncludes", "headerFunctionPrototypes", "includes", "generalVariables",
+                           "instanceVariables", "generalCallbackFunctions", "eventCallbackFunctions", "initCode",
+                           "pollCode", "convenienceFunctions"})
+        QVERIFY2(callOperation(&base, op).isEmpty(), op);
+    QJsonObject settings{{"x", 1}};
+    QVERIFY(base.settingsSave(settings));
+    QVERIFY(base.settingsLoad(settings));
+    QCOMPARE(settings, QJsonObject({{"x", 1}}));
+}
+
+void TestModules::sizeText_data()
+{
+    QTest::addColumn<double>("size");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("default") << 1024.0 << "1024";
+    QTest::newRow("zero") << 0.0 << "0";
+    QTest::newRow("two million, no exponent") << 2000000.0 << "2000000";
+    QTest::newRow("spin box maximum") << 429496729.0 << "429496729";
+    QTest::newRow("spin box minimum") << 8.0 << "8";
+}
+
+void TestModules::sizeText()
+{
+    QFETCH(double, size);
+    QFETCH(QString, text);
+    QCOMPARE(VelkorMdl::sizeText(size), text);
+}
+
+void TestModules::fixedFragments_data()
+{
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<Options>("options");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("expected");
+
+    const QString none;
+
+    // Start: nothing at all with the debug output off, whatever the size.
+    for (double size : {1024.0, 0.0, 77.0})
+    {
+        addFixed("Start", {{"Start.debug", false}, {"Start.size", size}},
+                 {{"id", none}, {"libFilenames", none}, {"headerIncludes", none}, {"headerFunctionPrototypes", none},
+                  {"includes", none}, {"generalVariables", none}, {"instanceVariables", none},
+                  {"generalCallbackFunctions", none}, {"eventCallbackFunctions", none}, {"initCode", none},
+                  {"pollCode", none}, {"convenienceFunctions", none}});
+    }
+    const QString startInit = "\n    // DEBUG Tx buffer setup\n    mcbfDebugTx.Buffer = mau8UartDebugTxBuff;\n"
+                              "    mcbfDebugTx.BufferSize = sizeof(mau8UartDebugTxBuff);\n    cbufInit(&mcbfDebugTx);\n";
+    for (const QString& size : {QString("1024"), QString("0"), QString("2000000")})
+    {
+        addFixed("Start", {{"Start.debug", true}, {"Start.size", size.toDouble()}},
+                 {{"id", none}, {"libFilenames", none}, {"headerIncludes", none}, {"headerFunctionPrototypes", none},
+                  // The debug buffer is a CircBuff: its header is included even without the Prompt's buffers.
+                  {"includes", "#include \"circbuff.h\"\n"},
+                  {"generalVariables", "\n// --- GSM Debug ---\n\n// Debug Buffer\nstatic uint8_t mau8UartDebugTxBuff[" +
+                                           size + "];\nCircBuff mcbfDebugTx;\n"},
+                  {"instanceVariables", none}, {"eventCallbackFunctions", none}, {"initCode", startInit},
+                  {"pollCode", "\n    gsmDebugTxPoll();\n"}, {"convenienceFunctions", none}});
+    }
+
+    // Power.
+    const QString powerConv = "\n// --- GSM Power ---\n\nbool gsmmgrPowerGet()\n{\n   return gsmPowerGet(&mGsmPwrInst);\n}\n\n"
+                              "void gsmmgrPowerSet(bool powered_on)\n{\ngsmPowerSet(&mGsmPwrInst, powered_on);\n}\n\n"
+                              "void gsmmgrPowerSetPowerKeyPressDurations(uint16_t powerOnPressTime_ms, uint16_t powerOffPressTime_ms)\n"
+                              "{\ngsmPowerSetPowerKeyPressDurations(&mGsmPwrInst, powerOnPressTime_ms, powerOffPressTime_ms);\n}\n";
+    for (bool reset : {false, true})
+    {
+        addFixed("Power", {{"Power.reset", reset}},
+                 {{"id", "Power"},
+                  {"libFilenames", "GSM_Power.h|GSM_Power.c|GSM_Power_Interface.h"},
+                  {"headerIncludes", "/GSM_Power.h\"\n"},
+                  {"headerFunctionPrototypes",
+                   "\n// Power Convenience Functions\nextern bool gsmmgrPowerGet();\nextern void gsmmgrPowerSet(bool powered_on);\n"
+                   "extern void gsmmgrPowerSetPowerKeyPressDurations(uint16_t powerOnPressTime_ms, uint16_t powerOffPressTime_ms);\n"},
+                  {"includes", none},
+                  {"generalVariables", none},
+                  {"instanceVariables", "GSM_Power_Instance mGsmPwrInst = {0};\n"},
+                  {"eventCallbackFunctions", none},
+                  {"initCode", QString("    \n    // Power\n    mGsmPwrInst.SetPowerKey = &gsmSetPowerKey;\n") +
+                                   (reset ? "    mGsmPwrInst.SetReset = &gsmSetReset;\n" : "") +
+                                   "    mGsmPwrInst.ReadStatus = &gsmReadStatus;\n    gsmPowerInit(&mGsmPwrInst);\n"},
+                  {"pollCode", "    gsmPowerPoll(&mGsmPwrInst);\n"},
+                  {"convenienceFunctions", powerConv}});
+    }
+
+    // Prompt: all sixteen flag combinations, each size distinct so that a swapped size shows.
+    for (int bits = 0; bits < 16; ++bits)
+    {
+        const PromptCase c{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0,
+                           "512", "2000000", "8", "429496729"};
+        addFixed("Prompt", c.options(),
+                 {{"id", "Prompt"},
+                  {"libFilenames", "GSM_Prompt.h|GSM_Prompt.c|GSM_Prompt_Helper.h|GSM_Prompt_Helper.c|GSM_Prompt_Interface.h"},
+                  {"headerIncludes", "/GSM_Prompt.h\"\n"},
+                  {"headerFunctionPrototypes", none},
+                  {"includes", (c.tx || c.rx) ? "#include \"circbuff.h\"" : ""},
+                  {"generalVariables", c.generalVariables()},
+                  {"instanceVariables", "GSM_Prompt_Instance mGsmPromptInst = {0};\n"},
+                  {"eventCallbackFunctions", none},
+                  {"initCode", c.initCode()},
+                  {"pollCode", c.pollCode()},
+                  {"convenienceFunctions", none}});
+    }
+    {
+        // The defaults, spelled out in full.
+        addFixed("Prompt", {},
+                 {{"includes", "#include \"circbuff.h\""},
+                  {"generalVariables",
+                   "\n// --- GSM Prompt ---\n\n// Prompt Buffer\nstatic uint8_t mau8GsmPromptBuff[1024];\n"
+                   "\n// Echo Cancellation Buffer\nstatic uint8_t mau8UartGsmEchoCancelBuff[1024];\n"
+                   "\n// UART GSM Tx buffer\nstatic uint8_t mau8UartGsmTxBuff[1024];\nCircBuff mcbfGsmTx;\n"
+                   "\n// UART GSM Rx buffer\nstatic uint8_t mau8UartGsmRxBuff[1024];\nCircBuff mcbfGsmRx;\n"},
+                  {"pollCode", "    gsmRxPoll();\n    gsmPromptPoll(&mGsmPromptInst);\n    gsmTxPoll();\n"}});
+    }
+
+    // Basic Comms.
+    for (bool echo : {true, false})
+    {
+        addFixed("BasicComms", {{"BasicComms.echo", echo}},
+                 {{"id", "BasicComms"},
+                  {"libFilenames", "GSM_BasicComms.c|GSM_BasicComms.h|GSM_BasicComms_Interface.h"},
+                  {"headerIncludes", "/GSM_BasicComms.h\"\n"},
+                  {"headerFunctionPrototypes", "\n// BasicComms Convenience Functions\nextern bool gsmmgrBasicCommsCommunicationEstablished();\n"},
+                  {"includes", none},
+                  {"generalVariables", none},
+                  {"instanceVariables", "GSM_BasicComms_Instance mGsmBasicCommsInst = {0};\n"},
+                  {"generalCallbackFunctions", none},
+                  {"eventCallbackFunctions", none},
+                  {"initCode", QString("    \n    // BasicComms\n    mGsmBasicCommsInst.Power = &(mGsmPwrInst._i);\n"
+                                       "    mGsmBasicCommsInst.Prompt = &(mGsmPromptInst._i);\n") +
+                                   (echo ? "    mGsmBasicCommsInst.EchoOn = 1;\n" : "    mGsmBasicCommsInst.EchoOn = 0;\n") +
+                                   "    gsmBasicCommsInit(&mGsmBasicCommsInst);\n"},
+                  {"pollCode", "    gsmBasicCommsPoll(&mGsmBasicCommsInst);\n"},
+                  {"convenienceFunctions", "\n// --- GSM BasicComms ---\n\nbool gsmmgrBasicCommsCommunicationEstablished()\n{\n"
+                                           "   return gsmBasicCommsCommunicationEstablished(&mGsmBasicCommsInst);\n}\n"}});
+    }
+
+    // Event modules.
+    addFixed("Pin", {},
+             {{"id", "Pin"},
+              {"libFilenames", "GSM_PIN.h|GSM_PIN.c"},
+              {"headerIncludes", "/GSM_PIN.h\"\n"},
+              {"headerFunctionPrototypes", "\n// Pin Convenience Functions\nextern void gsmmgrPinEnter(uint16_t sim_pin);\n"
+                                           "extern GSM_PIN_SimStatus gsmmgrPinStatus();\n"},
+              {"includes", none},
+              {"generalVariables", none},
+              {"instanceVariables", "GSM_PIN_Instance mGsmPinInst = {0};\n"},
+              {"generalCallbackFunctions", none},
+              {"initCode", "    \n    // PIN\n    mGsmPinInst.Power = (&mGsmPwrInst._i);\n    mGsmPinInst.Prompt = (&mGsmPromptInst._i);\n"
+                           "    mGsmPinInst.BasicComms = (&mGsmBasicCommsInst._i);\n    mGsmPinInst.EventHandler = &gsmPinEventHandler;\n"
+                           "    gsmPinInit(&mGsmPinInst);\n"},
+              {"pollCode", "    gsmPinPoll(&mGsmPinInst);\n"}});
+    addFixed("RSSI", {},
+             {{"id", "RSSI"},
+              {"libFilenames", "GSM_SignalQuality.h|GSM_SignalQuality.c"},
+              {"headerIncludes", "/GSM_SignalQuality.h\"\n"},
+              {"headerFunctionPrototypes", "\n// Signal Quality Convenience Functions\n#define gsmmgrSignalQualityRssiTo_dBm gsmSignalQualityRssiTo_dBm\n"
+                                           "extern bool gsmmgrSignalQualityQuery();\n"},
+              {"includes", none},
+              {"generalVariables", none},
+              {"instanceVariables", "GSM_SignalQuality_Instance mGsmSignalQualityInst = {0};\n"},
+              {"generalCallbackFunctions", none},
+              {"initCode", "    \n    // Signal Quality\n    mGsmSignalQualityInst.Power = (&mGsmPwrInst._i);\n"
+                           "    mGsmSignalQualityInst.Prompt = (&mGsmPromptInst._i);\n"
+                           "    mGsmSignalQualityInst.BasicComms = (&mGsmBasicCommsInst._i);\n"
+                           "    mGsmSignalQualityInst.EventHandler = &gsmSignalQualityEventHandler;\n"
+                           "    gsmSignalQualityInit(&mGsmSignalQualityInst);\n"},
+              {"pollCode", "    gsmSignalQualityPoll(&mGsmSignalQualityInst);\n"},
+              {"convenienceFunctions", "\n// --- GSM Signal Quality ---\n\nbool gsmmgrSignalQualityQuery()\n{\n"
+                                       "return gsmSignalQualityQuery(&mGsmSignalQualityInst);\n}\n"}});
+    addFixed("NetworkRegistration", {},
+             {{"id", "NetworkRegistration"},
+              {"libFilenames", "GSM_NetworkRegistration.h|GSM_NetworkRegistration.c|GSM_NetworkRegistration_Interface.h"},
+              {"headerIncludes", "/GSM_NetworkRegistration.h\"\n"},
+              {"headerFunctionPrototypes", "\n// Network Registration Convenience Functions\nextern bool gsmmgrNetworkRegistrationIsRegistered();\n"},
+              {"includes", none},
+              {"generalVariables", none},
+              {"instanceVariables", "GSM_NetworkRegistration_Instance mGsmNetworkRegistrationInst = {0};\n"},
+              {"generalCallbackFunctions", none},
+              {"eventCallbackFunctions", none},
+              {"initCode", "    \n    // Network Registration\n    mGsmNetworkRegistrationInst.Power = (&mGsmPwrInst._i);\n"
+                           "    mGsmNetworkRegistrationInst.Prompt = (&mGsmPromptInst._i);\n"
+                           "    mGsmNetworkRegistrationInst.BasicComms = (&mGsmBasicCommsInst._i);\n"
+                           "    gsmNetworkRegistrationInit(&mGsmNetworkRegistrationInst);\n"},
+              {"pollCode", "    gsmNetworkRegistrationPoll(&mGsmNetworkRegistrationInst);\n"},
+              {"convenienceFunctions", "\n// --- GSM Network Registration ---\n\nbool gsmmgrNetworkRegistrationIsRegistered()\n{\n"
+                                       "   return gsmNetworkRegistrationIsRegistered(&mGsmNetworkRegistrationInst);\n}\n"}});
+    addFixed("SMS_Send", {},
+             {{"id", "SMS_Send"},
+              {"libFilenames", "GSM_SMS_Send.h|GSM_SMS_Send.c"},
+              {"headerIncludes", "/GSM_SMS_Send.h\"\n"},
+              {"headerFunctionPrototypes", "\n// SMS Send Convenience Functions\n"
+                                           "#define gsmmgrSmsSendGetDeliveryStatusReportType gsmSmsSendGetDeliveryStatusReportType\n"
+                                           "extern bool gsmmgrSmsSend(char* phoneNumber, char* textBody);\nextern void gsmmgrSmsSendCancel();\n"},
+              {"includes", none},
+              {"generalVariables", none},
+              {"instanceVariables", "GSM_SmsSend_Instance mGsmSmsSendInst = {0};\n"},
+              {"generalCallbackFunctions", none},
+              {"initCode", "    \n    // SMS Send\n    mGsmSmsSendInst.Power = (&mGsmPwrInst._i);\n    mGsmSmsSendInst.Prompt = (&mGsmPromptInst._i);\n"
+                           "    mGsmSmsSendInst.BasicComms = (&mGsmBasicCommsInst._i);\n"
+                           "    mGsmSmsSendInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);\n"
+                           "    mGsmSmsSendInst.EventHandler = &gsmSmsSendEventHandler;\n    gsmSmsSendInit(&mGsmSmsSendInst);\n"},
+              {"pollCode", "    gsmSmsSendPoll(&mGsmSmsSendInst);\n"}});
+    addFixed("SMS_Read", {},
+             {{"id", "SMS_Read"},
+              {"libFilenames", "GSM_SMS_Read.h|GSM_SMS_Read.c"},
+              {"headerIncludes", "/GSM_SMS_Read.h\"\n"},
+              {"headerFunctionPrototypes", none},
+              {"includes", none},
+              {"generalVariables", none},
+              {"instanceVariables", "GSM_SmsRead_Instance mGsmSmsReadInst = {0};\n"},
+              {"generalCallbackFunctions", none},
+              {"initCode", "    \n    // SMS Read\n    mGsmSmsReadInst.Power = (&mGsmPwrInst._i);\n    mGsmSmsReadInst.Prompt = (&mGsmPromptInst._i);\n"
+                           "    mGsmSmsReadInst.BasicComms = (&mGsmBasicCommsInst._i);\n"
+                           "    mGsmSmsReadInst.EventHandler = &gsmSmsReadEventHandler;\n    gsmSmsReadInit(&mGsmSmsReadInst);\n"},
+              {"pollCode", "    gsmSmsReadPoll(&mGsmSmsReadInst);\n"},
+              {"convenienceFunctions", none}});
+    addFixed("USSD", {},
+             {{"id", "USSD"},
+              {"libFilenames", "GSM_USSD.h|GSM_USSD.c"},
+              {"headerIncludes", "/GSM_USSD.h\"\n"},
+              {"headerFunctionPrototypes", "\n// USSD Convenience Functions\nextern bool gsmmgrUssdSend(char* ussd_payload);\n"
+                                           "extern bool gsmmgrUssdCancelSession();\n"},
+              {"includes", none},
+              {"generalVariables", none},
+              {"instanceVariables", "GSM_USSD_Instance mGsmUssdInst = {0};\n"},
+              {"generalCallbackFunctions", none},
+              {"initCode", "    \n    // USSD\n    mGsmUssdInst.Power = (&mGsmPwrInst._i);\n    mGsmUssdInst.Prompt = (&mGsmPromptInst._i);\n"
+                           "    mGsmUssdInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);\n"
+                           "    mGsmUssdInst.EventHandler = &gsmUssdEventHandler;\n    gsmUssdInit(&mGsmUssdInst);\n"},
+              {"pollCode", "    gsmUssdPoll(&mGsmUssdInst);\n"},
+              {"convenienceFunctions", "\n// --- GSM USSD ---\n\nbool gsmmgrUssdSend(char* ussd_payload)\n{\n"
+                                       "   return gsmUssdSend(&mGsmUssdInst, ussd_payload);\n}\n\n"
+                                       "bool gsmmgrUssdCancelSession()\n{\n   return gsmUssdCancelSession(&mGsmUssdInst);\n}\n"}});
+
+    // Internet modules.
+    for (bool apn : {false, true})
+    {
+        QMap<QString, QString> lte{
+            {"id", "InternetConnection_SIMCom"},
+            {"libFilenames", "GSM_InternetConnection_Simcom.c|GSM_InternetConnection_Simcom.h|GSM_Internet_Helper.c|"
+                             "GSM_Internet_Helper.h|GSM_InternetConnection_Interface.h"},
+            {"headerIncludes", "/GSM_InternetConnection_Simcom.h\"\n"},
+            {"headerFunctionPrototypes", "\n// Internet Connection (SIMCom LTE) Convenience Functions\n"
+                                         "extern bool gsmmgrInternetConnectionSimcomIsConnected();\n"},
+            {"includes", none},
+            {"generalVariables", none},
+            {"instanceVariables", "GSM_InternetConnectionSimcom_Instance mGsmInternetConnectionSimcomInst = {0};\n"},
+            {"eventCallbackFunctions", none},
+            {"initCode", QString("    \n    // Internet Connection (SIMCom LTE)\n"
+                                 "    mGsmInternetConnectionSimcomInst.Prompt = (&mGsmPromptInst._i);\n"
+                                 "    mGsmInternetConnectionSimcomInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);\n") +
+                             (apn ? "    mGsmInternetConnectionSimcomInst.APN_IfAny = gsmGetAPN();\n" : "") +
+                             "    gsmInternetConnectionSimcomInit(&mGsmInternetConnectionSimcomInst);\n"},
+            {"pollCode", "    gsmInternetConnectionSimcomPoll(&mGsmInternetConnectionSimcomInst);\n"},
+            {"convenienceFunctions", "\n// --- GSM Internet Connection (SIMCom LTE) ---\n\nbool gsmmgrInternetConnectionSimcomIsConnected()\n{\n"
+                                     "   return gsmInternetConnectionSimcomIsConnected(&mGsmInternetConnectionSimcomInst);\n}\n"}};
+        QMap<QString, QString> g2{
+            {"id", "InternetConnection_SIMCom2G"},
+            {"libFilenames", "GSM_InternetConnection_Simcom2G.c|GSM_InternetConnection_Simcom2G.h|GSM_Internet_Helper.c|"
+                             "GSM_Internet_Helper.h|GSM_InternetConnection_Interface.h"},
+            {"headerIncludes", "/GSM_InternetConnection_Simcom2G.h\"\n"},
+            {"headerFunctionPrototypes", "\n// Internet Connection (SIMCom 2G) Convenience Functions\n"
+                                         "extern bool gsmmgrInternetConnectionSimcom2GIsConnected();\n"},
+            {"includes", none},
+            {"generalVariables", none},
+            {"instanceVariables", "GSM_InternetConnectionSimcom2G_Instance mGsmInternetConnectionSimcom2GInst = {0};\n"},
+            {"eventCallbackFunctions", none},
+            {"initCode", QString("    \n    // Internet Connection (SIMCom 2G)\n"
+                                 "    mGsmInternetConnectionSimcom2GInst.Prompt = (&mGsmPromptInst._i);\n"
+                                 "    mGsmInternetConnectionSimcom2GInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);\n") +
+                             (apn ? "    mGsmInternetConnectionSimcom2GInst.APN_IfAny = gsmGetAPN();\n" : "") +
+                             "    gsmInternetConnectionSimcom2GInit(&mGsmInternetConnectionSimcom2GInst);\n"},
+            {"pollCode", "    gsmInternetConnectionSimcom2GPoll(&mGsmInternetConnectionSimcom2GInst);\n"},
+            {"convenienceFunctions", "\n// --- GSM Internet Connection (SIMCom 2G) ---\n\nbool gsmmgrInternetConnectionSimcom2GIsConnected()\n{\n"
+                                     "   return gsmInternetConnectionSimcom2GIsConnected(&mGsmInternetConnectionSimcom2GInst);\n}\n"}};
+        if (!apn)
+        {
+            lte.insert("generalCallbackFunctions", none);
+            g2.insert("generalCallbackFunctions", none);
+        }
+        addFixed("LTE", {{"LTE.apn", apn}}, lte);
+        addFixed("2G", {{"2G.apn", apn}}, g2);
+    }
+    addFixed("HTTP", {},
+             {{"id", "HTTP_Client_SIMCom"},
+              {"libFilenames", "GSM_HttpClient_Simcom.h|GSM_HttpClient_Simcom.c"},
+              {"headerIncludes", "/GSM_HttpClient_Simcom.h\"\n"},
+              {"headerFunctionPrototypes",
+               "\n// HTTP Client (SIMCom) Convenience Functions\nextern bool gsmmgrHttpClientSimcomGet(char* url);\n"
+               "extern bool gsmmgrHttpClientSimcomPost(char* url, char* postData);\n"
+               "extern void gsmmgrHttpClientSimcomPostSetContentType(char* contentTypeOrNullForDefault);\n"
+               "extern bool gsmmgrHttpClientSimcomHttpOperationPending();\nextern bool gsmmgrHttpClientSimcomHttpOperationStarted();\n"
+               "extern bool gsmmgrHttpClientSimcomCancel();\nextern void gsmmgrHttpClientSimcomHttpTermWhenDone(bool termWhenDone);\n"
+               "extern void gsmmgrHttpClientSimcomSetTimeouts(uint32_t httpActionTimeout_ms, uint32_t httpReadTimeout_ms);\n"},
+              {"includes", none},
+              {"generalVariables", none},
+              {"instanceVariables", "GSM_HttpClientSimcom_Instance mGsmHttpClientSimcomInst = {0};\n"},
+              {"generalCallbackFunctions", none},
+              {"initCode", "    \n    // HTTP Client (Simcom)\n    mGsmHttpClientSimcomInst.Power = (&mGsmPwrInst._i);\n"
+                           "    mGsmHttpClientSimcomInst.Prompt = (&mGsmPromptInst._i);\n"
+                           "    mGsmHttpClientSimcomInst.InternetConnection = (&mGsmInternetConnectionSimcomInst._i);\n"
+                           "    mGsmHttpClientSimcomInst.EventHandler = &gsmHttpClientSimcomEventHandler;\n"
+                           "    gsmHttpClientSimcomInit(&mGsmHttpClientSimcomInst);\n"},
+              {"pollCode", "    gsmHttpClientSimcomPoll(&mGsmHttpClientSimcomInst);\n"}});
+    addFixed("MQTT", {},
+             {{"id", "MQTT_Client_SIMCom"},
+              {"libFilenames", "GSM_MqttClient_Simcom.h|GSM_MqttClient_Simcom.c"},
+              {"headerIncludes", "/GSM_MqttClient_Simcom.h\"\n"},
+              {"headerFunctionPrototypes",
+               "\n// MQTT Client (SIMCom LTE) Convenience Functions\n"
+               "#define gsmmgrMqttClientSimcomInitConfigDefault gsmMqttClientSimcomInitConfigDefault\n"
+               "extern bool gsmmgrMqttClientSimcomConnect(GSM_MqttClientSimcom_Connect_Session* connect_session);\n"
+               "extern bool gsmmgrMqttClientSimcomSubscribe(char* subscribe_topic, uint8_t subscribe_QoS);\n"
+               "extern bool gsmmgrMqttClientSimcomPublish(char* publish_topic, char* publish_message);\n"
+               "extern bool gsmmgrMqttClientSimcomPublishEx(GSM_MqttClientSimcom_Publish_Parameters* publish_parameters);\n"
+               "extern bool gsmmgrMqttClientSimcomUnsubscribe(char* unsubscribe_topic);\n"
+               "extern bool gsmmgrMqttClientSimcomDisconnect();\nextern bool gsmmgrMqttClientSimcomCancelPublish();\n"
+               "extern bool gsmmgrMqttClientSimcomCancelSubscribe();\nextern bool gsmmgrMqttClientSimcomCancelUnsubscribe();\n"
+               "extern GSM_MQTT_ServerStatus gsmmgrMqttClientServerConnectionState();\n"},
+              {"includes", none},
+              {"generalVariables", none},
+              {"instanceVariables", "GSM_MqttClientSimcom_Instance mGsmMqttClientSimcomInst = {0};\n"},
+              {"generalCallbackFunctions", none},
+              {"initCode", "    \n    // MQTT Client (SIMCom)\n    mGsmMqttClientSimcomInst.Power = (&mGsmPwrInst._i);\n"
+                           "    mGsmMqttClientSimcomInst.Prompt = (&mGsmPromptInst._i);\n"
+                           "    mGsmMqttClientSimcomInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);\n"
+                           "    mGsmMqttClientSimcomInst.InternetConnection = (&mGsmInternetConnectionSimcomInst._i);\n"
+                           "    mGsmMqttClientSimcomInst.EventHandler = &gsmMqttClientSimcomEventHandler;\n"
+                           "    gsmMqttClientSimcomInit(&mGsmMqttClientSimcomInst);\n"},
+              {"pollCode", "    gsmMqttClientSimcomPoll(&mGsmMqttClientSimcomInst);\n"}});
+}
+
+void TestModules::fixedFragments()
+{
+    QFETCH(QString, module);
+    QFETCH(Options, options);
+    QFETCH(QString, operation);
+    QFETCH(QString, expected);
+
+    VelkorModules m;
+    applyOptions(m, options);
+    VelkorMdl* mdl = moduleNamed(m, module);
+    QVERIFY(mdl);
+    QCOMPARE(callOperation(mdl, operation), expected);
+    QCOMPARE(callOperation(mdl, operation), expected); // asking again gives the same text
+}
+
+// Template-backed fragments: the text's fixed parts (title, function heads, event-data pointers,
+// case labels, USER CODE sections) in their order, each as a whole line.
+void TestModules::templateFragments_data()
+{
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<Options>("options");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("title");       // the first line after the leading empty line ("" for none)
+    QTest::addColumn<QStringList>("lines");   // whole lines, in this order
+    QTest::addColumn<QStringList>("sections"); // USER CODE section names, each exactly once
+
+    auto handler = [](const QString& head, const QStringList& pointers, const QStringList& cases, const QString& name) {
+        QStringList lines;
+        lines << head << "{" << "    // USER CODE BEGIN " + name;
+        lines << pointers;
+        lines << "    switch(event_type)";
+        for (const QString& c : cases)
+            lines << "        case " + c + ":";
+        lines << "    // USER CODE END " + name << "}";
+        return lines;
+    };
+
+    QTest::newRow("Start debug callbacks")
+        << "Start" << Options{{"Start.debug", true}} << "generalCallbackFunctions" << "// --- DEBUG UART ---"
+        << QStringList{"void gsmDebugTxPoll()", "{", "    // USER CODE BEGIN gsmDebugTxPoll", "    // USER CODE END gsmDebugTxPoll", "}",
+                       "void gsmDebugWrite(uint8_t _data)", "{", "    // USER CODE BEGIN gsmDebugWrite",
+                       "    // USER CODE END gsmDebugWrite", "}", "void gsmDebugWriteText(char* text)", "{",
+                       "        gsmDebugWrite((uint8_t)*text);", "}"}
+        << QStringList{"gsmDebugTxPoll", "gsmDebugWrite"};
+    QTest::newRow("LTE APN callback")
+        << "LTE" << Options{{"LTE.apn", true}} << "generalCallbackFunctions" << "// --- GSM Internet Connection ---"
+        << QStringList{"char* gsmGetAPN()", "{", "    // USER CODE BEGIN gsmGetAPN", "    // USER CODE END gsmGetAPN", "}"}
+        << QStringList{"gsmGetAPN"};
+    QTest::newRow("2G APN callback")
+        << "2G" << Options{{"2G.apn", true}} << "generalCallbackFunctions" << "// --- GSM Internet Connection ---"
+        << QStringList{"char* gsmGetAPN()", "{", "    // USER CODE BEGIN gsmGetAPN", "    // USER CODE END gsmGetAPN", "}"}
+        << QStringList{"gsmGetAPN"};
+
+    QTest::newRow("Pin events")
+        << "Pin" << Options{} << "eventCallbackFunctions" << "// --- GSM PIN ---"
+        << handler("void gsmPinEventHandler(GSM_PIN_Instance* inst, GSM_PIN_EventType event_type, void* event_data)",
+                   {"    GSM_PIN_Event_SimStatus* pevntPinSimStatus = (GSM_PIN_Event_SimStatus*)event_data;"},
+                   {"GSM_PIN_EventType_SimStatus", "GSM_PIN_EventType_PinSuccess", "GSM_PIN_EventType_PinFailed"},
+                   "gsmPinEventHandler")
+        << QStringList{"gsmPinEventHandler"};
+    QTest::newRow("RSSI events")
+        << "RSSI" << Options{} << "eventCallbackFunctions" << "// --- GSM Signal Quality ---"
+        << handler("void gsmSignalQualityEventHandler(GSM_SignalQuality_Instance* inst, GSM_SignalQuality_EventType event_type, void* event_data)",
+                   {"    GSM_SignalQuality_Event_QuerySuccess* pevntSignalQualityQuerySuccess = (GSM_SignalQuality_Event_QuerySuccess*)event_data;"},
+                   {"GSM_SignalQuality_EventType_QuerySuccess"}, "gsmSignalQualityEventHandler")
+        << QStringList{"gsmSignalQualityEventHandler"};
+    QTest::newRow("SMS Send events")
+        << "SMS_Send" << Options{} << "eventCallbackFunctions" << "// --- GSM SMS Send ---"
+        << handler("void gsmSmsSendEventHandler(GSM_SmsSend_Instance* inst, GSM_SmsSend_EventType event_type, void* event_data)",
+                   {"    GSM_SmsSend_Event_SendSuccess* pevntSmsSendSuccess = (GSM_SmsSend_Event_SendSuccess*)event_data;",
+                    "    GSM_SmsSend_Event_DeliveryStatusReport* pevntDeliveryStatusReport = (GSM_SmsSend_Event_DeliveryStatusReport*)event_data;"},
+                   {"GSM_SmsSend_EventType_SendSuccess", "GSM_SmsSend_EventType_SendFailed",
+                    "GSM_SmsSend_EventType_DeliveryStatusReport"},
+                   "gsmSmsSendEventHandler")
+        << QStringList{"gsmSmsSendEventHandler"};
+    QTest::newRow("SMS Read events")
+        << "SMS_Read" << Options{} << "eventCallbackFunctions" << "// --- GSM SMS Read ---"
+        << handler("void gsmSmsReadEventHandler(GSM_SmsRead_Instance* inst, GSM_SmsRead_EventType event_type, void* event_data)",
+                   {"    GSM_SmsRead_Event_ReadSuccess* pevntSmsReadSuccess = (GSM_SmsRead_Event_ReadSuccess*)event_data;"},
+                   {"GSM_SmsRead_EventType_ReadSuccess"}, "gsmSmsReadEventHandler")
+        << QStringList{"gsmSmsReadEventHandler"};
+    QTest::newRow("USSD events")
+        << "USSD" << Options{} << "eventCallbackFunctions" << "// --- GSM USSD ---"
+        << handler("void gsmUssdEventHandler(GSM_USSD_Instance* inst, GSM_USSD_EventType event_type, void* event_data)",
+                   {"    GSM_USSD_Event_UssdResponse* pevntUssdResponse = (GSM_USSD_Event_UssdResponse*)event_data;"},
+                   {"GSM_USSD_EventType_UssdSent", "GSM_USSD_EventType_UssdResponse", "GSM_USSD_EventType_UssdCancelled"},
+                   "gsmUssdEventHandler")
+        << QStringList{"gsmUssdEventHandler"};
+    QTest::newRow("HTTP events")
+        << "HTTP" << Options{} << "eventCallbackFunctions" << "// --- GSM HTTP Client (SIMCom) ---"
+        << handler("void gsmHttpClientSimcomEventHandler(GSM_HttpClientSimcom_Instance* inst, GSM_HttpClientSimcom_EventType event_type, void* event_data)",
+                   {"    GSM_HttpClientSimcom_Event_HttpResult* pevntHttpClientSimcomHttpResult = (GSM_HttpClientSimcom_Event_HttpResult*)event_data;"},
+                   {"GSM_HttpClientSimcom_EventType_HttpResult"}, "gsmHttpClientSimcomEventHandler")
+        << QStringList{"gsmHttpClientSimcomEventHandler"};
+    QStringList mqttCases;
+    for (const char* c : {"ConnectSuccess", "SubscribeSuccess", "PublishSuccess", "MsgRxTopic", "MsgRxTopicHeaderError",
+                          "MsgRxTopicError", "MsgRxPayload", "MsgRxPayloadHeaderError", "MsgRxPayloadError", "MsgRxEnd",
+                          "UnsubscribeSuccess", "DisconnectSuccess", "ConnectionLost", "NoNetwork", "ErrorResponse"})
+        mqttCases << QStringLiteral("GSM_MqttClientSimcom_EventType_") + c;
+    QTest::newRow("MQTT events")
+        << "MQTT" << Options{} << "eventCallbackFunctions" << "// --- GSM MQTT (SIMCom LTE) Client ---"
+        << handler("void gsmMqttClientSimcomEventHandler(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_EventType event_type, void* event_data)",
+                   {"    GSM_MqttClientSimcom_Event_ErrorResponse* pevntMqttClientSimcomErrorResponse = (GSM_MqttClientSimcom_Event_ErrorResponse*)event_data;",
+                    "    GSM_MqttClientSimcom_Event_MsgRxTopic* pevntMqttClientSimcomMsgRxTopic = (GSM_MqttClientSimcom_Event_MsgRxTopic*)event_data;",
+                    "    GSM_MqttClientSimcom_Event_MsgRxPayload* pevntMqttClientSimcomMsgRxPayload = (GSM_MqttClientSimcom_Event_MsgRxPayload*)event_data;"},
+                   mqttCases, "gsmMqttClientSimcomEventHandler")
+        << QStringList{"gsmMqttClientSimcomEventHandler"};
+
+    // Convenience wrappers: each function head followed by its one-line body.
+    QTest::newRow("Pin wrappers")
+        << "Pin" << Options{} << "convenienceFunctions" << "// --- GSM PIN ---"
+        << QStringList{"void gsmmgrPinEnter(uint16_t sim_pin)", "{", "   gsmPinEnter(&mGsmPinInst, sim_pin);", "}",
+                       "GSM_PIN_SimStatus gsmmgrPinStatus()", "{", "   return gsmPinStatus(&mGsmPinInst);", "}"}
+        << QStringList{};
+    QTest::newRow("SMS Send wrappers")
+        << "SMS_Send" << Options{} << "convenienceFunctions" << "// --- GSM SMS Send ---"
+        << QStringList{"bool gsmmgrSmsSend(char* phoneNumber, char* textBody)", "{",
+                       "   return gsmSmsSend(&mGsmSmsSendInst, phoneNumber, textBody);", "}", "void gsmmgrSmsSendCancel()", "{",
+                       "   gsmSmsSendCancel(&mGsmSmsSendInst);", "}"}
+        << QStringList{};
+    const QString h = "&mGsmHttpClientSimcomInst";
+    QTest::newRow("HTTP wrappers")
+        << "HTTP" << Options{} << "convenienceFunctions" << "// --- GSM HTTP Client (SIMCom) ---"
+        << QStringList{"bool gsmmgrHttpClientSimcomGet(char* url)", "{", "   return gsmHttpClientSimcomGet(" + h + ", url);", "}",
+                       "bool gsmmgrHttpClientSimcomPost(char* url, char* postData)", "{",
+                       "   return gsmHttpClientSimcomPost(" + h + ", url, postData);", "}",
+                       "void gsmmgrHttpClientSimcomPostSetContentType(char* contentTypeOrNullForDefault)", "{",
+                       "   gsmHttpClientSimcomPostSetContentType(" + h + ", contentTypeOrNullForDefault);", "}",
+                       "bool gsmmgrHttpClientSimcomHttpOperationPending()", "{",
+                       "   return gsmHttpClientSimcomHttpOperationPending(" + h + ");", "}",
+                       "bool gsmmgrHttpClientSimcomHttpOperationStarted()", "{",
+                       "   return gsmHttpClientSimcomHttpOperationStarted(" + h + ");", "}",
+                       "bool gsmmgrHttpClientSimcomCancel()", "{", "   return gsmHttpClientSimcomCancel(" + h + ");", "}",
+                       "void gsmmgrHttpClientSimcomHttpTermWhenDone(bool termWhenDone)", "{",
+                       "   gsmHttpClientSimcomHttpTermWhenDone(" + h + ", termWhenDone);", "}",
+                       "void gsmmgrHttpClientSimcomSetTimeouts(uint32_t httpActionTimeout_ms, uint32_t httpReadTimeout_ms)", "{",
+                       "   gsmHttpClientSimcomSetTimeouts(" + h + ", httpActionTimeout_ms, httpReadTimeout_ms);", "}"}
+        << QStringList{};
+    const QString q = "&mGsmMqttClientSimcomInst";
+    QTest::newRow("MQTT wrappers")
+        << "MQTT" << Options{} << "convenienceFunctions" << "// --- GSM MQTT (SIMCom LTE) Client ---"
+        << QStringList{"bool gsmmgrMqttClientSimcomConnect(GSM_MqttClientSimcom_Connect_Session* connect_session)", "{",
+                       "   return gsmMqttClientSimcomConnect(" + q + ", connect_session);", "}",
+                       "bool gsmmgrMqttClientSimcomSubscribe(char* subscribe_topic, uint8_t subscribe_QoS)", "{",
+                       "   return gsmMqttClientSimcomSubscribe(" + q + ", subscribe_topic, subscribe_QoS);", "}",
+                       "bool gsmmgrMqttClientSimcomPublish(char* publish_topic, char* publish_message)", "{",
+                       "   return gsmMqttClientSimcomPublish(" + q + ", publish_topic, publish_message);", "}",
+                       "bool gsmmgrMqttClientSimcomPublishEx(GSM_MqttClientSimcom_Publish_Parameters* publish_parameters)", "{",
+                       "   return gsmMqttClientSimcomPublishEx(" + q + ", publish_parameters);", "}",
+                       "bool gsmmgrMqttClientSimcomUnsubscribe(char* unsubscribe_topic)", "{",
+                       "   return gsmMqttClientSimcomUnsubscribe(" + q + ", unsubscribe_topic);", "}",
+                       "bool gsmmgrMqttClientSimcomDisconnect()", "{", "   return gsmMqttClientSimcomDisconnect(" + q + ");", "}",
+                       "bool gsmmgrMqttClientSimcomCancelPublish()", "{", "   return gsmMqttClientSimcomCancelPublish(" + q + ");", "}",
+                       "bool gsmmgrMqttClientSimcomCancelSubscribe()", "{", "   return gsmMqttClientSimcomCancelSubscribe(" + q + ");", "}",
+                       "bool gsmmgrMqttClientSimcomCancelUnsubscribe()", "{",
+                       "   return gsmMqttClientSimcomCancelUnsubscribe(" + q + ");", "}",
+                       "GSM_MQTT_ServerStatus gsmmgrMqttClientServerConnectionState()", "{",
+                       "   return gsmMqttClientServerConnectionState(" + q + ");", "}"}
+        << QStringList{};
+}
+
+void TestModules::templateFragments()
+{
+    QFETCH(QString, module);
+    QFETCH(Options, options);
+    QFETCH(QString, operation);
+    QFETCH(QString, title);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, sections);
+
+    VelkorModules m;
+    applyOptions(m, options);
+    const QString text = callOperation(moduleNamed(m, module), operation);
+
+    const QString intro = "\n" + title + "\n\n";
+    QVERIFY2(text.startsWith(intro), qPrintable(text.left(80)));
+    QVERIFY(!text.contains('\r'));
+    // The first function head follows the title's empty line; the RSSI and USSD handlers have one
+    // comment line in between that asks for the handler to be completed.
+    QStringList after = text.mid(intro.size()).split('\n');
+    if (module == "RSSI" || module == "USSD")
+    {
+        QVERIFY2(after.first().startsWith("// "), qPrintable(after.first()));
+        after.removeFirst();
+    }
+    QCOMPARE(after.first(), lines.first());
+    int from = 0;
+    for (const QString& line : lines)
+    {
+        const int at = lineIndex(text, line, from);
+        QVERIFY2(at >= 0, qPrintable("missing or out of order: " + line));
+        from = at + line.size();
+    }
+    for (const QString& name : sections)
+    {
+        QCOMPARE(text.count(QRegularExpression("^ *// USER CODE BEGIN " + name + "$", QRegularExpression::MultilineOption)), 1);
+        QCOMPARE(text.count(QRegularExpression("^ *// USER CODE END " + name + "$", QRegularExpression::MultilineOption)), 1);
+    }
+    QCOMPARE(text.count("USER CODE BEGIN"), sections.size());
+    QCOMPARE(text.count("USER CODE END"), sections.size());
+    QVERIFY(!text.contains("OPTIONAL"));
+    QCOMPARE(callOperation(moduleNamed(m, module), operation), text);
+}
+
+void TestModules::promptCallbacksFollowRxOption_data()
+{
+    QTest::addColumn<bool>("tx");
+    QTest::addColumn<bool>("rx");
+    QTest::newRow("both circular buffers") << true << true;
+    QTest::newRow("receive only") << false << true;
+    QTest::newRow("transmit only") << true << false;
+    QTest::newRow("no circular buffer") << false << false;
+}
+
+void TestModules::promptCallbacksFollowRxOption()
+{
+    QFETCH(bool, tx);
+    QFETCH(bool, rx);
+    VelkorModules m;
+    applyOptions(m, {{"Prompt.tx", tx}, {"Prompt.rx", rx}});
+    const QString text = m.prompt.generalCallbackFunctions();
+
+    const QString head = QString("\n// --- GSM Prompt ---\n") + (rx ? kRxPoll : "");
+    QVERIFY2(text.startsWith(head), qPrintable(text.left(200)));
+    // The template follows: its functions in order, each with its own section; gsmTxPoll always.
+    const QString rest = text.mid(head.size());
+    QVERIFY2(rest.startsWith("\nvoid gsmTxPoll()\n{\n    // USER CODE BEGIN gsmTxPoll\n"), qPrintable(rest.left(80)));
+    int from = 0;
+    for (const QString& line : {QString("void gsmTxPoll()"), QString("    // USER CODE END gsmTxPoll"),
+                                QString("void gsmWrite(GSM_Prompt_Instance* inst, uint8_t _data)"),
+                                QString("    // USER CODE BEGIN gsmWrite"), QString("    // USER CODE END gsmWrite"),
+                                QString("bool gsmWriteCompleted(GSM_Prompt_Instance* inst)"),
+                                QString("    // USER CODE BEGIN gsmWriteCompleted"), QString("    // USER CODE END gsmWriteCompleted"),
+                                QString("bool gsmCanRead(GSM_Prompt_Instance* inst)"), QString("    // USER CODE BEGIN gsmCanRead"),
+                                QString("    // USER CODE END gsmCanRead"), QString("uint8_t gsmRead(GSM_Prompt_Instance* inst)"),
+                                QString("    // USER CODE BEGIN gsmRead"), QString("    // USER CODE END gsmRead")})
+    {
+        const int at = lineIndex(rest, line, from);
+        QVERIFY2(at >= 0, qPrintable("missing or out of order: " + line));
+        from = at + line.size();
+    }
+    QCOMPARE(rest.count("USER CODE BEGIN"), 5);
+    QCOMPARE(text.contains("void gsmRxPoll()"), rx);
+    QCOMPARE(text.contains("USER CODE BEGIN gsmRxPoll"), rx);
+    QCOMPARE(m.prompt.pollCode().contains("gsmTxPoll();"), true);
+    QCOMPARE(m.prompt.pollCode().contains("gsmRxPoll();"), rx);
+    QCOMPARE(m.prompt.initCode().contains("cbufInit"), tx || rx);
+    QCOMPARE(m.prompt.generalVariables().contains("CircBuff"), tx || rx);
+}
+
+void TestModules::powerCallbacksFollowResetOption_data()
+{
+    QTest::addColumn<bool>("reset");
+    QTest::newRow("reset pin unused") << false;
+    QTest::newRow("reset pin used") << true;
+}
+
+void TestModules::powerCallbacksFollowResetOption()
+{
+    QFETCH(bool, reset);
+    VelkorModules m;
+    m.power.useResetPin = reset;
+    const QString text = m.power.generalCallbackFunctions();
+
+    QVERIFY(text.startsWith("\n// --- GSM Power ---\n\nvoid gsmSetPowerKey(GSM_Power_Instance* inst, bool activated)\n{\n"
+                            "    // USER CODE BEGIN SetPowerKey\n"));
+    QVERIFY(!text.contains("OPTIONAL"));
+    QVERIFY(!text.contains("//<"));
+    QCOMPARE(text.contains("gsmSetReset"), reset);
+    QCOMPARE(text.contains("USER CODE BEGIN SetReset\n"), reset);
+    QCOMPARE(text.contains("USER CODE END SetReset\n"), reset);
+    QCOMPARE(text.count("USER CODE BEGIN"), reset ? 3 : 2);
+    // Exactly one empty line in front of the status callback, and in front of the reset callback.
+    QCOMPARE(text.count("}\n\nbool gsmReadStatus(GSM_Power_Instance* inst)\n{\n    // USER CODE BEGIN ReadStatus\n"), 1);
+    QVERIFY(!text.contains("\n\n\n"));
+    const int powerKeyEnd = text.indexOf("    // USER CODE END SetPowerKey\n}\n\n");
+    QVERIFY(powerKeyEnd > 0);
+    const int next = powerKeyEnd + QString("    // USER CODE END SetPowerKey\n}\n\n").size();
+    QVERIFY(text.mid(next).startsWith(reset ? "void gsmSetReset(GSM_Power_Instance* inst, bool activated)\n{\n    // USER CODE BEGIN SetReset\n"
+                                            : "bool gsmReadStatus(GSM_Power_Instance* inst)\n"));
+    QVERIFY(text.endsWith("    // USER CODE END ReadStatus\n}\n"));
+}
+
+void TestModules::apnCallbackFollowsOption_data()
+{
+    QTest::addColumn<bool>("apn");
+    QTest::newRow("APN required") << true;
+    QTest::newRow("no APN") << false;
+}
+
+void TestModules::apnCallbackFollowsOption()
+{
+    QFETCH(bool, apn);
+    VelkorModules m;
+    m.internetConnectionSimcom.isApnRequired = apn;
+    m.internetConnectionSimcom2G.isApnRequired = apn;
+    const QString lte = m.internetConnectionSimcom.generalCallbackFunctions();
+    const QString g2 = m.internetConnectionSimcom2G.generalCallbackFunctions();
+    // Both connections share one template, which defines gsmGetAPN exactly once.
+    QCOMPARE(lte, g2);
+    QCOMPARE(lte.count("char* gsmGetAPN()"), apn ? 1 : 0);
+    QCOMPARE(m.internetConnectionSimcom.initCode().contains("APN_IfAny = gsmGetAPN();"), apn);
+    QCOMPARE(m.internetConnectionSimcom2G.initCode().contains("APN_IfAny = gsmGetAPN();"), apn);
+}
+
+void TestModules::resetBlockRemovesEveryBlock()
+{
+    const QString input = "a\n\n//<OPTIONAL:gsmSetReset>\nreset one\n//</OPTIONAL:gsmSetReset>\n\n"
+                          "b\n//<OPTIONAL:gsmSetReset>  \n\treset two\n  //</OPTIONAL:gsmSetReset>\n  \nc\n";
+    QCOMPARE(VelkorMdl_Power::applyResetBlock(input, false), QString("a\n\nb\nc\n"));
+    QCOMPARE(VelkorMdl_Power::applyResetBlock(input, true), QString("a\n\nreset one\n\nb\nreset two\n  \nc\n"));
+    // A text without markers passes unchanged; asking repeatedly uses the same compiled patterns.
+    QCOMPARE(VelkorMdl_Power::applyResetBlock("x %1 \\1 $1\n", false), QString("x %1 \\1 $1\n"));
+    QCOMPARE(VelkorMdl_Power::applyResetBlock("x %1 \\1 $1\n", true), QString("x %1 \\1 $1\n"));
+}
+
+void TestModules::docPages_data()
+{
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("Start") << "Start" << "velkormdl_GettingStarted.html";
+    QTest::newRow("Power") << "Power" << "velkormdl_Power.html";
+    QTest::newRow("Prompt") << "Prompt" << "velkormdl_Prompt.html";
+    QTest::newRow("BasicComms") << "BasicComms" << "velkormdl_BasicComms.html";
+    QTest::newRow("Pin") << "Pin" << "velkormdl_Pin.html";
+    QTest::newRow("RSSI") << "RSSI" << "velkormdl_Rssi.html";
+    QTest::newRow("NetworkRegistration") << "NetworkRegistration" << "velkormdl_NetworkRegistration.html";
+    QTest::newRow("SMS_Send") << "SMS_Send" << "velkormdl_SmsSend.html";
+    QTest::newRow("SMS_Read") << "SMS_Read" << "velkormdl_SmsRead.html";
+    QTest::newRow("USSD") << "USSD" << "velkormdl_Ussd.html";
+    QTest::newRow("LTE") << "LTE" << "velkormdl_InternetConnectionSimcom_LTE.html";
+    QTest::newRow("2G") << "2G" << "velkormdl_InternetConnectionSimcom_2G.html";
+    QTest::newRow("HTTP") << "HTTP" << "velkormdl_HttpClientSimcom.html";
+    QTest::newRow("MQTT") << "MQTT" << "velkormdl_MqttClientSimcom.html";
+}
+
+void TestModules::docPages()
+{
+    QFETCH(QString, module);
+    QFETCH(QString, page);
+    VelkorModules m;
+    const QString expected = readSourceFile("resources/doc/" + page);
+    QVERIFY2(!expected.isEmpty(), qPrintable("no page " + page));
+    QCOMPARE(moduleNamed(m, module)->docHtml(), expected);
+}
+
+void TestModules::defaultsFromConstructorAndReset()
+{
+    VelkorModules m;
+    auto check = [&m]() {
+        QCOMPARE(m.gettingStarted.isDebugOutputSetupSelected, true);
+        QCOMPARE(m.gettingStarted.debugBufferSize, 1024.0);
+        QCOMPARE(m.power.useResetPin, false);
+        QCOMPARE(m.prompt.isPromptSetupSelected, true);
+        QCOMPARE(m.prompt.isEchoCancSetupSelected, true);
+        QCOMPARE(m.prompt.isCircularTxSetupSelected, true);
+        QCOMPARE(m.prompt.isCircularRxSetupSelected, true);
+        QCOMPARE(m.prompt.promptBufferSize, 1024.0);
+        QCOMPARE(m.prompt.echoCancellationBufferSize, 1024.0);
+        QCOMPARE(m.prompt.circularTxBufferSize, 1024.0);
+        QCOMPARE(m.prompt.circularRxBufferSize, 1024.0);
+        QCOMPARE(m.basicComms.echoEnabled, true);
+        QCOMPARE(m.internetConnectionSimcom.isApnRequired, false);
+        QCOMPARE(m.internetConnectionSimcom2G.isApnRequired, false);
+    };
+    check();
+    applyOptions(m, {{"Start.debug", false}, {"Start.size", 8}, {"Power.reset", true}, {"Prompt.prompt", false},
+                     {"Prompt.echo", false}, {"Prompt.tx", false}, {"Prompt.rx", false}, {"Prompt.promptSize", 9},
+                     {"Prompt.echoSize", 10}, {"Prompt.txSize", 11}, {"Prompt.rxSize", 12}, {"BasicComms.echo", false},
+                     {"LTE.apn", true}, {"2G.apn", true}});
+    for (VelkorMdl* module : m.all())
+        module->settingsDefaults();
+    check();
+}
+
+void TestModules::loadIgnoresUnusableObject_data()
+{
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QJsonObject>("settings");
+
+    const QJsonObject fullPrompt{{"IsEchoCancSetupSelected", false}, {"IsCircularTxSetupSelected", false},
+                                {"IsCircularRxSetupSelected", false}, {"PromptBufferSize", 64},
+                                {"EchoCancellationBufferSize", 64}, {"CircularTxBufferSize", 64},
+                                {"CircularRxBufferSize", 64}};
+    QTest::newRow("Start: no object") << "Start" << QJsonObject{{"Power", QJsonObject{{"UseResetPin", true}}}};
+    QTest::newRow("Start: member is not an object")
+        << "Start" << QJsonObject{{"GettingStarted", QJsonArray{true, 8}}};
+    QTest::newRow("Start: first key missing") << "Start" << QJsonObject{{"GettingStarted", QJsonObject{{"DebugBufferSize", 8}}}};
+    QTest::newRow("Start: first key a string")
+        << "Start" << QJsonObject{{"GettingStarted", QJsonObject{{"IsDebugOutputSetupSelected", "false"}, {"DebugBufferSize", 8}}}};
+    QTest::newRow("Start: identifier used as key")
+        << "Start" << QJsonObject{{"", QJsonObject{{"IsDebugOutputSetupSelected", false}, {"DebugBufferSize", 8}}}};
+    QTest::newRow("Power: UseResetPin 1") << "Power" << QJsonObject{{"Power", QJsonObject{{"UseResetPin", 1}}}};
+    QTest::newRow("Power: null") << "Power" << QJsonObject{{"Power", QJsonObject{{"UseResetPin", QJsonValue::Null}}}};
+    QJsonObject promptString = fullPrompt;
+    promptString.insert("IsPromptSetupSelected", "true");
+    QTest::newRow("Prompt: first key a string") << "Prompt" << QJsonObject{{"Prompt", promptString}};
+    QTest::newRow("Prompt: first key missing") << "Prompt" << QJsonObject{{"Prompt", fullPrompt}};
+    QTest::newRow("BasicComms: first key a number")
+        << "BasicComms" << QJsonObject{{"BasicComms", QJsonObject{{"EchoEnabled", 0}}}};
+    QTest::newRow("LTE: IsApnRequired \"true\"")
+        << "LTE" << QJsonObject{{"InternetConnection_SIMCom", QJsonObject{{"IsApnRequired", "true"}}}};
+    QTest::newRow("LTE: 2G object only")
+        << "LTE" << QJsonObject{{"InternetConnection_SIMCom2G", QJsonObject{{"IsApnRequired", true}}}};
+    QTest::newRow("2G: IsApnRequired \"true\"")
+        << "2G" << QJsonObject{{"InternetConnection_SIMCom2G", QJsonObject{{"IsApnRequired", "true"}}}};
+}
+
+void TestModules::loadIgnoresUnusableObject()
+{
+    QFETCH(QString, module);
+    QFETCH(QJsonObject, settings);
+
+    // Every field away from its default, so that any write shows.
+    VelkorModules m;
+    const Options changed{{"Start.debug", false}, {"Start.size", 77}, {"Power.reset", true}, {"Prompt.prompt", false},
+                          {"Prompt.echo", true}, {"Prompt.tx", true}, {"Prompt.rx", true}, {"Prompt.promptSize", 9},
+                          {"Prompt.echoSize", 10}, {"Prompt.txSize", 11}, {"Prompt.rxSize", 12}, {"BasicComms.echo", false},
+                          {"LTE.apn", true}, {"2G.apn", true}};
+    applyOptions(m, changed);
+    VelkorModules reference;
+    applyOptions(reference, changed);
+
+    QJsonObject copy = settings;
+    QCOMPARE(moduleNamed(m, module)->settingsLoad(copy), false);
+    QCOMPARE(copy, settings);
+    QJsonObject a, b;
+    for (VelkorMdl* mdl : m.all())
+        mdl->settingsSave(a);
+    for (VelkorMdl* mdl : reference.all())
+        mdl->settingsSave(b);
+    QCOMPARE(a, b);
+}
+
+void TestModules::loadReadsMissingOrWrongValuesAsZero_data()
+{
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QJsonObject>("settings");
+    QTest::addColumn<QJsonObject>("saved"); // what the module saves afterwards
+
+    QTest::newRow("Start: size missing")
+        << "Start" << QJsonObject{{"IsDebugOutputSetupSelected", true}}
+        << QJsonObject{{"IsDebugOutputSetupSelected", true}, {"DebugBufferSize", 0}};
+    QTest::newRow("Start: size with a fraction")
+        << "Start" << QJsonObject{{"IsDebugOutputSetupSelected", true}, {"DebugBufferSize", 512.5}}
+        << QJsonObject{{"IsDebugOutputSetupSelected", true}, {"DebugBufferSize", 0}};
+    QTest::newRow("Start: size as text")
+        << "Start" << QJsonObject{{"IsDebugOutputSetupSelected", false}, {"DebugBufferSize", "2048"}}
+        << QJsonObject{{"IsDebugOutputSetupSelected", false}, {"DebugBufferSize", 0}};
+    QTest::newRow("Start: size beyond 32 bits")
+        << "Start" << QJsonObject{{"IsDebugOutputSetupSelected", true}, {"DebugBufferSize", 3000000000.0}}
+        << QJsonObject{{"IsDebugOutputSetupSelected", true}, {"DebugBufferSize", 0}};
+    QTest::newRow("Start: whole number stored as double")
+        << "Start" << QJsonObject{{"IsDebugOutputSetupSelected", true}, {"DebugBufferSize", 2000000.0}}
+        << QJsonObject{{"IsDebugOutputSetupSelected", true}, {"DebugBufferSize", 2000000}};
+    QTest::newRow("Prompt: first flag only")
+        << "Prompt" << QJsonObject{{"IsPromptSetupSelected", true}}
+        << QJsonObject{{"IsPromptSetupSelected", true}, {"IsEchoCancSetupSelected", false},
+                       {"IsCircularTxSetupSelected", false}, {"IsCircularRxSetupSelected", false},
+                       {"PromptBufferSize", 0}, {"EchoCancellationBufferSize", 0}, {"CircularTxBufferSize", 0},
+                       {"CircularRxBufferSize", 0}};
+    QTest::newRow("Prompt: wrong types")
+        << "Prompt"
+        << QJsonObject{{"IsPromptSetupSelected", false}, {"IsEchoCancSetupSelected", 1}, {"IsCircularTxSetupSelected", "true"},
+                       {"IsCircularRxSetupSelected", true}, {"PromptBufferSize", 100}, {"EchoCancellationBufferSize", true},
+                       {"CircularTxBufferSize", 8.25}, {"CircularRxBufferSize", 429496729}}
+        << QJsonObject{{"IsPromptSetupSelected", false}, {"IsEchoCancSetupSelected", false},
+                       {"IsCircularTxSetupSelected", false}, {"IsCircularRxSetupSelected", true},
+                       {"PromptBufferSize", 100}, {"EchoCancellationBufferSize", 0}, {"CircularTxBufferSize", 0},
+                       {"CircularRxBufferSize", 429496729}};
+    QTest::newRow("Power: true") << "Power" << QJsonObject{{"UseResetPin", true}} << QJsonObject{{"UseResetPin", true}};
+    QTest::newRow("BasicComms: false") << "BasicComms" << QJsonObject{{"EchoEnabled", false}} << QJsonObject{{"EchoEnabled", false}};
+    QTest::newRow("LTE: true, extra member ignored")
+        << "LTE" << QJsonObject{{"IsApnRequired", true}, {"Apn", "internet"}} << QJsonObject{{"IsApnRequired", true}};
+    QTest::newRow("2G: true") << "2G" << QJsonObject{{"IsApnRequired", true}} << QJsonObject{{"IsApnRequired", true}};
+}
+
+void TestModules::loadReadsMissingOrWrongValuesAsZero()
+{
+    QFETCH(QString, module);
+    QFETCH(QJsonObject, settings);
+    QFETCH(QJsonObject, saved);
+    static const QMap<QString, QString> keys{{"Start", "GettingStarted"}, {"Power", "Power"}, {"Prompt", "Prompt"},
+                                             {"BasicComms", "BasicComms"}, {"LTE", "InternetConnection_SIMCom"},
+                                             {"2G", "InternetConnection_SIMCom2G"}};
+    VelkorModules m;
+    VelkorMdl* mdl = moduleNamed(m, module);
+    QJsonObject project{{keys.value(module), settings}};
+    QCOMPARE(mdl->settingsLoad(project), true);
+
+    QJsonObject out;
+    QCOMPARE(mdl->settingsSave(out), true);
+    QCOMPARE(out, QJsonObject({{keys.value(module), saved}}));
+}
+
+void TestModules::saveLoadRoundTrip()
+{
+    VelkorModules a;
+    applyOptions(a, {{"Start.debug", false}, {"Start.size", 2000000}, {"Power.reset", true}, {"Prompt.prompt", false},
+                     {"Prompt.echo", true}, {"Prompt.tx", false}, {"Prompt.rx", true}, {"Prompt.promptSize", 8},
+                     {"Prompt.echoSize", 4096}, {"Prompt.txSize", 429496729}, {"Prompt.rxSize", 333},
+                     {"BasicComms.echo", false}, {"LTE.apn", true}, {"2G.apn", false}});
+    QJsonObject project;
+    for (VelkorMdl* mdl : a.all())
+        QVERIFY(mdl->settingsSave(project));
+    QCOMPARE(project.keys(), QStringList({"BasicComms", "GettingStarted", "InternetConnection_SIMCom",
+                                          "InternetConnection_SIMCom2G", "Power", "Prompt"}));
+    // Sizes are written as whole numbers.
+    const QByteArray json = QJsonDocument(project).toJson(QJsonDocument::Compact);
+    QVERIFY2(json.contains("\"DebugBufferSize\":2000000"), json.constData());
+    QVERIFY2(json.contains("\"CircularTxBufferSize\":429496729"), json.constData());
+
+    // Through the file's text form and back into modules at their defaults.
+    QJsonObject reread = QJsonDocument::fromJson(json).object();
+    VelkorModules b;
+    for (VelkorMdl* mdl : b.all())
+        QVERIFY(mdl->settingsLoad(reread));
+    for (int i = 0; i < a.all().size(); ++i)
+    {
+        for (const char* op : {"includes", "generalVariables", "generalCallbackFunctions", "initCode", "pollCode"})
+            QCOMPARE(callOperation(b.all().at(i), op), callOperation(a.all().at(i), op));
+    }
+    QJsonObject again;
+    for (VelkorMdl* mdl : b.all())
+        mdl->settingsSave(again);
+    QCOMPARE(again, project);
+}
+
+void TestModules::saveReplacesObjectWithOwnKeysOnly()
+{
+    VelkorModules m;
+    QJsonObject project{{"Prompt", QJsonObject{{"IsPromptSetupSelected", false}, {"Stale", 1}}},
+                        {"Power", QJsonObject{{"UseResetPin", true}, {"Old", "x"}}},
+                        {"GettingStarted", 5},
+                        {"Language", "C"}};
+    for (VelkorMdl* mdl : m.all())
+        mdl->settingsSave(project);
+    QCOMPARE(project.value("Power").toObject(), QJsonObject({{"UseResetPin", false}}));
+    QCOMPARE(project.value("Prompt").toObject().keys(),
+             QStringList({"CircularRxBufferSize", "CircularTxBufferSize", "EchoCancellationBufferSize",
+                          "IsCircularRxSetupSelected", "IsCircularTxSetupSelected", "IsEchoCancSetupSelected",
+                          "IsPromptSetupSelected", "PromptBufferSize"}));
+    QCOMPARE(project.value("GettingStarted").toObject(),
+             QJsonObject({{"IsDebugOutputSetupSelected", true}, {"DebugBufferSize", 1024}}));
+    QCOMPARE(project.value("Language").toString(), QString("C"));
+}
+
+void TestModules::modulesWithoutOptionsKeepBaseSettings()
+{
+    VelkorModules m;
+    const QList<VelkorMdl*> plain{&m.pin, &m.rssi, &m.networkRegistration, &m.smsSend, &m.smsRead,
+                                  &m.ussd, &m.httpClientSimcom, &m.mqttClientSimcom};
+    const QJsonObject original{{"Pin", QJsonObject{{"x", true}}}, {"Language", "C++"}};
+    for (VelkorMdl* mdl : plain)
+    {
+        QJsonObject settings = original;
+        QVERIFY(mdl->settingsSave(settings));
+        QVERIFY(mdl->settingsLoad(settings));
+        mdl->settingsDefaults();
+        QCOMPARE(settings, original);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestModules)
+#include "tst_modules.moc"
