@@ -1,12 +1,17 @@
 #include "mainwindow.h"
 
-// Placeholder bodies, replaced by the example and manual export commands.
+#include "exampleexport.h"
+
+// Download Example and Download User Manual. The work is done by ExampleExport over this window's
+// ProjectHost; the slots only supply the module of the current list row and the notice header.
 
 void MainWindow::on_btnDownloadExample_clicked()
 {
+    ExampleExport exporter(*this, mGeneratedFileNotice);
+    exporter.downloadExample(guiSelectedModule());
 }
 
 void MainWindow::on_btnDownloadUserManual_clicked()
 {
+    ExampleExport::downloadUserManual();
 }
-

@@ -8,6 +8,8 @@ packages=(
   cmake make g++ qtbase5-dev qtbase5-dev-tools libquazip1-qt5-dev
   # window screenshots, manual checks, icon conversion
   xvfb xauth poppler-utils imagemagick librsvg2-bin tango-icon-theme zip unzip
+  # fonts the user manual is rendered with
+  fonts-dejavu-core
   # firmware checks of the generated library
   gcc-arm-none-eabi libnewlib-arm-none-eabi gcc-avr avr-libc binutils-avr
   arduino-builder arduino-core-avr arduino-ctags

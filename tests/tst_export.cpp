@@ -1,0 +1,470 @@
+// Download Example and Download User Manual: the headless export over a FakeHost with scripted
+// dialogs and small example archives made for each test, the window's slots, and the embedded
+// manual.
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <quazip/quazip.h>
+#include <quazip/quazipfile.h>
+
+#include "exampleexport.h"
+#include "fakehost.h"
+#include "mainwindow.h"
+#include "scripteddialogs.h"
+#include "util.h"
+#include "velkorconstants.h"
+
+namespace
+{
+const QString kLte = QStringLiteral("SIMCom LTE");
+const QString k2G = QStringLiteral("SIMCom 2G");
+
+// Entries of an example archive: name -> content. A name ending in "/" is a folder entry.
+using Entries = QList<QPair<QString, QByteArray>>;
+
+bool writeZip(const QString& path, const Entries& entries)
+{
+    QuaZip zip(path);
+    if (!zip.open(QuaZip::mdCreate))
+        return false;
+    for (const auto& entry : entries)
+    {
+        QuaZipFile file(&zip);
+        if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(entry.first)))
+            return false;
+        file.write(entry.second);
+        file.close();
+        if (file.getZipError() != 0)
+            return false;
+    }
+    zip.close();
+    return zip.getZipError() == 0;
+}
+
+// An archive laid out like the embedded ones: id/Arduino/P/... and id/STM32CubeIDE/P/... for each
+// project P; `sketchName` overrides the sketch's base name (normally P).
+Entries exampleEntries(const QString& id, const QStringList& projects, const QString& sketchName = QString())
+{
+    Entries e;
+    e << qMakePair(id + QStringLiteral("/"), QByteArray());
+    for (const QString& p : projects)
+    {
+        const QString a = id + QStringLiteral("/Arduino/") + p + QLatin1Char('/');
+        const QString sketch = sketchName.isEmpty() ? p : sketchName;
+        e << qMakePair(a, QByteArray());
+        e << qMakePair(a + sketch + QStringLiteral(".ino"), QByteArray("void setup() {}\nvoid loop() {}\n"));
+        e << qMakePair(a + QStringLiteral("gsm_manager.cpp"), QByteArray("// manager source\n"));
+        e << qMakePair(a + QStringLiteral("gsm_manager.h"), QByteArray("// manager header\n"));
+        e << qMakePair(a + QStringLiteral("main.h"), QByteArray("// pins\n"));
+        const QString s = id + QStringLiteral("/STM32CubeIDE/") + p + QLatin1Char('/');
+        e << qMakePair(s + QStringLiteral("Core/Inc/gsm_manager.h"), QByteArray("// manager header\n"));
+        e << qMakePair(s + QStringLiteral("Core/Inc/main.h"), QByteArray("// main header\n"));
+        e << qMakePair(s + QStringLiteral("Core/Inc/uart_dma.h"), QByteArray("// dma header\n"));
+        e << qMakePair(s + QStringLiteral("Core/Src/gsm_manager.c"), QByteArray("// manager source\n"));
+        e << qMakePair(s + QStringLiteral("Core/Src/uart_dma.c"), QByteArray("// dma source\n"));
+        e << qMakePair(s + QStringLiteral("Core/Src/main.c"), QByteArray("int main(void) { return 0; }\n"));
+    }
+    return e;
+}
+
+QString readAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+QStringList filesUnder(const QString& folder)
+{
+    QStringList list;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        list << QDir(folder).relativeFilePath(it.next());
+    list.sort();
+    return list;
+}
+
+QStringList checkedIds(const FakeHost& host)
+{
+    QStringList ids;
+    for (VelkorMdl* m : host.checkedModules())
+        ids << m->id();
+    return ids;
+}
+} // namespace
+
+class TestExport : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A folder with example archives for the export to read instead of the embedded ones.
+    QTemporaryDir mArchives;
+    // The same with a Pin example whose sketch is not named after its folder.
+    QTemporaryDir mOtherSketch;
+    const QString mNotice = Velkor::generatedFileNotice();
+
+    void addArchive(const QString& id, const Entries& entries)
+    {
+        QVERIFY(writeZip(mArchives.filePath(id + QStringLiteral(".zip")), entries));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(mArchives.isValid());
+        addArchive(QStringLiteral("Pin"), exampleEntries(QStringLiteral("Pin"), {QStringLiteral("PIN_Enter")}));
+        addArchive(QStringLiteral("HTTP_Client_SIMCom"),
+                   exampleEntries(QStringLiteral("HTTP_Client_SIMCom"),
+                                  {QStringLiteral("HttpClient_Simcom_HTTP_POST"), QStringLiteral("HttpClient_Simcom_HTTP_GET")}));
+        QVERIFY(writeZip(mOtherSketch.filePath(QStringLiteral("Pin.zip")),
+                         exampleEntries(QStringLiteral("Pin"), {QStringLiteral("PIN_Enter")}, QStringLiteral("Other"))));
+    }
+
+    // The HTTP example asks for the connection; anything but "SIMCom LTE" (the box cannot be
+    // dismissed, but an empty answer must not leave both or neither ticked) means 2G.
+    void httpChooserDecidesConnection_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("lte");
+        QTest::newRow("2G") << k2G << false;
+        QTest::newRow("LTE") << kLte << true;
+        QTest::newRow("no answer") << QString() << false;
+    }
+    void httpChooserDecidesConnection()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, lte);
+        QTemporaryDir out;
+        FakeHost host;
+        host.tick({&host.modules.smsSend, &host.modules.ussd}); // the user's own selection, replaced
+        ScopedDialogs scoped;
+        scoped.dialogs.choiceAnswers.enqueue(answer);
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        ExampleExport exporter(host, mNotice);
+        exporter.setArchiveFolder(mArchives.path());
+
+        QVERIFY2(exporter.downloadExample(&host.modules.httpClientSimcom) == ExampleExport::Result::Downloaded,
+                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
+
+        QCOMPARE(scoped.dialogs.titles(),
+                 QStringList({QStringLiteral("LTE or 2G"), QStringLiteral("Select Folder"),
+                              QStringLiteral("Example Downloaded")}));
+        const ScriptedDialogs::Shown& choice = scoped.dialogs.shown[0];
+        QCOMPARE(choice.text, QStringLiteral("Does your HTTP application require the 'Internet Connection (SIMCom 2G)' "
+                                             "module or the 'Internet Connection (SIMCom LTE)' module?"));
+        QCOMPARE(choice.buttons, QStringList({k2G, kLte}));
+        QCOMPARE(choice.icon, Dialogs::Icon::Information);
+        QCOMPARE(scoped.dialogs.shown[1].owner, Dialogs::Owner::MainWindow);
+        QCOMPARE(scoped.dialogs.shown[2].text, QStringLiteral("Example downloaded successfully."));
+        QCOMPARE(scoped.dialogs.shown[2].icon, Dialogs::Icon::Information);
+
+        QCOMPARE(host.isModuleChecked(&host.modules.internetConnectionSimcom), lte);
+        QCOMPARE(host.isModuleChecked(&host.modules.internetConnectionSimcom2G), !lte);
+        QVERIFY(!host.isModuleChecked(&host.modules.smsSend));
+        QVERIFY(!host.isModuleChecked(&host.modules.ussd));
+
+        // Both projects of both flavours got the library of the chosen connection only.
+        const QString root = out.filePath(QStringLiteral("HTTP_Client_SIMCom"));
+        const QString lteHeader = QStringLiteral("GSM_InternetConnection_Simcom.h");
+        const QString g2Header = QStringLiteral("GSM_InternetConnection_Simcom2G.h");
+        for (const QString& project : {QStringLiteral("HttpClient_Simcom_HTTP_GET"), QStringLiteral("HttpClient_Simcom_HTTP_POST")})
+        {
+            const QString arduinoLib = root + QStringLiteral("/Arduino/") + project + QStringLiteral("/src/Velkor/");
+            const QString stmLib = root + QStringLiteral("/STM32CubeIDE/") + project + QStringLiteral("/Core/Velkor/");
+            for (const QString& lib : {arduinoLib, stmLib})
+            {
+                QVERIFY2(QFile::exists(lib + QStringLiteral("GSM_HttpClient_Simcom.c")), qPrintable(lib));
+                QCOMPARE(QFile::exists(lib + lteHeader), lte);
+                QCOMPARE(QFile::exists(lib + g2Header), !lte);
+                QVERIFY(QFile::exists(lib + QStringLiteral("GSM_Globals.h")));
+            }
+            QVERIFY(QFile::exists(root + QStringLiteral("/Arduino/") + project + QStringLiteral("/circbuff.h")));
+            QVERIFY(QFile::exists(root + QStringLiteral("/STM32CubeIDE/") + project + QStringLiteral("/Core/Inc/circbuff.h")));
+            QVERIFY(QFile::exists(root + QStringLiteral("/STM32CubeIDE/") + project + QStringLiteral("/Core/Src/circbuff.c")));
+        }
+        QCOMPARE(readAll(root + QStringLiteral("/LICENSE.txt")),
+                 Util::resourceText(QStringLiteral(":/license/resources/license/LICENSE.txt")));
+    }
+
+    // The example's modules replace the user's ticks: the module and what it needs, nothing else.
+    void exampleTicksReplaceSelection()
+    {
+        QTemporaryDir out;
+        FakeHost host;
+        host.tick({&host.modules.mqttClientSimcom, &host.modules.smsRead});
+        ScopedDialogs scoped;
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        ExampleExport exporter(host, mNotice);
+        exporter.setArchiveFolder(mArchives.path());
+        QVERIFY2(exporter.downloadExample(&host.modules.pin) == ExampleExport::Result::Downloaded,
+                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
+        QCOMPARE(checkedIds(host), QStringList({QString(), QStringLiteral("Power"), QStringLiteral("Prompt"),
+                                                QStringLiteral("BasicComms"), QStringLiteral("Pin")}));
+        // No LTE-or-2G question for other modules.
+        QCOMPARE(scoped.dialogs.titles(),
+                 QStringList({QStringLiteral("Select Folder"), QStringLiteral("Example Downloaded")}));
+    }
+
+    // Exporting twice into one folder restores the files from the archive before the notice is put
+    // in front again: every notice file holds it exactly once, with the archive text after it.
+    void secondExportKeepsOneNotice()
+    {
+        QTemporaryDir out;
+        FakeHost host;
+        for (int run = 0; run < 2; ++run)
+        {
+            ScopedDialogs scoped;
+            scoped.dialogs.folderAnswers.enqueue(out.path());
+            ExampleExport exporter(host, mNotice);
+            exporter.setArchiveFolder(mArchives.path());
+            QVERIFY2(exporter.downloadExample(&host.modules.pin) == ExampleExport::Result::Downloaded,
+                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
+        }
+        const QString arduino = out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/"));
+        const QString stm = out.filePath(QStringLiteral("Pin/STM32CubeIDE/PIN_Enter/"));
+        const QList<QPair<QString, QString>> noticed{
+            {arduino + QStringLiteral("PIN_Enter.ino"), QStringLiteral("void setup() {}\nvoid loop() {}\n")},
+            {arduino + QStringLiteral("gsm_manager.cpp"), QStringLiteral("// manager source\n")},
+            {arduino + QStringLiteral("gsm_manager.h"), QStringLiteral("// manager header\n")},
+            {arduino + QStringLiteral("main.h"), QStringLiteral("// pins\n")},
+            {stm + QStringLiteral("Core/Inc/gsm_manager.h"), QStringLiteral("// manager header\n")},
+            {stm + QStringLiteral("Core/Inc/uart_dma.h"), QStringLiteral("// dma header\n")},
+            {stm + QStringLiteral("Core/Src/gsm_manager.c"), QStringLiteral("// manager source\n")},
+            {stm + QStringLiteral("Core/Src/uart_dma.c"), QStringLiteral("// dma source\n")},
+        };
+        for (const auto& file : noticed)
+            QCOMPARE(readAll(file.first), QStringLiteral("\n") + mNotice + file.second);
+        // Files outside the notice table stay as the archive has them.
+        QCOMPARE(readAll(stm + QStringLiteral("Core/Inc/main.h")), QStringLiteral("// main header\n"));
+        QCOMPARE(readAll(stm + QStringLiteral("Core/Src/main.c")), QStringLiteral("int main(void) { return 0; }\n"));
+        // The library files hold the notice once too (the library folder is emptied and rewritten).
+        const QString pinHeader = readAll(arduino + QStringLiteral("src/Velkor/GSM_PIN.h"));
+        QCOMPARE(pinHeader.count(mNotice), 1);
+    }
+
+    // The sketch looked for is the folder name + ".ino": a sketch with another name keeps its text.
+    void sketchNamedOtherwiseGetsNoNotice()
+    {
+        QTemporaryDir out;
+        FakeHost host;
+        ScopedDialogs scoped;
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        ExampleExport exporter(host, mNotice);
+        exporter.setArchiveFolder(mOtherSketch.path());
+        QVERIFY2(exporter.downloadExample(&host.modules.pin) == ExampleExport::Result::Downloaded,
+                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
+        const QString project = out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/"));
+        QCOMPARE(readAll(project + QStringLiteral("Other.ino")), QStringLiteral("void setup() {}\nvoid loop() {}\n"));
+        QVERIFY(!QFile::exists(project + QStringLiteral("PIN_Enter.ino")));
+        QVERIFY(readAll(project + QStringLiteral("gsm_manager.cpp")).startsWith(QStringLiteral("\n") + mNotice));
+    }
+
+    // A cancelled folder chooser writes nothing, after the HTTP question as well; the ticks have
+    // changed already.
+    void cancelledChooserWritesNothing_data()
+    {
+        QTest::addColumn<int>("module"); // index into the registry
+        QTest::newRow("Pin") << 4;
+        QTest::newRow("HTTP") << 12;
+    }
+    void cancelledChooserWritesNothing()
+    {
+        QFETCH(int, module);
+        QTemporaryDir out;
+        FakeHost host;
+        VelkorMdl* selected = host.allModules().at(module);
+        ScopedDialogs scoped;
+        scoped.dialogs.choiceAnswers.enqueue(kLte);
+        ExampleExport exporter(host, mNotice);
+        exporter.setArchiveFolder(mArchives.path());
+        QCOMPARE(exporter.downloadExample(selected), ExampleExport::Result::Cancelled);
+        QVERIFY(filesUnder(out.path()).isEmpty());
+        QVERIFY(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+        QVERIFY(host.isModuleChecked(selected));
+        QVERIFY(host.isModuleChecked(&host.modules.power));
+        QCOMPARE(scoped.dialogs.titles().last(), QStringLiteral("Select Folder"));
+    }
+
+    void missingArchiveReportsDownloadError()
+    {
+        QTemporaryDir out;
+        FakeHost host;
+        ScopedDialogs scoped;
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        ExampleExport exporter(host, mNotice);
+        exporter.setArchiveFolder(mArchives.path());
+        QCOMPARE(exporter.downloadExample(&host.modules.rssi), ExampleExport::Result::ExtractFailed);
+        QCOMPARE(scoped.dialogs.shown.size(), 2);
+        QCOMPARE(scoped.dialogs.shown[1].icon, Dialogs::Icon::Critical);
+        QCOMPARE(scoped.dialogs.shown[1].title, QStringLiteral("Download Error"));
+        QCOMPARE(scoped.dialogs.shown[1].text, QStringLiteral("Failed to extract example projects."));
+        QVERIFY(filesUnder(out.path()).isEmpty());
+    }
+
+    // The licence cannot be written (a folder stands in its place): the examples stay unpacked,
+    // without library files, and no success is reported.
+    void unwritableLicenceReportsLicensingError()
+    {
+        QTemporaryDir out;
+        QVERIFY(QDir(out.path()).mkpath(QStringLiteral("Pin/LICENSE.txt")));
+        FakeHost host;
+        ScopedDialogs scoped;
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        ExampleExport exporter(host, mNotice);
+        exporter.setArchiveFolder(mArchives.path());
+        QCOMPARE(exporter.downloadExample(&host.modules.pin), ExampleExport::Result::LicenceFailed);
+        QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder"), QStringLiteral("Licensing Error")}));
+        QCOMPARE(scoped.dialogs.shown[1].text,
+                 QStringLiteral("Unable to download LICENSE agreement. Please review folder write permissions."));
+        QVERIFY(QFile::exists(out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/gsm_manager.cpp"))));
+        QVERIFY(!QFile::exists(out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/src/Velkor/GSM_PIN.h"))));
+        QCOMPARE(readAll(out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/gsm_manager.cpp"))),
+                 QStringLiteral("// manager source\n"));
+    }
+
+    // Without a current module row there is nothing to export and the ticks stay as they were.
+    void noModuleDoesNothing()
+    {
+        FakeHost host;
+        host.tick({&host.modules.smsSend});
+        ScopedDialogs scoped;
+        ExampleExport exporter(host, mNotice);
+        QCOMPARE(exporter.downloadExample(nullptr), ExampleExport::Result::NothingSelected);
+        QVERIFY(scoped.dialogs.shown.isEmpty());
+        QCOMPARE(checkedIds(host), QStringList({QString(), QStringLiteral("SMS_Send")}));
+    }
+
+    // The embedded example archives, where the build has packed them: each exports completely, with
+    // the library in every project of both flavours and the notice in its manager files.
+    void embeddedExamplesExport_data()
+    {
+        QTest::addColumn<int>("module"); // index into the registry
+        QTest::addColumn<QStringList>("projects");
+        QTest::newRow("Pin") << 4 << QStringList{QStringLiteral("PIN_Enter")};
+        QTest::newRow("RSSI") << 5 << QStringList{QStringLiteral("Signal_Quality")};
+        QTest::newRow("SMS_Send") << 7 << QStringList{QStringLiteral("SMS_Send")};
+        QTest::newRow("SMS_Read") << 8 << QStringList{QStringLiteral("SMS_Read")};
+        QTest::newRow("USSD") << 9 << QStringList{QStringLiteral("USSD_Query")};
+        QTest::newRow("HTTP") << 12
+                              << QStringList{QStringLiteral("HttpClient_Simcom_HTTP_GET"),
+                                             QStringLiteral("HttpClient_Simcom_HTTP_POST")};
+        QTest::newRow("MQTT") << 13
+                              << QStringList{QStringLiteral("MqttClient_Simcom_Publish"),
+                                             QStringLiteral("MqttClient_Simcom_Subscribe")};
+    }
+    void embeddedExamplesExport()
+    {
+        QFETCH(int, module);
+        QFETCH(QStringList, projects);
+        FakeHost host;
+        VelkorMdl* selected = host.allModules().at(module);
+        ExampleExport exporter(host, mNotice);
+        if (!QFile::exists(exporter.archivePath(selected->id())))
+            QSKIP("this example archive is not embedded in this build");
+        QTemporaryDir out;
+        ScopedDialogs scoped;
+        scoped.dialogs.choiceAnswers.enqueue(kLte);
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        QVERIFY2(exporter.downloadExample(selected) == ExampleExport::Result::Downloaded,
+                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
+        const QString root = out.filePath(selected->id()) + QLatin1Char('/');
+        QVERIFY(QFile::exists(root + QStringLiteral("LICENSE.txt")));
+        for (const QString& p : projects)
+        {
+            const QString arduino = root + QStringLiteral("Arduino/") + p + QLatin1Char('/');
+            const QString stm = root + QStringLiteral("STM32CubeIDE/") + p + QLatin1Char('/');
+            QVERIFY2(QFile::exists(arduino + QStringLiteral("src/Velkor/GSM_Globals.h")), qPrintable(arduino));
+            QVERIFY2(QFile::exists(stm + QStringLiteral("Core/Velkor/GSM_Globals.h")), qPrintable(stm));
+            const QStringList noticed{arduino + p + QStringLiteral(".ino"), arduino + QStringLiteral("gsm_manager.cpp"),
+                                      stm + QStringLiteral("Core/Src/gsm_manager.c")};
+            for (const QString& file : noticed)
+            {
+                QVERIFY2(QFile::exists(file), qPrintable(file + QStringLiteral(" is missing from the example")));
+                const QString text = readAll(file);
+                QVERIFY2(text.startsWith(QStringLiteral("\n") + mNotice), qPrintable(file));
+                QCOMPARE(text.count(mNotice), 1);
+            }
+        }
+    }
+
+    // The embedded manual is copied byte for byte, replacing a file of that name, and is a PDF.
+    void manualCopiedByteForByte()
+    {
+        QTemporaryDir out;
+        const QString target = out.filePath(QStringLiteral("Velkor User Manual.pdf"));
+        {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write(QByteArray(200000, 'x'));
+        }
+        ScopedDialogs scoped;
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        QCOMPARE(ExampleExport::downloadUserManual(), target);
+        QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder")}));
+        QCOMPARE(scoped.dialogs.shown[0].owner, Dialogs::Owner::MainWindow);
+
+        QFile resource(ExampleExport::userManualResource());
+        QVERIFY(resource.open(QIODevice::ReadOnly));
+        const QByteArray expected = resource.readAll();
+        QFile written(target);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray bytes = written.readAll();
+        QCOMPARE(bytes.size(), expected.size());
+        QVERIFY(bytes == expected);
+
+        QVERIFY2(bytes.startsWith("%PDF-"), "the manual is not a PDF");
+        QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftotext.isEmpty())
+            return;
+        QProcess process;
+        process.start(pdftotext, {target, QStringLiteral("-")});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        const QString text = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY(text.contains(QStringLiteral("Velkor User Manual")));
+        QVERIFY(text.contains(QStringLiteral("Contents")));
+        QVERIFY(text.contains(QStringLiteral("USER CODE")));
+        QVERIFY(text.contains(QStringLiteral("gsmmgrHttpClientSimcomGet"))); // the module reference is in it
+        QVERIFY(text.contains(QStringLiteral("Troubleshooting")));
+    }
+
+    void manualChooserCancelledWritesNothing()
+    {
+        QTemporaryDir out;
+        ScopedDialogs scoped;
+        QCOMPARE(ExampleExport::downloadUserManual(), QString());
+        QVERIFY(filesUnder(out.path()).isEmpty());
+    }
+
+    // The window's button works on the module of the current row (Pin is row 4) and asks for the
+    // folder with the window as owner.
+    void windowSlotUsesCurrentRow()
+    {
+        MainWindow window;
+        auto* list = window.findChild<QListWidget*>(QStringLiteral("lstwgtModules"));
+        QVERIFY(list != nullptr);
+        list->setCurrentRow(4);
+        ScopedDialogs scoped;
+        QVERIFY(QMetaObject::invokeMethod(&window, "on_btnDownloadExample_clicked"));
+        QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder")}));
+        QCOMPARE(scoped.dialogs.shown[0].owner, Dialogs::Owner::MainWindow);
+        QStringList ids;
+        for (VelkorMdl* m : window.checkedModules())
+            ids << m->id();
+        QCOMPARE(ids, QStringList({QString(), QStringLiteral("Power"), QStringLiteral("Prompt"),
+                                   QStringLiteral("BasicComms"), QStringLiteral("Pin")}));
+    }
+};
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"
