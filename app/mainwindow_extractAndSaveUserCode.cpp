@@ -1,4 +1,17 @@
 #include "mainwindow.h"
+#include "usercodemerge.h"
 
-void MainWindow::initializeUserCodeRegexPatterns() {}
-bool MainWindow::handleExtractAndSaveUserCodeFile(const QString&, QString&) { return false; }
+// Preserving the USER CODE regions of an existing manager file; the merge itself is UserCodeMerge.
+
+void MainWindow::initializeUserCodeRegexPatterns()
+{
+    mUserCodeRegexPatterns.clear();
+    mUserCodeRegexPatterns = UserCodeMerge::compilePatterns();
+}
+
+bool MainWindow::handleExtractAndSaveUserCodeFile(const QString& filePath, QString& generatedText)
+{
+    initializeUserCodeRegexPatterns();
+    return UserCodeMerge::extractAndSave(filePath, generatedText, isCppSelected(),
+                                         mUserCodeRegexPatterns);
+}

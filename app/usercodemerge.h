@@ -1,0 +1,55 @@
+#ifndef USERCODEMERGE_H
+#define USERCODEMERGE_H
+
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// Carrying the user's own code from an existing manager file into its freshly generated text.
+//
+// A user region runs from a begin marker "// USER CODE BEGIN <name>" to the first end marker
+// "// USER CODE END <name>" (markers included; any white space, line breaks too, may separate the
+// slashes and the words; the keywords are upper case). Only the 27 names of regionNames() are carried
+// over. For each name, in that order, the region of the old text replaces the same region of the new
+// text; a region of the old text that the new text no longer has is reported as dropped.
+//
+// merge() and outputPath() are pure (no files, no dialogs) so that a front end can show what a
+// generation would do without writing anything. extractAndSave() is the whole operation on disk with
+// its questions and messages, asked through Dialogs::current().
+namespace UserCodeMerge
+{
+// The 27 recognised region names in their fixed order.
+QStringList regionNames();
+
+// One compiled expression per region name, in regionNames() order: the whole region is capture
+// group 1. The name is inserted as written, and nothing follows it, so a name also matches a longer
+// name that begins with it; the first match in a text wins.
+QVector<QRegularExpression> compilePatterns();
+
+struct Result
+{
+    QString text;                // the new text with every known region of the old text in place
+    QStringList droppedRegions;  // names whose region the old text has and the new text lacks
+};
+
+// Merges the user regions of `oldText` into `newText` with `patterns` (compilePatterns() when
+// empty). The user's text is inserted literally: "$", "\" and "%1" in it stay as they are.
+Result merge(const QString& oldText, const QString& newText,
+             const QVector<QRegularExpression>& patterns = QVector<QRegularExpression>());
+
+// Where the merged text of `filePath` goes: for a ".c" or ".cpp" file (any letter case) the same
+// folder and base name with the extension of the current language ("cpp" when `cpp`, else "c");
+// any other file (the header) keeps its own path.
+QString outputPath(const QString& filePath, bool cpp);
+
+// Merges the existing file at `filePath` into `generatedText` (changed in place) and writes the
+// result to outputPath(filePath, cpp). When regions would be dropped, asks once per file whether to
+// back the old file up first and, on Yes, asks for a folder and writes the old text there.
+// Returns true when the merged text was written; false when nothing was written, after a message box
+// that says why (the old file is then untouched). `filePath` itself is never deleted or renamed.
+bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,
+                    const QVector<QRegularExpression>& patterns = QVector<QRegularExpression>());
+} // namespace UserCodeMerge
+
+#endif // USERCODEMERGE_H

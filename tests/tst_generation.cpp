@@ -1,0 +1,836 @@
+// The "Generate Code" run driven headlessly through a FakeHost: layouts of the three flavours, every
+// question and message of the run, user code carried across regenerations and flavour switches, and
+// failures injected part-way (nothing the user wrote may be lost, and no failure ends in success).
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "dependencycheck.h"
+#include "fakehost.h"
+#include "generator.h"
+#include "scripteddialogs.h"
+#include "util.h"
+#include "velkorconstants.h"
+
+namespace
+{
+QString readText(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("<unreadable>");
+    return QString::fromUtf8(f.readAll());
+}
+
+bool writeText(const QString& path, const QString& text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) == text.toUtf8().size();
+}
+
+// Every file below `root` with its bytes, keyed by relative path: a snapshot to compare runs with.
+QMap<QString, QByteArray> snapshot(const QString& root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+    {
+        const QString path = it.next();
+        QFile f(path);
+        files.insert(QDir(root).relativeFilePath(path), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("?"));
+    }
+    return files;
+}
+
+QStringList sortedUnique(QStringList list)
+{
+    list.removeDuplicates();
+    list.sort();
+    return list;
+}
+
+// Replaces the body of a USER CODE region in `text` with `body`.
+QString withUserCode(QString text, const QString& name, const QString& body)
+{
+    const QRegularExpression re(QStringLiteral("(// USER CODE BEGIN ") + name + QStringLiteral("\\n)[\\s\\S]*?(\\s*// USER CODE END ") +
+                                name + QLatin1Char(')'));
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch())
+        return QString();
+    text.replace(m.capturedStart(), m.capturedLength(), m.captured(1) + body + m.captured(2));
+    return text;
+}
+
+// Marks a file or folder immutable (so that not even root can change it) for its lifetime.
+class Immutable
+{
+public:
+    explicit Immutable(const QString& path) : mPath(path)
+    {
+        mOk = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), mPath}) == 0;
+    }
+    ~Immutable() { release(); }
+    void release()
+    {
+        if (mOk)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), mPath});
+        mOk = false;
+    }
+    bool ok() const { return mOk; }
+
+private:
+    QString mPath;
+    bool mOk = false;
+};
+
+// Limits the size of files this process may write (as a full disk would) for its lifetime.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &mSaved);
+        mHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = mSaved;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &mSaved);
+        std::signal(SIGXFSZ, mHandler);
+    }
+
+private:
+    rlimit mSaved{};
+    void (*mHandler)(int) = nullptr;
+};
+
+// Answers like ScriptedDialogs, and removes the project folder when the first question is asked.
+class RemovingDialogs final : public Dialogs
+{
+public:
+    explicit RemovingDialogs(QString folder) : mFolder(std::move(folder)) {}
+    ScriptedDialogs inner;
+    void message(Icon icon, const QString& title, const QString& text) override { inner.message(icon, title, text); }
+    bool askYesNo(Icon icon, const QString& title, const QString& text) override
+    {
+        QDir(mFolder).removeRecursively();
+        return inner.askYesNo(icon, title, text);
+    }
+    QString choose(const QString& t, const QString& x, const QStringList& b, Icon i) override
+    {
+        return inner.choose(t, x, b, i);
+    }
+    QString chooseFolder(Owner owner) override { return inner.chooseFolder(owner); }
+
+private:
+    QString mFolder;
+};
+
+// A module whose fragments say which slot they fill and carry placeholder-like text.
+class FragmentModule final : public VelkorMdl
+{
+public:
+    explicit FragmentModule(QString tag) : VelkorMdl(nullptr), mTag(std::move(tag)) {}
+    QString headerIncludes() override { return QStringLiteral("/") + mTag + QStringLiteral("%2.h\"\n"); }
+    QString headerFunctionPrototypes() override { return mTag + QStringLiteral("_proto %1 %2\n"); }
+    QString includes() override { return mTag + QStringLiteral("_inc %2\n"); }
+    QString generalVariables() override { return mTag + QStringLiteral("_var $1 \\1\n"); }
+    QString instanceVariables() override { return mTag + QStringLiteral("_inst %8\n"); }
+    QString generalCallbackFunctions() override { return mTag + QStringLiteral("_cb %u %%1\n"); }
+    QString eventCallbackFunctions() override { return mTag + QStringLiteral("_ev\n"); }
+    QString initCode() override { return mTag + QStringLiteral("_init\n"); }
+    QString pollCode() override { return mTag + QStringLiteral("_poll\n"); }
+    QString convenienceFunctions() override { return mTag + QStringLiteral("_conv %3\n"); }
+
+private:
+    QString mTag;
+};
+} // namespace
+
+class TestGeneration : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A project folder with `host` pointing at it, C output and the given ticks.
+    static bool run(FakeHost& host, ScriptedDialogs& dialogs, bool expectSuccess = true)
+    {
+        dialogs.shown.clear();
+        const bool ok = Generator(host).run();
+        const bool success = !dialogs.shown.isEmpty() && dialogs.shown.last().title == QLatin1String("Code Generated");
+        if (ok != success || ok != expectSuccess)
+            qWarning("run() gave %d after the boxes %s; last text: %s", ok, qPrintable(dialogs.titles().join('|')),
+                     dialogs.shown.isEmpty() ? "" : qPrintable(dialogs.shown.last().text));
+        return ok == expectSuccess && ok == success;
+    }
+    static QStringList expectedLibraryFiles(const QList<VelkorMdl*>& modules)
+    {
+        QStringList files{"GSM_Globals.h", "GSM_Required_Externals.h", "GSM_Util.h", "GSM_Util.c"};
+        for (VelkorMdl* m : modules)
+            files += m->libFilenames();
+        return sortedUnique(files);
+    }
+
+private slots:
+    void templatesAreFilledInOnePass();
+    void cLinkageRemoval();
+    void flavourLayout_data();
+    void flavourLayout();
+    void nothingTickedWritesOnlySupportFiles();
+    void neitherLanguageSelectedGivesCWithoutQuestions();
+    void pathErrors_data();
+    void pathErrors();
+    void httpAloneStopsThenSecondPressGenerates();
+    void licenseThatCannotBeWrittenStops();
+    void bothManagerSourcesAskWhichToUse_data();
+    void bothManagerSourcesAskWhichToUse();
+    void staleManagerFileQuestions_data();
+    void staleManagerFileQuestions();
+    void staleFolderQuestions_data();
+    void staleFolderQuestions();
+    void staleFolderThatCannotBeDeletedIsReported();
+    void regeneratingIsByteIdentical();
+    void userCodeSurvivesFlavourSwitchesAndUntick();
+    void uncheckedModuleFilesLeaveLibraryFolder();
+    void previewReportsDroppedRegionsWithoutWriting();
+
+    void immutableManagerSourceIsReported();
+    void fullDiskDuringManagerWriteKeepsUserCode();
+    void immutableLibraryFolderIsReported();
+    void projectFolderRemovedMidRunIsNotRecreated();
+};
+
+void TestGeneration::templatesAreFilledInOnePass()
+{
+    VelkorModules record;
+    FragmentModule a(QStringLiteral("A"));
+    FragmentModule b(QStringLiteral("B"));
+    const QString headerTemplate = QStringLiteral("H[%1]P[%2]\n");
+    const QString sourceTemplate = QStringLiteral("extern \"C\" {\n%1} // extern \"C\"\n2[%2]3[%3]4[%4]5[%5]6[%6]7[%7]8[%8]\n");
+    const QList<VelkorMdl*> modules{&record.gettingStarted, &a, &b};
+    record.gettingStarted.isDebugOutputSetupSelected = false;
+
+    const Generator::ManagerTexts texts = Generator::buildManagerTexts(modules, Generator::Flavour::Arduino,
+                                                                       QStringLiteral("/*\n* n\n*/\n\n"),
+                                                                       headerTemplate, sourceTemplate);
+    // The Start module adds no include line; fragments' "%1", "%2", "$1", "\1", "%u" stay literal.
+    const QString expectedHeader =
+        QStringLiteral("/*\n* n\n*/\n\n\nH[#include \"src/Velkor/A%2.h\"\n#include \"src/Velkor/B%2.h\"\n]P[") +
+        record.gettingStarted.headerFunctionPrototypes() + QStringLiteral("A_proto %1 %2\nB_proto %1 %2\n]\n");
+    QCOMPARE(texts.header, expectedHeader);
+    QVERIFY(texts.source.startsWith(QStringLiteral("/*\n* n\n*/\n\n\nextern \"C\" {\n") +
+                                    record.gettingStarted.includes() + QStringLiteral("A_inc %2\nB_inc %2\n} // extern \"C\"\n")));
+    QVERIFY(texts.source.contains(QStringLiteral("A_var $1 \\1\nB_var $1 \\1\n]")));
+    QVERIFY(texts.source.contains(QStringLiteral("A_inst %8\nB_inst %8\n]")));
+    QVERIFY(texts.source.contains(QStringLiteral("A_cb %u %%1\nB_cb %u %%1\n]")));
+    QVERIFY(texts.source.contains(QStringLiteral("6[") + record.gettingStarted.initCode() + QStringLiteral("A_init\nB_init\n]")));
+    QVERIFY(texts.source.endsWith(QStringLiteral("8[") + record.gettingStarted.convenienceFunctions() +
+                                  QStringLiteral("A_conv %3\nB_conv %3\n]\n")));
+
+    // C output: the same with the linkage lines gone and the include folder "Velkor".
+    const Generator::ManagerTexts c = Generator::buildManagerTexts(modules, Generator::Flavour::C, QString(),
+                                                                   headerTemplate, sourceTemplate);
+    QVERIFY(c.header.contains(QStringLiteral("#include \"Velkor/A%2.h\"\n")));
+    QVERIFY(!c.source.contains(QStringLiteral("extern \"C\"")));
+}
+
+void TestGeneration::cLinkageRemoval()
+{
+    Generator::ManagerTexts texts{
+        QStringLiteral("#include <x>\nextern \"C\" {\n  \n#include \"a\"\n\n} // extern \"C\"\n// after\n"),
+        QStringLiteral("a\nextern \"C\" {\r\n\tuint32_t f() {}\n} // extern \"C\"\n\nnext\nextern \"C\" {\n} // extern \"C\"\nend\n")};
+    Generator::removeCLinkage(texts);
+    QCOMPARE(texts.header, QStringLiteral("#include <x>\n#include \"a\"\n// after\n"));
+    QCOMPARE(texts.source, QStringLiteral("a\nuint32_t f() {}\n\nnext\nend\n"));
+}
+
+void TestGeneration::flavourLayout_data()
+{
+    QTest::addColumn<QString>("flavour");
+    QTest::addColumn<QString>("libraryFolder");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("otherSource");
+    QTest::addColumn<bool>("linkage");
+    QTest::newRow("C") << "C" << "Velkor" << "gsm_manager.c" << "gsm_manager.cpp" << false;
+    QTest::newRow("C++") << "C++" << "Velkor" << "gsm_manager.cpp" << "gsm_manager.c" << true;
+    QTest::newRow("Arduino") << "Arduino" << "src/Velkor" << "gsm_manager.cpp" << "gsm_manager.c" << true;
+}
+
+void TestGeneration::flavourLayout()
+{
+    QFETCH(QString, flavour);
+    QFETCH(QString, libraryFolder);
+    QFETCH(QString, source);
+    QFETCH(QString, otherSource);
+    QFETCH(bool, linkage);
+
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(flavour);
+    // Everything but the 2G connection (two connections would stop the run with a message).
+    for (VelkorMdl* m : host.allModules())
+        if (m != &host.modules.internetConnectionSimcom2G)
+            host.setModuleChecked(m, true);
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Code Generated")});
+    QCOMPARE(scoped.dialogs.shown.first().text, QStringLiteral("Code generated successfully."));
+    QCOMPARE(scoped.dialogs.shown.first().icon, Dialogs::Icon::Information);
+
+    const QDir project(dir.path());
+    QVERIFY(project.exists(QStringLiteral("gsm_manager.h")));
+    QVERIFY(project.exists(source));
+    QVERIFY(!project.exists(otherSource));
+    QCOMPARE(readText(project.filePath("LICENSE.txt")), Util::resourceText(":/license/resources/license/LICENSE.txt"));
+    QVERIFY(!readText(project.filePath("LICENSE.txt")).isEmpty());
+    QVERIFY(project.exists(Velkor::settingsFileName()));
+    QVERIFY(project.exists(QStringLiteral("circbuff.c")) && project.exists(QStringLiteral("circbuff.h")));
+    QCOMPARE(QDir(project.filePath(libraryFolder)).entryList(QDir::Files, QDir::Name),
+             expectedLibraryFiles(host.checkedModules()));
+    QCOMPARE(project.exists(QStringLiteral("src")), flavour == QLatin1String("Arduino"));
+    QStringList written{QStringLiteral("circbuff.c")};
+    for (const QString& name : QDir(project.filePath(libraryFolder)).entryList(QDir::Files))
+        written << libraryFolder + QLatin1Char('/') + name;
+    for (const QString& name : written)
+    {
+        const QString text = readText(project.filePath(name));
+        QVERIFY2(text.startsWith(QStringLiteral("\n") + Velkor::generatedFileNotice()), qPrintable(name));
+    }
+    QCOMPARE(readText(project.filePath("circbuff.h")),
+             QStringLiteral("\n") + Velkor::generatedFileNotice() + Util::resourceText(":/code/resources/code/circbuff.h"));
+
+    const QString header = readText(project.filePath("gsm_manager.h"));
+    const QString sourceText = readText(project.filePath(source));
+    QVERIFY(header.startsWith(Velkor::generatedFileNotice() + QStringLiteral("\n#ifndef INC_GSM_MANAGER_H_")));
+    QVERIFY(sourceText.startsWith(Velkor::generatedFileNotice() + QLatin1Char('\n')));
+    QCOMPARE(header.contains(QStringLiteral("extern \"C\" {")), linkage);
+    QCOMPARE(header.contains(QStringLiteral("} // extern \"C\"")), linkage);
+    QCOMPARE(sourceText.contains(QStringLiteral("extern \"C\" {")), linkage);
+    QCOMPARE(sourceText.contains(QStringLiteral("} // extern \"C\"")), linkage);
+
+    // One include line per ticked module (the Start module excepted), with the library folder.
+    const QList<VelkorMdl*> modules = host.checkedModules();
+    QString includes;
+    for (VelkorMdl* m : modules.mid(1))
+    {
+        const QString line = QStringLiteral("#include \"") + libraryFolder + m->headerIncludes();
+        QVERIFY2(header.contains(line), qPrintable(line));
+        includes += m->includes();
+    }
+    const QRegularExpression includeLine(QStringLiteral("^#include \"([^\"]*)\"$"), QRegularExpression::MultilineOption);
+    int count = 0;
+    for (auto it = includeLine.globalMatch(header); it.hasNext(); ++count)
+        QVERIFY(it.next().captured(1).startsWith(libraryFolder + QLatin1Char('/')));
+    QCOMPARE(count, modules.size() - 1);
+    if (!linkage)
+        QVERIFY(sourceText.contains(QStringLiteral("#include \"gsm_manager.h\"\n") + includes.trimmed()));
+    // The fragments of every module made it into the source.
+    for (VelkorMdl* m : modules)
+        QVERIFY2(sourceText.contains(m->eventCallbackFunctions()), qPrintable(m->id()));
+}
+
+void TestGeneration::nothingTickedWritesOnlySupportFiles()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(QStringLiteral("C++"));
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(QDir(dir.filePath("Velkor")).entryList(QDir::Files, QDir::Name),
+             (QStringList{"GSM_Globals.h", "GSM_Required_Externals.h", "GSM_Util.c", "GSM_Util.h"}));
+    const QString header = readText(dir.filePath("gsm_manager.h"));
+    QVERIFY(header.contains(QStringLiteral("extern \"C\" {\n\n} // extern \"C\"")));
+    QVERIFY(!header.contains(QStringLiteral("#include \"Velkor")));
+    QVERIFY(!QFile::exists(dir.filePath("gsm_manager.c")));
+}
+
+void TestGeneration::neitherLanguageSelectedGivesCWithoutQuestions()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.c = false;
+    host.cpp = false;
+    host.arduino = true; // unticked by the run: there is no Arduino layout without C++
+    QVERIFY(writeText(dir.filePath("gsm_manager.cpp"), "// USER CODE BEGIN Init\n    go();\n// USER CODE END Init\n"));
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{"Code Generated"});
+    QVERIFY(!host.arduino);
+    const QString source = readText(dir.filePath("gsm_manager.c"));
+    QVERIFY(source.contains("    go();") && !source.contains("extern \"C\""));
+    QVERIFY(QFile::exists(dir.filePath("gsm_manager.cpp")));
+    QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_Util.c")));
+}
+
+void TestGeneration::pathErrors_data()
+{
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("empty path") << true;
+    QTest::newRow("missing folder") << false;
+}
+
+void TestGeneration::pathErrors()
+{
+    QFETCH(bool, empty);
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = empty ? QString() : dir.filePath(QStringLiteral("missing"));
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs, false));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Project Path Error")});
+    QCOMPARE(scoped.dialogs.shown.first().icon, Dialogs::Icon::Critical);
+    QCOMPARE(scoped.dialogs.shown.first().text,
+             empty ? QStringLiteral("Please specify a path for the project ('Save As') and then try again.")
+                   : QStringLiteral("The project path specified does not exist - please correct this and then try again."));
+    QVERIFY(snapshot(dir.path()).isEmpty());
+}
+
+void TestGeneration::httpAloneStopsThenSecondPressGenerates()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.tick({&host.modules.httpClientSimcom});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs, false));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Module Dependencies")});
+    QCOMPARE(scoped.dialogs.shown.first().text, DependencyCheck::messageNoInternetConnection());
+    // Only the settings file is written, and it holds the selection from before the check.
+    QCOMPARE(snapshot(dir.path()).keys(), QStringList{Velkor::settingsFileName()});
+    QVERIFY(readText(dir.filePath(Velkor::settingsFileName())).contains(
+        QStringLiteral("\"CheckedModules\": [\n        \"\",\n        \"HTTP_Client_SIMCom\"\n    ]")));
+    QVERIFY(host.isModuleChecked(&host.modules.internetConnectionSimcom));
+    QVERIFY(host.isModuleChecked(&host.modules.power));
+
+    QVERIFY(run(host, scoped.dialogs));
+    QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_HttpClient_Simcom.c")));
+    QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_InternetConnection_Simcom.c")));
+}
+
+void TestGeneration::licenseThatCannotBeWrittenStops()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    QVERIFY(QDir(dir.path()).mkdir("LICENSE.txt")); // a folder in the way, unwritable even for root
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs, false));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{"Licensing Error"});
+    QCOMPARE(scoped.dialogs.shown.first().text,
+             QStringLiteral("Unable to download LICENSE agreement. Please review folder write permissions."));
+    QVERIFY(!QFile::exists(dir.filePath("gsm_manager.h")));
+    QVERIFY(QFile::exists(dir.filePath(Velkor::settingsFileName())));
+}
+
+void TestGeneration::bothManagerSourcesAskWhichToUse_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("gsm_manager.c") << "gsm_manager.c";
+    QTest::newRow("gsm_manager.cpp") << "gsm_manager.cpp";
+    QTest::newRow("Cancel") << "Cancel";
+}
+
+void TestGeneration::bothManagerSourcesAskWhichToUse()
+{
+    QFETCH(QString, answer);
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(QStringLiteral("C++"));
+    const QString fresh = Generator::buildManagerTexts(host.checkedModules(), Generator::Flavour::Cpp,
+                                                       Velkor::generatedFileNotice()).source;
+    QVERIFY(writeText(dir.filePath("gsm_manager.c"), withUserCode(fresh, "Init", "    from_c();\n")));
+    QVERIFY(writeText(dir.filePath("gsm_manager.cpp"), withUserCode(fresh, "Init", "    from_cpp();\n")));
+    ScopedDialogs scoped;
+    scoped.dialogs.choiceAnswers.enqueue(answer);
+    const bool cancelled = answer == QLatin1String("Cancel");
+    QVERIFY(run(host, scoped.dialogs, !cancelled));
+
+    const ScriptedDialogs::Shown& choice = scoped.dialogs.shown.first();
+    QCOMPARE(choice.kind, QStringLiteral("choose"));
+    QCOMPARE(choice.title, QStringLiteral("Select Input File"));
+    QCOMPARE(choice.text, QStringLiteral("The specified directory includes a gsm_manager.cpp and gsm_manager.c file.\n\n"
+                                         "Please choose which file to use when extracting 'USER CODE' sections."));
+    QCOMPARE(choice.buttons, (QStringList{"gsm_manager.c", "gsm_manager.cpp", "Cancel"}));
+    QCOMPARE(choice.icon, Dialogs::Icon::Information);
+    QVERIFY(QFile::exists(dir.filePath("gsm_manager.h")));
+    if (cancelled)
+    {
+        QCOMPARE(scoped.dialogs.titles(), (QStringList{"Select Input File", "Write Error"}));
+        QCOMPARE(scoped.dialogs.shown.last().text,
+                 QStringLiteral("No gsm_manager file has been chosen. A new gsm_manager file will not be output with the "
+                                "current project settings.\n\nPlease delete the gsm_manager file you do not need, or "
+                                "select the correct file to be used when generating the code again."));
+        QVERIFY(!QFile::exists(dir.filePath("Velkor")));
+        QVERIFY(readText(dir.filePath("gsm_manager.cpp")).contains("from_cpp();"));
+        return;
+    }
+    const QString expected = answer == QLatin1String("gsm_manager.c") ? "from_c();" : "from_cpp();";
+    QVERIFY(readText(dir.filePath("gsm_manager.cpp")).contains(expected));
+    QCOMPARE(scoped.dialogs.titles(), (QStringList{"Select Input File", "Remove File?", "Code Generated"}));
+    QVERIFY(QFile::exists(dir.filePath("gsm_manager.c"))); // the question was answered No
+}
+
+void TestGeneration::staleManagerFileQuestions_data()
+{
+    QTest::addColumn<QString>("flavour");
+    QTest::addColumn<QString>("stale");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("question");
+    const QString toCpp = "The current settings will generate a 'C++' project. However, a 'gsm_manager.c' file was found "
+                          "in the project path.\n\nWould you like to delete 'gsm_manager.c'?";
+    const QString toC = "The current settings will generate a 'C' project. However, a 'gsm_manager.cpp' file was found "
+                        "in the project path.\n\nWould you like to delete 'gsm_manager.cpp'?";
+    QTest::newRow("C to C++, Yes") << "C++" << "gsm_manager.c" << true << toCpp;
+    QTest::newRow("C to C++, No") << "C++" << "gsm_manager.c" << false << toCpp;
+    QTest::newRow("C to Arduino, Yes") << "Arduino" << "gsm_manager.c" << true << toCpp;
+    QTest::newRow("C++ to C, Yes") << "C" << "gsm_manager.cpp" << true << toC;
+    QTest::newRow("C++ to C, No") << "C" << "gsm_manager.cpp" << false << toC;
+}
+
+void TestGeneration::staleManagerFileQuestions()
+{
+    QFETCH(QString, flavour);
+    QFETCH(QString, stale);
+    QFETCH(bool, yes);
+    QFETCH(QString, question);
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(flavour == QLatin1String("C") ? QStringLiteral("C++") : QStringLiteral("C"));
+    host.tick({&host.modules.pin});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    const QString old = withUserCode(readText(dir.filePath(stale)), "gsmPinEventHandler", "        pin_user();\n");
+    QVERIFY(!old.isEmpty());
+    QVERIFY(writeText(dir.filePath(stale), old));
+
+    host.setFlavour(flavour);
+    scoped.dialogs.yesNoAnswers.enqueue(yes);
+    scoped.dialogs.yesNoAnswers.enqueue(false); // a stale-folder question, for Arduino
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(scoped.dialogs.shown.first().title, QStringLiteral("Remove File?"));
+    QCOMPARE(scoped.dialogs.shown.first().text, question);
+    QCOMPARE(scoped.dialogs.shown.first().icon, Dialogs::Icon::Question);
+    const QString fresh = stale == QLatin1String("gsm_manager.c") ? "gsm_manager.cpp" : "gsm_manager.c";
+    QVERIFY(readText(dir.filePath(fresh)).contains("pin_user();"));
+    QCOMPARE(QFile::exists(dir.filePath(stale)), !yes);
+}
+
+void TestGeneration::staleFolderQuestions_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Arduino to C++, Yes") << "Arduino" << "C++" << "src" << true;
+    QTest::newRow("Arduino to C++, No") << "Arduino" << "C++" << "src" << false;
+    QTest::newRow("Arduino to C, Yes") << "Arduino" << "C" << "src" << true;
+    QTest::newRow("C++ to Arduino, Yes") << "C++" << "Arduino" << "Velkor" << true;
+    QTest::newRow("C++ to Arduino, No") << "C++" << "Arduino" << "Velkor" << false;
+}
+
+void TestGeneration::staleFolderQuestions()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, folder);
+    QFETCH(bool, yes);
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(from);
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    QVERIFY(QFileInfo(dir.filePath(folder)).isDir());
+
+    host.setFlavour(to);
+    if (to == QLatin1String("C"))
+        scoped.dialogs.yesNoAnswers.enqueue(false); // keep gsm_manager.cpp
+    scoped.dialogs.yesNoAnswers.enqueue(yes);
+    QVERIFY(run(host, scoped.dialogs));
+    const ScriptedDialogs::Shown& box = scoped.dialogs.shown.at(scoped.dialogs.shown.size() - 2);
+    QCOMPARE(box.title, QStringLiteral("Remove File?"));
+    if (folder == QLatin1String("src"))
+        QCOMPARE(box.text, QStringLiteral("The current settings will generate the 'Velkor' folder in the top-level project "
+                                          "directory. However, a 'src' folder was found in the project path, which may no "
+                                          "longer be required.\n\nWould you like to delete the 'src' folder?"));
+    else
+        QCOMPARE(box.text, QStringLiteral("The current settings will generate an Arduino compatible directory (src/Velkor). "
+                                          "However, a 'Velkor' folder was found in the project path.\n\nWould you like to "
+                                          "delete the 'Velkor' folder?\n\nNote: You can uncheck the 'Arduino Project' option "
+                                          "to generate the 'Velkor' folder in the top-level project directory"));
+    // Arduino needs "src": deleting a stale top-level "Velkor" never touches it, and vice versa.
+    QCOMPARE(QFileInfo(dir.filePath(folder)).isDir(), !yes);
+    QVERIFY(QFile::exists(dir.filePath(Generator::libraryFolder(Generator::flavourOf(host)) + "/GSM_Util.c")));
+    // Only one folder question per run.
+    int folderQuestions = 0;
+    for (const ScriptedDialogs::Shown& s : scoped.dialogs.shown)
+        folderQuestions += s.text.contains(QStringLiteral("folder was found")) ? 1 : 0;
+    QCOMPARE(folderQuestions, 1);
+}
+
+void TestGeneration::staleFolderThatCannotBeDeletedIsReported()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(QStringLiteral("C++"));
+    QVERIFY(QDir(dir.path()).mkpath("src"));
+    QVERIFY(writeText(dir.filePath("src/sketch_helper.c"), "int x;\n"));
+    Immutable lock(dir.filePath("src/sketch_helper.c"));
+    if (!lock.ok())
+        QSKIP("chattr +i is not available here");
+    ScopedDialogs scoped;
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    QVERIFY(run(host, scoped.dialogs)); // the run goes on after the box
+    QCOMPARE(scoped.dialogs.titles(), (QStringList{"Remove File?", "Error Deleting Folder", "Code Generated"}));
+    QCOMPARE(scoped.dialogs.shown.at(1).text, QStringLiteral("Unable to delete 'src' folder."));
+    QCOMPARE(scoped.dialogs.shown.at(1).icon, Dialogs::Icon::Critical);
+}
+
+void TestGeneration::regeneratingIsByteIdentical()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(QStringLiteral("C++"));
+    host.tick({&host.modules.smsSend, &host.modules.rssi, &host.modules.mqttClientSimcom});
+    host.modules.prompt.isCircularRxSetupSelected = true;
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    QString source = readText(dir.filePath("gsm_manager.cpp"));
+    source = withUserCode(source, "SysTime_ms", "    return tick_ms(\"%1 $1 \\\\\");\n");
+    source = withUserCode(source, "gsmSmsSendEventHandler", "            sent();\n");
+    QVERIFY(!source.isEmpty());
+    QVERIFY(writeText(dir.filePath("gsm_manager.cpp"), source));
+
+    QVERIFY(run(host, scoped.dialogs));
+    const QMap<QString, QByteArray> first = snapshot(dir.path());
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(snapshot(dir.path()), first);
+    QCOMPARE(QString::fromUtf8(first.value("gsm_manager.cpp")), source);
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Code Generated")});
+}
+
+void TestGeneration::userCodeSurvivesFlavourSwitchesAndUntick()
+{
+    QTemporaryDir dir;
+    QTemporaryDir backup;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(QStringLiteral("C"));
+    host.tick({&host.modules.pin, &host.modules.ussd});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+
+    QString source = readText(dir.filePath("gsm_manager.c"));
+    source = withUserCode(source, "Includes", "#include \"board.h\"\n");
+    source = withUserCode(source, "gsmPinEventHandler", "        pin_ready();\n");
+    source = withUserCode(source, "gsmUssdEventHandler", "        ussd_reply();\n");
+    QString header = withUserCode(readText(dir.filePath("gsm_manager.h")), "Exported Variables", "extern int gBoard;\n");
+    QVERIFY(!source.isEmpty() && !header.isEmpty());
+    QVERIFY(writeText(dir.filePath("gsm_manager.c"), source));
+    QVERIFY(writeText(dir.filePath("gsm_manager.h"), header));
+
+    const QStringList userLines{"#include \"board.h\"", "pin_ready();", "ussd_reply();"};
+    auto carried = [&](const QString& file) {
+        const QString text = readText(dir.filePath(file));
+        for (const QString& line : userLines)
+            if (!text.contains(line))
+                return false;
+        return readText(dir.filePath("gsm_manager.h")).contains("extern int gBoard;");
+    };
+
+    // C to C++: carried into gsm_manager.cpp; "Remove File?" answered Yes.
+    host.setFlavour(QStringLiteral("C++"));
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    QVERIFY(run(host, scoped.dialogs));
+    QVERIFY(carried("gsm_manager.cpp"));
+    QVERIFY(!QFile::exists(dir.filePath("gsm_manager.c")));
+    // C++ to Arduino: the top-level "Velkor" folder question answered Yes.
+    host.setFlavour(QStringLiteral("Arduino"));
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    QVERIFY(run(host, scoped.dialogs));
+    QVERIFY(carried("gsm_manager.cpp"));
+    QVERIFY(!QFile::exists(dir.filePath("Velkor")));
+    QVERIFY(readText(dir.filePath("gsm_manager.h")).contains("#include \"src/Velkor/GSM_PIN.h\""));
+    // Back to C: gsm_manager.c again, "Remove File?" for .cpp and the "src" folder both Yes.
+    host.setFlavour(QStringLiteral("C"));
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    QVERIFY(run(host, scoped.dialogs));
+    QVERIFY(carried("gsm_manager.c"));
+    QVERIFY(!QFile::exists(dir.filePath("gsm_manager.cpp")) && !QFile::exists(dir.filePath("src")));
+
+    // Unticking USSD drops its region: one warning for the source, backup on Yes.
+    const QString beforeUntick = readText(dir.filePath("gsm_manager.c"));
+    host.setModuleChecked(&host.modules.ussd, false);
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    scoped.dialogs.folderAnswers.enqueue(backup.path());
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(scoped.dialogs.titles(), (QStringList{"Warning", "Select Folder", "Code Generated"}));
+    QVERIFY(scoped.dialogs.shown.first().text.startsWith("One of the 'USER CODE' sections from gsm_manager.c "));
+    QCOMPARE(readText(backup.filePath("gsm_manager.c")), beforeUntick);
+    const QString after = readText(dir.filePath("gsm_manager.c"));
+    QVERIFY(after.contains("pin_ready();") && !after.contains("ussd_reply();"));
+    QVERIFY(!QFile::exists(dir.filePath("Velkor/GSM_USSD.c")));
+}
+
+void TestGeneration::uncheckedModuleFilesLeaveLibraryFolder()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(QStringLiteral("C++"));
+    host.tick({&host.modules.ussd});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_USSD.h")));
+    QVERIFY(writeText(dir.filePath("Velkor/notes.txt"), "mine"));
+    QVERIFY(QDir(dir.filePath("Velkor")).mkdir("sub"));
+    QVERIFY(writeText(dir.filePath("Velkor/sub/keep.c"), "mine"));
+    host.setModuleChecked(&host.modules.ussd, false);
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(QDir(dir.filePath("Velkor")).entryList(QDir::Files, QDir::Name), expectedLibraryFiles(host.checkedModules()));
+    QVERIFY(QFile::exists(dir.filePath("Velkor/sub/keep.c")));
+}
+
+void TestGeneration::previewReportsDroppedRegionsWithoutWriting()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.tick({&host.modules.pin, &host.modules.ussd});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    QString source = readText(dir.filePath("gsm_manager.c"));
+    source = withUserCode(source, "gsmPinEventHandler", "        pin_ready();\n");
+    source = withUserCode(source, "gsmUssdEventHandler", "        ussd_reply();\n");
+    QVERIFY(writeText(dir.filePath("gsm_manager.c"), source));
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    host.setModuleChecked(&host.modules.ussd, false);
+    host.setFlavour(QStringLiteral("C++"));
+    const Generator::ManagerTexts texts = Generator::buildManagerTexts(
+        host.checkedModules(), Generator::flavourOf(host), Velkor::generatedFileNotice());
+    const Generator::FilePreview preview = Generator::previewFile(
+        dir.filePath("gsm_manager.c"), texts.source, dir.filePath("gsm_manager.cpp"), true);
+    QCOMPARE(preview.readPath, dir.filePath("gsm_manager.c"));
+    QCOMPARE(preview.outputPath, dir.filePath("gsm_manager.cpp"));
+    QCOMPARE(preview.droppedRegions, QStringList{"gsmUssdEventHandler"});
+    QVERIFY(preview.text.contains("pin_ready();") && !preview.text.contains("ussd_reply();"));
+    QVERIFY(!preview.readFailed);
+    const Generator::FilePreview fresh =
+        Generator::previewFile(QString(), texts.header, dir.filePath("new.h"), true);
+    QCOMPARE(fresh.text, texts.header);
+    QCOMPARE(fresh.outputPath, dir.filePath("new.h"));
+    QCOMPARE(snapshot(dir.path()), before);
+    QCOMPARE(scoped.dialogs.titles(), QStringList{"Code Generated"});
+}
+
+void TestGeneration::immutableManagerSourceIsReported()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.tick({&host.modules.pin});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    const QString path = dir.filePath("gsm_manager.c");
+    const QString mine = withUserCode(readText(path), "gsmPinEventHandler", "        precious();\n");
+    QVERIFY(writeText(path, mine));
+    Immutable lock(path);
+    if (!lock.ok())
+        QSKIP("chattr +i is not available here");
+    QVERIFY(run(host, scoped.dialogs, false));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
+    QCOMPARE(scoped.dialogs.shown.first().text, QStringLiteral("Unable to open file '") + path + QStringLiteral("' for writing."));
+    lock.release();
+    QCOMPARE(readText(path), mine);
+}
+
+void TestGeneration::fullDiskDuringManagerWriteKeepsUserCode()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(QStringLiteral("C++"));
+    host.tick({&host.modules.pin, &host.modules.smsRead});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    const QString headerPath = dir.filePath("gsm_manager.h");
+    const QString sourcePath = dir.filePath("gsm_manager.cpp");
+    const QString header = withUserCode(readText(headerPath), "Miscellaneous", "#define MINE 1\n");
+    const QString source = withUserCode(readText(sourcePath), "gsmSmsReadEventHandler", "        mine();\n");
+    QVERIFY(writeText(headerPath, header) && writeText(sourcePath, source));
+    const qint64 licenseSize = QFileInfo(dir.filePath("LICENSE.txt")).size();
+    QVERIFY(licenseSize < header.size());
+    {
+        // The settings file and LICENSE.txt fit, the header does not.
+        FileSizeLimit limit(rlim_t(licenseSize + 16));
+        QVERIFY(run(host, scoped.dialogs, false));
+    }
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
+    QCOMPARE(scoped.dialogs.shown.first().text, QStringLiteral("Unable to open file '") + headerPath + QStringLiteral("' for writing."));
+    QCOMPARE(readText(headerPath), header);
+    QCOMPARE(readText(sourcePath), source);
+    for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+        QVERIFY2(!name.contains(QStringLiteral("gsm_manager.h.")), qPrintable(name)); // no temporary left over
+}
+
+void TestGeneration::immutableLibraryFolderIsReported()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.tick({&host.modules.pin});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    const QString header = withUserCode(readText(dir.filePath("gsm_manager.h")), "Includes", "#include \"mine.h\"\n");
+    QVERIFY(writeText(dir.filePath("gsm_manager.h"), header));
+    host.tick({&host.modules.rssi});
+    Immutable lock(dir.filePath("Velkor"));
+    if (!lock.ok())
+        QSKIP("chattr +i is not available here");
+    QVERIFY(run(host, scoped.dialogs, false));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
+    QCOMPARE(scoped.dialogs.shown.first().text, QStringLiteral("Failed to write library support files to specified directory."));
+    lock.release();
+    QVERIFY(readText(dir.filePath("gsm_manager.h")).contains("#include \"mine.h\""));
+}
+
+void TestGeneration::projectFolderRemovedMidRunIsNotRecreated()
+{
+    QTemporaryDir parent;
+    const QString project = parent.filePath("project");
+    QVERIFY(QDir().mkpath(project));
+    FakeHost host;
+    host.path = project;
+    host.setFlavour(QStringLiteral("C++"));
+    QVERIFY(writeText(project + "/gsm_manager.c", "// USER CODE BEGIN Init\n    x();\n// USER CODE END Init\n"));
+    RemovingDialogs dialogs(project); // removes the folder when "Remove File?" is asked
+    Dialogs* previous = Dialogs::install(&dialogs);
+    const bool ok = Generator(host).run();
+    Dialogs::install(previous);
+    QVERIFY(!ok);
+    QCOMPARE(dialogs.inner.titles(), (QStringList{"Remove File?", "Error Creating Directory"}));
+    QCOMPARE(dialogs.inner.shown.last().text, QStringLiteral("Unable to create directory Velkor under the project path."));
+    QVERIFY(!QFile::exists(project));
+}
+
+QTEST_GUILESS_MAIN(TestGeneration)
+#include "tst_generation.moc"

@@ -1,0 +1,406 @@
+// USER CODE regions: the pure merge, the output path rule, and the whole operation on disk with its
+// warning, backup and failure boxes.
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "scripteddialogs.h"
+#include "usercodemerge.h"
+
+namespace
+{
+QString region(const QString& name, const QString& body, const QString& indent = QString())
+{
+    return indent + QStringLiteral("// USER CODE BEGIN ") + name + QLatin1Char('\n') + body + indent +
+           QStringLiteral("// USER CODE END ") + name + QLatin1Char('\n');
+}
+
+QString readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("<unreadable>");
+    return QString::fromUtf8(f.readAll());
+}
+
+bool writeFile(const QString& path, const QString& text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) == text.toUtf8().size();
+}
+
+// A generated header with the Pin and USSD handlers; the "old" files put user code into them.
+const QString kNewHeader = QStringLiteral("#ifndef X\n") + region(QStringLiteral("Includes"), QStringLiteral("\n")) +
+                           region(QStringLiteral("Miscellaneous"), QStringLiteral("\n")) + QStringLiteral("#endif\n");
+} // namespace
+
+class TestUserCode : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void regionNamesAreTheTwentySevenInOrder();
+    void merge_data();
+    void merge();
+    void mergeCarriesEveryRegionIntoRealisticText();
+    void outputPath_data();
+    void outputPath();
+
+    void droppedRegionWarnsOncePerFile_data();
+    void droppedRegionWarnsOncePerFile();
+    void backupYesWritesOldTextThenMergedFile();
+    void backupCancelledStopsWithoutWriting();
+    void backupIntoTheFileItselfIsRefused();
+    void backupWriteErrorWritesNothing();
+    void readErrorWhenFileCannotBeRead();
+    void switchingCToCppWritesCppAndKeepsC();
+    void outputWriteErrorLeavesOldFile();
+    void fullDiskLeavesOldFileIntact();
+    void crlfFileIsMerged();
+};
+
+void TestUserCode::regionNamesAreTheTwentySevenInOrder()
+{
+    const QStringList names = UserCodeMerge::regionNames();
+    QCOMPARE(names.size(), 27);
+    QCOMPARE(names.first(), QStringLiteral("Includes"));
+    QCOMPARE(names.at(6), QStringLiteral("Exported Variables"));
+    QCOMPARE(names.at(15), QStringLiteral("gsmWrite"));
+    QCOMPARE(names.at(16), QStringLiteral("gsmWriteCompleted"));
+    QCOMPARE(names.last(), QStringLiteral("gsmDebugWrite"));
+    const QVector<QRegularExpression> patterns = UserCodeMerge::compilePatterns();
+    QCOMPARE(patterns.size(), 27);
+    QCOMPARE(patterns.first().pattern(),
+             QStringLiteral("(//\\s*USER\\s+CODE\\s+BEGIN\\s+Includes[\\s\\S]*?//\\s*USER\\s+CODE\\s+END\\s+Includes)"));
+    for (const QRegularExpression& p : patterns)
+        QVERIFY2(p.isValid(), qPrintable(p.pattern()));
+}
+
+void TestUserCode::merge_data()
+{
+    QTest::addColumn<QString>("oldText");
+    QTest::addColumn<QString>("newText");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QStringList>("dropped");
+
+    const QString newInit = QStringLiteral("void f() {\n") + region(QStringLiteral("Init"), QString(), QStringLiteral("    ")) +
+                            QStringLiteral("}\n");
+    const QString userInit = QStringLiteral("void f() {\n") +
+                             region(QStringLiteral("Init"), QStringLiteral("    start();\n"), QStringLiteral("    ")) +
+                             QStringLiteral("}\n");
+
+    QTest::newRow("no markers in old text") << QStringLiteral("int x;\n") << newInit << newInit << QStringList();
+    QTest::newRow("region carried") << userInit << newInit << userInit << QStringList();
+    QTest::newRow("region only in new text keeps its default")
+        << userInit << newInit + region(QStringLiteral("Poll"), QStringLiteral("    // default\n"))
+        << userInit + region(QStringLiteral("Poll"), QStringLiteral("    // default\n")) << QStringList();
+    QTest::newRow("unknown name not carried, no warning")
+        << region(QStringLiteral("MyCode"), QStringLiteral("mine();\n"))
+        << QStringLiteral("a\n") + region(QStringLiteral("MyCode"), QString())
+        << QStringLiteral("a\n") + region(QStringLiteral("MyCode"), QString()) << QStringList();
+    QTest::newRow("no space after slashes")
+        << QStringLiteral("//USER CODE BEGIN Init\nx();\n//USER CODE END Init\n") << newInit
+        << QStringLiteral("void f() {\n    //USER CODE BEGIN Init\nx();\n//USER CODE END Init\n}\n") << QStringList();
+    QTest::newRow("tabs, several blanks and line breaks between the words")
+        << QStringLiteral("//\t USER  \tCODE\nBEGIN   Init\ny();\n//  USER\nCODE\tEND \t Init\n") << newInit
+        << QStringLiteral("void f() {\n    //\t USER  \tCODE\nBEGIN   Init\ny();\n//  USER\nCODE\tEND \t Init\n}\n")
+        << QStringList();
+    QTest::newRow("lower-case keywords are not markers")
+        << QStringLiteral("// user code begin Init\nz();\n// user code end Init\n") << newInit << newInit
+        << QStringList();
+    QTest::newRow("dollar, backslash and percent-digit survive literally")
+        << region(QStringLiteral("Init"), QStringLiteral("printf(\"%1 $1 \\\\ \\n %2\");\n$0 \\1\n"))
+        << newInit
+        << QStringLiteral("void f() {\n    ") +
+               region(QStringLiteral("Init"), QStringLiteral("printf(\"%1 $1 \\\\ \\n %2\");\n$0 \\1\n")) +
+               QStringLiteral("}\n")
+        << QStringList();
+    QTest::newRow("two dropped regions are both reported")
+        << region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("a();\n")) +
+               region(QStringLiteral("gsmUssdEventHandler"), QStringLiteral("b();\n"))
+        << newInit << newInit << QStringList{QStringLiteral("gsmPinEventHandler"), QStringLiteral("gsmUssdEventHandler")};
+    QTest::newRow("gsmWrite and gsmWriteCompleted stay apart")
+        << region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n")) +
+               region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n"))
+        << region(QStringLiteral("gsmWrite"), QString()) + region(QStringLiteral("gsmWriteCompleted"), QString())
+        << region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n")) +
+               region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n"))
+        << QStringList();
+    QTest::newRow("multi-word name")
+        << region(QStringLiteral("Exported Variables"), QStringLiteral("extern int v;\n"))
+        << QStringLiteral("h\n") + region(QStringLiteral("Exported Variables"), QStringLiteral("\n"))
+        << QStringLiteral("h\n") + region(QStringLiteral("Exported Variables"), QStringLiteral("extern int v;\n"))
+        << QStringList();
+}
+
+void TestUserCode::merge()
+{
+    QFETCH(QString, oldText);
+    QFETCH(QString, newText);
+    QFETCH(QString, expected);
+    QFETCH(QStringList, dropped);
+    const UserCodeMerge::Result result = UserCodeMerge::merge(oldText, newText);
+    QCOMPARE(result.text, expected);
+    QCOMPARE(result.droppedRegions, dropped);
+    // Merging is idempotent: the merged text merged again with itself as new text stays the same.
+    QCOMPARE(UserCodeMerge::merge(result.text, result.text).text, result.text);
+}
+
+void TestUserCode::mergeCarriesEveryRegionIntoRealisticText()
+{
+    // Every recognised name once in the new text, with user code for all of them in the old one.
+    QString oldText;
+    QString newText;
+    QString expected;
+    for (const QString& name : UserCodeMerge::regionNames())
+    {
+        newText += QStringLiteral("code before ") + name + QLatin1Char('\n') +
+                   region(name, QStringLiteral("    // default\n"), QStringLiteral("    "));
+        oldText += QStringLiteral("old code before ") + name + QLatin1Char('\n') +
+                   region(name, QStringLiteral("    user_") + name + QStringLiteral("();\n"), QStringLiteral("    "));
+        expected += QStringLiteral("code before ") + name + QLatin1Char('\n') +
+                    region(name, QStringLiteral("    user_") + name + QStringLiteral("();\n"), QStringLiteral("    "));
+    }
+    const UserCodeMerge::Result result = UserCodeMerge::merge(oldText, newText);
+    QCOMPARE(result.droppedRegions, QStringList());
+    QCOMPARE(result.text, expected);
+}
+
+void TestUserCode::outputPath_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("cpp");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("c to cpp") << "/p/gsm_manager.c" << true << "/p/gsm_manager.cpp";
+    QTest::newRow("c stays c") << "/p/gsm_manager.c" << false << "/p/gsm_manager.c";
+    QTest::newRow("cpp to c") << "/p/gsm_manager.cpp" << false << "/p/gsm_manager.c";
+    QTest::newRow("capital C is c") << "/p/gsm_manager.C" << true << "/p/gsm_manager.cpp";
+    QTest::newRow("capital CPP is cpp") << "/p/gsm_manager.CPP" << false << "/p/gsm_manager.c";
+    QTest::newRow("header keeps its path (cpp)") << "/p/gsm_manager.h" << true << "/p/gsm_manager.h";
+    QTest::newRow("header keeps its path (c)") << "/p/gsm_manager.h" << false << "/p/gsm_manager.h";
+    QTest::newRow("base name up to the last dot") << "/p/my.gsm_manager.c" << true << "/p/my.gsm_manager.cpp";
+}
+
+void TestUserCode::outputPath()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, cpp);
+    QFETCH(QString, expected);
+    QCOMPARE(UserCodeMerge::outputPath(file, cpp), expected);
+}
+
+void TestUserCode::droppedRegionWarnsOncePerFile_data()
+{
+    QTest::addColumn<int>("droppedCount");
+    QTest::newRow("one region") << 1;
+    QTest::newRow("three regions") << 3;
+}
+
+void TestUserCode::droppedRegionWarnsOncePerFile()
+{
+    QFETCH(int, droppedCount);
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    scoped.dialogs.yesNoAnswers.enqueue(false);
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
+    const QStringList names{QStringLiteral("gsmPinEventHandler"), QStringLiteral("gsmUssdEventHandler"),
+                            QStringLiteral("SetReset")};
+    QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"board.h\"\n"));
+    for (int i = 0; i < droppedCount; ++i)
+        old += region(names[i], QStringLiteral("handled();\n"));
+    QVERIFY(writeFile(path, old));
+
+    QString text = kNewHeader;
+    QVERIFY(UserCodeMerge::extractAndSave(path, text, true));
+
+    QCOMPARE(scoped.dialogs.shown.size(), 1);
+    const ScriptedDialogs::Shown& box = scoped.dialogs.shown.first();
+    QCOMPARE(box.kind, QStringLiteral("yesno"));
+    QCOMPARE(box.icon, Dialogs::Icon::Warning);
+    QCOMPARE(box.title, QStringLiteral("Warning"));
+    QCOMPARE(box.text,
+             QStringLiteral("One of the 'USER CODE' sections from gsm_manager.h is no longer being generated. This can "
+                            "occur when a library module (that was previously included) has been removed from the "
+                            "'Library Modules' list.\n\nWould you like to save a copy of your gsm_manager.h file "
+                            "before continuing?"));
+    // No: the merged file is written without the dropped regions, the kept one is carried, no backup.
+    const QString written = readFile(path);
+    QVERIFY(written.contains(QStringLiteral("#include \"board.h\"")));
+    QVERIFY(!written.contains(QStringLiteral("handled();")));
+    QCOMPARE(written, text);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("gsm_manager.h")});
+}
+
+void TestUserCode::backupYesWritesOldTextThenMergedFile()
+{
+    QTemporaryDir dir;
+    QTemporaryDir backup;
+    ScopedDialogs scoped;
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    scoped.dialogs.folderAnswers.enqueue(backup.path());
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.c"));
+    const QString old = region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("pin(\"$1 %1 \\\\\");\n"));
+    QVERIFY(writeFile(path, old));
+
+    QString text = kNewHeader;
+    QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
+    QCOMPARE(scoped.dialogs.titles(), (QStringList{QStringLiteral("Warning"), QStringLiteral("Select Folder")}));
+    QCOMPARE(scoped.dialogs.shown.at(1).owner, Dialogs::Owner::NoParent);
+    QCOMPARE(readFile(backup.filePath(QStringLiteral("gsm_manager.c"))), old);
+    QCOMPARE(readFile(path), kNewHeader);
+}
+
+void TestUserCode::backupCancelledStopsWithoutWriting()
+{
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    scoped.dialogs.yesNoAnswers.enqueue(true); // Yes, then the folder chooser is cancelled
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.cpp"));
+    const QString old = region(QStringLiteral("gsmUssdEventHandler"), QStringLiteral("keep_me();\n"));
+    QVERIFY(writeFile(path, old));
+
+    QString text = kNewHeader;
+    QVERIFY(!UserCodeMerge::extractAndSave(path, text, true));
+    QCOMPARE(scoped.dialogs.titles(), (QStringList{QStringLiteral("Warning"), QStringLiteral("Select Folder"),
+                                                   QStringLiteral("Backup Cancelled")}));
+    QCOMPARE(scoped.dialogs.shown.last().icon, Dialogs::Icon::Information);
+    QVERIFY(scoped.dialogs.shown.last().text.contains(QStringLiteral("nothing was written to gsm_manager.cpp")));
+    QCOMPARE(readFile(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("gsm_manager.cpp")});
+}
+
+void TestUserCode::backupIntoTheFileItselfIsRefused()
+{
+    // Choosing the project folder for the header's backup would make the backup the very file that the
+    // merged text overwrites next.
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    scoped.dialogs.folderAnswers.enqueue(dir.path());
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
+    const QString old = region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("keep_me();\n"));
+    QVERIFY(writeFile(path, old));
+
+    QString text = kNewHeader;
+    QVERIFY(!UserCodeMerge::extractAndSave(path, text, true));
+    QCOMPARE(scoped.dialogs.shown.last().title, QStringLiteral("Write Error"));
+    QVERIFY(scoped.dialogs.shown.last().text.contains(path));
+    QCOMPARE(readFile(path), old);
+}
+
+void TestUserCode::backupWriteErrorWritesNothing()
+{
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    const QString missing = dir.filePath(QStringLiteral("no/such/folder"));
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    scoped.dialogs.folderAnswers.enqueue(missing);
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.c"));
+    const QString old = region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("keep_me();\n"));
+    QVERIFY(writeFile(path, old));
+
+    QString text = kNewHeader;
+    QVERIFY(!UserCodeMerge::extractAndSave(path, text, true));
+    QCOMPARE(scoped.dialogs.shown.last().title, QStringLiteral("Write Error"));
+    QCOMPARE(scoped.dialogs.shown.last().icon, Dialogs::Icon::Critical);
+    QCOMPARE(scoped.dialogs.shown.last().text,
+             QStringLiteral("Unable to open file '") + missing +
+                 QStringLiteral("/gsm_manager.c' for writing. Please manually backup gsm_manager.c and try again."));
+    QCOMPARE(readFile(path), old);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("gsm_manager.cpp"))));
+}
+
+void TestUserCode::readErrorWhenFileCannotBeRead()
+{
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("gsm_manager.h"))); // unreadable as a file, even for root
+    QString text = kNewHeader;
+    QVERIFY(!UserCodeMerge::extractAndSave(path, text, false));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Read Error")});
+    QCOMPARE(scoped.dialogs.shown.first().text,
+             QStringLiteral("Error encountered while trying to save 'USER CODE' sections.\n\nUnable to open file '") +
+                 path + QStringLiteral("' for reading."));
+    QVERIFY(QFileInfo(path).isDir());
+}
+
+void TestUserCode::switchingCToCppWritesCppAndKeepsC()
+{
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    const QString cPath = dir.filePath(QStringLiteral("gsm_manager.c"));
+    const QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"hal.h\"\n"));
+    QVERIFY(writeFile(cPath, old));
+    QString text = kNewHeader;
+    QVERIFY(UserCodeMerge::extractAndSave(cPath, text, true));
+    QCOMPARE(readFile(cPath), old);
+    QVERIFY(readFile(dir.filePath(QStringLiteral("gsm_manager.cpp"))).contains(QStringLiteral("#include \"hal.h\"")));
+    QCOMPARE(scoped.dialogs.shown.size(), 0);
+}
+
+void TestUserCode::outputWriteErrorLeavesOldFile()
+{
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    const QString cPath = dir.filePath(QStringLiteral("gsm_manager.c"));
+    const QString cppPath = dir.filePath(QStringLiteral("gsm_manager.cpp"));
+    const QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"hal.h\"\n"));
+    QVERIFY(writeFile(cPath, old));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("gsm_manager.cpp"))); // the output cannot be a file
+    QString text = kNewHeader;
+    QVERIFY(!UserCodeMerge::extractAndSave(cPath, text, true));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
+    QCOMPARE(scoped.dialogs.shown.first().text,
+             QStringLiteral("Unable to open file '") + cppPath + QStringLiteral("' for writing."));
+    QCOMPARE(readFile(cPath), old);
+}
+
+void TestUserCode::fullDiskLeavesOldFileIntact()
+{
+    // A file size limit makes every write past it fail, as a full disk would (permission bits do not
+    // stop root). The merged text is far larger than the limit; the old file must survive whole.
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
+    const QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"precious.h\"\n"));
+    QVERIFY(writeFile(path, old));
+    QString text = kNewHeader + QString(200000, QLatin1Char('x')) + QLatin1Char('\n');
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = UserCodeMerge::extractAndSave(path, text, false);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!written);
+    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
+    QCOMPARE(scoped.dialogs.shown.first().text, QStringLiteral("Unable to open file '") + path +
+                                                    QStringLiteral("' for writing."));
+    QCOMPARE(readFile(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("gsm_manager.h")});
+}
+
+void TestUserCode::crlfFileIsMerged()
+{
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
+    QVERIFY(writeFile(path, QStringLiteral("// USER CODE BEGIN Includes\r\n#include <a.h>\r\n// USER CODE END Includes\r\n")));
+    QString text = kNewHeader;
+    QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
+    QVERIFY(readFile(path).contains(QStringLiteral("// USER CODE BEGIN Includes\n#include <a.h>\n// USER CODE END Includes")));
+    QVERIFY(!readFile(path).contains(QLatin1Char('\r')));
+}
+
+QTEST_GUILESS_MAIN(TestUserCode)
+#include "tst_usercode.moc"
