@@ -105,13 +105,13 @@ Generator::FilePreview Generator::previewFile(const QString& existingPath, const
         return preview;
     preview.readPath = existingPath;
     preview.outputPath = UserCodeMerge::outputPath(existingPath, cpp);
-    QString oldText;
-    if (!Util::readFileContentsToString(existingPath, &oldText))
+    UserCodeMerge::ExistingFile old;
+    if (!UserCodeMerge::readExisting(existingPath, &old))
     {
         preview.readFailed = true;
         return preview;
     }
-    const UserCodeMerge::Result merged = UserCodeMerge::merge(oldText, newText);
+    const UserCodeMerge::Result merged = UserCodeMerge::merge(old.text, newText);
     preview.text = merged.text;
     preview.droppedRegions = merged.droppedRegions;
     return preview;

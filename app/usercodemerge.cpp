@@ -1,7 +1,9 @@
 #include "usercodemerge.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTextCodec>
 
 #include "dialogs.h"
 #include "util.h"
@@ -90,8 +92,42 @@ QString outputPath(const QString& filePath, bool cpp)
            (cpp ? QStringLiteral("cpp") : QStringLiteral("c"));
 }
 
+bool readExisting(const QString& path, ExistingFile* file)
+{
+    QFile raw(path);
+    if (!raw.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = raw.readAll();
+    raw.close();
+
+    // A byte order mark is decoded by the text stream itself; otherwise check whether the bytes are
+    // valid in the stream's default encoding.
+    QTextCodec* codec = nullptr;
+    if (!QTextCodec::codecForUtfText(bytes, nullptr))
+    {
+        QTextCodec::ConverterState state;
+        QTextCodec::codecForLocale()->toUnicode(bytes.constData(), bytes.size(), &state);
+        if (state.invalidChars != 0 || state.remainingChars != 0)
+            codec = QTextCodec::codecForName("ISO-8859-1");
+    }
+
+    QString text;
+    if (!Util::readFileContentsToString(path, &text, codec))
+        return false;
+    file->text = text;
+    file->codec = codec;
+    return true;
+}
+
 namespace
 {
+// The encoding to write `text` in for a file that was read in `codec`: that encoding when it can
+// hold the whole text, otherwise the text stream's default.
+QTextCodec* writeCodecFor(QTextCodec* codec, const QString& text)
+{
+    return codec && codec->canEncode(text) ? codec : nullptr;
+}
+
 bool samePath(const QString& a, const QString& b)
 {
     const QFileInfo fa(a);
@@ -103,7 +139,7 @@ bool samePath(const QString& a, const QString& b)
 
 // Asks whether to keep a copy of the old text and writes it. False (after a box) when the run must
 // stop without writing anything else.
-bool offerBackup(const QString& fileName, const QString& oldText, const QString& output)
+bool offerBackup(const QString& fileName, const ExistingFile& old, const QString& output)
 {
     Dialogs& dialogs = Dialogs::current();
     const QString question =
@@ -138,8 +174,8 @@ bool offerBackup(const QString& fileName, const QString& oldText, const QString&
                              fileName + QStringLiteral(" and try again."));
         return false;
     }
-    QString backupText = oldText;
-    if (!Util::saveStringToFileDirectory(backupPath, &backupText))
+    QString backupText = old.text;
+    if (!Util::saveStringToFileDirectory(backupPath, &backupText, writeCodecFor(old.codec, backupText)))
     {
         dialogs.critical(QStringLiteral("Write Error"),
                          QStringLiteral("Unable to open file '") + backupPath +
@@ -155,8 +191,8 @@ bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,
                     const QVector<QRegularExpression>& patterns)
 {
     Dialogs& dialogs = Dialogs::current();
-    QString oldText;
-    if (!Util::readFileContentsToString(filePath, &oldText))
+    ExistingFile old;
+    if (!readExisting(filePath, &old))
     {
         dialogs.critical(QStringLiteral("Read Error"),
                          QStringLiteral("Error encountered while trying to save 'USER CODE' sections.\n\nUnable to open "
@@ -165,14 +201,14 @@ bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,
         return false;
     }
 
-    const Result merged = merge(oldText, generatedText, patterns);
+    const Result merged = merge(old.text, generatedText, patterns);
     generatedText = merged.text;
     const QString output = outputPath(filePath, cpp);
-    if (!merged.droppedRegions.isEmpty() && !offerBackup(QFileInfo(filePath).fileName(), oldText, output))
+    if (!merged.droppedRegions.isEmpty() && !offerBackup(QFileInfo(filePath).fileName(), old, output))
         return false;
 
     // Written beside the target and renamed over it only when complete: a failure leaves the old file.
-    if (!Util::saveStringToFileDirectory(output, &generatedText))
+    if (!Util::saveStringToFileDirectory(output, &generatedText, writeCodecFor(old.codec, generatedText)))
     {
         dialogs.critical(QStringLiteral("Write Error"),
                          QStringLiteral("Unable to open file '") + output + QStringLiteral("' for writing."));

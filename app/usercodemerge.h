@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+class QTextCodec;
+
 // Carrying the user's own code from an existing manager file into its freshly generated text.
 //
 // A user region runs from a begin marker "// USER CODE BEGIN <name>" to the first end marker
@@ -43,9 +45,23 @@ Result merge(const QString& oldText, const QString& newText,
 // any other file (the header) keeps its own path.
 QString outputPath(const QString& filePath, bool cpp);
 
+// An existing manager file as text, with the encoding it was read in: null for the text stream's
+// default (the locale's encoding), Latin-1 for a file whose bytes are not valid in that encoding
+// (typically one saved as Windows-1252 or Latin-1 by an IDE on a UTF-8 system). Latin-1 gives every
+// byte its own character, so writing the merged text back in the same encoding keeps the user's
+// non-ASCII bytes exactly as they were instead of turning them into replacement characters.
+struct ExistingFile
+{
+    QString text;
+    QTextCodec* codec = nullptr;
+};
+// False when `path` cannot be opened for reading.
+bool readExisting(const QString& path, ExistingFile* file);
+
 // Merges the existing file at `filePath` into `generatedText` (changed in place) and writes the
 // result to outputPath(filePath, cpp). When regions would be dropped, asks once per file whether to
-// back the old file up first and, on Yes, asks for a folder and writes the old text there.
+// back the old file up first and, on Yes, asks for a folder and writes the old text there. The
+// backup and the merged file are written in the encoding the old file was read in (readExisting).
 // Returns true when the merged text was written; false when nothing was written, after a message box
 // that says why (the old file is then untouched). `filePath` itself is never deleted or renamed.
 bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,

@@ -62,6 +62,8 @@ private slots:
     void outputWriteErrorLeavesOldFile();
     void fullDiskLeavesOldFileIntact();
     void crlfFileIsMerged();
+    void userBytesSurviveInAnyEightBitEncoding_data();
+    void userBytesSurviveInAnyEightBitEncoding();
 };
 
 void TestUserCode::regionNamesAreTheTwentySevenInOrder()
@@ -400,6 +402,50 @@ void TestUserCode::crlfFileIsMerged()
     QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
     QVERIFY(readFile(path).contains(QStringLiteral("// USER CODE BEGIN Includes\n#include <a.h>\n// USER CODE END Includes")));
     QVERIFY(!readFile(path).contains(QLatin1Char('\r')));
+}
+
+void TestUserCode::userBytesSurviveInAnyEightBitEncoding_data()
+{
+    QTest::addColumn<QByteArray>("userLine");
+    // "25 degrees C" and "cafe" with an accent, as an IDE saves them in each encoding.
+    QTest::newRow("UTF-8") << QByteArray("    lcd_print(\"25\xc2\xb0" "C\"); // caf\xc3\xa9\n");
+    QTest::newRow("Latin-1 / Windows-1252") << QByteArray("    lcd_print(\"25\xb0" "C\"); // caf\xe9\n");
+    QTest::newRow("Windows-1252 quotes") << QByteArray("    // \x93quoted\x94 \x80 5\n");
+}
+
+void TestUserCode::userBytesSurviveInAnyEightBitEncoding()
+{
+    QFETCH(QByteArray, userLine);
+    QTemporaryDir dir;
+    QTemporaryDir backupDir;
+    ScopedDialogs scoped;
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
+    // The user's line in a region that is carried over and in one that is dropped (so that the
+    // backup is offered and taken).
+    const QByteArray kept = QByteArray("// USER CODE BEGIN Includes\n") + userLine + "// USER CODE END Includes";
+    const QByteArray old = kept + "\n// USER CODE BEGIN gsmPinEventHandler\n" + userLine +
+                           "// USER CODE END gsmPinEventHandler\n";
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(old), qint64(old.size()));
+    }
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    scoped.dialogs.folderAnswers.enqueue(backupDir.path());
+
+    QString text = kNewHeader;
+    QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
+
+    QFile merged(path);
+    QVERIFY(merged.open(QIODevice::ReadOnly));
+    const QByteArray written = merged.readAll();
+    QVERIFY2(written.contains(kept), written.toHex(' ').constData());
+    QVERIFY(!written.contains("\xef\xbf\xbd")); // no replacement character anywhere
+    QVERIFY(written.startsWith("#ifndef X\n") && written.endsWith("#endif\n"));
+
+    QFile backup(backupDir.filePath(QStringLiteral("gsm_manager.h")));
+    QVERIFY(backup.open(QIODevice::ReadOnly));
+    QCOMPARE(backup.readAll(), old);
 }
 
 QTEST_GUILESS_MAIN(TestUserCode)

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QTextCodec>
 #include <QTextStream>
 
 #include <quazip/quazip.h>
@@ -18,13 +19,15 @@ namespace
 // `path` only when the stream, the flush and the rename all succeeded. A missing parent folder or a
 // read-only existing file makes the open fail; any later failure discards the temporary file, so an
 // existing file is never left truncated or half written.
-bool writeTextFileSafely(const QString& path, const QString& text)
+bool writeTextFileSafely(const QString& path, const QString& text, QTextCodec* codec = nullptr)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
 
     QTextStream out(&file);
+    if (codec)
+        out.setCodec(codec);
     out << text;
     out.flush();
     if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError)
@@ -203,7 +206,7 @@ bool Util::DirClean(QString folderPath, QString nameFilters)
     return result;
 }
 
-bool Util::readFileContentsToString(QString path, QString* output)
+bool Util::readFileContentsToString(QString path, QString* output, QTextCodec* codec)
 {
     if (!output)
         return false;
@@ -212,16 +215,21 @@ bool Util::readFileContentsToString(QString path, QString* output)
         return false;
 
     QTextStream in(&file);
+    if (codec)
+    {
+        in.setCodec(codec);
+        in.setAutoDetectUnicode(false);
+    }
     *output = in.readAll();
     file.close();
     return true;
 }
 
-bool Util::saveStringToFileDirectory(QString path, QString* text)
+bool Util::saveStringToFileDirectory(QString path, QString* text, QTextCodec* codec)
 {
     if (!text)
         return false;
-    return writeTextFileSafely(path, *text);
+    return writeTextFileSafely(path, *text, codec);
 }
 
 bool Util::readFilePrependStringListAndWriteFile(QString inputPath, QString outputPath, QStringList prefixes)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QTextCodec;
+
 #ifdef QT_WIDGETS_LIB
 #include <QMessageBox>
 #endif
@@ -44,13 +46,14 @@ public:
 #endif
 
     // Reads the whole file (or resource) at `path` into `output`. False when it cannot be opened;
-    // `output` is then unchanged.
-    static bool readFileContentsToString(QString path, QString* output);
+    // `output` is then unchanged. The text stream's default encoding applies unless `codec` is given.
+    static bool readFileContentsToString(QString path, QString* output, QTextCodec* codec = nullptr);
 
     // Writes `text` to `path`, replacing the file. The file is written beside its final place and
     // renamed over it only when every byte was written, so a failed write (a full disk, a missing
-    // folder, a read-only file) returns false and leaves any earlier file untouched.
-    static bool saveStringToFileDirectory(QString path, QString* text);
+    // folder, a read-only file) returns false and leaves any earlier file untouched. The text
+    // stream's default encoding applies unless `codec` is given.
+    static bool saveStringToFileDirectory(QString path, QString* text, QTextCodec* codec = nullptr);
 
     // Reads `inputPath`, inserts each entry of `prefixes` at the front in list order (so [A, B]
     // gives B, A, input) and writes the result to `outputPath` as saveStringToFileDirectory does.
