@@ -1,0 +1,69 @@
+/*
+ * GSM_Globals.h - switches shared by every file of the Velkor modem library.
+ *
+ * Every library header includes this file first. It pulls in the standard headers the library
+ * relies on (fixed-width integers, bool, size_t) and holds the few compile-time switches. Each
+ * switch may also be given on the compiler command line (-DGSM_DEBUG=1), which takes precedence.
+ */
+#ifndef GSM_GLOBALS_H_
+#define GSM_GLOBALS_H_
+
+#include <stdint.h>
+#include <stdbool.h>
+#include <stddef.h>
+
+/* ---- Debug output ------------------------------------------------------------------------------
+ * 0: no debug output (default).
+ * 1: the library reports what it does through gsmDebugWriteText() (see GSM_Required_Externals.h).
+ *    The generated manager defines that function when the Start module's debug output is ticked.
+ */
+#ifndef GSM_DEBUG
+#define GSM_DEBUG 0
+#endif
+
+/* ---- Modem family ------------------------------------------------------------------------------
+ * The library adapts to the modem at run time (for example it finds out whether +CEREG exists), so
+ * GSM_MODEM_FAMILY_ANY works with every supported modem. Naming the family only changes defaults
+ * that cannot be learnt from the modem: the power-key press lengths and the boot time-outs.
+ */
+#define GSM_MODEM_FAMILY_ANY 0 /* defaults that suit both families */
+#define GSM_MODEM_FAMILY_2G  1 /* SIM800 / SIM900 class */
+#define GSM_MODEM_FAMILY_LTE 2 /* SIM7600, A76xx class */
+
+#ifndef GSM_MODEM_FAMILY
+#define GSM_MODEM_FAMILY GSM_MODEM_FAMILY_ANY
+#endif
+
+/* ---- Compiler detection ------------------------------------------------------------------------ */
+#if defined(__GNUC__) || defined(__clang__)
+#define GSM_UNUSED __attribute__((unused))
+#else
+#define GSM_UNUSED
+#endif
+
+/* The generated manager defines every library instance as `GSM_..._Instance mGsm...Inst = {0};`.
+ * That zero-initialises the whole struct in C and C++ alike, but g++ -Wextra reports each member
+ * not named in the braces. The library headers are included before those definitions, so the
+ * warning is turned off here for C++ translation units; C compilers do not issue it for {0}. */
+#if defined(__cplusplus) && (defined(__GNUC__) || defined(__clang__))
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+
+/* Marks a parameter as intentionally unused (keeps -Wextra quiet in callbacks). */
+#define GSM_UNUSED_ARG(x) ((void)(x))
+
+/* Wrap-around safe time comparison for the 32-bit millisecond clock: true when `now` has reached
+ * or passed `deadline`, provided the two are less than 2^31 ms (about 24 days) apart. */
+#define GSM_TIME_REACHED(now, deadline) ((uint32_t)((uint32_t)(now) - (uint32_t)(deadline)) < 0x80000000UL)
+
+/* Milliseconds elapsed since `since` (unsigned subtraction, correct across the 2^32 wrap). */
+#define GSM_TIME_ELAPSED(now, since) ((uint32_t)((uint32_t)(now) - (uint32_t)(since)))
+
+/* Recovers the instance that embeds the interface member `member` (the `_i` of each module). */
+#define GSM_CONTAINER_OF(ptr, type, member) ((type*)(void*)((uint8_t*)(ptr)-offsetof(type, member)))
+
+/* What the application supplies (gsm__SysTime_ms, the debug output). Declared through every library
+ * header so that the manager's definitions get C linkage in C++ projects as well. */
+#include "GSM_Required_Externals.h"
+
+#endif /* GSM_GLOBALS_H_ */

@@ -1,0 +1,187 @@
+/*
+ * GSM_HttpClient_Simcom.h - HTTP GET and POST through the SIMCom modems' own HTTP service, on 2G
+ * (SIM800 class, bearer profile 1) and LTE (SIM7600 / A76xx) modems alike.
+ *
+ * A request runs as:
+ *     AT+HTTPTERM                         (result ignored: clears a session left over from before)
+ *     AT+HTTPINIT
+ *     AT+HTTPPARA="CID",1                 (2G only)
+ *     AT+HTTPPARA="URL","<url>"
+ *     AT+HTTPPARA="CONTENT","<type>"      (POST)
+ *     AT+HTTPDATA=<n>,<time> ... DOWNLOAD ... <n bytes> ... OK   (POST with a body)
+ *     AT+HTTPACTION=<0 GET | 1 POST>      -> OK, later +HTTPACTION: <method>,<status>,<datalen>
+ *     AT+HTTPREAD=<offset>,<size>         (repeated until the whole body is read)
+ *     AT+HTTPTERM                         (unless HttpTermWhenDone(false))
+ * The family (2G / LTE) comes from the internet connection the client is wired to; the two read forms
+ * (2G: "+HTTPREAD: <n>" data "OK"; LTE: "OK" then "+HTTPREAD: [DATA,]<n>" blocks up to "+HTTPREAD: 0")
+ * are both handled.
+ *
+ * Results. Every request ends with GSM_HttpClientSimcom_EventType_HttpResult events: the body is read
+ * in windows no larger than the body buffer and every window is delivered as one event (Data /
+ * DataLen / DataOffset); the event with Last == true ends the request (for an empty body it is the only
+ * event, with DataLen 0). Failures are results too: a modem status (600..799) in HttpStatus with Result
+ * ModemError, a refused command, a time-out, a lost network or a modem restart - a request never hangs.
+ *
+ * Body buffer. Set BodyBuffer / BodyBufferSize in the manager's USER CODE Init section, e.g.
+ *     static uint8_t httpBody[512];
+ *     mGsmHttpClientSimcomInst.BodyBuffer = httpBody;
+ *     mGsmHttpClientSimcomInst.BodyBufferSize = sizeof(httpBody);
+ * Without one (NULL / 0) the client reads through a GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE byte buffer
+ * inside the instance: correct, only slower for large bodies. Never more than the buffer size is copied.
+ *
+ * Strings passed to Get / Post / PostSetContentType are used while the request runs: they must stay
+ * valid (unchanged) until the last event of the request. All functions: main-loop context only, not
+ * interrupt safe, return at once. The event handler is called from gsmHttpClientSimcomPoll().
+ */
+#ifndef GSM_HTTPCLIENT_SIMCOM_H_
+#define GSM_HTTPCLIENT_SIMCOM_H_
+
+#include "GSM_Globals.h"
+#include "GSM_Power_Interface.h"
+#include "GSM_Prompt_Interface.h"
+#include "GSM_InternetConnection_Interface.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/** Size of the internal body buffer used when the application supplies none. */
+#ifndef GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE
+#define GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE 16u
+#endif
+/** Largest read window (LTE modems split larger reads into blocks of about 1 KB). */
+#ifndef GSM_HTTPCLIENTSIMCOM_MAX_READ
+#define GSM_HTTPCLIENTSIMCOM_MAX_READ 1024u
+#endif
+/** Default time from AT+HTTPACTION to its +HTTPACTION result. */
+#ifndef GSM_HTTPCLIENTSIMCOM_ACTION_TIMEOUT_MS
+#define GSM_HTTPCLIENTSIMCOM_ACTION_TIMEOUT_MS 150000u
+#endif
+/** Default time for one AT+HTTPREAD window. */
+#ifndef GSM_HTTPCLIENTSIMCOM_READ_TIMEOUT_MS
+#define GSM_HTTPCLIENTSIMCOM_READ_TIMEOUT_MS 30000u
+#endif
+/** Content type of POST requests when none is set. */
+#ifndef GSM_HTTPCLIENTSIMCOM_DEFAULT_CONTENT_TYPE
+#define GSM_HTTPCLIENTSIMCOM_DEFAULT_CONTENT_TYPE "text/plain"
+#endif
+
+/** Event types. */
+typedef enum
+{
+    /** A result of the request (one per body window; Last marks the end).
+     *  event_data: GSM_HttpClientSimcom_Event_HttpResult* */
+    GSM_HttpClientSimcom_EventType_HttpResult = 0
+} GSM_HttpClientSimcom_EventType;
+
+/** How a request ended (GSM_HttpClientSimcom_Event_HttpResult.Result). */
+typedef enum
+{
+    GSM_HttpClientSimcom_Result_Success = 0,  /**< the server answered; its status is in HttpStatus (200, 404...) */
+    GSM_HttpClientSimcom_Result_ModemError,   /**< the modem reported a failure status (600..799) in HttpStatus */
+    GSM_HttpClientSimcom_Result_CommandError, /**< the modem refused a command (ERROR / +CME ERROR) */
+    GSM_HttpClientSimcom_Result_Timeout,      /**< no result or no body within the time-outs */
+    GSM_HttpClientSimcom_Result_NoNetwork,    /**< the modem reported the network lost (+HTTP_NONET_EVENT) */
+    GSM_HttpClientSimcom_Result_ModemRestart  /**< the modem was switched off or restarted meanwhile */
+} GSM_HttpClientSimcom_Result;
+
+/** Data of GSM_HttpClientSimcom_EventType_HttpResult (valid only during the event call). */
+typedef struct GSM_HttpClientSimcom_Event_HttpResult
+{
+    uint8_t Result;         /**< GSM_HttpClientSimcom_Result */
+    bool Last;              /**< true on the last event of the request */
+    uint16_t HttpStatus;    /**< server status, a modem status (600..799), or 0 when no status arrived */
+    uint32_t ContentLength; /**< body length announced by the modem; 0 when empty or not announced (chunked) */
+    uint32_t DataOffset;    /**< position of Data in the body */
+    const uint8_t* Data;    /**< this window of the body (in the body buffer); NULL when DataLen is 0 */
+    uint16_t DataLen;       /**< bytes in Data (never more than the body buffer size) */
+} GSM_HttpClientSimcom_Event_HttpResult;
+
+typedef struct GSM_HttpClientSimcom_Instance GSM_HttpClientSimcom_Instance;
+
+/** Instance. Zero-initialise, set the members marked "set", then call gsmHttpClientSimcomInit(). */
+struct GSM_HttpClientSimcom_Instance
+{
+    /* ---- set by the application ---- */
+    GSM_Power_Interface* Power;                            /**< set: &(mGsmPwrInst._i); NULL: not watched */
+    GSM_Prompt_Interface* Prompt;                          /**< set: &(mGsmPromptInst._i) */
+    GSM_InternetConnection_Interface* InternetConnection;  /**< set: the connection's &(..._i) (LTE or 2G) */
+    void (*EventHandler)(GSM_HttpClientSimcom_Instance* inst, GSM_HttpClientSimcom_EventType event_type, void* event_data);
+    uint8_t* BodyBuffer;     /**< optional body buffer (see above); may be set after Init, not during a request */
+    uint16_t BodyBufferSize; /**< its size in bytes */
+
+    /* ---- private ---- */
+    GSM_Prompt_UrcSubscriber Urc;
+    const char* Url;
+    const char* PostData;
+    const char* ContentType;
+    uint32_t ActionTimeout_ms;
+    uint32_t ReadTimeout_ms;
+    uint32_t Timer_ms;
+    uint32_t ContentLength;
+    uint32_t Offset;  /* body bytes delivered so far */
+    uint16_t Status;  /* HTTP status of the request */
+    uint16_t Want;    /* size of the present read window */
+    uint16_t Got;     /* bytes received in the present window */
+    uint8_t State;
+    uint8_t Flags;
+    uint8_t Flags2;
+    uint8_t PowerStartCount;
+    uint8_t Fallback[GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE];
+};
+
+/** Initialises the instance (defaults: terminate after each request, default time-outs). */
+void gsmHttpClientSimcomInit(GSM_HttpClientSimcom_Instance* inst);
+
+/** Advances the request; calls the event handler. Returns at once. */
+void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst);
+
+/**
+ * Starts a GET request.
+ * @param url "http://host[:port]/path" (LTE: "https://" selects TLS); must stay valid until the last event
+ * @return true when accepted; false when a request is pending, the internet connection is not up or an
+ *         argument is NULL / empty.
+ */
+bool gsmHttpClientSimcomGet(GSM_HttpClientSimcom_Instance* inst, char* url);
+
+/**
+ * Starts a POST request with `postData` as the body (zero-terminated text, at most 65535 bytes; an
+ * empty text posts an empty body). Both strings must stay valid until the last event.
+ * @return as gsmHttpClientSimcomGet; also false for a body longer than 65535 bytes.
+ */
+bool gsmHttpClientSimcomPost(GSM_HttpClientSimcom_Instance* inst, char* url, char* postData);
+
+/** Content type of the following POST requests; NULL selects GSM_HTTPCLIENTSIMCOM_DEFAULT_CONTENT_TYPE. */
+void gsmHttpClientSimcomPostSetContentType(GSM_HttpClientSimcom_Instance* inst, char* contentTypeOrNullForDefault);
+
+/** True from an accepted Get / Post until its last event has been delivered. */
+bool gsmHttpClientSimcomHttpOperationPending(GSM_HttpClientSimcom_Instance* inst);
+
+/** True while the request is running on the modem: from the accepted AT+HTTPACTION to the last event. */
+bool gsmHttpClientSimcomHttpOperationStarted(GSM_HttpClientSimcom_Instance* inst);
+
+/**
+ * Cancels the pending request: no further event of it is delivered and the modem's HTTP session is
+ * terminated before the next request.
+ * @return true when a request was pending.
+ */
+bool gsmHttpClientSimcomCancel(GSM_HttpClientSimcom_Instance* inst);
+
+/**
+ * true (default): AT+HTTPTERM after every request. false: the HTTP service stays initialised and the
+ * next request skips AT+HTTPTERM / AT+HTTPINIT.
+ */
+void gsmHttpClientSimcomHttpTermWhenDone(GSM_HttpClientSimcom_Instance* inst, bool termWhenDone);
+
+/**
+ * Time-outs of the following requests; 0 keeps the default.
+ * @param httpActionTimeout_ms from AT+HTTPACTION to its result
+ * @param httpReadTimeout_ms   for each AT+HTTPREAD window
+ */
+void gsmHttpClientSimcomSetTimeouts(GSM_HttpClientSimcom_Instance* inst, uint32_t httpActionTimeout_ms, uint32_t httpReadTimeout_ms);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GSM_HTTPCLIENT_SIMCOM_H_ */

@@ -1,0 +1,158 @@
+/*
+ * GSM_Internet_Helper.c - IPv4 parsing and formatting; the common internet connection interface.
+ */
+#include "GSM_Internet_Helper.h"
+#include "GSM_InternetConnection_Interface.h"
+#include "GSM_Util.h"
+
+bool gsmInternetHelperParseIPv4(const char* text, uint16_t len, GSM_IPv4* out)
+{
+    uint16_t pos = 0u;
+    uint8_t part;
+    uint8_t tmp[4];
+    if ((text == NULL) || (out == NULL))
+    {
+        return false;
+    }
+    while ((len > 0u) && (text[len - 1u] == ' '))
+    {
+        len--;
+    }
+    while ((pos < len) && (text[pos] == ' '))
+    {
+        pos++;
+    }
+    if ((pos < len) && (text[pos] == '"'))
+    {
+        if (((uint16_t)(len - pos) < 2u) || (text[len - 1u] != '"'))
+        {
+            return false;
+        }
+        pos++;
+        len--;
+    }
+    for (part = 0u; part < 4u; part++)
+    {
+        uint32_t v;
+        if (((part > 0u) && ((pos >= len) || (text[pos++] != '.'))) || (pos >= len) || (text[pos] == ' ') ||
+            !gsmUtilParseUint(text, len, &pos, &v) || (v > 255u))
+        {
+            return false;
+        }
+        tmp[part] = (uint8_t)v;
+    }
+    if (pos != len)
+    {
+        return false;
+    }
+    for (part = 0u; part < 4u; part++)
+    {
+        out->Octet[part] = tmp[part];
+    }
+    return true;
+}
+
+bool gsmInternetHelperIPv4IsZero(const GSM_IPv4* addr)
+{
+    return (addr == NULL) || ((addr->Octet[0] | addr->Octet[1] | addr->Octet[2] | addr->Octet[3]) == 0u);
+}
+
+void gsmInternetHelperIPv4Clear(GSM_IPv4* addr)
+{
+    if (addr != NULL)
+    {
+        addr->Octet[0] = 0u;
+        addr->Octet[1] = 0u;
+        addr->Octet[2] = 0u;
+        addr->Octet[3] = 0u;
+    }
+}
+
+uint8_t gsmInternetHelperIPv4ToStr(const GSM_IPv4* addr, char* buf, uint8_t size)
+{
+    uint8_t n = 0u;
+    uint8_t i;
+    if ((buf == NULL) || (size == 0u))
+    {
+        return 0u;
+    }
+    buf[0] = '\0';
+    if (addr == NULL)
+    {
+        return 0u;
+    }
+    for (i = 0u; i < 4u; i++)
+    {
+        char part[4];
+        uint8_t k = gsmUtilUintToStr(part, (uint8_t)sizeof(part), addr->Octet[i], 1u);
+        uint8_t j;
+        if ((uint16_t)n + k + ((i < 3u) ? 1u : 0u) + 1u > size)
+        {
+            buf[0] = '\0';
+            return 0u;
+        }
+        for (j = 0u; j < k; j++)
+        {
+            buf[n++] = part[j];
+        }
+        if (i < 3u)
+        {
+            buf[n++] = '.';
+        }
+    }
+    buf[n] = '\0';
+    return n;
+}
+
+uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t max_ms)
+{
+    uint32_t d = base_ms;
+    while ((attempt > 0u) && (d < max_ms))
+    {
+        d <<= 1;
+        attempt--;
+    }
+    return (d > max_ms) ? max_ms : d;
+}
+
+/* ---- GSM_InternetConnection_Interface ---- */
+
+bool gsmInternetConnectionIfIsConnected(const GSM_InternetConnection_Interface* conn)
+{
+    return (conn != NULL) && (conn->Connected != 0u);
+}
+
+GSM_InternetConnection_Family gsmInternetConnectionIfFamily(const GSM_InternetConnection_Interface* conn)
+{
+    return (conn == NULL) ? GSM_InternetConnection_Family_Unknown : (GSM_InternetConnection_Family)conn->Family;
+}
+
+uint8_t gsmInternetConnectionIfConnectCount(const GSM_InternetConnection_Interface* conn)
+{
+    return (conn == NULL) ? 0u : conn->ConnectCount;
+}
+
+bool gsmInternetConnectionIfAddress(const GSM_InternetConnection_Interface* conn, GSM_IPv4* address)
+{
+    bool up = gsmInternetConnectionIfIsConnected(conn);
+    if (address != NULL)
+    {
+        if (up)
+        {
+            *address = conn->Address;
+        }
+        else
+        {
+            gsmInternetHelperIPv4Clear(address);
+        }
+    }
+    return up && !gsmInternetHelperIPv4IsZero(&conn->Address);
+}
+
+void gsmInternetConnectionIfNotifyLost(GSM_InternetConnection_Interface* conn)
+{
+    if (conn != NULL)
+    {
+        conn->LostHint = 1u;
+    }
+}

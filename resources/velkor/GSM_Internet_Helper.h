@@ -1,0 +1,58 @@
+/*
+ * GSM_Internet_Helper.h - IPv4 address type and parsing, shared by the internet connection modules
+ * and the HTTP / MQTT clients.
+ *
+ * All functions are pure (no state), reentrant and may be called from an interrupt.
+ */
+#ifndef GSM_INTERNET_HELPER_H_
+#define GSM_INTERNET_HELPER_H_
+
+#include "GSM_Globals.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/** An IPv4 address, most significant byte first: 10.148.0.17 is {10, 148, 0, 17}. */
+typedef struct GSM_IPv4
+{
+    uint8_t Octet[4];
+} GSM_IPv4;
+
+/** Longest dotted text of an address including the terminating zero ("255.255.255.255"). */
+#define GSM_IPV4_STR_SIZE 16u
+
+/**
+ * Parses a dotted IPv4 address such as 10.148.0.17. Surrounding blanks and one pair of double quotes
+ * are accepted ("10.148.0.17"); anything else (missing parts, values above 255, more than three
+ * digits in a part, trailing text) is rejected.
+ * @param text the text (need not be zero-terminated); @param len its length
+ * @param out  receives the address (left unchanged on failure)
+ * @return true on success.
+ */
+bool gsmInternetHelperParseIPv4(const char* text, uint16_t len, GSM_IPv4* out);
+
+/** True for 0.0.0.0 (the modems' "no address"). NULL reads as zero. */
+bool gsmInternetHelperIPv4IsZero(const GSM_IPv4* addr);
+
+/** Sets the address to 0.0.0.0. */
+void gsmInternetHelperIPv4Clear(GSM_IPv4* addr);
+
+/**
+ * Writes the dotted text of an address with a terminating zero.
+ * @param buf destination, at least GSM_IPV4_STR_SIZE bytes for every address; @param size its size
+ * @return characters written without the terminator, or 0 when buf is NULL or too small ("" then).
+ */
+uint8_t gsmInternetHelperIPv4ToStr(const GSM_IPv4* addr, char* buf, uint8_t size);
+
+/**
+ * Backoff delay for reconnect attempt number `attempt` (0 = first retry): base_ms doubled per
+ * attempt, at most max_ms. Used by the connection modules.
+ */
+uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t max_ms);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GSM_INTERNET_HELPER_H_ */

@@ -1,0 +1,146 @@
+/*
+ * GSM_SMS_Read.h - receiving text messages (SMS, text mode).
+ *
+ * In every Basic Comms session the module sets text mode up ("AT+CMGF=1", "AT+CSCS=\"GSM\"",
+ * "AT+CSDH=1": the read header carries the body length, "AT+CNMI=2,1,0,1,0": new messages are
+ * stored and announced with "+CMTI: <mem>,<index>"), selects
+ * the SIM store for reading, writing and receiving ("AT+CPMS=\"SM\",\"SM\",\"SM\"") and reads the
+ * store's fill level ("AT+CPMS?"). Messages that are already stored (received while the application
+ * was not running) are then read one by one; afterwards every "+CMTI:" announcement is read.
+ *
+ * Each received message is read with "AT+CMGR=<index>" and reported as
+ * GSM_SmsRead_EventType_ReadSuccess (sender, time stamp, text), then deleted with "AT+CMGD=<index>"
+ * so that the store never fills up (a full store makes the network hold new messages back).
+ * Stored outgoing messages ("STO UNSENT" / "STO SENT") are neither reported nor deleted. A message
+ * whose header line could not be received (the Prompt's line buffer is too small for it) is deleted
+ * without an event. A read that fails is retried GSM_SMSREAD_ATTEMPTS times.
+ *
+ * The text is the message body as the modem prints it in the GSM character set; line breaks inside
+ * the body are returned as LF. A body longer than the text buffer is cut at the buffer size and the
+ * event says so (Truncated). The body length of the header also catches a body line that the
+ * command channel took for a result code: a body that is just "OK" or "ERROR" is recovered, a body
+ * that ended early at such a line is reported as Truncated. Note: the Prompt module's line buffer (DataBuffer) must hold the
+ * longest "+CMGR:" header line (about 80 characters) and the longest body line.
+ *
+ * Events are raised from gsmSmsReadPoll(); event data is valid only during the call.
+ * Nothing here is interrupt safe: call every function from the main loop.
+ */
+#ifndef GSM_SMS_READ_H_
+#define GSM_SMS_READ_H_
+
+#include "GSM_Globals.h"
+#include "GSM_Power_Interface.h"
+#include "GSM_Prompt_Interface.h"
+#include "GSM_Prompt_Helper.h"
+#include "GSM_BasicComms_Interface.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/** Sender buffer size (terminator included); a longer sender is cut (Truncated). */
+#ifndef GSM_SMSREAD_SENDER_SIZE
+#define GSM_SMSREAD_SENDER_SIZE 24u
+#endif
+/** Time stamp buffer size: "yy/MM/dd,hh:mm:ss+zz" is 20 characters. */
+#ifndef GSM_SMSREAD_TIMESTAMP_SIZE
+#define GSM_SMSREAD_TIMESTAMP_SIZE 24u
+#endif
+/** Text buffer size (terminator included); at least 12 (it also holds the read / delete command). */
+#ifndef GSM_SMSREAD_TEXT_SIZE
+#define GSM_SMSREAD_TEXT_SIZE 161u
+#endif
+/** "+CMTI:" announcements remembered while a message is being read (more: the store is scanned). */
+#ifndef GSM_SMSREAD_QUEUE_SIZE
+#define GSM_SMSREAD_QUEUE_SIZE 4u
+#endif
+/** Attempts to read or delete one message before it is given up. */
+#ifndef GSM_SMSREAD_ATTEMPTS
+#define GSM_SMSREAD_ATTEMPTS 3u
+#endif
+/** Pause before a failed set-up, read or delete is tried again. */
+#ifndef GSM_SMSREAD_RETRY_MS
+#define GSM_SMSREAD_RETRY_MS 2000u
+#endif
+
+/** Events. The payload type of event_data is given next to each value. */
+typedef enum
+{
+    GSM_SmsRead_EventType_ReadSuccess = 0 /**< GSM_SmsRead_Event_ReadSuccess*: a received message */
+} GSM_SmsRead_EventType;
+
+/** Payload of GSM_SmsRead_EventType_ReadSuccess. All texts are zero-terminated. */
+typedef struct GSM_SmsRead_Event_ReadSuccess
+{
+    const char* Sender;       /**< originator address <oa>, e.g. "+491701234567" (may be alphanumeric) */
+    const char* Timestamp;    /**< service-centre time stamp as printed, e.g. "24/05/01,12:34:56+08" */
+    uint32_t TimestampUtc;    /**< the time stamp as seconds since 1970 UTC; 0 when it could not be parsed */
+    int8_t TimeZoneQuarters;  /**< its zone offset in quarter hours (+08 = UTC+2 h) */
+    const char* Text;         /**< the message body */
+    uint16_t TextLength;      /**< characters in Text */
+    bool Truncated;           /**< true: the body (or the sender) was longer than its buffer and was cut */
+    uint8_t Index;            /**< storage index the message was read from (already deleted) */
+} GSM_SmsRead_Event_ReadSuccess;
+
+typedef struct GSM_SmsRead_Instance GSM_SmsRead_Instance;
+
+/** Event handler shape. */
+typedef void (*GSM_SmsRead_EventHandler)(GSM_SmsRead_Instance* inst, GSM_SmsRead_EventType event_type, void* event_data);
+
+/** SMS Read instance. Zero-initialise, set the members marked "set", then gsmSmsReadInit(). */
+struct GSM_SmsRead_Instance
+{
+    /* ---- set by the application before gsmSmsReadInit ---- */
+    GSM_Power_Interface* Power;           /**< &(mGsmPwrInst._i) */
+    GSM_Prompt_Interface* Prompt;         /**< &(mGsmPromptInst._i) */
+    GSM_BasicComms_Interface* BasicComms; /**< &(mGsmBasicCommsInst._i) */
+    GSM_SmsRead_EventHandler EventHandler; /**< may be NULL (messages are then read and dropped) */
+
+    /* ---- private ---- */
+    GSM_Prompt_UrcSubscriber Urc;           /* "+CMTI:" */
+    GSM_PromptHelper_Seq Seq;               /* set-up table progress */
+    uint16_t Aux;                           /* RETRY_WAIT: start of the pause (low 16 bits of the time);
+                                               READ: body length announced by the header */
+    uint8_t Queue[GSM_SMSREAD_QUEUE_SIZE];  /* announced indices, oldest first */
+    uint8_t QueueCount;
+    uint8_t Step;                           /* SR_STEP_... */
+    uint8_t CmdState;                       /* prompt helper state */
+    uint8_t Session;                        /* Basic Comms session of the set-up */
+    uint8_t Flags;                          /* SR_F_... */
+    uint8_t Index;                          /* message being read */
+    uint8_t ScanEnd;                        /* last index of the store scan */
+    uint8_t ScanLeft;                       /* stored messages not found yet */
+    uint8_t Attempts;                       /* failures of the present step */
+    uint8_t Retry;                          /* step to repeat after the retry pause */
+    uint16_t TextLen;
+    char Sender[GSM_SMSREAD_SENDER_SIZE];
+    char Timestamp[GSM_SMSREAD_TIMESTAMP_SIZE];
+    char Text[GSM_SMSREAD_TEXT_SIZE];
+};
+
+/** Initialises the instance and subscribes to "+CMTI:". Not interrupt safe. */
+void gsmSmsReadInit(GSM_SmsRead_Instance* inst);
+
+/** Sets up, reads and deletes messages; raises the events. Returns at once. Not interrupt safe. */
+void gsmSmsReadPoll(GSM_SmsRead_Instance* inst);
+
+/**
+ * Decodes a "+CMTI: <mem>,<index>" line. @return false when it is malformed or index > 255.
+ * Pure function; may be called from an interrupt.
+ */
+bool gsmSmsReadDecodeCmti(const char* line, uint16_t len, uint8_t* index);
+
+/**
+ * Decodes a "+CMGR: <stat>,<oa>,[<alpha>],<scts>[,...]" header line. Sender and time stamp are
+ * copied (cut to their buffers, zero-terminated). @return false when the line is malformed or the
+ * message is not a received one ("REC UNREAD" / "REC READ"). *truncated is set when the sender was cut.
+ * Pure function; may be called from an interrupt.
+ */
+bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size, char* timestamp,
+                          uint16_t timestamp_size, bool* truncated);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GSM_SMS_READ_H_ */

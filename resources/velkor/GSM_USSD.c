@@ -1,0 +1,425 @@
+/*
+ * GSM_USSD.c - "AT+CUSD" requests, the "+CUSD:" answer (also across several lines), sessions.
+ */
+#include "GSM_USSD.h"
+#include "GSM_Required_Externals.h"
+#include "GSM_Util.h"
+
+#if (GSM_USSD_PAYLOAD_SIZE < 2u) || (GSM_USSD_PAYLOAD_SIZE > 200u)
+#error "GSM_USSD_PAYLOAD_SIZE must be 2..200"
+#endif
+#if (GSM_USSD_RESPONSE_SIZE < 2u) || (GSM_USSD_RESPONSE_SIZE > 4096u)
+#error "GSM_USSD_RESPONSE_SIZE must be 2..4096"
+#endif
+
+enum
+{
+    US_STEP_IDLE = 0,
+    US_STEP_WAIT_REG,  /* request waits for the registration */
+    US_STEP_SEND,      /* AT+CUSD=1,"<code>",15 */
+    US_STEP_WAIT_RESP, /* accepted, waiting for +CUSD */
+    US_STEP_MENU,      /* session open, waiting for the application's reply */
+    US_STEP_CANCEL     /* AT+CUSD=2, then the event of Outcome */
+};
+
+#define US_F_READY  0x01u /* a complete +CUSD answer waits in Response */
+#define US_F_CONT   0x02u /* inside a multi-line +CUSD text */
+#define US_F_TRUNC  0x04u /* the answer text was cut */
+#define US_F_CANCEL 0x08u /* gsmUssdCancelSession() while the request was not yet accepted */
+
+#define US_NONE 0xFFu
+
+static const GSM_Prompt_CmdSpec kCusdSpec = {NULL, 5000u, 0u};
+static const char* const kCusdPrefixes[] = {"+CUSD:", NULL};
+/* While a multi-line text is open every line that no command takes belongs to it. */
+static const char* const kAllPrefixes[] = {"", NULL};
+
+/*
+ * Copies line[p..] up to the closing quote into buf (cut to size, *trunc set then). When the quote
+ * is on this line, reads ",<dcs>" after it into *dcs and returns true.
+ */
+static bool takeText(char* buf, uint16_t size, uint16_t* blen, bool* trunc, const char* line, uint16_t len, uint16_t p,
+                     uint8_t* dcs)
+{
+    uint32_t v;
+    while ((p < len) && (line[p] != '"'))
+    {
+        if ((uint16_t)(*blen + 1u) < size)
+        {
+            buf[(*blen)++] = line[p];
+        }
+        else
+        {
+            *trunc = true;
+        }
+        p++;
+    }
+    buf[*blen] = '\0';
+    if (p >= len)
+    {
+        return false;
+    }
+    p++;
+    *dcs = US_NONE;
+    if ((p < len) && (line[p] == ','))
+    {
+        p++;
+        if (gsmUtilParseUint(line, len, &p, &v) && (v < US_NONE))
+        {
+            *dcs = (uint8_t)v;
+        }
+    }
+    return true;
+}
+
+/* "+CUSD: <m>": *m (US_NONE above 254), *p the first text position after the opening quote (0: none). */
+static bool parseHead(const char* line, uint16_t len, uint8_t* m, uint16_t* p)
+{
+    uint16_t i = 6u;
+    uint32_t v;
+    *p = 0u;
+    if (!gsmUtilStartsWith(line, len, "+CUSD:") || !gsmUtilParseUint(line, len, &i, &v))
+    {
+        return false;
+    }
+    *m = (v < US_NONE) ? (uint8_t)v : (uint8_t)US_NONE;
+    while ((i < len) && (line[i] != '"'))
+    {
+        i++;
+    }
+    if (i < len)
+    {
+        *p = (uint16_t)(i + 1u);
+    }
+    return true;
+}
+
+bool gsmUssdDecodeCusd(const char* line, uint16_t len, uint8_t* m, char* text, uint16_t text_size, uint16_t* text_len,
+                       uint8_t* dcs, bool* truncated)
+{
+    uint16_t p;
+    if ((m == NULL) || (text == NULL) || (text_size == 0u) || (text_len == NULL) || (dcs == NULL) || (truncated == NULL))
+    {
+        return false;
+    }
+    *text_len = 0u;
+    text[0] = '\0';
+    *dcs = US_NONE;
+    *truncated = false;
+    if (!parseHead(line, len, m, &p))
+    {
+        return false;
+    }
+    if ((p != 0u) && !takeText(text, text_size, text_len, truncated, line, len, p, dcs))
+    {
+        *truncated = true; /* the text did not end on this line */
+    }
+    return true;
+}
+
+static void onCusdLine(void* ctx, const char* line, uint16_t len)
+{
+    GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
+    bool trunc = false;
+    uint16_t p = 0u;
+    if (((inst->Flags & US_F_CONT) == 0u) || gsmUtilStartsWith(line, len, "+CUSD:"))
+    {
+        inst->RespLen = 0u;
+        inst->Response[0] = '\0';
+        inst->RespDcs = US_NONE;
+        inst->Flags = (uint8_t)(inst->Flags & (uint8_t) ~(US_F_TRUNC | US_F_CONT));
+        if (!parseHead(line, len, &inst->RespM, &p))
+        {
+            inst->RespM = US_NONE;
+        }
+    }
+    else
+    {
+        /* next line of the text: the line break is part of it */
+        if ((uint16_t)(inst->RespLen + 1u) < (uint16_t)sizeof(inst->Response))
+        {
+            inst->Response[inst->RespLen++] = '\n';
+        }
+        else
+        {
+            trunc = true;
+        }
+    }
+    if ((((inst->Flags & US_F_CONT) != 0u) || (p != 0u)) &&
+        !takeText(inst->Response, (uint16_t)sizeof(inst->Response), &inst->RespLen, &trunc, line, len, p, &inst->RespDcs))
+    {
+        inst->Flags |= US_F_CONT;
+        inst->Urc.Prefixes = kAllPrefixes;
+        inst->ContStart_ms = (uint16_t)gsm__SysTime_ms();
+    }
+    else
+    {
+        inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~US_F_CONT) | US_F_READY);
+        inst->Urc.Prefixes = kCusdPrefixes;
+    }
+    if (trunc)
+    {
+        inst->Flags |= US_F_TRUNC;
+    }
+}
+
+static void raiseEvent(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t status)
+{
+    GSM_USSD_Event_UssdResponse ev;
+    ev.Status = (GSM_USSD_Status)status;
+    ev.Text = inst->Response;
+    ev.TextLength = inst->RespLen;
+    ev.Dcs = inst->RespDcs;
+    ev.Truncated = (inst->Flags & US_F_TRUNC) != 0u;
+    ev.ErrorCode = (status == (uint8_t)GSM_USSD_Status_ErrorResponse) ? inst->ErrorCode : (int16_t)-1;
+    if (inst->EventHandler != NULL)
+    {
+        inst->EventHandler(inst, type, &ev);
+    }
+}
+
+/* Ends the request / session with an event that carries no network text. */
+static void finish(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t status)
+{
+    gsmPromptRelease(inst->Prompt, inst);
+    inst->Step = US_STEP_IDLE;
+    inst->CmdState = 0u;
+    inst->RespLen = 0u;
+    inst->Response[0] = '\0';
+    inst->RespDcs = US_NONE;
+    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(US_F_CANCEL | US_F_TRUNC));
+    raiseEvent(inst, type, status);
+}
+
+/* Reports the received +CUSD answer; `follow` lets it decide the session state. */
+static void deliverAnswer(GSM_USSD_Instance* inst, bool follow)
+{
+    uint8_t m = inst->RespM;
+    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~US_F_READY);
+    if (follow)
+    {
+        inst->Step = (m == 1u) ? US_STEP_MENU : US_STEP_IDLE;
+        inst->CmdState = 0u;
+    }
+    raiseEvent(inst, (m == 2u) ? GSM_USSD_EventType_UssdCancelled : GSM_USSD_EventType_UssdResponse,
+               (m <= 5u) ? m : (uint8_t)GSM_USSD_Status_Invalid);
+}
+
+static void startCancel(GSM_USSD_Instance* inst, uint8_t outcome)
+{
+    gsmPromptRelease(inst->Prompt, inst);
+    inst->Outcome = outcome;
+    inst->Step = US_STEP_CANCEL;
+    inst->CmdState = 0u;
+}
+
+void gsmUssdInit(GSM_USSD_Instance* inst)
+{
+    if (inst == NULL)
+    {
+        return;
+    }
+    inst->Step = US_STEP_IDLE;
+    inst->CmdState = 0u;
+    inst->Flags = 0u;
+    inst->RespLen = 0u;
+    inst->Response[0] = '\0';
+    inst->PowerStartCount = gsmPowerIfStartCount(inst->Power);
+    inst->Urc.Prefixes = kCusdPrefixes;
+    inst->Urc.Handler = &onCusdLine;
+    inst->Urc.Context = inst;
+    gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
+}
+
+/* The running AT+CUSD=1 / AT+CUSD=2 command. */
+static void stepCommand(GSM_USSD_Instance* inst, uint32_t now)
+{
+    GSM_Prompt_CmdStatus st;
+    bool cancel = (inst->Flags & US_F_CANCEL) != 0u;
+    if (inst->Step == US_STEP_CANCEL)
+    {
+        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~US_F_READY); /* answers to the cancel itself */
+        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, "AT+CUSD=2", &kCusdSpec, NULL, NULL);
+        if (st != GSM_Prompt_CmdStatus_Pending)
+        {
+            finish(inst,
+                   (inst->Outcome == (uint8_t)GSM_USSD_Status_Cancelled) ? GSM_USSD_EventType_UssdCancelled
+                                                                          : GSM_USSD_EventType_UssdResponse,
+                   inst->Outcome);
+        }
+        return;
+    }
+    if (cancel && (inst->CmdState == 0u))
+    {
+        finish(inst, GSM_USSD_EventType_UssdCancelled, (uint8_t)GSM_USSD_Status_Cancelled);
+        return;
+    }
+    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, inst->Cmd, &kCusdSpec, NULL, NULL);
+    if (st == GSM_Prompt_CmdStatus_Pending)
+    {
+        return;
+    }
+    inst->ErrorCode = gsmPromptCmdErrorCode(inst->Prompt);
+    gsmPromptRelease(inst->Prompt, inst);
+    if (st == GSM_Prompt_CmdStatus_Ok)
+    {
+        inst->Step = US_STEP_WAIT_RESP;
+        inst->Timer_ms = now + (gsmNetworkRegistrationIfIsLte(inst->NetworkRegistration) ? (2u * GSM_USSD_RESPONSE_TIMEOUT_MS)
+                                                                                           : GSM_USSD_RESPONSE_TIMEOUT_MS);
+        if (inst->EventHandler != NULL)
+        {
+            inst->EventHandler(inst, GSM_USSD_EventType_UssdSent, NULL);
+        }
+        if (cancel && (inst->Step == US_STEP_WAIT_RESP))
+        {
+            inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~US_F_CANCEL);
+            startCancel(inst, (uint8_t)GSM_USSD_Status_Cancelled);
+        }
+    }
+    else if (cancel)
+    {
+        finish(inst, GSM_USSD_EventType_UssdCancelled, (uint8_t)GSM_USSD_Status_Cancelled);
+    }
+    else if (st == GSM_Prompt_CmdStatus_Timeout)
+    {
+        startCancel(inst, (uint8_t)GSM_USSD_Status_NoResponse); /* the request may be on its way */
+    }
+    else
+    {
+        finish(inst, GSM_USSD_EventType_UssdResponse,
+               gsmPromptHelperIsErrorStatus(st) ? (uint8_t)GSM_USSD_Status_ErrorResponse : (uint8_t)GSM_USSD_Status_CommsLost);
+    }
+}
+
+void gsmUssdPoll(GSM_USSD_Instance* inst)
+{
+    uint32_t now;
+    uint8_t starts;
+    if ((inst == NULL) || (inst->Prompt == NULL))
+    {
+        return;
+    }
+    now = gsm__SysTime_ms();
+    if (((inst->Flags & US_F_CONT) != 0u) && ((uint16_t)((uint16_t)now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
+    {
+        /* the closing quote never came */
+        inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~US_F_CONT) | US_F_READY | US_F_TRUNC);
+        inst->Urc.Prefixes = kCusdPrefixes;
+    }
+    starts = gsmPowerIfStartCount(inst->Power);
+    if ((starts != inst->PowerStartCount) || ((inst->Power != NULL) && !gsmPowerIfIsOn(inst->Power)))
+    {
+        inst->PowerStartCount = starts;
+        if ((inst->Step == US_STEP_WAIT_RESP) || (inst->Step == US_STEP_MENU))
+        {
+            finish(inst, (inst->Step == US_STEP_MENU) ? GSM_USSD_EventType_UssdCancelled : GSM_USSD_EventType_UssdResponse,
+                   (uint8_t)GSM_USSD_Status_CommsLost);
+        }
+    }
+
+    switch (inst->Step)
+    {
+    case US_STEP_IDLE:
+    case US_STEP_MENU:
+    case US_STEP_WAIT_RESP:
+        if ((inst->Flags & US_F_READY) != 0u)
+        {
+            deliverAnswer(inst, true);
+        }
+        else if ((inst->Step == US_STEP_WAIT_RESP) && ((inst->Flags & US_F_CONT) == 0u) && GSM_TIME_REACHED(now, inst->Timer_ms))
+        {
+            startCancel(inst, (uint8_t)GSM_USSD_Status_NoResponse);
+        }
+        break;
+
+    case US_STEP_WAIT_REG:
+        if ((inst->Flags & US_F_READY) != 0u)
+        {
+            deliverAnswer(inst, false); /* network-initiated: not the answer to this request */
+        }
+        if (inst->Step != US_STEP_WAIT_REG)
+        {
+            break; /* the handler ended the request */
+        }
+        if ((inst->Flags & US_F_CANCEL) != 0u)
+        {
+            finish(inst, GSM_USSD_EventType_UssdCancelled, (uint8_t)GSM_USSD_Status_Cancelled);
+        }
+        else if (gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration))
+        {
+            inst->Step = US_STEP_SEND;
+            inst->CmdState = 0u;
+        }
+        else if (GSM_TIME_REACHED(now, inst->Timer_ms))
+        {
+            finish(inst, GSM_USSD_EventType_UssdResponse, (uint8_t)GSM_USSD_Status_NotRegistered);
+        }
+        break;
+
+    default:
+        stepCommand(inst, now);
+        break;
+    }
+}
+
+bool gsmUssdSend(GSM_USSD_Instance* inst, char* ussd_payload)
+{
+    static const char kHead[] = "AT+CUSD=1,\"";
+    static const char kTail[] = "\",15";
+    uint8_t n;
+    uint8_t i;
+    if ((inst == NULL) || (ussd_payload == NULL) || ((inst->Step != US_STEP_IDLE) && (inst->Step != US_STEP_MENU)) ||
+        (ussd_payload[0] == '\0'))
+    {
+        return false;
+    }
+    /* No command runs in these steps, so the command buffer may be filled while checking. */
+    for (n = 0u; n < (sizeof(kHead) - 1u); n++)
+    {
+        inst->Cmd[n] = kHead[n];
+    }
+    for (i = 0u; ussd_payload[i] != '\0'; i++)
+    {
+        char c = ussd_payload[i];
+        if ((c < 0x20) || (c > 0x7E) || (c == '"') || (i >= (GSM_USSD_PAYLOAD_SIZE - 1u)))
+        {
+            return false;
+        }
+        inst->Cmd[n++] = c;
+    }
+    for (i = 0u; i < sizeof(kTail); i++)
+    {
+        inst->Cmd[n++] = kTail[i];
+    }
+    inst->Step = US_STEP_WAIT_REG;
+    inst->CmdState = 0u;
+    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~US_F_CANCEL);
+    inst->Timer_ms = gsm__SysTime_ms() + GSM_USSD_REGISTRATION_TIMEOUT_MS;
+    return true;
+}
+
+bool gsmUssdCancelSession(GSM_USSD_Instance* inst)
+{
+    if ((inst == NULL) || (inst->Step == US_STEP_IDLE))
+    {
+        return false;
+    }
+    if ((inst->Step == US_STEP_WAIT_REG) || (inst->Step == US_STEP_SEND))
+    {
+        inst->Flags |= US_F_CANCEL;
+    }
+    else if (inst->Step != US_STEP_CANCEL)
+    {
+        startCancel(inst, (uint8_t)GSM_USSD_Status_Cancelled);
+    }
+    else
+    {
+        inst->Outcome = (uint8_t)GSM_USSD_Status_Cancelled;
+    }
+    return true;
+}
+
+bool gsmUssdBusy(GSM_USSD_Instance* inst)
+{
+    return (inst != NULL) && (inst->Step != US_STEP_IDLE);
+}

@@ -1,0 +1,101 @@
+/*
+ * GSM_Util.h - small helpers shared by the Velkor modem library modules.
+ *
+ * - modem date/time text ("yy/MM/dd,hh:mm:ss+zz") to epoch seconds;
+ * - integer formatting into caller buffers (no printf: it costs kilobytes on small targets);
+ * - bounded parsing of modem lines (prefix tests, comma separated numeric and quoted fields).
+ *
+ * Modem lines handed to the modules are NOT zero-terminated: every function that reads a line takes
+ * its length. All functions are pure (no state), reentrant, and may be called from an interrupt.
+ */
+#ifndef GSM_UTIL_H_
+#define GSM_UTIL_H_
+
+#include "GSM_Globals.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Date and time ---------------------------------------------------------------------------- */
+
+/**
+ * Converts a modem time stamp to seconds since 1970-01-01 00:00:00 UTC.
+ * Accepted text: "yy/MM/dd,hh:mm:ss" optionally followed by "+zz" or "-zz" (time zone in quarter
+ * hours, as printed by +CCLK and SMS time stamps); surrounding double quotes are allowed. Years
+ * "yy" are 2000 + yy.
+ * @param text        the time stamp (need not be zero-terminated)
+ * @param len         number of characters in text
+ * @param epoch_utc   receives the epoch seconds in UTC (local time minus the zone offset)
+ * @param tz_quarters receives the zone offset in quarter hours (may be NULL; 0 when absent)
+ * @return true on success; false when an argument is NULL or the text is malformed or out of range
+ *         (outputs are then left unchanged).
+ */
+bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc, int8_t* tz_quarters);
+
+/**
+ * Seconds since 1970-01-01 for a calendar date and time (no time zone applied).
+ * @return the epoch seconds, or 0 when a field is out of range (year 1970..2105, month 1..12,
+ *         day 1..days of that month, hour 0..23, minute 0..59, second 0..59).
+ */
+uint32_t gsmUtilCalendarToEpoch(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute, uint8_t second);
+
+/* ---- Number formatting ------------------------------------------------------------------------ */
+
+/**
+ * Writes `value` in decimal, left-padded with zeros to at least `min_digits` digits, and a
+ * terminating zero. Example: value 123, min_digits 4 -> "0123".
+ * @param buf  destination; @param size its size in bytes (including the terminator)
+ * @return number of characters written without the terminator, or 0 when buf is NULL or too small
+ *         (buf then holds "" when size > 0).
+ */
+uint8_t gsmUtilUintToStr(char* buf, uint8_t size, uint32_t value, uint8_t min_digits);
+
+/** As gsmUtilUintToStr, for signed values ("-" sign for negatives, no sign for positives). */
+uint8_t gsmUtilIntToStr(char* buf, uint8_t size, int32_t value);
+
+/* ---- Line parsing ----------------------------------------------------------------------------- */
+
+/** True when the first `len` characters of `line` begin with the zero-terminated `prefix`. */
+bool gsmUtilStartsWith(const char* line, uint16_t len, const char* prefix);
+
+/** True when the line (length len) equals the zero-terminated text exactly. */
+bool gsmUtilEquals(const char* line, uint16_t len, const char* text);
+
+/**
+ * Parses an unsigned decimal number starting at line[*pos], skipping leading blanks. On success
+ * *pos moves past the digits. Values above 0xFFFFFFFF are rejected.
+ * @return true when at least one digit was read.
+ */
+bool gsmUtilParseUint(const char* line, uint16_t len, uint16_t* pos, uint32_t* value);
+
+/**
+ * Numeric field `index` (0-based) of a "+XXX: a,b,c" line: fields start after the first ':' (or at
+ * the line start when there is none) and are separated by commas outside double quotes.
+ * @return true when the field exists and is a plain unsigned number (blanks around it allowed).
+ */
+bool gsmUtilFieldUint(const char* line, uint16_t len, uint8_t index, uint32_t* value);
+
+/**
+ * Locates field `index` as gsmUtilFieldUint does, without interpreting it. Surrounding blanks and,
+ * for a quoted field, the double quotes are excluded from the result.
+ * @param start receives the offset of the field text in line; @param flen its length
+ * @param quoted receives whether the field was a quoted string (may be NULL)
+ * @return true when the field exists.
+ */
+bool gsmUtilField(const char* line, uint16_t len, uint8_t index, uint16_t* start, uint16_t* flen, bool* quoted);
+
+/** Number of comma separated fields after the ':' (0 for an empty remainder). */
+uint8_t gsmUtilFieldCount(const char* line, uint16_t len);
+
+/**
+ * Copies field `index` (quotes removed) into dst with a terminating zero.
+ * @return false when the field does not exist or does not fit (dst then holds "" if dst_size > 0).
+ */
+bool gsmUtilFieldCopy(const char* line, uint16_t len, uint8_t index, char* dst, uint16_t dst_size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GSM_UTIL_H_ */

@@ -1,0 +1,905 @@
+/*
+ * Scenario tests of the core library modules (Power, Prompt, Basic Comms, PIN, Signal Quality,
+ * Network Registration) against the modem simulator, for the 2G, LTE-Q and LTE-A profiles.
+ * Built twice: with the Basic Comms echo option on and off (HARNESS_ECHO_ON).
+ */
+#include <stdlib.h>
+#include <string.h>
+
+#include "check.h"
+#include "gsm_manager.h"
+#include "harness.h"
+#include "modem_sim.h"
+
+#ifndef HARNESS_ECHO_ON
+#define HARNESS_ECHO_ON 1
+#endif
+
+extern GSM_Power_Instance mGsmPwrInst;
+extern GSM_Prompt_Instance mGsmPromptInst;
+extern GSM_BasicComms_Instance mGsmBasicCommsInst;
+extern GSM_NetworkRegistration_Instance mGsmNetworkRegistrationInst;
+
+static const SimFamily kFamilies[] = {SIM_FAMILY_2G, SIM_FAMILY_LTE_Q, SIM_FAMILY_LTE_A};
+static const char* const kFamilyNames[] = {"2G", "LTE-Q", "LTE-A"};
+#define FAMILY_COUNT 3
+
+SimModem* g_sim;
+static char g_ctx[128];
+
+/* Tests of the prompt's command channel (tst_prompt_scenarios.c). */
+extern const CheckTest g_prompt_tests[];
+extern const size_t g_prompt_test_count;
+
+static void set_context(const char* test, int family)
+{
+    snprintf(g_ctx, sizeof g_ctx, "%s/%s/echo%d", test, kFamilyNames[family], HARNESS_ECHO_ON);
+    g_check_context = g_ctx;
+}
+
+SimModem* start_with(SimConfig* cfg, const HarnessOptions* opt)
+{
+    if (g_sim)
+    {
+        sim_destroy(g_sim);
+    }
+    g_sim = sim_create(cfg);
+    harness_start(g_sim, opt);
+    return g_sim;
+}
+
+static SimModem* start_family(int family)
+{
+    SimConfig cfg;
+    sim_config_default(&cfg, kFamilies[family]);
+    return start_with(&cfg, NULL);
+}
+
+static bool established(void) { return gsmmgrBasicCommsCommunicationEstablished(); }
+static bool registered(void) { return gsmmgrNetworkRegistrationIsRegistered(); }
+static bool sim_known(void) { return gsmmgrPinStatus() != GSM_PIN_SimStatus_Unknown; }
+static bool comms_lost(void) { return !gsmmgrBasicCommsCommunicationEstablished(); }
+
+/* Runs until communication is up and PIN / registration have done their set-up. */
+bool bring_up(void)
+{
+    if (!harness_run_until(established, 60000))
+    {
+        return false;
+    }
+    if (!harness_run_until(sim_known, 10000))
+    {
+        return false;
+    }
+    harness_poll(1000); /* registration set-up */
+    return true;
+}
+
+/* Index of the first command after the leading "AT" handshake attempts. */
+static size_t after_handshake(const SimModem* sim)
+{
+    size_t i = 0;
+    while (sim_command(sim, i) && strcmp(sim_command(sim, i), "AT") == 0)
+    {
+        i++;
+    }
+    return i;
+}
+
+/* Checks that the commands from `from` on are exactly `expected` (NULL-terminated). */
+static void check_commands(const SimModem* sim, size_t from, const char* const* expected)
+{
+    size_t i;
+    for (i = 0; expected[i]; i++)
+    {
+        CHECK_EQ_STR(sim_command(sim, from + i), expected[i]);
+    }
+}
+
+/* Number of times `cmd` was sent since the last sim_tx_clear. */
+static int count_command(const SimModem* sim, const char* cmd)
+{
+    size_t i;
+    int n = 0;
+    for (i = 0; i < sim_command_count(sim); i++)
+    {
+        if (strcmp(sim_command(sim, i), cmd) == 0)
+        {
+            n++;
+        }
+    }
+    return n;
+}
+
+static const char* echo_cmd(void) { return HARNESS_ECHO_ON ? "ATE1" : "ATE0"; }
+
+/* ---- start-up ---------------------------------------------------------------------------------- */
+
+static void startupSendsHandshakeEchoAndSetupInOrder(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        size_t i;
+        char expected_tx[512];
+        const char* const setup2g[] = {echo_cmd(), "AT+CMEE=1", "AT+CPIN?", "AT+CREG=1", "AT+CGREG=1", "AT+CEREG=1",
+                                       "AT+CREG?", "AT+CGREG?", NULL};
+        const char* const setupLte[] = {echo_cmd(), "AT+CMEE=1", "AT+CPIN?", "AT+CREG=1", "AT+CGREG=1", "AT+CEREG=1",
+                                        "AT+CREG?", "AT+CGREG?", "AT+CEREG?", NULL};
+        set_context(__func__, f);
+        sim = start_family(f);
+        CHECK(bring_up());
+        /* the power key was pressed once, for the default power-on length */
+        CHECK_EQ_INT(sim_pwrkey_presses(sim), 1);
+        CHECK(sim_is_on(sim));
+        i = after_handshake(sim);
+        CHECK(i >= 1);
+        check_commands(sim, i, f == 0 ? setup2g : setupLte);
+        /* exact bytes on the wire: commands end with CR only; handshake attempts sent while the
+         * modem was still booting reached no command parser, so count them on the wire */
+        expected_tx[0] = '\0';
+        {
+            const char* tx = sim_tx(sim, NULL);
+            while (strncmp(tx, "AT\r", 3) == 0 && strlen(expected_tx) < 300)
+            {
+                strcat(expected_tx, "AT\r");
+                tx += 3;
+            }
+        }
+        strcat(expected_tx, HARNESS_ECHO_ON ? "ATE1\r" : "ATE0\r");
+        strcat(expected_tx, "AT+CMEE=1\rAT+CPIN?\rAT+CREG=1\rAT+CGREG=1\rAT+CEREG=1\rAT+CREG?\rAT+CGREG?\r");
+        if (f != 0)
+        {
+            strcat(expected_tx, "AT+CEREG?\r");
+        }
+        CHECK_EQ_STR(sim_tx(sim, NULL), expected_tx);
+        CHECK_EQ_INT(sim_echo(sim), HARNESS_ECHO_ON);
+        CHECK_EQ_INT(sim_cmee(sim), 1);
+        /* events: the SIM status once */
+        CHECK(harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0) >= 0);
+        CHECK_EQ_INT(harness_event(0)->a, GSM_PIN_SimStatus_Ready);
+        CHECK_EQ_INT(harness_event_count(), 1);
+        CHECK(harness_run_until(registered, 10000));
+        CHECK_EQ_INT(gsmNetworkRegistrationIfIsLte(&mGsmNetworkRegistrationInst._i), f != 0);
+    }
+}
+
+static void autobaudModemAnswersAfterLostAttempts(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_2G);
+    cfg.autobaud = true;
+    cfg.autobaud_lost_at = 2;
+    sim = start_with(&cfg, NULL);
+    CHECK(bring_up());
+    CHECK(after_handshake(sim) >= 3); /* two ignored, one answered */
+    CHECK_EQ_STR(sim_command(sim, after_handshake(sim)), echo_cmd());
+}
+
+static void noStatusPinProbesThenTogglesPowerKey(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    HarnessOptions o = harness_default_options();
+    g_check_context = __func__;
+    o.status_pin = false;
+    o.reset_pin = false;
+    sim_config_default(&cfg, SIM_FAMILY_2G);
+    sim = start_with(&cfg, &o);
+    harness_poll(1000);
+    CHECK_EQ_INT(sim_pwrkey_presses(sim), 0); /* probes before pressing: the modem might be running */
+    CHECK(bring_up());
+    CHECK_EQ_INT(sim_pwrkey_presses(sim), 1);
+    CHECK(sim_is_on(sim));
+}
+
+static void noStatusPinRunningModemIsNotSwitchedOff(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    HarnessOptions o = harness_default_options();
+    g_check_context = __func__;
+    o.status_pin = false;
+    sim_config_default(&cfg, SIM_FAMILY_LTE_A);
+    if (g_sim)
+    {
+        sim_destroy(g_sim);
+    }
+    sim = g_sim = sim_create(&cfg);
+    /* the modem already runs (switched on before the microcontroller started) */
+    sim_set_pwrkey(sim, true);
+    sim_advance(sim, 600);
+    sim_set_pwrkey(sim, false);
+    sim_advance(sim, 10000);
+    CHECK(sim_is_on(sim));
+    harness_start(sim, &o);
+    CHECK(bring_up());
+    CHECK_EQ_INT(sim_pwrkey_presses(sim), 1); /* only the press above */
+    CHECK(sim_is_on(sim));
+}
+
+static void clockWrapDuringStartupIsHarmless(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_LTE_Q);
+    if (g_sim)
+    {
+        sim_destroy(g_sim);
+    }
+    sim = g_sim = sim_create(&cfg);
+    sim_set_time(sim, 0xFFFFFFFFu - 5000u); /* wraps during the boot */
+    harness_start(sim, NULL);
+    CHECK(bring_up());
+    CHECK(harness_run_until(registered, 10000));
+    CHECK(sim_now(sim) < 0x10000000u);
+}
+
+/* ---- power ---------------------------------------------------------------------------------------- */
+
+static void powerOffAndOnUsesConfiguredPressLengths(void)
+{
+    SimModem* sim;
+    uint32_t t0;
+    g_check_context = __func__;
+    sim = start_family(1);
+    gsmmgrPowerSetPowerKeyPressDurations(700, 2600);
+    CHECK(bring_up());
+    gsmmgrPowerSet(false);
+    t0 = sim_now(sim);
+    harness_poll(2599);
+    CHECK(sim_is_on(sim)); /* key still held */
+    harness_poll(30000);
+    CHECK(!sim_is_on(sim));
+    CHECK(!gsmmgrPowerGet());
+    CHECK(!established());
+    CHECK(sim_now(sim) - t0 >= 2600);
+    gsmmgrPowerSet(true);
+    CHECK(bring_up());
+    CHECK(gsmmgrPowerGet());
+    CHECK_EQ_INT(sim_pwrkey_presses(sim), 3);
+}
+
+static void ignoredPowerOnPressIsRetried(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_2G);
+    cfg.min_on_press_ms = 1500; /* the default 1.2 s press is too short for this board */
+    sim = start_with(&cfg, NULL);
+    harness_poll(GSM_POWER_STATUS_TIMEOUT_MS + 3000);
+    CHECK(!sim_is_on(sim));
+    CHECK_EQ_INT(sim_pwrkey_presses(sim), 1);
+    gsmmgrPowerSetPowerKeyPressDurations(1600, 0);
+    /* after the reset line did not help either, the key is pressed again, now long enough */
+    CHECK(harness_run_until(established, 2 * GSM_POWER_STATUS_TIMEOUT_MS + GSM_POWER_RETRY_DELAY_MS + 10000));
+    CHECK_EQ_INT(sim_pwrkey_presses(sim), 2);
+    CHECK(sim_is_on(sim));
+}
+
+/* ---- echo ------------------------------------------------------------------------------------------ */
+
+static void echoSettingFollowsOptionAndParsingWorks(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        size_t len;
+        set_context(__func__, f);
+        sim = start_family(f);
+        CHECK(bring_up());
+        CHECK_EQ_INT(sim_echo(sim), HARNESS_ECHO_ON);
+        sim_rx_clear(sim);
+        sim_set_csq(sim, 23, 4);
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(200);
+        /* on the wire the modem echoed the command only when echo is on */
+        CHECK_EQ_INT(strstr(sim_rx(sim, &len), "AT+CSQ\r") != NULL, HARNESS_ECHO_ON);
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+    }
+}
+
+/* ---- PIN ------------------------------------------------------------------------------------------- */
+
+static void pinRequiredIsEnteredWithLeadingZeros(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimConfig cfg;
+        SimModem* sim;
+        long ev;
+        set_context(__func__, f);
+        sim_config_default(&cfg, kFamilies[f]);
+        cfg.card = SIM_CARD_PIN;
+        cfg.pin = "0123";
+        sim = start_with(&cfg, NULL);
+        CHECK(bring_up());
+        CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_SimPin);
+        CHECK(!registered());
+        sim_tx_clear(sim);
+        harness_events_clear();
+        gsmmgrPinEnter(123);
+        harness_poll(5000);
+        CHECK(strstr(sim_tx(sim, NULL), "AT+CPIN=\"0123\"\r") != NULL);
+        ev = harness_find_event("PIN", GSM_PIN_EventType_PinSuccess, 0);
+        CHECK(ev >= 0);
+        CHECK(harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0) >= 0);
+        CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_Ready);
+        CHECK(harness_find_event("PIN", GSM_PIN_EventType_PinFailed, 0) < 0);
+        CHECK(harness_run_until(registered, 15000));
+    }
+}
+
+static void pinAcceptedWithoutUrcIsConfirmedByReading(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_2G);
+    cfg.card = SIM_CARD_PIN;
+    cfg.no_pin_ready_urc = true; /* only AT+CPIN? tells that the SIM is ready now */
+    sim = start_with(&cfg, NULL);
+    CHECK(bring_up());
+    sim_tx_clear(sim);
+    harness_events_clear();
+    gsmmgrPinEnter(4321); /* wrong first */
+    harness_poll(2000);
+    CHECK(harness_find_event("PIN", GSM_PIN_EventType_PinFailed, 0) >= 0);
+    harness_events_clear();
+    gsmmgrPinEnter(1234);
+    harness_poll(3000);
+    CHECK(harness_find_event("PIN", GSM_PIN_EventType_PinSuccess, 0) >= 0);
+    CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_Ready);
+    CHECK(count_command(sim, "AT+CPIN?") >= 2); /* after the wrong PIN, and to confirm the right one */
+}
+
+static void pinIsAskedForAgainAfterModemRestart(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    long ev;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_LTE_Q);
+    cfg.card = SIM_CARD_PIN;
+    sim = start_with(&cfg, NULL);
+    CHECK(bring_up());
+    gsmmgrPinEnter(1234);
+    harness_poll(5000);
+    CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_Ready);
+    harness_events_clear();
+    sim_reboot(sim);
+    harness_poll(20000);
+    CHECK(established());
+    /* the new session read the SIM again and reported that it is locked */
+    ev = harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0);
+    CHECK(ev >= 0);
+    if (ev >= 0)
+    {
+        CHECK_EQ_INT(harness_event((size_t)ev)->a, GSM_PIN_SimStatus_SimPin);
+    }
+    CHECK(!registered());
+    gsmmgrPinEnter(1234);
+    harness_poll(5000);
+    CHECK(harness_find_event("PIN", GSM_PIN_EventType_PinSuccess, 0) >= 0);
+    CHECK(harness_run_until(registered, 15000));
+}
+
+static void wrongPinFailsAndThirdFailureAsksForPuk(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    int i;
+    long ev;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_2G);
+    cfg.card = SIM_CARD_PIN;
+    sim = start_with(&cfg, NULL);
+    CHECK(bring_up());
+    for (i = 0; i < 3; i++)
+    {
+        harness_events_clear();
+        gsmmgrPinEnter(1111);
+        harness_poll(3000);
+        ev = harness_find_event("PIN", GSM_PIN_EventType_PinFailed, 0);
+        CHECK(ev >= 0);
+        if (ev >= 0)
+        {
+            CHECK_EQ_INT(harness_event((size_t)ev)->a, GSM_PIN_FailReason_WrongPin);
+            CHECK_EQ_INT(harness_event((size_t)ev)->b, 16);
+        }
+    }
+    CHECK_EQ_INT(sim_card(sim), SIM_CARD_PUK);
+    CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_SimPuk);
+    /* a further entry is refused without sending anything */
+    sim_tx_clear(sim);
+    harness_events_clear();
+    gsmmgrPinEnter(1234);
+    harness_poll(1000);
+    ev = harness_find_event("PIN", GSM_PIN_EventType_PinFailed, 0);
+    CHECK(ev >= 0);
+    if (ev >= 0)
+    {
+        CHECK_EQ_INT(harness_event((size_t)ev)->a, GSM_PIN_FailReason_PukRequired);
+    }
+    CHECK(strstr(sim_tx(sim, NULL), "AT+CPIN=") == NULL);
+}
+
+static void pinEntryWhenNotRequiredSendsNothing(void)
+{
+    SimModem* sim;
+    long ev;
+    g_check_context = __func__;
+    sim = start_family(0);
+    CHECK(bring_up());
+    sim_tx_clear(sim);
+    harness_events_clear();
+    gsmmgrPinEnter(1234);
+    harness_poll(500);
+    ev = harness_find_event("PIN", GSM_PIN_EventType_PinFailed, 0);
+    CHECK(ev >= 0);
+    if (ev >= 0)
+    {
+        CHECK_EQ_INT(harness_event((size_t)ev)->a, GSM_PIN_FailReason_NotRequired);
+    }
+    CHECK(strstr(sim_tx(sim, NULL), "AT+CPIN=") == NULL);
+}
+
+static void missingSimIsReported(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimConfig cfg;
+        set_context(__func__, f);
+        sim_config_default(&cfg, kFamilies[f]);
+        cfg.card = SIM_CARD_ABSENT;
+        start_with(&cfg, NULL);
+        CHECK(bring_up());
+        CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_NotInserted);
+        CHECK(harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0) >= 0);
+    }
+}
+
+static void simBusyAnswerIsRetried(void)
+{
+    SimModem* sim;
+    g_check_context = __func__;
+    sim = start_family(2);
+    harness_run_until(established, 60000);
+    /* the first AT+CPIN? (the next command) answers +CME ERROR: 14 (SIM busy) */
+    sim_fail_next_command(sim, 14);
+    CHECK(harness_run_until(sim_known, 5000));
+    CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_Ready);
+    CHECK(count_command(sim, "AT+CPIN?") == 2);
+}
+
+/* ---- signal quality ------------------------------------------------------------------------------- */
+
+static void signalQueryReportsRssiAndBer(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        long ev;
+        set_context(__func__, f);
+        sim = start_family(f);
+        CHECK(bring_up());
+        sim_set_csq(sim, 18, 99);
+        harness_events_clear();
+        sim_tx_clear(sim);
+        CHECK(gsmmgrSignalQualityQuery());
+        CHECK(!gsmmgrSignalQualityQuery()); /* one at a time */
+        harness_poll(300);
+        CHECK_EQ_STR(sim_tx(sim, NULL), "AT+CSQ\r");
+        ev = harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0);
+        CHECK(ev >= 0);
+        CHECK_EQ_INT(harness_event_count(), 1);
+        if (ev >= 0)
+        {
+            CHECK_EQ_INT(harness_event((size_t)ev)->a, 18);
+            CHECK_EQ_INT(harness_event((size_t)ev)->b, 99);
+            CHECK_EQ_INT(gsmmgrSignalQualityRssiTo_dBm((uint8_t)harness_event((size_t)ev)->a), -77);
+        }
+    }
+}
+
+static void signalQueryErrorRaisesFailure(void)
+{
+    SimModem* sim;
+    g_check_context = __func__;
+    sim = start_family(0);
+    CHECK(bring_up());
+    harness_events_clear();
+    sim_fail_next_command(sim, 100);
+    CHECK(gsmmgrSignalQualityQuery());
+    harness_poll(300);
+    CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QueryFailed, 0) >= 0);
+    CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) < 0);
+    CHECK(established()); /* an error answer is an answer */
+}
+
+static void signalQueryBeforeCommunicationIsRefused(void)
+{
+    g_check_context = __func__;
+    start_family(1);
+    harness_poll(100);
+    CHECK(!gsmmgrSignalQualityQuery());
+}
+
+static void urcInsideResponseIsRoutedAndResponseStillParsed(void)
+{
+    static const SimInjectPos positions[] = {SIM_INJECT_BEFORE_ECHO, SIM_INJECT_AFTER_ECHO, SIM_INJECT_BEFORE_FINAL};
+    size_t p;
+    for (p = 0; p < 3; p++)
+    {
+        SimModem* sim;
+        long ev;
+        snprintf(g_ctx, sizeof g_ctx, "%s/pos%u/echo%d", __func__, (unsigned)p, HARNESS_ECHO_ON);
+        g_check_context = g_ctx;
+        sim = start_family(0);
+        CHECK(bring_up());
+        CHECK(harness_run_until(registered, 10000));
+        harness_events_clear();
+        sim_set_csq(sim, 7, 3);
+        sim_inject_urc_in_next_response(sim, "+CREG: 2", positions[p]);
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(300);
+        ev = harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0);
+        CHECK(ev >= 0);
+        if (ev >= 0)
+        {
+            CHECK_EQ_INT(harness_event((size_t)ev)->a, 7);
+            CHECK_EQ_INT(harness_event((size_t)ev)->b, 3);
+        }
+        CHECK(!registered()); /* the URC went to Network Registration */
+    }
+}
+
+/* ---- registration --------------------------------------------------------------------------------- */
+
+static void registrationFollowsUrcs(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        set_context(__func__, f);
+        sim = start_family(f);
+        CHECK(bring_up());
+        CHECK(harness_run_until(registered, 10000));
+        sim_set_registration(sim, SIM_REG_CS, 2);
+        sim_set_registration(sim, SIM_REG_GPRS, 2);
+        sim_set_registration(sim, SIM_REG_EPS, 2);
+        harness_poll(100);
+        CHECK(!registered());
+        sim_set_registration(sim, SIM_REG_CS, 5); /* roaming counts as registered */
+        harness_poll(100);
+        CHECK(registered());
+        sim_set_registration(sim, SIM_REG_CS, 3); /* denied */
+        harness_poll(100);
+        CHECK(!registered());
+        if (f != 0)
+        {
+            /* LTE: data registration alone is enough (data-only SIM) */
+            sim_set_registration(sim, SIM_REG_EPS, 1);
+            harness_poll(100);
+            CHECK(registered());
+            CHECK(gsmNetworkRegistrationIfIsRegisteredForData(&mGsmNetworkRegistrationInst._i));
+        }
+        else
+        {
+            /* 2G: GPRS attach alone is not a network registration */
+            sim_set_registration(sim, SIM_REG_GPRS, 1);
+            harness_poll(100);
+            CHECK(!registered());
+            CHECK(gsmNetworkRegistrationIfIsRegisteredForData(&mGsmNetworkRegistrationInst._i));
+        }
+    }
+}
+
+static void registrationReadAtStartFindsExistingState(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_2G);
+    cfg.register_ms = 1; /* registered before the library enables the URCs */
+    cfg.register_stat = 5;
+    sim = start_with(&cfg, NULL);
+    CHECK(bring_up());
+    CHECK(registered());
+    CHECK(count_command(sim, "AT+CREG?") == 1);
+}
+
+/* ---- faults and recovery -------------------------------------------------------------------------- */
+
+static void hungModemIsRecoveredWithoutApplicationCode(void)
+{
+    int variant;
+    for (variant = 0; variant < 2; variant++)
+    {
+        SimConfig cfg;
+        SimModem* sim;
+        HarnessOptions o = harness_default_options();
+        uint32_t boots;
+        snprintf(g_ctx, sizeof g_ctx, "%s/%s/echo%d", __func__, variant == 0 ? "reset" : "powercycle", HARNESS_ECHO_ON);
+        g_check_context = g_ctx;
+        o.reset_pin = variant == 0;
+        sim_config_default(&cfg, SIM_FAMILY_2G);
+        sim = start_with(&cfg, &o);
+        CHECK(bring_up());
+        CHECK(harness_run_until(registered, 10000));
+        boots = sim_boot_count(sim);
+        sim_set_hung(sim, true);
+        /* the application only asks for the signal quality, nothing else */
+        CHECK(gsmmgrSignalQualityQuery());
+        CHECK(harness_run_until(comms_lost, 10000));
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QueryFailed, 0) >= 0);
+        CHECK(harness_run_until(established, 60000));
+        CHECK_EQ_INT(sim_boot_count(sim), boots + 1);
+        CHECK_EQ_INT(sim_resets(sim), variant == 0 ? 1 : 0);
+        CHECK(harness_run_until(registered, 15000));
+        harness_events_clear();
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(300);
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+    }
+}
+
+static void silentHangIsFoundByKeepAlive(void)
+{
+    SimModem* sim;
+    g_check_context = __func__;
+    sim = start_family(1);
+    CHECK(bring_up());
+    sim_set_hung(sim, true);
+    /* no application activity at all: the keep-alive probe finds it */
+    CHECK(harness_run_until(comms_lost, GSM_BASICCOMMS_KEEPALIVE_MS + 10000));
+    CHECK(harness_run_until(established, 60000));
+    CHECK(sim_resets(sim) == 1);
+}
+
+static void modemRebootIsFollowedBySetupAgain(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        uint8_t session;
+        set_context(__func__, f);
+        sim = start_family(f);
+        CHECK(bring_up());
+        CHECK(harness_run_until(registered, 10000));
+        session = gsmBasicCommsIfSession(&mGsmBasicCommsInst._i);
+        sim_tx_clear(sim);
+        harness_events_clear();
+        sim_reboot(sim); /* brown-out: boot messages follow after the boot time */
+        harness_poll(20000);
+        CHECK(established());
+        CHECK(gsmBasicCommsIfSession(&mGsmBasicCommsInst._i) != session);
+        CHECK(count_command(sim, echo_cmd()) == 1); /* echo set again: a boot enables it */
+        CHECK_EQ_INT(sim_echo(sim), HARNESS_ECHO_ON);
+        CHECK(count_command(sim, "AT+CPIN?") >= 1);
+        CHECK(count_command(sim, "AT+CREG=1") == 1);
+        CHECK(harness_run_until(registered, 10000));
+        CHECK(harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0) >= 0);
+    }
+}
+
+static void modemPowerDownMessageLeadsToRestart(void)
+{
+    SimModem* sim;
+    g_check_context = __func__;
+    sim = start_family(0);
+    CHECK(bring_up());
+    /* the modem switches itself off (as after AT+CPOWD=1 or an under-voltage) */
+    sim_set_pwrkey(sim, true);
+    sim_advance(sim, 1600);
+    sim_set_pwrkey(sim, false);
+    CHECK(harness_run_until(comms_lost, 5000));
+    CHECK(harness_run_until(established, 60000));
+    CHECK(sim_is_on(sim));
+}
+
+static void garbageBytesAreIgnored(void)
+{
+    int f;
+    static const uint8_t garbage[] = {0x00, 0xFF, 0xFE, 'O', 'K', 0x80, 0x01, '\r', '\n', 0xF0, 'x', 0x00};
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        long ev;
+        set_context(__func__, f);
+        sim = start_family(f);
+        harness_poll(3000);
+        sim_inject_raw(sim, garbage, sizeof garbage); /* noise right after power-on */
+        CHECK(bring_up());
+        sim_inject_raw(sim, garbage, sizeof garbage);
+        sim_inject_raw(sim, "\r\n+CSQ: 1,", 10); /* a partial line */
+        harness_poll(50);
+        harness_events_clear();
+        sim_set_csq(sim, 30, 0);
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(300);
+        ev = harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0);
+        CHECK(ev >= 0);
+        if (ev >= 0)
+        {
+            CHECK_EQ_INT(harness_event((size_t)ev)->a, 30);
+        }
+    }
+}
+
+static void linesSplitAtEveryBoundaryGiveSameResult(void)
+{
+    size_t frag;
+    for (frag = 1; frag <= 24; frag++)
+    {
+        int f = (int)(frag % FAMILY_COUNT);
+        SimModem* sim;
+        long ev;
+        snprintf(g_ctx, sizeof g_ctx, "%s/frag%u/%s/echo%d", __func__, (unsigned)frag, kFamilyNames[f], HARNESS_ECHO_ON);
+        g_check_context = g_ctx;
+        sim = start_family(f);
+        sim_set_fragment(sim, frag); /* at most `frag` bytes per poll: responses split everywhere */
+        CHECK(bring_up());
+        CHECK(harness_run_until(registered, 10000));
+        CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_Ready);
+        harness_events_clear();
+        sim_set_csq(sim, 12, 5);
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(500);
+        ev = harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0);
+        CHECK(ev >= 0);
+        if (ev >= 0)
+        {
+            CHECK_EQ_INT(harness_event((size_t)ev)->a, 12);
+            CHECK_EQ_INT(harness_event((size_t)ev)->b, 5);
+        }
+    }
+}
+
+static void worksWithoutOptionalPromptBuffers(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimConfig cfg;
+        SimModem* sim;
+        HarnessOptions o = harness_default_options();
+        set_context(__func__, f);
+        o.data_buffer = false;
+        o.echo_buffer = false;
+        sim_config_default(&cfg, kFamilies[f]);
+        cfg.card = SIM_CARD_PIN;
+        sim = start_with(&cfg, &o);
+        sim_set_fragment(sim, 3);
+        CHECK(bring_up());
+        gsmmgrPinEnter(1234);
+        harness_poll(5000);
+        CHECK(harness_find_event("PIN", GSM_PIN_EventType_PinSuccess, 0) >= 0);
+        CHECK(harness_run_until(registered, 15000));
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(300);
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+        (void)sim;
+    }
+}
+
+/* Random faults for a while, then the library must be back to normal on its own. */
+static void randomFaultsEndInWorkingCommunication(void)
+{
+    uint32_t seed;
+    for (seed = 1; seed <= 48; seed++)
+    {
+        uint32_t rng = seed * 2654435761u;
+        int f = (int)(seed % FAMILY_COUNT);
+        SimModem* sim;
+        int step;
+        long ev;
+#define NEXT_RANDOM() (rng = rng * 1664525u + 1013904223u, (rng >> 16) & 0x7FFFu)
+        snprintf(g_ctx, sizeof g_ctx, "%s/seed%u/%s/echo%d", __func__, (unsigned)seed, kFamilyNames[f], HARNESS_ECHO_ON);
+        g_check_context = g_ctx;
+        sim = start_family(f);
+        for (step = 0; step < 40; step++)
+        {
+            switch (NEXT_RANDOM() % 9u)
+            {
+            case 0: sim_reboot(sim); break;
+            case 1: sim_set_hung(sim, (NEXT_RANDOM() & 1u) != 0u); break;
+            case 2: sim_inject_raw(sim, "\xFF\x00garbage\r", 10); break;
+            case 3: sim_inject_urc_in_next_response(sim, "+CREG: 5", (SimInjectPos)(NEXT_RANDOM() % 3u)); break;
+            case 4: (void)gsmmgrSignalQualityQuery(); break;
+            case 5: sim_set_registration(sim, SIM_REG_CS, (uint8_t)(NEXT_RANDOM() % 6u)); break;
+            case 6: sim_set_fragment(sim, NEXT_RANDOM() % 9u); break;
+            case 7: sim_inject_urc(sim, "RING"); break;
+            default: sim_fail_next_command(sim, 100); break;
+            }
+            harness_poll(200 + NEXT_RANDOM() % 3000u);
+        }
+        /* faults end; a modem that was rebooting finishes its boot, the library notices what
+         * happened meanwhile (boot message, silence) and sets everything up again */
+        sim_set_hung(sim, false);
+        sim_fail_next_command(sim, -1);
+        sim_set_fragment(sim, 0);
+        sim_set_registration(sim, SIM_REG_CS, 1);
+        harness_poll(90000);
+        CHECK(harness_run_until(established, 200000));
+        CHECK(harness_run_until(registered, 60000));
+        harness_events_clear();
+        sim_set_csq(sim, 9, 1);
+        CHECK(harness_run_until(gsmmgrSignalQualityQuery, 5000));
+        harness_poll(2000);
+        ev = harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0);
+        CHECK(ev >= 0);
+        if (ev >= 0)
+        {
+            CHECK_EQ_INT(harness_event((size_t)ev)->a, 9);
+        }
+        CHECK_EQ_INT(sim_echo(sim), HARNESS_ECHO_ON);
+        CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_Ready);
+#undef NEXT_RANDOM
+    }
+}
+
+static const CheckTest kTests[] = {
+    {"startupSendsHandshakeEchoAndSetupInOrder", startupSendsHandshakeEchoAndSetupInOrder},
+    {"autobaudModemAnswersAfterLostAttempts", autobaudModemAnswersAfterLostAttempts},
+    {"noStatusPinProbesThenTogglesPowerKey", noStatusPinProbesThenTogglesPowerKey},
+    {"noStatusPinRunningModemIsNotSwitchedOff", noStatusPinRunningModemIsNotSwitchedOff},
+    {"clockWrapDuringStartupIsHarmless", clockWrapDuringStartupIsHarmless},
+    {"powerOffAndOnUsesConfiguredPressLengths", powerOffAndOnUsesConfiguredPressLengths},
+    {"ignoredPowerOnPressIsRetried", ignoredPowerOnPressIsRetried},
+    {"echoSettingFollowsOptionAndParsingWorks", echoSettingFollowsOptionAndParsingWorks},
+    {"pinRequiredIsEnteredWithLeadingZeros", pinRequiredIsEnteredWithLeadingZeros},
+    {"pinAcceptedWithoutUrcIsConfirmedByReading", pinAcceptedWithoutUrcIsConfirmedByReading},
+    {"pinIsAskedForAgainAfterModemRestart", pinIsAskedForAgainAfterModemRestart},
+    {"wrongPinFailsAndThirdFailureAsksForPuk", wrongPinFailsAndThirdFailureAsksForPuk},
+    {"pinEntryWhenNotRequiredSendsNothing", pinEntryWhenNotRequiredSendsNothing},
+    {"missingSimIsReported", missingSimIsReported},
+    {"simBusyAnswerIsRetried", simBusyAnswerIsRetried},
+    {"signalQueryReportsRssiAndBer", signalQueryReportsRssiAndBer},
+    {"signalQueryErrorRaisesFailure", signalQueryErrorRaisesFailure},
+    {"signalQueryBeforeCommunicationIsRefused", signalQueryBeforeCommunicationIsRefused},
+    {"urcInsideResponseIsRoutedAndResponseStillParsed", urcInsideResponseIsRoutedAndResponseStillParsed},
+    {"registrationFollowsUrcs", registrationFollowsUrcs},
+    {"registrationReadAtStartFindsExistingState", registrationReadAtStartFindsExistingState},
+    {"hungModemIsRecoveredWithoutApplicationCode", hungModemIsRecoveredWithoutApplicationCode},
+    {"silentHangIsFoundByKeepAlive", silentHangIsFoundByKeepAlive},
+    {"modemRebootIsFollowedBySetupAgain", modemRebootIsFollowedBySetupAgain},
+    {"modemPowerDownMessageLeadsToRestart", modemPowerDownMessageLeadsToRestart},
+    {"garbageBytesAreIgnored", garbageBytesAreIgnored},
+    {"linesSplitAtEveryBoundaryGiveSameResult", linesSplitAtEveryBoundaryGiveSameResult},
+    {"worksWithoutOptionalPromptBuffers", worksWithoutOptionalPromptBuffers},
+    {"randomFaultsEndInWorkingCommunication", randomFaultsEndInWorkingCommunication},
+};
+
+int main(int argc, char** argv)
+{
+    CheckTest all[64];
+    size_t n = 0;
+    size_t i;
+    int rc;
+    for (i = 0; i < sizeof kTests / sizeof kTests[0]; i++)
+    {
+        all[n++] = kTests[i];
+    }
+    for (i = 0; i < g_prompt_test_count && n < 64; i++)
+    {
+        all[n++] = g_prompt_tests[i];
+    }
+    rc = check_run(all, n, argc, argv);
+    if (g_sim)
+    {
+        sim_destroy(g_sim);
+    }
+    return rc;
+}

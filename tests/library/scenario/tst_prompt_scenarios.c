@@ -1,0 +1,340 @@
+/*
+ * Scenario tests of the prompt's command channel as the feature modules use it: unprefixed answers
+ * and echo cancellation, the "> " data prompt with echoed data, counted binary payloads, claims,
+ * URC subscriptions, time-outs and over-long lines. The test plays the part of a feature module;
+ * a test service adds the commands to the simulator.
+ */
+#include <stdlib.h>
+#include <string.h>
+
+#include "check.h"
+#include "GSM_Util.h"
+#include "gsm_manager.h"
+#include "harness.h"
+#include "modem_sim.h"
+
+extern GSM_Prompt_Instance mGsmPromptInst;
+extern SimModem* g_sim;
+SimModem* start_with(SimConfig* cfg, const HarnessOptions* opt);
+bool bring_up(void);
+
+static int g_owner; /* identity of the test "module" */
+static char g_lines[8][256];
+static size_t g_nlines;
+static uint8_t g_bin[256];
+static size_t g_nbin;
+static int g_bin_last_seen;
+
+static void collect_line(void* ctx, const char* line, uint16_t len)
+{
+    (void)ctx;
+    if (g_nlines < 8 && len < 256)
+    {
+        memcpy(g_lines[g_nlines], line, len);
+        g_lines[g_nlines][len] = '\0';
+        g_nlines++;
+    }
+}
+
+static void collect_binary(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
+{
+    (void)ctx;
+    if (g_nbin + len <= sizeof g_bin)
+    {
+        memcpy(g_bin + g_nbin, data, len);
+        g_nbin += len;
+    }
+    if (remaining == 0)
+    {
+        g_bin_last_seen++;
+    }
+}
+
+static void on_bin_header(void* ctx, const char* line, uint16_t len)
+{
+    uint32_t n = 0;
+    collect_line(ctx, line, len);
+    if (gsmUtilFieldUint(line, len, 0, &n))
+    {
+        gsmPromptBinaryExpect(&mGsmPromptInst._i, (uint16_t)n, &collect_binary, NULL);
+    }
+}
+
+/* ---- test service: AT+TXT (prompt + text), AT+BIN (counted payload), AT+SLOW (late OK) ---- */
+
+static uint8_t g_received[256];
+static size_t g_nreceived;
+
+static void txt_data(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator)
+{
+    char line[32];
+    (void)state;
+    memcpy(g_received, data, len < sizeof g_received ? len : sizeof g_received);
+    g_nreceived = len;
+    if (terminator == 0x1A)
+    {
+        snprintf(line, sizeof line, "+TXT: %u", (unsigned)len);
+        sim_send_line(sim, line);
+        sim_send_ok(sim);
+    }
+    else
+    {
+        sim_send_ok(sim); /* ESC: cancelled, nothing sent */
+    }
+}
+
+static bool test_command(SimModem* sim, void* state, const char* cmd)
+{
+    static const uint8_t payload[12] = {'\r', '\n', 'O', 'K', '\r', '\n', 0x00, '+', 'C', 'M', 0xFF, '>'};
+    (void)state;
+    if (strcmp(cmd, "AT+TXT") == 0)
+    {
+        sim_send_prompt(sim);
+        sim_expect_data(sim, 0, txt_data, NULL);
+        return true;
+    }
+    if (strcmp(cmd, "AT+BIN") == 0)
+    {
+        sim_send_line(sim, "+BIN: 12");
+        sim_send_raw(sim, payload, sizeof payload);
+        sim_send_ok(sim);
+        return true;
+    }
+    if (strcmp(cmd, "AT+SLOW") == 0)
+    {
+        sim_send_line_later(sim, 2500, "OK");
+        return true;
+    }
+    if (strcmp(cmd, "AT+ARROW") == 0)
+    {
+        sim_send_line(sim, "> not a prompt");
+        sim_send_ok(sim);
+        return true;
+    }
+    return false;
+}
+
+static const SimService kTestService = {"test", test_command, NULL, NULL, NULL};
+
+/* Starts a modem with the test service and brings communication up. */
+static SimModem* start_test_modem(SimFamily family, const HarnessOptions* opt)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    sim_config_default(&cfg, family);
+    sim = start_with(&cfg, opt);
+    sim_add_service(sim, &kTestService);
+    CHECK(bring_up());
+    g_nlines = 0;
+    g_nbin = 0;
+    g_bin_last_seen = 0;
+    return sim;
+}
+
+/* Runs one command as the test module; returns its final status. */
+static GSM_Prompt_CmdStatus run_command(const char* cmd, const GSM_Prompt_CmdSpec* spec, GSM_Prompt_LineHandler on_line)
+{
+    uint8_t state = 0;
+    uint32_t t;
+    GSM_Prompt_CmdStatus st = GSM_Prompt_CmdStatus_Pending;
+    for (t = 0; t < 20000 && (st == GSM_Prompt_CmdStatus_Pending || st == GSM_Prompt_CmdStatus_DataPrompt); t++)
+    {
+        st = gsmPromptHelperExec(&mGsmPromptInst._i, &g_owner, &state, cmd, spec, on_line, NULL);
+        if (st == GSM_Prompt_CmdStatus_DataPrompt)
+        {
+            return st;
+        }
+        if (st == GSM_Prompt_CmdStatus_Pending)
+        {
+            harness_poll(1);
+        }
+    }
+    return st;
+}
+
+static void unprefixedAnswerExcludesEcho(void)
+{
+    int variant;
+    for (variant = 0; variant < 2; variant++)
+    {
+        HarnessOptions o = harness_default_options();
+        static const GSM_Prompt_CmdSpec spec = {NULL, 1000u, GSM_PROMPT_CMD_UNPREFIXED};
+        o.echo_buffer = variant == 0; /* without the buffer the echo is recognised by length and checksum */
+        start_test_modem(SIM_FAMILY_2G, &o);
+        sim_inject_urc_in_next_response(g_sim, "Call Ready", SIM_INJECT_AFTER_ECHO);
+        CHECK_EQ_INT(run_command("AT+CGMM", &spec, collect_line), GSM_Prompt_CmdStatus_Ok);
+        gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+        CHECK_EQ_INT(g_nlines, 1);
+        CHECK_EQ_STR(g_lines[0], "SIMCOM_SIM800L");
+    }
+}
+
+static void dataPromptSendsDataAndIgnoresItsEcho(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {"+TXT:", 5000u, GSM_PROMPT_CMD_DATA_PROMPT};
+    static const char text[] = "hello\r\nOK\r\n> +CMTI: \"SM\",1";
+    size_t frag;
+    for (frag = 0; frag <= 7; frag++)
+    {
+        GSM_Prompt_CmdStatus st;
+        uint32_t t;
+        start_test_modem(SIM_FAMILY_2G, NULL); /* 2G echoes the data typed after the prompt */
+        sim_set_fragment(g_sim, frag);
+        st = run_command("AT+TXT", &spec, collect_line);
+        CHECK_EQ_INT(st, GSM_Prompt_CmdStatus_DataPrompt);
+        CHECK(gsmPromptDataSend(&mGsmPromptInst._i, &g_owner, (const uint8_t*)text, (uint16_t)strlen(text),
+                                GSM_PROMPT_DATA_CTRL_Z, 5000u));
+        for (t = 0; t < 3000 && gsmPromptCmdStatus(&mGsmPromptInst._i, &g_owner) == GSM_Prompt_CmdStatus_Pending; t++)
+        {
+            harness_poll(1);
+        }
+        CHECK_EQ_INT(gsmPromptCmdStatus(&mGsmPromptInst._i, &g_owner), GSM_Prompt_CmdStatus_Ok);
+        gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+        CHECK_EQ_INT(g_nreceived, strlen(text));
+        CHECK(memcmp(g_received, text, strlen(text)) == 0);
+        /* the only line of the command is the real result, not a line of the echoed text */
+        CHECK_EQ_INT(g_nlines, 1);
+        CHECK_EQ_STR(g_lines[0], "+TXT: 26");
+    }
+}
+
+static void releasingAtDataPromptCancelsDataEntry(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {"+TXT:", 5000u, GSM_PROMPT_CMD_DATA_PROMPT};
+    static const GSM_Prompt_CmdSpec plain = {NULL, 1000u, 0u};
+    size_t len;
+    start_test_modem(SIM_FAMILY_2G, NULL);
+    g_nreceived = 99;
+    CHECK_EQ_INT(run_command("AT+TXT", &spec, collect_line), GSM_Prompt_CmdStatus_DataPrompt);
+    gsmPromptRelease(&mGsmPromptInst._i, &g_owner); /* the module gives up at the prompt */
+    harness_poll(200);
+    CHECK_EQ_INT(g_nreceived, 0); /* the modem got ESC: data entry ended, nothing sent */
+    CHECK(sim_tx(g_sim, &len)[len - 1] == 0x1B);
+    /* the next command is a command again, not text of the abandoned message */
+    CHECK_EQ_INT(run_command("AT", &plain, NULL), GSM_Prompt_CmdStatus_Ok);
+    gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+    CHECK_EQ_STR(sim_command(g_sim, sim_command_count(g_sim) - 1), "AT");
+}
+
+static void promptCharacterIsTextWhenNoPromptExpected(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {NULL, 1000u, GSM_PROMPT_CMD_UNPREFIXED};
+    start_test_modem(SIM_FAMILY_LTE_A, NULL);
+    CHECK_EQ_INT(run_command("AT+ARROW", &spec, collect_line), GSM_Prompt_CmdStatus_Ok);
+    gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+    CHECK_EQ_INT(g_nlines, 1);
+    CHECK_EQ_STR(g_lines[0], "> not a prompt");
+}
+
+static void binaryPayloadIsDeliveredRawInEveryFragmentation(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {"+BIN:", 2000u, 0u};
+    static const uint8_t expected[12] = {'\r', '\n', 'O', 'K', '\r', '\n', 0x00, '+', 'C', 'M', 0xFF, '>'};
+    size_t frag;
+    for (frag = 0; frag <= 20; frag++)
+    {
+        start_test_modem(SIM_FAMILY_LTE_Q, NULL);
+        sim_set_fragment(g_sim, frag);
+        CHECK_EQ_INT(run_command("AT+BIN", &spec, on_bin_header), GSM_Prompt_CmdStatus_Ok);
+        gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+        CHECK_EQ_INT(g_nbin, sizeof expected);
+        CHECK(memcmp(g_bin, expected, sizeof expected) == 0);
+        CHECK_EQ_INT(g_bin_last_seen, 1);
+    }
+}
+
+static void claimIsExclusiveUntilReleased(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {NULL, 1000u, 0u};
+    int other;
+    GSM_Prompt_Interface* p;
+    start_test_modem(SIM_FAMILY_2G, NULL);
+    p = &mGsmPromptInst._i;
+    CHECK(gsmPromptClaim(p, &g_owner));
+    CHECK(gsmPromptClaim(p, &g_owner)); /* again: still ours */
+    CHECK(!gsmPromptClaim(p, &other));
+    CHECK(!gsmPromptCmdStart(p, &other, "AT", &spec, NULL, NULL));
+    CHECK(!gsmSignalQualityQuery(NULL));
+    /* the library's own modules wait as well: a signal query stays pending while we hold the claim */
+    CHECK(gsmmgrSignalQualityQuery());
+    harness_poll(500);
+    CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) < 0);
+    gsmPromptRelease(p, &other); /* not the owner: no effect */
+    CHECK(gsmPromptIsClaimedBy(p, &g_owner));
+    gsmPromptRelease(p, &g_owner);
+    harness_poll(300);
+    CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+}
+
+static void urcSubscriberSeesLinesUnlessCommandExpectsThem(void)
+{
+    static const char* const prefixes[] = {"+TEST:", NULL};
+    static GSM_Prompt_UrcSubscriber sub;
+    static const GSM_Prompt_CmdSpec spec = {"+TEST:", 1000u, 0u};
+    start_test_modem(SIM_FAMILY_LTE_Q, NULL);
+    sub.Prefixes = prefixes;
+    sub.Handler = collect_line;
+    gsmPromptUrcSubscribe(&mGsmPromptInst._i, &sub);
+    gsmPromptUrcSubscribe(&mGsmPromptInst._i, &sub); /* twice: still one delivery per line */
+    sim_inject_urc(g_sim, "+TEST: 1,\"a\"");
+    harness_poll(10);
+    CHECK_EQ_INT(g_nlines, 1);
+    CHECK_EQ_STR(g_lines[0], "+TEST: 1,\"a\"");
+    /* while a command expects +TEST:, the line is its answer and not a URC */
+    sim_inject_urc_in_next_response(g_sim, "+TEST: 2", SIM_INJECT_BEFORE_FINAL);
+    g_nlines = 0;
+    CHECK_EQ_INT(run_command("AT", &spec, NULL), GSM_Prompt_CmdStatus_Ok);
+    gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+    CHECK_EQ_INT(g_nlines, 0);
+}
+
+static void timedOutCommandIsReportedAndCommsSurvive(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {NULL, 1000u, 0u};
+    start_test_modem(SIM_FAMILY_2G, NULL);
+    CHECK_EQ_INT(run_command("AT+SLOW", &spec, NULL), GSM_Prompt_CmdStatus_Timeout);
+    gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+    harness_poll(5000);
+    CHECK(gsmmgrBasicCommsCommunicationEstablished()); /* the probe after the time-out was answered */
+    CHECK(gsmmgrSignalQualityQuery());
+    harness_poll(300);
+    CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+}
+
+static void overlongLineIsDroppedAndNextLineParsed(void)
+{
+    int variant;
+    for (variant = 0; variant < 2; variant++)
+    {
+        HarnessOptions o = harness_default_options();
+        char big[2100];
+        static const char* const prefixes[] = {"+BIG:", "+SMALL:", NULL};
+        static GSM_Prompt_UrcSubscriber sub;
+        o.data_buffer = variant == 0; /* 1024-byte buffer, then the 48-byte fallback */
+        start_test_modem(SIM_FAMILY_LTE_A, &o);
+        sub.Prefixes = prefixes;
+        sub.Handler = collect_line;
+        gsmPromptUrcSubscribe(&mGsmPromptInst._i, &sub);
+        memset(big, 'x', sizeof big);
+        memcpy(big, "+BIG: ", 6);
+        big[sizeof big - 1] = '\0';
+        sim_inject_urc(g_sim, big);
+        sim_inject_urc(g_sim, "+SMALL: 1");
+        harness_poll(100);
+        CHECK_EQ_INT(g_nlines, 1);
+        CHECK_EQ_STR(g_lines[0], "+SMALL: 1");
+    }
+}
+
+const CheckTest g_prompt_tests[] = {
+    {"unprefixedAnswerExcludesEcho", unprefixedAnswerExcludesEcho},
+    {"dataPromptSendsDataAndIgnoresItsEcho", dataPromptSendsDataAndIgnoresItsEcho},
+    {"releasingAtDataPromptCancelsDataEntry", releasingAtDataPromptCancelsDataEntry},
+    {"promptCharacterIsTextWhenNoPromptExpected", promptCharacterIsTextWhenNoPromptExpected},
+    {"binaryPayloadIsDeliveredRawInEveryFragmentation", binaryPayloadIsDeliveredRawInEveryFragmentation},
+    {"claimIsExclusiveUntilReleased", claimIsExclusiveUntilReleased},
+    {"urcSubscriberSeesLinesUnlessCommandExpectsThem", urcSubscriberSeesLinesUnlessCommandExpectsThem},
+    {"timedOutCommandIsReportedAndCommsSurvive", timedOutCommandIsReportedAndCommsSurvive},
+    {"overlongLineIsDroppedAndNextLineParsed", overlongLineIsDroppedAndNextLineParsed},
+};
+const size_t g_prompt_test_count = sizeof g_prompt_tests / sizeof g_prompt_tests[0];

@@ -1,0 +1,47 @@
+/*
+ * sim_http.h - HTTP service of the modem simulator, in the 2G form (AT+HTTPPARA="CID", AT+HTTPREAD
+ * answering "+HTTPREAD: <n>" data "OK") and the LTE forms (OK, then "+HTTPREAD: DATA,<n>" (LTE-Q) or
+ * "+HTTPREAD: <n>" (LTE-A) blocks of at most 1024 bytes, then "+HTTPREAD: 0").
+ *
+ * Answers are canned per URL (sim_http_add); an unknown URL answers 404 with an empty body. A 2G
+ * request needs the bearer of the packet data service to be open, else it ends with status 601.
+ */
+#ifndef SIM_HTTP_H_
+#define SIM_HTTP_H_
+
+#include "modem_sim.h"
+#include "sim_net.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct SimHttp SimHttp;
+
+SimHttp* sim_http_attach(SimModem* sim, SimNet* net);
+void sim_http_detach(SimHttp* h);
+
+/**
+ * Canned answer for `url`: HTTP (or modem) status, body bytes (copied, up to 16 KB), time until
+ * +HTTPACTION. `chunked`: LTE announces <datalen> 0 although a body follows.
+ */
+void sim_http_add(SimHttp* h, const char* url, int status, const void* body, size_t body_len, uint32_t delay_ms, bool chunked);
+
+/** The next AT+HTTP<cmd> command ("INIT", "PARA", "DATA", "ACTION", "READ") answers ERROR. */
+void sim_http_fail_next(SimHttp* h, const char* cmd);
+
+/** +HTTP_NONET_EVENT now, and the pending request (if any) never gets its +HTTPACTION. */
+void sim_http_nonet(SimHttp* h);
+
+/** The body of the last POST (AT+HTTPDATA) and its content type. */
+const char* sim_http_last_post(const SimHttp* h, size_t* len);
+const char* sim_http_last_content_type(const SimHttp* h);
+/** Whether the HTTP service is initialised now; how many AT+HTTPACTION were accepted. */
+bool sim_http_initialised(const SimHttp* h);
+int sim_http_actions(const SimHttp* h);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SIM_HTTP_H_ */

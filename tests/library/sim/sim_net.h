@@ -1,0 +1,44 @@
+/*
+ * sim_net.h - packet data service of the modem simulator.
+ *
+ * LTE profiles: AT+CGDCONT, AT+NETOPEN (OK then +NETOPEN: <err>), AT+NETOPEN?, AT+NETCLOSE, AT+IPADDR,
+ * AT+CGPADDR. 2G profile: the bearer profile 1 (AT+SAPBR=3/1/2/0,1). The connection opens only while
+ * the modem is registered for packet data and, when an APN is required, with that APN. Network loss
+ * is injected with sim_net_drop (+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY / +SAPBR 1: DEACT).
+ */
+#ifndef SIM_NET_H_
+#define SIM_NET_H_
+
+#include "modem_sim.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct SimNet SimNet;
+
+/** Adds the packet data service. `required_apn`: the APN the network insists on, NULL = any. */
+SimNet* sim_net_attach(SimModem* sim, const char* required_apn);
+void sim_net_detach(SimNet* n);
+
+/** True while the connection (LTE NETOPEN / 2G bearer) is open. */
+bool sim_net_is_open(const SimNet* n);
+/** The APN last configured (AT+CGDCONT / AT+SAPBR=3,1,"APN"), "" when none. */
+const char* sim_net_apn(const SimNet* n);
+/** Open attempts so far (AT+NETOPEN / AT+SAPBR=1,1). */
+int sim_net_open_attempts(const SimNet* n);
+
+/** The next `count` open attempts fail (LTE: +NETOPEN: 1; 2G: ERROR). */
+void sim_net_fail_opens(SimNet* n, int count);
+/** Delay of the open result (LTE +NETOPEN, 2G OK of AT+SAPBR=1,1). */
+void sim_net_set_open_delay(SimNet* n, uint32_t ms);
+/** The network drops the connection (with its URC). */
+void sim_net_drop(SimNet* n);
+/** The connection disappears without any URC (found only by a query). */
+void sim_net_drop_silently(SimNet* n);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SIM_NET_H_ */

@@ -1,0 +1,89 @@
+/*
+ * sim_sms.h - SMS centre service of the modem simulator: text-mode settings (AT+CMGF, AT+CSCS,
+ * AT+CSMP, AT+CNMI), sending with the "> " prompt (AT+CMGS), status reports (+CDS) after a delay,
+ * incoming messages into a store (+CMTI), reading (AT+CMGR), deleting (AT+CMGD) and the store's fill
+ * level (AT+CPMS). The store belongs to the SIM: it survives reboots; the settings do not.
+ *
+ * Index base and the empty-index answer follow the family: 2G numbers from 1 and answers "OK" for an
+ * empty index; LTE numbers from 0 and answers "+CMS ERROR: 321". The <alpha> field of +CMGR is ""
+ * on 2G and left empty on LTE.
+ */
+#ifndef SIM_SMS_H_
+#define SIM_SMS_H_
+
+#include "modem_sim.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define SIM_SMS_STORE_MAX  40
+#define SIM_SMS_TEXT_MAX   400
+#define SIM_SMS_NUMBER_MAX 48
+
+typedef struct SimSmsCentre SimSmsCentre;
+
+/** Adds the SMS centre to `sim` (store capacity `capacity`, at most SIM_SMS_STORE_MAX). */
+SimSmsCentre* sim_sms_attach(SimModem* sim, int capacity);
+/** Frees the service (call before sim_destroy). */
+void sim_sms_detach(SimSmsCentre* c);
+
+/* ---- sending ---- */
+
+/** Delay of "+CMGS: <mr>" / the error after Ctrl-Z (default 3000 ms). */
+void sim_sms_set_send_delay(SimSmsCentre* c, uint32_t ms);
+/** Next message reference to hand out (default 42). */
+void sim_sms_set_next_mr(SimSmsCentre* c, int mr);
+/** The next send fails after the text with "+CMS ERROR: <code>". */
+void sim_sms_fail_next_send(SimSmsCentre* c, int cms_code);
+/** The next AT+CMGS gets no prompt (and no answer at all). */
+void sim_sms_drop_next_prompt(SimSmsCentre* c);
+/** The next send gets no result after the text. */
+void sim_sms_drop_next_result(SimSmsCentre* c);
+/**
+ * Status reports for messages that asked for one (AT+CSMP first octet with 0x20 and AT+CNMI <ds>=1):
+ * up to 3 "+CDS:" reports with the given <st> values, the first `delay_ms` after the send, the others
+ * `delay_ms` apart. Default: one report with status 0 after 5000 ms.
+ */
+void sim_sms_set_reports(SimSmsCentre* c, const int* statuses, int count, uint32_t delay_ms);
+
+/** Messages the network accepted so far. */
+int sim_sms_sent_count(const SimSmsCentre* c);
+/** Destination / raw text bytes (as typed, without Ctrl-Z) of the i-th accepted message. */
+const char* sim_sms_sent_number(const SimSmsCentre* c, int i);
+const char* sim_sms_sent_text(const SimSmsCentre* c, int i);
+/** Messages cancelled with ESC at the prompt. */
+int sim_sms_cancelled_count(const SimSmsCentre* c);
+
+/** Present AT+CMGF / AT+CNMI <mt> / <ds> / AT+CSMP <fo> values (after boot: 0, 0, 0, 17). */
+int sim_sms_cmgf(const SimSmsCentre* c);
+int sim_sms_cnmi_mt(const SimSmsCentre* c);
+int sim_sms_cnmi_ds(const SimSmsCentre* c);
+int sim_sms_csmp_fo(const SimSmsCentre* c);
+
+/* ---- receiving ---- */
+
+/**
+ * A message arrives from the network: stored at the lowest free index and, when AT+CNMI <mt> is 1,
+ * announced with +CMTI. `text` may contain "\n" (printed as CR LF continuation lines).
+ * @return the storage index, or -1 when the store is full (nothing is announced then).
+ */
+int sim_sms_receive(SimSmsCentre* c, const char* sender, const char* scts, const char* text);
+/** Stores a message without announcing it (present before the host starts, or URC lost). */
+int sim_sms_store(SimSmsCentre* c, const char* sender, const char* scts, const char* text);
+/** Stores an outgoing draft ("STO UNSENT") at the lowest free index. */
+int sim_sms_store_draft(SimSmsCentre* c, const char* number, const char* text);
+/** Messages in the store. */
+int sim_sms_stored_count(const SimSmsCentre* c);
+/** True when index `index` holds a message. */
+bool sim_sms_index_used(const SimSmsCentre* c, int index);
+/** The next AT+CMGR fails with "+CMS ERROR: <code>" (count times). */
+void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count);
+/** AT+CPMS="SM",... answers ERROR (a module without SIM storage selection). */
+void sim_sms_refuse_cpms_set(SimSmsCentre* c, bool refuse);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SIM_SMS_H_ */

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Size report of the internet connection, HTTP and MQTT modules, and of the whole library for an LTE
+# modem with every module: links tests/library/size_net/fw_all.c (every module wired as the manager
+# wires them) for Cortex-M0+ (-Os, newlib-nano, --gc-sections) and ATmega2560 (-Os, --gc-sections) and
+# sums flash (text + rodata + data) and static RAM (data + bss; on AVR also rodata, which avr-gcc
+# copies into RAM) per object from the linker map. The user buffers of the firmware (Prompt line and
+# echo buffers, HTTP body buffer, MQTT receive buffer) are reported apart.
+#
+# Usage: tests/library/size_net.sh [work folder]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+lib=$root/resources/velkor
+work=${1:-$(mktemp -d)}
+mkdir -p "$work"
+
+all_modules=(GSM_Util GSM_Power GSM_Prompt GSM_Prompt_Helper GSM_BasicComms GSM_PIN GSM_SignalQuality GSM_NetworkRegistration
+             GSM_SMS_Send GSM_SMS_Read GSM_USSD GSM_Internet_Helper GSM_InternetConnection_Simcom GSM_HttpClient_Simcom
+             GSM_MqttClient_Simcom)
+net_modules="GSM_Internet_Helper GSM_InternetConnection_Simcom GSM_HttpClient_Simcom GSM_MqttClient_Simcom"
+user_buffers='mau8GsmPromptBuff|mau8UartGsmEchoCancelBuff|mau8HttpBody|mau8MqttRx'
+
+map_sizes() {
+  awk '
+    function hex(s,   i, c, v) { v = 0; s = tolower(s); sub(/^0x/, "", s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
+    /^Linker script and memory map/ { inmap = 1; next }
+    !inmap { next }
+    {
+      if (pending != "") { line = pending " " $0; pending = "" } else { line = $0 }
+      n = split(line, f, " ")
+      if (n == 1 && f[1] ~ /^\.(text|rodata|data|bss)/) { pending = f[1]; next }
+      if (n < 4 || f[1] !~ /^\.(text|rodata|data|bss)/ || f[2] !~ /^0x/ || f[3] !~ /^0x/) next
+      size = hex(f[3]); obj = f[4]; sub(/.*\//, "", obj); sub(/\.o\)?$/, "", obj); sub(/^.*\(/, "", obj)
+      kind = f[1]; sub(/^\./, "", kind); sub(/\..*/, "", kind)
+      if (kind == "rodata") r[obj] += size; else if (kind == "data") d[obj] += size; else if (kind == "bss") b[obj] += size; else t[obj] += size
+      seen[obj] = 1
+    }
+    END { for (o in seen) printf "%s %d %d %d %d\n", o, t[o], r[o], d[o], b[o] }
+  ' "$1"
+}
+
+user_buffer_bytes() {
+  "$1" -S --size-sort "$2" | awk -v re="$user_buffers" '
+    function hex(s,   i, c, v) { v = 0; s = tolower(s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
+    $4 ~ re { s += hex($2) } END { print s + 0 }'
+}
+
+report() {
+  local name=$1 cc=$2 nm=$3 flags=$4 ldflags=$5 dir=$work/$1
+  mkdir -p "$dir"
+  if ! command -v "$cc" >/dev/null 2>&1; then
+    echo "== $name: SKIPPED ($cc not found)"
+    return
+  fi
+  local objs=() m
+  for m in "${all_modules[@]}"; do
+    $cc $flags -I"$lib" -c "$lib/$m.c" -o "$dir/$m.o"
+    objs+=("$dir/$m.o")
+  done
+  $cc $flags -I"$lib" -c "$root/tests/library/size_net/fw_all.c" -o "$dir/fw_all.o"
+  $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/fw_all.o" -o "$dir/fw.elf"
+  local ub rodata_ram=0
+  ub=$(user_buffer_bytes "$nm" "$dir/fw.elf")
+  [ "$name" = atmega2560 ] && rodata_ram=1
+  echo "== $name ($cc $flags)"
+  map_sizes "$dir/fw.map" | sort > "$dir/sizes.txt"
+  awk -v ub="$ub" -v mods="${all_modules[*]} fw_all" -v net="$net_modules" -v rodata_ram="$rodata_ram" '
+    BEGIN { n = split(mods, order, " "); split(net, nl, " "); for (i in nl) isnet[nl[i]] = 1 }
+    { t[$1] = $2; r[$1] = $3; d[$1] = $4; b[$1] = $5 }
+    END {
+      printf "  %-34s %8s %8s\n", "module", "flash B", "RAM B"
+      for (i = 1; i <= n; i++) {
+        o = order[i]; fl = t[o] + r[o] + d[o]; ram = d[o] + b[o] + (rodata_ram ? r[o] : 0)
+        if (o == "fw_all") { ram -= ub; label = "manager wiring and application" } else label = o
+        printf "  %-34s %8d %8d\n", label, fl, ram; tf += fl; tr += ram
+        if (o in isnet) { nf += fl; nr += ram }
+      }
+      printf "  %-34s %8d %8d\n", "internet + HTTP + MQTT modules", nf, nr
+      printf "  %-34s %8d %8d\n", "TOTAL library + manager", tf, tr
+      printf "  %-34s %8s %8d\n", "user buffers (excluded)", "", ub
+    }' "$dir/sizes.txt"
+  echo "  (module RAM = the instance of the module, which the manager defines, is counted under the manager wiring)"
+}
+
+report cortex-m0plus arm-none-eabi-gcc arm-none-eabi-nm \
+  "-mcpu=cortex-m0plus -mthumb -Os -ffunction-sections -fdata-sections -std=c99" "--specs=nano.specs --specs=nosys.specs"
+report atmega2560 avr-gcc avr-nm "-mmcu=atmega2560 -Os -ffunction-sections -fdata-sections -std=c99" ""
+
+# Static RAM of each module: its instance, which the manager defines (Cortex-M0+ firmware above).
+if [ -f "$work/cortex-m0plus/fw.elf" ]; then
+  echo "== instances on Cortex-M0+ (bytes of static RAM per module)"
+  arm-none-eabi-nm -S --size-sort "$work/cortex-m0plus/fw.elf" | awk '$4 ~ /^mGsm.*Inst$/ { print $2, $4 }' | while read -r size name; do
+    printf "  %-36s %5d\n" "$name" "$((16#$size))"
+  done
+  arm-none-eabi-nm -S "$work/cortex-m0plus/fw.elf" | awk '$4 ~ /^mGsm(InternetConnectionSimcom|HttpClientSimcom|MqttClientSimcom)Inst$/ { print $2 }' |
+    while read -r size; do echo $((16#$size)); done | awk '{ s += $1 } END { printf "  %-36s %5d\n", "internet + HTTP + MQTT instances", s }'
+fi

@@ -1,0 +1,215 @@
+/*
+ * Size-report firmware: every library module for an LTE modem (Power, Prompt, Basic Comms, Pin, RSSI,
+ * Network Registration, SMS Send, SMS Read, USSD, Internet Connection LTE, HTTP Client, MQTT Client),
+ * wired as the generated manager wires them, with the hardware callbacks reduced to accesses of
+ * made-up memory-mapped registers and the application calling every public operation, so that the
+ * linker keeps what a real firmware keeps.
+ */
+#include <stdbool.h>
+#include <stdint.h>
+
+#include "GSM_Power.h"
+#include "GSM_Prompt.h"
+#include "GSM_BasicComms.h"
+#include "GSM_PIN.h"
+#include "GSM_SignalQuality.h"
+#include "GSM_NetworkRegistration.h"
+#include "GSM_SMS_Send.h"
+#include "GSM_SMS_Read.h"
+#include "GSM_USSD.h"
+#include "GSM_InternetConnection_Simcom.h"
+#include "GSM_HttpClient_Simcom.h"
+#include "GSM_MqttClient_Simcom.h"
+
+#if defined(__AVR__)
+#define REG8(addr) (*(volatile uint8_t*)(uintptr_t)(addr))
+#define UART_DATA REG8(0xC6u)
+#define UART_STATUS REG8(0xC0u)
+#define GPIO_OUT REG8(0x25u)
+#define GPIO_IN REG8(0x23u)
+#define TIMER_MS (*(volatile uint32_t*)(uintptr_t)0x200u)
+#else
+#define REG32(addr) (*(volatile uint32_t*)(uintptr_t)(addr))
+#define UART_DATA REG32(0x40004000u)
+#define UART_STATUS REG32(0x40004004u)
+#define GPIO_OUT REG32(0x50000000u)
+#define GPIO_IN REG32(0x50000004u)
+#define TIMER_MS REG32(0x40008000u)
+#endif
+
+/* User buffers (excluded from the library's RAM figure). */
+static uint8_t mau8GsmPromptBuff[256];
+static uint8_t mau8UartGsmEchoCancelBuff[128];
+static uint8_t mau8HttpBody[256];
+static uint8_t mau8MqttRx[128];
+
+GSM_Power_Instance mGsmPwrInst = {0};
+GSM_Prompt_Instance mGsmPromptInst = {0};
+GSM_BasicComms_Instance mGsmBasicCommsInst = {0};
+GSM_PIN_Instance mGsmPinInst = {0};
+GSM_SignalQuality_Instance mGsmSignalQualityInst = {0};
+GSM_NetworkRegistration_Instance mGsmNetworkRegistrationInst = {0};
+GSM_SmsSend_Instance mGsmSmsSendInst = {0};
+GSM_SmsRead_Instance mGsmSmsReadInst = {0};
+GSM_USSD_Instance mGsmUssdInst = {0};
+GSM_InternetConnectionSimcom_Instance mGsmInternetConnectionSimcomInst = {0};
+GSM_HttpClientSimcom_Instance mGsmHttpClientSimcomInst = {0};
+GSM_MqttClientSimcom_Instance mGsmMqttClientSimcomInst = {0};
+
+uint32_t gsm__SysTime_ms(void) { return TIMER_MS; }
+static void gsmSetPowerKey(GSM_Power_Instance* inst, bool activated) { (void)inst; GPIO_OUT = activated ? 1u : 0u; }
+static void gsmSetReset(GSM_Power_Instance* inst, bool activated) { (void)inst; GPIO_OUT = activated ? 2u : 0u; }
+static bool gsmReadStatus(GSM_Power_Instance* inst) { (void)inst; return (GPIO_IN & 1u) != 0u; }
+static void gsmWrite(GSM_Prompt_Instance* inst, uint8_t b) { (void)inst; UART_DATA = b; }
+static bool gsmWriteCompleted(GSM_Prompt_Instance* inst) { (void)inst; return (UART_STATUS & 0x40u) != 0u; }
+static bool gsmCanRead(GSM_Prompt_Instance* inst) { (void)inst; return (UART_STATUS & 0x20u) != 0u; }
+static uint8_t gsmRead(GSM_Prompt_Instance* inst) { (void)inst; return (uint8_t)UART_DATA; }
+static char* gsmGetAPN(void) { return (char*)"internet"; }
+static void gsmPinEventHandler(GSM_PIN_Instance* inst, GSM_PIN_EventType t, void* d) { (void)inst; (void)d; GPIO_OUT = (uint8_t)t; }
+static void gsmSignalQualityEventHandler(GSM_SignalQuality_Instance* inst, GSM_SignalQuality_EventType t, void* d) { (void)inst; (void)d; GPIO_OUT = (uint8_t)t; }
+static void gsmSmsSendEventHandler(GSM_SmsSend_Instance* inst, GSM_SmsSend_EventType t, void* d) { (void)inst; (void)d; GPIO_OUT = (uint8_t)t; }
+static void gsmSmsReadEventHandler(GSM_SmsRead_Instance* inst, GSM_SmsRead_EventType t, void* d) { (void)inst; (void)d; GPIO_OUT = (uint8_t)t; }
+static void gsmUssdEventHandler(GSM_USSD_Instance* inst, GSM_USSD_EventType t, void* d) { (void)inst; (void)d; GPIO_OUT = (uint8_t)t; }
+static void gsmHttpClientSimcomEventHandler(GSM_HttpClientSimcom_Instance* inst, GSM_HttpClientSimcom_EventType t, void* d)
+{
+    (void)inst;
+    GPIO_OUT = (uint8_t)(t + ((GSM_HttpClientSimcom_Event_HttpResult*)d)->DataLen);
+}
+static void gsmMqttClientSimcomEventHandler(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_EventType t, void* d)
+{
+    (void)inst;
+    (void)d;
+    GPIO_OUT = (uint8_t)t;
+}
+
+static void gsmmgrInit(void)
+{
+    mGsmPwrInst.SetPowerKey = &gsmSetPowerKey;
+    mGsmPwrInst.SetReset = &gsmSetReset;
+    mGsmPwrInst.ReadStatus = &gsmReadStatus;
+    gsmPowerInit(&mGsmPwrInst);
+    mGsmPromptInst.Power = &(mGsmPwrInst._i);
+    mGsmPromptInst.DataBuffer = mau8GsmPromptBuff;
+    mGsmPromptInst.DataBufferSize = sizeof(mau8GsmPromptBuff);
+    mGsmPromptInst.Write = &gsmWrite;
+    mGsmPromptInst.WriteCompleted = &gsmWriteCompleted;
+    mGsmPromptInst.CanRead = &gsmCanRead;
+    mGsmPromptInst.Read = &gsmRead;
+    mGsmPromptInst.EchoCancellationBuffer = mau8UartGsmEchoCancelBuff;
+    mGsmPromptInst.EchoCancellationBufferSize = sizeof(mau8UartGsmEchoCancelBuff);
+    gsmPromptInit(&mGsmPromptInst);
+    mGsmBasicCommsInst.Power = &(mGsmPwrInst._i);
+    mGsmBasicCommsInst.Prompt = &(mGsmPromptInst._i);
+    mGsmBasicCommsInst.EchoOn = 0;
+    gsmBasicCommsInit(&mGsmBasicCommsInst);
+    mGsmPinInst.Power = (&mGsmPwrInst._i);
+    mGsmPinInst.Prompt = (&mGsmPromptInst._i);
+    mGsmPinInst.BasicComms = (&mGsmBasicCommsInst._i);
+    mGsmPinInst.EventHandler = &gsmPinEventHandler;
+    gsmPinInit(&mGsmPinInst);
+    mGsmSignalQualityInst.Power = (&mGsmPwrInst._i);
+    mGsmSignalQualityInst.Prompt = (&mGsmPromptInst._i);
+    mGsmSignalQualityInst.BasicComms = (&mGsmBasicCommsInst._i);
+    mGsmSignalQualityInst.EventHandler = &gsmSignalQualityEventHandler;
+    gsmSignalQualityInit(&mGsmSignalQualityInst);
+    mGsmNetworkRegistrationInst.Power = (&mGsmPwrInst._i);
+    mGsmNetworkRegistrationInst.Prompt = (&mGsmPromptInst._i);
+    mGsmNetworkRegistrationInst.BasicComms = (&mGsmBasicCommsInst._i);
+    gsmNetworkRegistrationInit(&mGsmNetworkRegistrationInst);
+    mGsmSmsSendInst.Power = (&mGsmPwrInst._i);
+    mGsmSmsSendInst.Prompt = (&mGsmPromptInst._i);
+    mGsmSmsSendInst.BasicComms = (&mGsmBasicCommsInst._i);
+    mGsmSmsSendInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);
+    mGsmSmsSendInst.EventHandler = &gsmSmsSendEventHandler;
+    gsmSmsSendInit(&mGsmSmsSendInst);
+    mGsmSmsReadInst.Power = (&mGsmPwrInst._i);
+    mGsmSmsReadInst.Prompt = (&mGsmPromptInst._i);
+    mGsmSmsReadInst.BasicComms = (&mGsmBasicCommsInst._i);
+    mGsmSmsReadInst.EventHandler = &gsmSmsReadEventHandler;
+    gsmSmsReadInit(&mGsmSmsReadInst);
+    mGsmUssdInst.Power = (&mGsmPwrInst._i);
+    mGsmUssdInst.Prompt = (&mGsmPromptInst._i);
+    mGsmUssdInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);
+    mGsmUssdInst.EventHandler = &gsmUssdEventHandler;
+    gsmUssdInit(&mGsmUssdInst);
+    mGsmInternetConnectionSimcomInst.Prompt = (&mGsmPromptInst._i);
+    mGsmInternetConnectionSimcomInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);
+    mGsmInternetConnectionSimcomInst.APN_IfAny = gsmGetAPN();
+    gsmInternetConnectionSimcomInit(&mGsmInternetConnectionSimcomInst);
+    mGsmHttpClientSimcomInst.Power = (&mGsmPwrInst._i);
+    mGsmHttpClientSimcomInst.Prompt = (&mGsmPromptInst._i);
+    mGsmHttpClientSimcomInst.InternetConnection = (&mGsmInternetConnectionSimcomInst._i);
+    mGsmHttpClientSimcomInst.EventHandler = &gsmHttpClientSimcomEventHandler;
+    gsmHttpClientSimcomInit(&mGsmHttpClientSimcomInst);
+    mGsmMqttClientSimcomInst.Power = (&mGsmPwrInst._i);
+    mGsmMqttClientSimcomInst.Prompt = (&mGsmPromptInst._i);
+    mGsmMqttClientSimcomInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);
+    mGsmMqttClientSimcomInst.InternetConnection = (&mGsmInternetConnectionSimcomInst._i);
+    mGsmMqttClientSimcomInst.EventHandler = &gsmMqttClientSimcomEventHandler;
+    gsmMqttClientSimcomInit(&mGsmMqttClientSimcomInst);
+    /* USER CODE Init: the body and receive buffers */
+    mGsmHttpClientSimcomInst.BodyBuffer = mau8HttpBody;
+    mGsmHttpClientSimcomInst.BodyBufferSize = sizeof(mau8HttpBody);
+    mGsmMqttClientSimcomInst.RxBuffer = mau8MqttRx;
+    mGsmMqttClientSimcomInst.RxBufferSize = sizeof(mau8MqttRx);
+}
+
+static void gsmmgrPoll(void)
+{
+    gsmPowerPoll(&mGsmPwrInst);
+    gsmPromptPoll(&mGsmPromptInst);
+    gsmBasicCommsPoll(&mGsmBasicCommsInst);
+    gsmPinPoll(&mGsmPinInst);
+    gsmSignalQualityPoll(&mGsmSignalQualityInst);
+    gsmNetworkRegistrationPoll(&mGsmNetworkRegistrationInst);
+    gsmSmsSendPoll(&mGsmSmsSendInst);
+    gsmSmsReadPoll(&mGsmSmsReadInst);
+    gsmUssdPoll(&mGsmUssdInst);
+    gsmInternetConnectionSimcomPoll(&mGsmInternetConnectionSimcomInst);
+    gsmHttpClientSimcomPoll(&mGsmHttpClientSimcomInst);
+    gsmMqttClientSimcomPoll(&mGsmMqttClientSimcomInst);
+}
+
+int main(void)
+{
+    static GSM_MqttClientSimcom_Connect_Session session;
+    static GSM_MqttClientSimcom_Publish_Parameters pub;
+    gsmmgrInit();
+    gsmMqttClientSimcomInitConfigDefault(&session);
+    for (;;)
+    {
+        uint8_t in = (uint8_t)GPIO_IN;
+        gsmmgrPoll();
+        switch (in)
+        {
+        case 3u: gsmPinEnter(&mGsmPinInst, 1234u); break;
+        case 4u: (void)gsmSignalQualityQuery(&mGsmSignalQualityInst); break;
+        case 5u: (void)gsmSmsSend(&mGsmSmsSendInst, (char*)"+491701234567", (char*)"hi"); break;
+        case 6u: gsmSmsSendCancel(&mGsmSmsSendInst); break;
+        case 7u: (void)gsmUssdSend(&mGsmUssdInst, (char*)"*100#"); break;
+        case 8u: (void)gsmUssdCancelSession(&mGsmUssdInst); break;
+        case 9u: (void)gsmHttpClientSimcomGet(&mGsmHttpClientSimcomInst, (char*)"http://example.com/"); break;
+        case 10u: (void)gsmHttpClientSimcomPost(&mGsmHttpClientSimcomInst, (char*)"http://example.com/", (char*)"x=1"); break;
+        case 11u: gsmHttpClientSimcomPostSetContentType(&mGsmHttpClientSimcomInst, NULL); break;
+        case 12u: (void)gsmHttpClientSimcomCancel(&mGsmHttpClientSimcomInst); break;
+        case 13u: gsmHttpClientSimcomHttpTermWhenDone(&mGsmHttpClientSimcomInst, false); break;
+        case 14u: gsmHttpClientSimcomSetTimeouts(&mGsmHttpClientSimcomInst, 1000u, 1000u); break;
+        case 15u: (void)gsmMqttClientSimcomConnect(&mGsmMqttClientSimcomInst, &session); break;
+        case 16u: (void)gsmMqttClientSimcomSubscribe(&mGsmMqttClientSimcomInst, (char*)"a/#", 1u); break;
+        case 17u: (void)gsmMqttClientSimcomPublish(&mGsmMqttClientSimcomInst, (char*)"a/b", (char*)"c"); break;
+        case 18u: (void)gsmMqttClientSimcomPublishEx(&mGsmMqttClientSimcomInst, &pub); break;
+        case 19u: (void)gsmMqttClientSimcomUnsubscribe(&mGsmMqttClientSimcomInst, (char*)"a/#"); break;
+        case 20u: (void)gsmMqttClientSimcomDisconnect(&mGsmMqttClientSimcomInst); break;
+        case 21u: (void)gsmMqttClientSimcomCancelPublish(&mGsmMqttClientSimcomInst); break;
+        case 22u: (void)gsmMqttClientSimcomCancelSubscribe(&mGsmMqttClientSimcomInst); break;
+        case 23u: (void)gsmMqttClientSimcomCancelUnsubscribe(&mGsmMqttClientSimcomInst); break;
+        default:
+            GPIO_OUT = (uint8_t)(gsmMqttClientServerConnectionState(&mGsmMqttClientSimcomInst) +
+                                 gsmInternetConnectionSimcomIsConnected(&mGsmInternetConnectionSimcomInst) +
+                                 gsmHttpClientSimcomHttpOperationPending(&mGsmHttpClientSimcomInst) +
+                                 gsmHttpClientSimcomHttpOperationStarted(&mGsmHttpClientSimcomInst) +
+                                 gsmPowerGet(&mGsmPwrInst) + (uint8_t)gsmPinStatus(&mGsmPinInst));
+            break;
+        }
+    }
+}

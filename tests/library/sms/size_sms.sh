@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Flash and static RAM of SMS Send, SMS Receive and USSD in a linked firmware (Cortex-M0+ -Os with
+# newlib-nano and ATmega2560 -Os, both with --gc-sections): flash per object from the linker map,
+# RAM = size of each module instance (the manager's variable) minus its text buffers.
+#
+# Usage: tests/library/sms/size_sms.sh [work folder]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../../.." && pwd)
+lib=$root/resources/velkor
+tl=$root/tests/library
+work=${1:-$(mktemp -d)}
+mkdir -p "$work"
+
+core=(GSM_Util GSM_Power GSM_Prompt GSM_Prompt_Helper GSM_BasicComms GSM_PIN GSM_SignalQuality GSM_NetworkRegistration)
+mine=(GSM_SMS_Send GSM_SMS_Read GSM_USSD)
+
+# flash bytes (text + rodata + data) of one object, from the GNU ld map
+object_flash() {
+  awk -v obj="$2.o" '
+    function hex(s,   i, c, v) { v = 0; s = tolower(s); sub(/^0x/, "", s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
+    /^Linker script and memory map/ { inmap = 1; next }
+    !inmap { next }
+    {
+      if (pending != "") { line = pending " " $0; pending = "" } else { line = $0 }
+      n = split(line, f, " ")
+      if (n == 1 && f[1] ~ /^\.(text|rodata|data)/) { pending = f[1]; next }
+      if (n < 4 || f[1] !~ /^\.(text|rodata|data)/ || f[2] !~ /^0x/) next
+      o = f[4]; sub(/.*\//, "", o)
+      if (o == obj) s += hex(f[3])
+    }
+    END { print s + 0 }' "$1"
+}
+
+symbol_size() {
+  local hexsize
+  hexsize=$("$1" -S "$2" | awk -v sym="$3" '$4 == sym { print $2 }')
+  echo $((16#${hexsize:-0}))
+}
+
+# value of a size macro of a library header (default or as overridden by the flags)
+macro() {
+  "$1" -E -dM -I"$lib" -include "$lib/$2" -x c - </dev/null | awk -v n="$3" '$2 == n { print $3 }' | tr -d 'uUlL'
+}
+
+report() {
+  local name=$1 cc=$2 nm=$3 flags=$4 ldflags=$5
+  local dir=$work/$name
+  mkdir -p "$dir"
+  if ! command -v "$cc" >/dev/null 2>&1; then
+    echo "== $name: SKIPPED ($cc not found)"
+    return
+  fi
+  local objs=()
+  for m in "${core[@]}" "${mine[@]}"; do
+    $cc $flags -I"$lib" -c "$lib/$m.c" -o "$dir/$m.o"
+    objs+=("$dir/$m.o")
+  done
+  local inc="-I$lib -I$tl/harness -I$tl/harness/sms -I$tl/sim"
+  $cc $flags $inc -c "$tl/harness/sms/gsm_manager.c" -o "$dir/gsm_manager.o"
+  $cc $flags $inc -c "$tl/sms/fw_sms_main.c" -o "$dir/fw_sms_main.o"
+  $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/gsm_manager.o" "$dir/fw_sms_main.o" -o "$dir/fw.elf"
+  local nb tb sb ub rb pb respb
+  nb=$(macro "$cc" GSM_SMS_Send.h GSM_SMSSEND_NUMBER_SIZE)
+  tb=$(macro "$cc" GSM_SMS_Send.h GSM_SMSSEND_TEXT_SIZE)
+  sb=$(macro "$cc" GSM_SMS_Read.h GSM_SMSREAD_SENDER_SIZE)
+  ub=$(macro "$cc" GSM_SMS_Read.h GSM_SMSREAD_TIMESTAMP_SIZE)
+  rb=$(macro "$cc" GSM_SMS_Read.h GSM_SMSREAD_TEXT_SIZE)
+  pb=$(macro "$cc" GSM_USSD.h GSM_USSD_PAYLOAD_SIZE)
+  respb=$(macro "$cc" GSM_USSD.h GSM_USSD_RESPONSE_SIZE)
+  local f1 f2 f3 r1 r2 r3
+  f1=$(object_flash "$dir/fw.map" GSM_SMS_Send)
+  f2=$(object_flash "$dir/fw.map" GSM_SMS_Read)
+  f3=$(object_flash "$dir/fw.map" GSM_USSD)
+  r1=$(symbol_size "$nm" "$dir/fw.elf" mGsmSmsSendInst)
+  r2=$(symbol_size "$nm" "$dir/fw.elf" mGsmSmsReadInst)
+  r3=$(symbol_size "$nm" "$dir/fw.elf" mGsmUssdInst)
+  echo "== $name ($cc $flags)"
+  printf "  %-14s %8s %14s %14s\n" module "flash B" "RAM B (state)" "text buffers B"
+  # text buffers: SMS Send "AT+CMGS=\"<number>\"" and the text; SMS Read sender, time stamp, text;
+  # USSD "AT+CUSD=1,\"<code>\",15" and the answer
+  local b1=$((nb + 10 + tb)) b2=$((sb + ub + rb)) b3=$((pb + 15 + respb))
+  printf "  %-14s %8d %14d %14d\n" GSM_SMS_Send "$f1" $((r1 - b1)) $b1
+  printf "  %-14s %8d %14d %14d\n" GSM_SMS_Read "$f2" $((r2 - b2)) $b2
+  printf "  %-14s %8d %14d %14d\n" GSM_USSD "$f3" $((r3 - b3)) $b3
+  printf "  %-14s %8d %14d %14d\n" TOTAL $((f1 + f2 + f3)) $((r1 + r2 + r3 - b1 - b2 - b3)) $((b1 + b2 + b3))
+  if [ "$name" = atmega2560 ]; then
+    echo "  (avr-gcc also copies constant strings and tables to RAM at start; they are counted in flash here)"
+  fi
+}
+
+report cortex-m0plus arm-none-eabi-gcc arm-none-eabi-nm \
+  "-mcpu=cortex-m0plus -mthumb -Os -ffunction-sections -fdata-sections -std=c99" \
+  "--specs=nano.specs --specs=nosys.specs"
+report atmega2560 avr-gcc avr-nm "-mmcu=atmega2560 -Os -ffunction-sections -fdata-sections -std=c99" ""

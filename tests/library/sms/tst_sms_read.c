@@ -1,0 +1,367 @@
+/*
+ * Scenario tests of SMS Receive: messages stored before start-up, +CMTI announcements, read and
+ * delete, long and multi-line bodies, lost announcements, read errors, a restart of the modem and a
+ * line buffer too small for the header, on the 2G, LTE-Q and LTE-A profiles.
+ */
+#include <stdlib.h>
+#include <string.h>
+
+#include "sms_support.h"
+
+#define SENDER "+491701234567"
+#define SCTS   "24/05/01,12:34:56+08"
+#define SCTS_UTC 1714559696u
+
+static int base_of(int family) { return family == 0 ? 1 : 0; }
+
+static const SmsEvent* read_event(int n)
+{
+    long i = -1;
+    while (n-- >= 0)
+    {
+        i = sms_find("READ", GSM_SmsRead_EventType_ReadSuccess, (size_t)(i + 1));
+        if (i < 0)
+        {
+            return NULL;
+        }
+    }
+    return sms_event((size_t)i);
+}
+
+static void check_message(const SmsEvent* e, const char* sender, const char* text, int index)
+{
+    CHECK(e != NULL);
+    if (!e)
+    {
+        return;
+    }
+    CHECK_EQ_STR(e->sender, sender);
+    CHECK_EQ_STR(e->text, text);
+    CHECK_EQ_STR(e->timestamp, SCTS);
+    CHECK_EQ_INT(e->utc, SCTS_UTC);
+    CHECK_EQ_INT(e->b, 8);
+    CHECK(!e->flag);
+    if (index >= 0)
+    {
+        CHECK_EQ_INT(e->a, index);
+    }
+}
+
+static void storedMessagesAreReadAndDeletedAtStartUpButDraftsStay(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        char cmd[32];
+        long i;
+        int draft;
+        sms_context(__func__, f);
+        sim = sms_start_only(f, NULL, NULL);
+        CHECK_EQ_INT(sim_sms_store(sms_centre(), SENDER, SCTS, "First"), base_of(f));
+        draft = sim_sms_store_draft(sms_centre(), "+4930123456", "Draft");
+        CHECK_EQ_INT(sim_sms_store(sms_centre(), "Operator", SCTS, "Second"), base_of(f) + 2);
+        CHECK(harness_run_until(gsmmgrNetworkRegistrationIsRegistered, 90000));
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 20000));
+        harness_poll(5000);
+        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 2);
+        check_message(read_event(0), SENDER, "First", base_of(f));
+        check_message(read_event(1), "Operator", "Second", base_of(f) + 2);
+        /* set-up, store selection and fill level before the first read */
+        i = sms_find_command(sim, "AT+CMGF=1", 0);
+        CHECK(i >= 0);
+        CHECK_EQ_STR(sim_command(sim, (size_t)i + 1), "AT+CSCS=\"GSM\"");
+        CHECK_EQ_STR(sim_command(sim, (size_t)i + 2), "AT+CSDH=1");
+        CHECK_EQ_STR(sim_command(sim, (size_t)i + 3), "AT+CNMI=2,1,0,1,0");
+        CHECK_EQ_STR(sim_command(sim, (size_t)i + 4), "AT+CPMS=\"SM\",\"SM\",\"SM\"");
+        CHECK_EQ_STR(sim_command(sim, (size_t)i + 5), "AT+CPMS?");
+        snprintf(cmd, sizeof cmd, "AT+CMGR=%d", base_of(f));
+        CHECK(sms_find_command(sim, cmd, 0) > i);
+        snprintf(cmd, sizeof cmd, "AT+CMGD=%d", base_of(f));
+        CHECK(sms_find_command(sim, cmd, 0) > sms_find_command(sim, "AT+CMGR=0", 0));
+        /* the draft was read but neither reported nor deleted */
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 1);
+        CHECK(sim_sms_index_used(sms_centre(), draft));
+        snprintf(cmd, sizeof cmd, "AT+CMGD=%d", draft);
+        CHECK_EQ_INT(sms_count_command(sim, cmd), 0);
+        /* the scan stopped after the last stored message */
+        snprintf(cmd, sizeof cmd, "AT+CMGR=%d", base_of(f) + 3);
+        CHECK_EQ_INT(sms_count_command(sim, cmd), 0);
+    }
+}
+
+static void announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation(void)
+{
+    static const size_t kFragments[] = {0, 1, 2, 5};
+    int f;
+    size_t k;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        for (k = 0; k < sizeof kFragments / sizeof kFragments[0]; k++)
+        {
+            SimModem* sim;
+            char cmd[32];
+            int idx;
+            sms_context(__func__, f);
+            sim = sms_start(f, NULL, NULL);
+            CHECK_EQ_INT(sim_sms_cnmi_mt(sms_centre()), 1);
+            sim_set_fragment(sim, kFragments[k]);
+            sim_tx_clear(sim);
+            idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Status?");
+            CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
+            check_message(read_event(0), SENDER, "Status?", idx);
+            harness_poll(2000);
+            snprintf(cmd, sizeof cmd, "AT+CMGR=%d", idx);
+            CHECK_EQ_STR(sim_command(sim, 0), cmd);
+            snprintf(cmd, sizeof cmd, "AT+CMGD=%d", idx);
+            CHECK_EQ_STR(sim_command(sim, 1), cmd);
+            CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+
+            /* a body with line breaks and lines that look like answers */
+            sim_sms_receive(sms_centre(), SENDER, SCTS, "Line one\n+CMGR: fake\nOKAY\n> not a prompt");
+            CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 10000));
+            check_message(read_event(1), SENDER, "Line one\n+CMGR: fake\nOKAY\n> not a prompt", -1);
+            CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 2);
+        }
+    }
+}
+
+static void bodiesThatLookLikeResultCodesAreKeptOrFlagged(void)
+{
+    static const struct
+    {
+        const char* body;
+        const char* text;
+        bool truncated;
+    } kRows[] = {
+        {"OK", "OK", false},
+        {"ERROR", "ERROR", false},
+        {"Yes\nOK\nsee you", "Yes", true}, /* cannot be recovered, but is not passed off as complete */
+        {"OK then", "OK then", false},
+    };
+    int f;
+    size_t i;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
+        {
+            const SmsEvent* e;
+            sim_sms_receive(sms_centre(), SENDER, SCTS, kRows[i].body);
+            CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, (int)i + 1, 10000));
+            e = read_event((int)i);
+            CHECK(e != NULL);
+            if (e)
+            {
+                CHECK_EQ_STR(e->text, kRows[i].text);
+                CHECK_EQ_INT(e->flag, kRows[i].truncated);
+            }
+            harness_poll(1000);
+            CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+        }
+        /* the modem's own final result after such a body did not disturb the next command */
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(2000);
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+    }
+}
+
+static void longBodyIsCutToTheBufferAndFlagged(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        char body[SIM_SMS_TEXT_MAX];
+        const SmsEvent* e;
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        memset(body, 'x', 300);
+        body[300] = '\0';
+        sim_sms_receive(sms_centre(), "+1234567890123456789012345678901234567890", SCTS, body);
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
+        e = read_event(0);
+        CHECK(e && e->flag);
+        CHECK(e && e->len == GSM_SMSREAD_TEXT_SIZE - 1);
+        CHECK(e && strlen(e->sender) == GSM_SMSREAD_SENDER_SIZE - 1);
+        CHECK(e && strncmp(e->sender, "+1234567890", 11) == 0);
+        harness_poll(1000);
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+    }
+}
+
+static void burstBeyondTheQueueIsRecoveredByAStoreScan(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        int i;
+        char text[16];
+        int seen[10] = {0};
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        for (i = 0; i < 9; i++)
+        {
+            snprintf(text, sizeof text, "Msg %d", i);
+            sim_sms_receive(sms_centre(), SENDER, SCTS, text);
+        }
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 9, 30000));
+        harness_poll(3000);
+        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 9);
+        for (i = 0; i < 9; i++)
+        {
+            const SmsEvent* e = read_event(i);
+            int n = -1;
+            if (e && sscanf(e->text, "Msg %d", &n) == 1 && n >= 0 && n < 9)
+            {
+                seen[n]++;
+            }
+        }
+        for (i = 0; i < 9; i++)
+        {
+            CHECK_EQ_INT(seen[i], 1);
+        }
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+    }
+}
+
+static void storeNeverFillsOverManyMessages(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        int i;
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        for (i = 0; i < 30; i++)
+        {
+            CHECK(sim_sms_receive(sms_centre(), SENDER, SCTS, "Tick") >= 0);
+            harness_poll(700);
+        }
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 30, 10000));
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+    }
+}
+
+static void readErrorsAreRetriedThenGivenUp(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        char cmd[32];
+        int idx;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+        /* SIM busy once: the second attempt reads it */
+        sim_sms_fail_next_read(sms_centre(), 314, 1);
+        idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Retry me");
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 15000));
+        check_message(read_event(0), SENDER, "Retry me", idx);
+        /* always failing: given up after the attempts, without an event; later messages still come */
+        sim_tx_clear(sim);
+        sim_sms_fail_next_read(sms_centre(), 500, GSM_SMSREAD_ATTEMPTS);
+        idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Broken");
+        harness_poll(GSM_SMSREAD_ATTEMPTS * (GSM_SMSREAD_RETRY_MS + 500));
+        snprintf(cmd, sizeof cmd, "AT+CMGR=%d", idx);
+        CHECK_EQ_INT(sms_count_command(sim, cmd), GSM_SMSREAD_ATTEMPTS);
+        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 1);
+        sim_sms_receive(sms_centre(), SENDER, SCTS, "Fine");
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 15000));
+        CHECK_EQ_STR(read_event(1)->text, "Fine");
+    }
+}
+
+static void messagesArrivingDuringARestartAreFoundAfterIt(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+        sim_reboot(sim);
+        harness_poll(200);
+        sim_sms_store(sms_centre(), SENDER, SCTS, "While booting"); /* no +CMTI: the modem was not set up */
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 90000));
+        check_message(read_event(0), SENDER, "While booting", -1);
+        harness_poll(2000);
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+        CHECK_EQ_INT(sim_sms_cnmi_mt(sms_centre()), 1); /* set up again in the new session */
+    }
+}
+
+static void withoutStoreSelectionTheDefaultStoreIsScanned(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        sms_context(__func__, f);
+        sim = sms_start_only(f, NULL, NULL);
+        sim_sms_refuse_cpms_set(sms_centre(), true);
+        sim_sms_store(sms_centre(), SENDER, SCTS, "Default store");
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 90000));
+        check_message(read_event(0), SENDER, "Default store", base_of(f));
+        CHECK(sms_find_command(sim, "AT+CPMS?", 0) >= 0);
+    }
+}
+
+static void headerTooLongForTheLineBufferDeletesTheMessageWithoutEvent(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        HarnessOptions opt = harness_default_options();
+        sms_context(__func__, f);
+        opt.data_buffer = false; /* the Prompt's small fallback line buffer */
+        sms_start(f, NULL, &opt);
+        harness_poll(5000);
+        sim_sms_receive(sms_centre(), SENDER, SCTS, "Hi");
+        harness_poll(5000);
+        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 0);
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+    }
+}
+
+static void decodersRejectMalformedLinesAndRespectBuffers(void)
+{
+    char sender[8];
+    char ts[24];
+    bool cut = false;
+    uint8_t idx = 0;
+    const char* l1 = "+CMGR: \"REC UNREAD\",\"+491701234567\",\"\",\"24/05/01,12:34:56+08\"";
+    const char* l2 = "+CMGR: \"REC READ\",\"+49\",,\"24/05/01,12:34:56+08\",145,4,0,0,\"+491710760000\",145,5";
+    memset(sender, 'Z', sizeof sender);
+    CHECK(gsmSmsReadDecodeCmgr(l1, (uint16_t)strlen(l1), sender, sizeof sender, ts, sizeof ts, &cut));
+    CHECK(cut);
+    CHECK_EQ_STR(sender, "+491701");
+    CHECK_EQ_STR(ts, "24/05/01,12:34:56+08");
+    CHECK(gsmSmsReadDecodeCmgr(l2, (uint16_t)strlen(l2), sender, sizeof sender, ts, sizeof ts, &cut));
+    CHECK(!cut);
+    CHECK_EQ_STR(sender, "+49");
+    CHECK(!gsmSmsReadDecodeCmgr("+CMGR: \"STO UNSENT\",\"+49\",", 26, sender, sizeof sender, ts, sizeof ts, &cut));
+    CHECK(!gsmSmsReadDecodeCmgr("+CMGR: \"REC READ\",\"+49\"", 23, sender, sizeof sender, ts, sizeof ts, &cut));
+    CHECK(!gsmSmsReadDecodeCmgr("+CMGR:", 6, sender, sizeof sender, ts, sizeof ts, &cut));
+    CHECK(!gsmSmsReadDecodeCmgr("", 0, sender, sizeof sender, ts, sizeof ts, &cut));
+    CHECK(gsmSmsReadDecodeCmti("+CMTI: \"SM\",3", 13, &idx) && idx == 3);
+    CHECK(gsmSmsReadDecodeCmti("+CMTI: \"ME\",0", 13, &idx) && idx == 0);
+    CHECK(!gsmSmsReadDecodeCmti("+CMTI: \"SM\",256", 15, &idx));
+    CHECK(!gsmSmsReadDecodeCmti("+CMTI: \"SM\"", 11, &idx));
+    CHECK(!gsmSmsReadDecodeCmti("+CMTI: \"SM\",-1", 14, &idx));
+}
+
+const CheckTest g_sms_read_tests[] = {
+    {"storedMessagesAreReadAndDeletedAtStartUpButDraftsStay", storedMessagesAreReadAndDeletedAtStartUpButDraftsStay},
+    {"announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation", announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation},
+    {"bodiesThatLookLikeResultCodesAreKeptOrFlagged", bodiesThatLookLikeResultCodesAreKeptOrFlagged},
+    {"longBodyIsCutToTheBufferAndFlagged", longBodyIsCutToTheBufferAndFlagged},
+    {"burstBeyondTheQueueIsRecoveredByAStoreScan", burstBeyondTheQueueIsRecoveredByAStoreScan},
+    {"storeNeverFillsOverManyMessages", storeNeverFillsOverManyMessages},
+    {"readErrorsAreRetriedThenGivenUp", readErrorsAreRetriedThenGivenUp},
+    {"messagesArrivingDuringARestartAreFoundAfterIt", messagesArrivingDuringARestartAreFoundAfterIt},
+    {"withoutStoreSelectionTheDefaultStoreIsScanned", withoutStoreSelectionTheDefaultStoreIsScanned},
+    {"headerTooLongForTheLineBufferDeletesTheMessageWithoutEvent", headerTooLongForTheLineBufferDeletesTheMessageWithoutEvent},
+    {"decodersRejectMalformedLinesAndRespectBuffers", decodersRejectMalformedLinesAndRespectBuffers},
+};
+const size_t g_sms_read_test_count = sizeof g_sms_read_tests / sizeof g_sms_read_tests[0];

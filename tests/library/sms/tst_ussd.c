@@ -1,0 +1,487 @@
+/*
+ * Scenario tests of USSD: final answers, menus over several steps with multi-line texts, cancelling
+ * by the application and by the network, error answers, time-outs, missing registration, a modem
+ * that goes away, and the +CUSD decoder, on the 2G, LTE-Q and LTE-A profiles.
+ */
+#include <stdlib.h>
+#include <string.h>
+
+#include "sms_support.h"
+
+static char* s(const char* text) { return (char*)text; }
+
+static const SmsEvent* nth(int type, int n)
+{
+    long i = -1;
+    while (n-- >= 0)
+    {
+        i = sms_find("USSD", type, (size_t)(i + 1));
+        if (i < 0)
+        {
+            return NULL;
+        }
+    }
+    return sms_event((size_t)i);
+}
+
+static void check_answer(const SmsEvent* e, int status, const char* text)
+{
+    CHECK(e != NULL);
+    if (e)
+    {
+        CHECK_EQ_INT(e->a, status);
+        CHECK_EQ_STR(e->text, text);
+        CHECK(!e->flag);
+    }
+}
+
+static bool tx_contains(const SimModem* sim, const char* bytes)
+{
+    size_t len = 0;
+    const char* tx = sim_tx(sim, &len);
+    size_t n = strlen(bytes);
+    size_t i;
+    for (i = 0; i + n <= len; i++)
+    {
+        if (memcmp(tx + i, bytes, n) == 0)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+static uint32_t answer_timeout(int family)
+{
+    return family == 0 ? GSM_USSD_RESPONSE_TIMEOUT_MS : 2u * GSM_USSD_RESPONSE_TIMEOUT_MS;
+}
+
+static void finalAnswerFollowsTheSentEvent(void)
+{
+    static const size_t kFragments[] = {0, 1, 4};
+    int f;
+    size_t k;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        for (k = 0; k < sizeof kFragments / sizeof kFragments[0]; k++)
+        {
+            SimModem* sim;
+            const SmsEvent* e;
+            long sent;
+            long resp;
+            sms_context(__func__, f);
+            sim = sms_start(f, NULL, NULL);
+            sim_set_fragment(sim, kFragments[k]);
+            sim_tx_clear(sim);
+            CHECK(gsmmgrUssdSend(s("*100#")));
+            CHECK(gsmUssdBusy(&mGsmUssdInst));
+            CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+            sent = sms_find("USSD", GSM_USSD_EventType_UssdSent, 0);
+            resp = sms_find("USSD", GSM_USSD_EventType_UssdResponse, 0);
+            CHECK(sent >= 0 && sent < resp);
+            CHECK(sent >= 0 && sms_event((size_t)sent)->null_data);
+            e = sms_event((size_t)resp);
+            check_answer(e, GSM_USSD_Status_Final, "Your balance is 5.00 EUR. Valid until 31.12.2024");
+            CHECK(e && e->dcs == 15 && e->b == -1);
+            CHECK(tx_contains(sim, "AT+CUSD=1,\"*100#\",15\r"));
+            CHECK_EQ_INT(sms_event_count(), 2);
+            CHECK(!gsmUssdBusy(&mGsmUssdInst));
+            CHECK(!gsmmgrUssdCancelSession()); /* nothing open */
+        }
+    }
+}
+
+static void menuSessionRunsOverSeveralSteps(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+        CHECK(gsmmgrUssdSend(s("*123#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+        check_answer(nth(GSM_USSD_EventType_UssdResponse, 0), GSM_USSD_Status_ActionRequired, "1 Balance\n2 Bundles\n3 Exit");
+        CHECK(gsmUssdBusy(&mGsmUssdInst)); /* the menu is open */
+        CHECK(sim_ussd_session_open(sms_ussd()));
+        sim_tx_clear(sim);
+        CHECK(gsmmgrUssdSend(s("2")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 2, 15000));
+        check_answer(nth(GSM_USSD_EventType_UssdResponse, 1), GSM_USSD_Status_ActionRequired, "1 Day pass\n2 Week pass");
+        CHECK(tx_contains(sim, "AT+CUSD=1,\"2\",15\r"));
+        CHECK(gsmmgrUssdSend(s("1")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 3, 15000));
+        check_answer(nth(GSM_USSD_EventType_UssdResponse, 2), GSM_USSD_Status_Final, "Bundle ordered");
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdSent), 3);
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 0);
+        CHECK(!gsmUssdBusy(&mGsmUssdInst));
+    }
+}
+
+static void sessionEndsByCancelOrByTheNetwork(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        const SmsEvent* e;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+
+        /* the application cancels the open menu */
+        CHECK(gsmmgrUssdSend(s("*123#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+        sim_tx_clear(sim);
+        CHECK(gsmmgrUssdCancelSession());
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
+        e = nth(GSM_USSD_EventType_UssdCancelled, 0);
+        CHECK(e && e->a == GSM_USSD_Status_Cancelled && e->text[0] == '\0');
+        CHECK_EQ_STR(sim_command(sim, 0), "AT+CUSD=2");
+        CHECK(!sim_ussd_session_open(sms_ussd()));
+        CHECK(!gsmUssdBusy(&mGsmUssdInst));
+
+        /* the menu choice "Exit": the network ends the session */
+        CHECK(gsmmgrUssdSend(s("*123#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 2, 15000));
+        CHECK(gsmmgrUssdSend(s("3")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 2, 15000));
+        e = nth(GSM_USSD_EventType_UssdCancelled, 1);
+        CHECK(e && e->a == GSM_USSD_Status_TerminatedByNetwork);
+
+        /* the network ends an open menu by itself */
+        CHECK(gsmmgrUssdSend(s("*123#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 3, 15000));
+        harness_poll(5000);
+        sim_ussd_network_cancel(sms_ussd());
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 3, 1000));
+        CHECK(!gsmUssdBusy(&mGsmUssdInst));
+
+        /* a rejected code */
+        CHECK(gsmmgrUssdSend(s("*999#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 4, 15000));
+        e = nth(GSM_USSD_EventType_UssdCancelled, 3);
+        CHECK(e && e->a == GSM_USSD_Status_TerminatedByNetwork);
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), 3);
+    }
+}
+
+static void otherNetworkStatusesAndUcs2AreReported(void)
+{
+    static const struct
+    {
+        const char* code;
+        int status;
+        int dcs;
+        const char* text;
+    } kRows[] = {
+        {"*4#", GSM_USSD_Status_NotSupported, 0xFF, ""},
+        {"*6#", GSM_USSD_Status_Invalid, 0xFF, ""},
+        {"*72#", GSM_USSD_Status_Final, 72, "004200610006C0061006E00630065"},
+    };
+    int f;
+    size_t i;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
+        {
+            const SmsEvent* e;
+            CHECK(gsmmgrUssdSend(s(kRows[i].code)));
+            CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, (int)i + 1, 15000));
+            e = nth(GSM_USSD_EventType_UssdResponse, (int)i);
+            check_answer(e, kRows[i].status, kRows[i].text);
+            CHECK(e && e->dcs == kRows[i].dcs);
+            CHECK(!gsmUssdBusy(&mGsmUssdInst));
+        }
+    }
+}
+
+static void overLongAnswerIsCutAndFlagged(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        const SmsEvent* e;
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        CHECK(gsmmgrUssdSend(s("*long#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+        e = nth(GSM_USSD_EventType_UssdResponse, 0);
+        CHECK(e && e->flag && e->len == GSM_USSD_RESPONSE_SIZE - 1 && e->dcs == 15);
+        CHECK(e && strncmp(e->text, "ABCDEFGHIJKLMNOPQRSTUVWXYZABC", 29) == 0);
+    }
+}
+
+static void missingAnswerClosesTheSessionAfterTheTimeout(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        const SmsEvent* e;
+        uint32_t t0;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+        CHECK(gsmmgrUssdSend(s("*000#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdSent, 1, 5000));
+        t0 = sim_now(sim);
+        sim_tx_clear(sim);
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, answer_timeout(f) + 5000));
+        e = nth(GSM_USSD_EventType_UssdResponse, 0);
+        CHECK(e && e->a == GSM_USSD_Status_NoResponse);
+        CHECK(e && e->time - t0 >= answer_timeout(f));
+        CHECK_EQ_INT(sms_count_command(sim, "AT+CUSD=2"), 1);
+        CHECK(!gsmUssdBusy(&mGsmUssdInst));
+    }
+}
+
+static void stayUnregistered(SimConfig* cfg) { cfg->register_ms = 0; }
+
+static void withoutRegistrationNothingIsSent(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        const SmsEvent* e;
+        sms_context(__func__, f);
+        sim = sms_start_only(f, stayUnregistered, NULL);
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, GSM_USSD_REGISTRATION_TIMEOUT_MS + 1000));
+        e = nth(GSM_USSD_EventType_UssdResponse, 0);
+        CHECK(e && e->a == GSM_USSD_Status_NotRegistered);
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdSent), 0);
+        CHECK_EQ_INT(sms_count_command(sim, "AT+CUSD=1,\"*100#\",15"), 0);
+
+        /* cancelled while waiting: the cancelled event, nothing sent */
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        harness_poll(1000);
+        CHECK(gsmmgrUssdCancelSession());
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 100));
+        CHECK_EQ_INT(sms_count_command(sim, "AT+CUSD=1,\"*100#\",15"), 0);
+        CHECK_EQ_INT(sms_count_command(sim, "AT+CUSD=2"), 0);
+    }
+}
+
+static bool cusd_sent(void) { return sms_find_command(harness_sim(), "AT+CUSD=1,\"*100#\",15", 0) >= 0; }
+
+static void cancelBeforeTheOkStillClosesTheSession(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        const SmsEvent* e;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+        sim_tx_clear(sim);
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        CHECK(harness_run_until(cusd_sent, 5000));
+        CHECK(gsmmgrUssdCancelSession());
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
+        e = nth(GSM_USSD_EventType_UssdCancelled, 0);
+        CHECK(e && e->a == GSM_USSD_Status_Cancelled);
+        CHECK(sms_find_command(sim, "AT+CUSD=2", 0) > sms_find_command(sim, "AT+CUSD=1,\"*100#\",15", 0));
+        harness_poll(5000); /* the network's late answer is not reported */
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), 0);
+    }
+}
+
+static void errorAnswerAndAnswerBeforeOk(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        const SmsEvent* e;
+        long sent;
+        long resp;
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        /* a new code while a menu is open: "operation not allowed" */
+        CHECK(gsmmgrUssdSend(s("*123#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 2, 15000));
+        e = nth(GSM_USSD_EventType_UssdResponse, 1);
+        CHECK(e && e->a == GSM_USSD_Status_ErrorResponse && e->b == 3);
+        CHECK(!gsmUssdBusy(&mGsmUssdInst));
+        CHECK(gsmmgrUssdCancelSession() == false); /* the request ended; the modem's menu is closed below */
+        sim_ussd_network_cancel(sms_ussd());
+        harness_poll(100);
+        sms_events_clear();
+        /* some firmware prints the answer before OK: it still follows UssdSent */
+        sim_ussd_answer_before_ok(sms_ussd());
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+        sent = sms_find("USSD", GSM_USSD_EventType_UssdSent, 0);
+        resp = sms_find("USSD", GSM_USSD_EventType_UssdResponse, 0);
+        CHECK(sent >= 0 && sent < resp);
+        check_answer(sms_event((size_t)resp), GSM_USSD_Status_Final, "Your balance is 5.00 EUR. Valid until 31.12.2024");
+    }
+}
+
+static void modemSwitchedOffEndsTheRequest(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        const SmsEvent* e;
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        sim_ussd_set_answer_delay(sms_ussd(), 20000);
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdSent, 1, 5000));
+        gsmmgrPowerSet(false);
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+        e = nth(GSM_USSD_EventType_UssdResponse, 0);
+        CHECK(e && e->a == GSM_USSD_Status_CommsLost);
+        CHECK(!gsmUssdBusy(&mGsmUssdInst));
+    }
+}
+
+static void unfinishedMultiLineAnswerEndsAfterItsPause(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        const SmsEvent* e;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+        /* network-initiated, and the closing quote never comes */
+        sim_inject_raw(sim, "\r\n+CUSD: 1,\"Promo\r\nline two\r\n", 29);
+        harness_poll(GSM_USSD_CONTINUATION_MS + 100);
+        e = nth(GSM_USSD_EventType_UssdResponse, 0);
+        CHECK(e && e->a == GSM_USSD_Status_ActionRequired && e->flag);
+        CHECK_EQ_STR(e ? e->text : NULL, "Promo\nline two");
+        /* the subscription is back to +CUSD lines only: other modules' commands still work */
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(2000);
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+        CHECK(gsmmgrUssdCancelSession());
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
+    }
+}
+
+static void timeoutsHoldAcrossTheClockWrap(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        const SmsEvent* e;
+        uint32_t t0;
+        sms_context(__func__, f);
+        /* registration wait of SMS Send and USSD crosses the wrap */
+        sms_set_start_time(0xFFFFFFFFu - 60000u);
+        sim = sms_start_only(f, stayUnregistered, NULL);
+        harness_poll(30000);
+        t0 = sim_now(sim);
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        CHECK(gsmmgrSmsSend(s("+491701234567"), s("wrap")));
+        harness_poll(GSM_USSD_REGISTRATION_TIMEOUT_MS - 1000u);
+        CHECK_EQ_INT(sms_event_count(), 0); /* neither gave up early at the wrap */
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 3000));
+        CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1, GSM_SMSSEND_REGISTRATION_TIMEOUT_MS));
+        e = nth(GSM_USSD_EventType_UssdResponse, 0);
+        CHECK(e && e->a == GSM_USSD_Status_NotRegistered && (uint32_t)(e->time - t0) >= GSM_USSD_REGISTRATION_TIMEOUT_MS);
+        CHECK(sim_now(sim) < t0); /* the clock did wrap */
+
+        /* the answer time-out crosses the wrap */
+        sms_set_start_time(0xFFFFFFFFu - 30000u);
+        sim = sms_start(f, NULL, NULL);
+        CHECK(gsmmgrUssdSend(s("*000#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdSent, 1, 5000));
+        t0 = sim_now(sim);
+        harness_poll(answer_timeout(f) - 500u);
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), 0);
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 5000));
+        e = nth(GSM_USSD_EventType_UssdResponse, 0);
+        CHECK(e && e->a == GSM_USSD_Status_NoResponse && (uint32_t)(e->time - t0) >= answer_timeout(f));
+        CHECK(e && e->time < t0); /* the clock wrapped during the wait */
+    }
+}
+
+static void invalidPayloadsAreRefused(void)
+{
+    static const char* const kBad[] = {"", "*1\"#", "*1\r#", "0123456789012345678901234567890123", "caf\xC3\xA9"};
+    size_t i;
+    sms_context(__func__, 0);
+    sms_start(0, NULL, NULL);
+    CHECK(!gsmmgrUssdSend(NULL));
+    CHECK(!gsmUssdSend(NULL, s("*100#")));
+    CHECK(!gsmUssdCancelSession(NULL));
+    for (i = 0; i < sizeof kBad / sizeof kBad[0]; i++)
+    {
+        CHECK(!gsmmgrUssdSend(s(kBad[i])));
+    }
+    CHECK(gsmmgrUssdSend(s("0123456789012345678901234567890"))); /* 31 characters fit */
+    CHECK(!gsmmgrUssdSend(s("*100#")));                           /* busy */
+    harness_poll(10000);
+    CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 1);
+    CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse) + sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 1);
+}
+
+static void decoderHandlesEveryLineShape(void)
+{
+    static const struct
+    {
+        const char* line;
+        bool ok;
+        int m;
+        const char* text;
+        int dcs;
+        bool truncated;
+    } kRows[] = {
+        {"+CUSD: 0,\"Bal 5\",15", true, 0, "Bal 5", 15, false},
+        {"+CUSD: 2", true, 2, "", 0xFF, false},
+        {"+CUSD:1,\"x\",72", true, 1, "x", 72, false},
+        {"+CUSD: 1,\"open", true, 1, "open", 0xFF, true},
+        {"+CUSD: 0,\"a,b\"", true, 0, "a,b", 0xFF, false},
+        {"+CUSD: 0,\"0123456789\",15", true, 0, "0123456", 15, true},
+        {"+CUSD: 999", true, 0xFF, "", 0xFF, false},
+        {"+CUSD: ", false, 0, "", 0xFF, false},
+        {"+CUSD: x", false, 0, "", 0xFF, false},
+        {"+CMTI: 1", false, 0, "", 0xFF, false},
+        {"", false, 0, "", 0xFF, false},
+    };
+    size_t i;
+    g_check_context = __func__;
+    for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
+    {
+        char text[8];
+        uint16_t tl = 99;
+        uint8_t m = 77;
+        uint8_t dcs = 0;
+        bool tr = false;
+        bool ok = gsmUssdDecodeCusd(kRows[i].line, (uint16_t)strlen(kRows[i].line), &m, text, sizeof text, &tl, &dcs, &tr);
+        CHECK_EQ_INT(ok, kRows[i].ok);
+        if (ok)
+        {
+            CHECK_EQ_INT(m, kRows[i].m);
+            CHECK_EQ_STR(text, kRows[i].text);
+            CHECK_EQ_INT(tl, strlen(kRows[i].text));
+            CHECK_EQ_INT(dcs, kRows[i].dcs);
+            CHECK_EQ_INT(tr, kRows[i].truncated);
+        }
+    }
+}
+
+const CheckTest g_ussd_tests[] = {
+    {"finalAnswerFollowsTheSentEvent", finalAnswerFollowsTheSentEvent},
+    {"menuSessionRunsOverSeveralSteps", menuSessionRunsOverSeveralSteps},
+    {"sessionEndsByCancelOrByTheNetwork", sessionEndsByCancelOrByTheNetwork},
+    {"otherNetworkStatusesAndUcs2AreReported", otherNetworkStatusesAndUcs2AreReported},
+    {"overLongAnswerIsCutAndFlagged", overLongAnswerIsCutAndFlagged},
+    {"missingAnswerClosesTheSessionAfterTheTimeout", missingAnswerClosesTheSessionAfterTheTimeout},
+    {"withoutRegistrationNothingIsSent", withoutRegistrationNothingIsSent},
+    {"cancelBeforeTheOkStillClosesTheSession", cancelBeforeTheOkStillClosesTheSession},
+    {"errorAnswerAndAnswerBeforeOk", errorAnswerAndAnswerBeforeOk},
+    {"modemSwitchedOffEndsTheRequest", modemSwitchedOffEndsTheRequest},
+    {"unfinishedMultiLineAnswerEndsAfterItsPause", unfinishedMultiLineAnswerEndsAfterItsPause},
+    {"timeoutsHoldAcrossTheClockWrap", timeoutsHoldAcrossTheClockWrap},
+    {"invalidPayloadsAreRefused", invalidPayloadsAreRefused},
+    {"decoderHandlesEveryLineShape", decoderHandlesEveryLineShape},
+};
+const size_t g_ussd_test_count = sizeof g_ussd_tests / sizeof g_ussd_tests[0];
