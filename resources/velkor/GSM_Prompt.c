@@ -788,6 +788,23 @@ void gsmPromptBinaryExpect(GSM_Prompt_Interface* prompt, uint16_t count, GSM_Pro
     inst->LineLen = 0u;
 }
 
+void gsmPromptBinaryCancel(GSM_Prompt_Interface* prompt, GSM_Prompt_BinaryHandler handler)
+{
+    GSM_Prompt_Instance* inst;
+    if ((prompt == NULL) || (handler == NULL))
+    {
+        return;
+    }
+    inst = fromIf(prompt);
+    if ((inst->BinRemaining > 0u) && (inst->BinHandler == handler))
+    {
+        inst->BinRemaining = 0u;
+        inst->BinHandler = NULL;
+        inst->BinSkipLf = 0u;
+        inst->LineLen = 0u;
+    }
+}
+
 void gsmPromptUrcSubscribe(GSM_Prompt_Interface* prompt, GSM_Prompt_UrcSubscriber* subscriber)
 {
     GSM_Prompt_Instance* inst;

@@ -185,9 +185,17 @@ bool gsmPromptDataSend(GSM_Prompt_Interface* prompt, const void* owner, const ui
  * Switches the receiver to binary mode after the line being handled: the next `count` bytes are
  * delivered raw to `handler` (in blocks, possibly of one byte), whatever they contain. Call it from a
  * line handler that has just received a counted header (+HTTPREAD: <n>, +CMQTTRXPAYLOAD: 0,<n>...).
- * A count of 0 does nothing.
+ * A count of 0 does nothing. A binary handler may call it again from its last block (remaining 0) to
+ * go on with further raw bytes, e.g. one byte at a time up to a delimiter.
  */
 void gsmPromptBinaryExpect(GSM_Prompt_Interface* prompt, uint16_t count, GSM_Prompt_BinaryHandler handler, void* ctx);
+
+/**
+ * Ends binary mode at once when `handler` is the receiver of the present counted payload (bytes not
+ * yet delivered are dropped; the receiver returns to line mode). Other handlers: no effect. Used to
+ * give up a payload whose end never arrived.
+ */
+void gsmPromptBinaryCancel(GSM_Prompt_Interface* prompt, GSM_Prompt_BinaryHandler handler);
 
 /* ---- Unsolicited result codes ----------------------------------------------------------------- */
 

@@ -14,6 +14,9 @@
 #if (GSM_SMSREAD_TEXT_SIZE < 12u) || (GSM_SMSREAD_TEXT_SIZE > 4096u)
 #error "GSM_SMSREAD_TEXT_SIZE must be 12..4096"
 #endif
+#if GSM_SMSREAD_MAX_BODY > 65535u
+#error "GSM_SMSREAD_MAX_BODY must be at most 65535"
+#endif
 
 enum
 {
@@ -34,10 +37,15 @@ enum
 #define SR_F_OUTGOING  0x40u /* the message read is a stored outgoing one */
 #define SR_F_COUNT_OK  0x80u /* the fill level was read */
 
+/* Body states (GSM_SmsRead_Instance.Body). */
+#define SR_B_COUNTED   0x01u /* the header gave the length: the body is read as a counted payload */
+#define SR_B_DONE      0x02u /* ... and all of it arrived */
+#define SR_B_CR        0x04u /* the last body byte was CR (a following LF belongs to the same break) */
+#define SR_B_TAIL      0x08u /* lines after the payload were appended (the length was short) */
+
 #define SR_CMD_TIMEOUT_MS 5000u
 #define SR_SETUP_STEPS    6u
 #define SR_CPMS_STEP      4u /* first step whose answer carries the fill level */
-#define SR_LEN_UNKNOWN    0xFFFFu
 
 static const GSM_PromptHelper_Step kSetup[SR_SETUP_STEPS] = {
     {"AT+CMGF=1", {NULL, SR_CMD_TIMEOUT_MS, 0u}, 0u},
@@ -115,9 +123,6 @@ static void onCmtiUrc(void* ctx, const char* line, uint16_t len)
 static void onSetupLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
-    uint16_t s;
-    uint16_t l;
-    bool quoted = false;
     uint32_t used;
     uint32_t total;
     uint8_t f;
@@ -126,7 +131,7 @@ static void onSetupLine(void* ctx, const char* line, uint16_t len)
         return;
     }
     /* "+CPMS: <used>,<total>,..." (set) or "+CPMS: <mem>,<used>,<total>,..." (read) */
-    f = (gsmUtilField(line, len, 0u, &s, &l, &quoted) && quoted) ? 1u : 0u;
+    f = gsmUtilFieldUint(line, len, 0u, &used) ? 0u : 1u;
     if (gsmUtilFieldUint(line, len, f, &used) && gsmUtilFieldUint(line, len, (uint8_t)(f + 1u), &total))
     {
         inst->ScanLeft = (used > 255u) ? 255u : (uint8_t)used;
@@ -148,10 +153,40 @@ static void appendText(GSM_SmsRead_Instance* inst, char c)
     }
 }
 
-static void onCmgrLine(void* ctx, const char* line, uint16_t len)
+/* Raw body bytes of the counted payload: CR LF, lone CR and lone LF become one LF; other control
+ * bytes are dropped as in line mode. Nothing in the body is taken for a result code or URC. */
+static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
     uint16_t i;
+    for (i = 0u; i < len; i++)
+    {
+        uint8_t c = data[i];
+        bool cr = (inst->Body & SR_B_CR) != 0u;
+        inst->Body = (uint8_t)(inst->Body & (uint8_t)~SR_B_CR);
+        if (c == (uint8_t)'\r')
+        {
+            inst->Body |= SR_B_CR;
+            c = (uint8_t)'\n';
+        }
+        else if ((c == (uint8_t)'\n') && cr)
+        {
+            continue;
+        }
+        if ((c == (uint8_t)'\n') || ((c >= 0x20u) && (c <= 0x7Eu)))
+        {
+            appendText(inst, (char)c);
+        }
+    }
+    if (remaining == 0u)
+    {
+        inst->Body |= SR_B_DONE;
+    }
+}
+
+static void onCmgrLine(void* ctx, const char* line, uint16_t len)
+{
+    GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
     if (((inst->Flags & SR_F_HEADER) == 0u) && gsmUtilStartsWith(line, len, "+CMGR:"))
     {
         bool cut = false;
@@ -161,25 +196,38 @@ static void onCmgrLine(void* ctx, const char* line, uint16_t len)
                                  (uint16_t)sizeof(inst->Timestamp), &cut))
         {
             inst->Flags |= (uint8_t)(SR_F_RECEIVED | (cut ? SR_F_TRUNCATED : 0u));
-            /* <length>, the last field of the long header (AT+CSDH=1) */
-            inst->Aux = (gsmUtilFieldUint(line, len, 10u, &blen) && (blen < SR_LEN_UNKNOWN)) ? (uint16_t)blen : (uint16_t)SR_LEN_UNKNOWN;
         }
         else if (gsmUtilStartsWith(line, len, "+CMGR: \"STO "))
         {
             inst->Flags |= SR_F_OUTGOING;
         }
+        /* <length>, the last field of the long header (AT+CSDH=1), counts the body bytes that follow
+         * the header's line end: they are taken raw, so body lines such as "OK" or "+CMTI: ..." stay text. */
+        if (gsmUtilFieldUint(line, len, 10u, &blen) && (blen <= GSM_SMSREAD_MAX_BODY))
+        {
+            inst->Flags |= SR_F_BODY;
+            inst->Text[0] = '\0'; /* the command text is no longer needed (an empty body stays empty) */
+            inst->Body = (uint8_t)((blen == 0u) ? (SR_B_COUNTED | SR_B_DONE) : SR_B_COUNTED);
+            gsmPromptBinaryExpect(inst->Prompt, (uint16_t)blen, &onBody, inst);
+        }
         return;
     }
-    /* Body line (a body may span several lines: they are joined with LF). */
-    if ((inst->Flags & SR_F_BODY) != 0u)
+    /* Body line without a counted payload, or a rest after a too short count (a modem that prints a
+     * stored LF as CR LF): lines are joined with LF; the first rest line continues the payload. */
+    if ((inst->Body & SR_B_COUNTED) != 0u)
+    {
+        if ((inst->Body & SR_B_TAIL) != 0u)
+        {
+            appendText(inst, '\n');
+        }
+        inst->Body |= SR_B_TAIL;
+    }
+    else if ((inst->Flags & SR_F_BODY) != 0u)
     {
         appendText(inst, '\n');
     }
     inst->Flags |= SR_F_BODY;
-    for (i = 0u; i < len; i++)
-    {
-        appendText(inst, line[i]);
-    }
+    onBody(inst, (const uint8_t*)line, len, 1u);
 }
 
 static void enterStep(GSM_SmsRead_Instance* inst, uint8_t step)
@@ -297,7 +345,7 @@ static void stepCommand(GSM_SmsRead_Instance* inst)
         inst->Text[6] = reading ? 'R' : 'D';
         (void)gsmUtilUintToStr(&inst->Text[8], 4u, inst->Index, 1u);
         inst->TextLen = 0u;
-        inst->Aux = SR_LEN_UNKNOWN;
+        inst->Body = 0u;
         inst->Flags = (uint8_t)(inst->Flags & (uint8_t) ~(SR_F_HEADER | SR_F_RECEIVED | SR_F_BODY | SR_F_TRUNCATED | SR_F_OUTGOING));
     }
     st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, inst->Text, reading ? &kCmgrSpec : &kCmgdSpec, &onCmgrLine, inst);
@@ -305,21 +353,12 @@ static void stepCommand(GSM_SmsRead_Instance* inst)
     {
         return;
     }
+    /* A payload still open at the end (time-out: the count was more than the modem sent) would hold
+     * the channel: give it up. */
+    gsmPromptBinaryCancel(inst->Prompt, &onBody);
     if (reading && (st == GSM_Prompt_CmdStatus_CmsError) && (gsmPromptCmdErrorCode(inst->Prompt) == 321))
     {
         st = GSM_Prompt_CmdStatus_Ok; /* invalid memory index: nothing stored there */
-    }
-    if (reading && ((inst->Flags & (SR_F_RECEIVED | SR_F_BODY)) == SR_F_RECEIVED) &&
-        (((st == GSM_Prompt_CmdStatus_Ok) && (inst->Aux == 2u)) || ((st == GSM_Prompt_CmdStatus_Error) && (inst->Aux == 5u))))
-    {
-        /* The body line "OK" / "ERROR" ended the command (the real result that followed was dropped). */
-        const char* body = (st == GSM_Prompt_CmdStatus_Ok) ? "OK" : "ERROR";
-        while (*body != '\0')
-        {
-            appendText(inst, *body++);
-        }
-        inst->Flags |= SR_F_BODY;
-        st = GSM_Prompt_CmdStatus_Ok;
     }
     if (st != GSM_Prompt_CmdStatus_Ok)
     {
@@ -344,9 +383,9 @@ static void stepCommand(GSM_SmsRead_Instance* inst)
     {
         inst->Text[0] = '\0'; /* no body: drop the command text */
     }
-    if ((inst->Aux != SR_LEN_UNKNOWN) && (inst->TextLen < inst->Aux))
+    if ((inst->Body & (SR_B_COUNTED | SR_B_DONE)) == SR_B_COUNTED)
     {
-        inst->Flags |= SR_F_TRUNCATED; /* cut by the buffer, or a body line ended the command early */
+        inst->Flags |= SR_F_TRUNCATED; /* the counted body did not arrive whole */
     }
     if ((inst->Flags & SR_F_RECEIVED) != 0u)
     {

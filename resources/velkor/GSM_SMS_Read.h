@@ -17,10 +17,12 @@
  *
  * The text is the message body as the modem prints it in the GSM character set; line breaks inside
  * the body are returned as LF. A body longer than the text buffer is cut at the buffer size and the
- * event says so (Truncated). The body length of the header also catches a body line that the
- * command channel took for a result code: a body that is just "OK" or "ERROR" is recovered, a body
- * that ended early at such a line is reported as Truncated. Note: the Prompt module's line buffer (DataBuffer) must hold the
- * longest "+CMGR:" header line (about 80 characters) and the longest body line.
+ * event says so (Truncated). The body length of the header (AT+CSDH=1) makes the body a counted
+ * payload: its bytes are taken raw, so body lines that look like result codes or URCs ("OK",
+ * "ERROR", "+CMTI: ...") and empty lines are kept as text; CR LF, CR and LF inside the body all
+ * become LF. Without the length (a modem that refuses AT+CSDH=1) the body is read line by line
+ * and such lines can end or leave it. Note: the Prompt module's line buffer (DataBuffer) must hold
+ * the longest "+CMGR:" header line (about 80 characters).
  *
  * Events are raised from gsmSmsReadPoll(); event data is valid only during the call.
  * Nothing here is interrupt safe: call every function from the main loop.
@@ -49,6 +51,10 @@ extern "C" {
 /** Text buffer size (terminator included); at least 12 (it also holds the read / delete command). */
 #ifndef GSM_SMSREAD_TEXT_SIZE
 #define GSM_SMSREAD_TEXT_SIZE 161u
+#endif
+/** Longest body length accepted from a header (a larger one is taken as malformed: line mode). */
+#ifndef GSM_SMSREAD_MAX_BODY
+#define GSM_SMSREAD_MAX_BODY 1024u
 #endif
 /** "+CMTI:" announcements remembered while a message is being read (more: the store is scanned). */
 #ifndef GSM_SMSREAD_QUEUE_SIZE
@@ -96,23 +102,23 @@ struct GSM_SmsRead_Instance
     GSM_BasicComms_Interface* BasicComms; /**< &(mGsmBasicCommsInst._i) */
     GSM_SmsRead_EventHandler EventHandler; /**< may be NULL (messages are then read and dropped) */
 
-    /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc;           /* "+CMTI:" */
-    GSM_PromptHelper_Seq Seq;               /* set-up table progress */
-    uint16_t Aux;                           /* RETRY_WAIT: start of the pause (low 16 bits of the time);
-                                               READ: body length announced by the header */
-    uint8_t Queue[GSM_SMSREAD_QUEUE_SIZE];  /* announced indices, oldest first */
-    uint8_t QueueCount;
+    /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
     uint8_t Step;                           /* SR_STEP_... */
     uint8_t CmdState;                       /* prompt helper state */
-    uint8_t Session;                        /* Basic Comms session of the set-up */
     uint8_t Flags;                          /* SR_F_... */
+    uint8_t Body;                           /* SR_B_...: state of the body being read */
     uint8_t Index;                          /* message being read */
+    uint8_t QueueCount;
+    uint8_t Session;                        /* Basic Comms session of the set-up */
     uint8_t ScanEnd;                        /* last index of the store scan */
     uint8_t ScanLeft;                       /* stored messages not found yet */
     uint8_t Attempts;                       /* failures of the present step */
     uint8_t Retry;                          /* step to repeat after the retry pause */
     uint16_t TextLen;
+    uint16_t Aux;                           /* RETRY_WAIT: start of the pause (low 16 bits of the time) */
+    uint8_t Queue[GSM_SMSREAD_QUEUE_SIZE];  /* announced indices, oldest first */
+    GSM_Prompt_UrcSubscriber Urc;           /* "+CMTI:" */
+    GSM_PromptHelper_Seq Seq;               /* set-up table progress */
     char Sender[GSM_SMSREAD_SENDER_SIZE];
     char Timestamp[GSM_SMSREAD_TIMESTAMP_SIZE];
     char Text[GSM_SMSREAD_TEXT_SIZE];

@@ -219,16 +219,11 @@ static bool setNumber(char* cmd, const char* src)
     return digits > 0u;
 }
 
-/* ^ { } \ [ ] ~ | are in the GSM 7-bit alphabet's escape table: they take two characters each. */
+/* [ \ ] ^ (0x5B..0x5E) and { | } ~ (0x7B..0x7E) are in the GSM 7-bit alphabet's escape table: they
+ * take two characters each. Clearing bit 5 maps the second range onto the first. */
 static bool isEscapeTableChar(char c)
 {
-    static const char kEscapeTable[] = "^{}\\[]~|";
-    const char* e = kEscapeTable;
-    while ((*e != '\0') && (*e != c))
-    {
-        e++;
-    }
-    return *e != '\0';
+    return (uint8_t)(((uint8_t)c & 0xDFu) - 0x5Bu) < 4u;
 }
 
 /* Copies the text with LF line breaks; false when it is not one GSM 7-bit message. */

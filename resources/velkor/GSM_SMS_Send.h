@@ -135,9 +135,7 @@ struct GSM_SmsSend_Instance
     GSM_NetworkRegistration_Interface* NetworkRegistration; /**< &(mGsmNetworkRegistrationInst._i) */
     GSM_SmsSend_EventHandler EventHandler;                /**< may be NULL (no events) */
 
-    /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc;               /* "+CDS:" delivery reports */
-    uint32_t Deadline_ms;                       /* end of the registration wait */
+    /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
     uint8_t Step;                               /* SS_STEP_... */
     uint8_t CmdState;                           /* prompt helper state */
     uint8_t SetupSession;                       /* Basic Comms session the set-up was done in */
@@ -145,9 +143,11 @@ struct GSM_SmsSend_Instance
     uint8_t MsgRef;                             /* <mr> of "+CMGS:" */
     uint8_t TextLen;                            /* bytes in Text */
     uint8_t Fail;                               /* failure reason kept while ESC is sent */
-    uint8_t ReportRef[GSM_SMSSEND_REPORT_SLOTS]; /* <mr> of messages awaiting their report */
     uint8_t ReportUsed;                         /* bit i: ReportRef[i] is in use */
     uint8_t ReportNext;                         /* slot for the next message */
+    uint8_t ReportRef[GSM_SMSSEND_REPORT_SLOTS]; /* <mr> of messages awaiting their report */
+    uint32_t Deadline_ms;                       /* end of the registration wait */
+    GSM_Prompt_UrcSubscriber Urc;               /* "+CDS:" delivery reports */
     char Cmd[GSM_SMSSEND_NUMBER_SIZE + 10u];    /* "AT+CMGS=\"<number>\"" */
     char Text[GSM_SMSSEND_TEXT_SIZE];
 };

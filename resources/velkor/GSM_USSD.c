@@ -26,51 +26,13 @@ enum
 #define US_F_CONT   0x02u /* inside a multi-line +CUSD text */
 #define US_F_TRUNC  0x04u /* the answer text was cut */
 #define US_F_CANCEL 0x08u /* gsmUssdCancelSession() while the request was not yet accepted */
+#define US_F_CR     0x10u /* multi-line text: the last byte was CR */
+#define US_F_QUOTE  0x20u /* multi-line text: the closing quote came, ",<dcs>" up to the line end follows */
 
 #define US_NONE 0xFFu
 
 static const GSM_Prompt_CmdSpec kCusdSpec = {NULL, 5000u, 0u};
 static const char* const kCusdPrefixes[] = {"+CUSD:", NULL};
-/* While a multi-line text is open every line that no command takes belongs to it. */
-static const char* const kAllPrefixes[] = {"", NULL};
-
-/*
- * Copies line[p..] up to the closing quote into buf (cut to size, *trunc set then). When the quote
- * is on this line, reads ",<dcs>" after it into *dcs and returns true.
- */
-static bool takeText(char* buf, uint16_t size, uint16_t* blen, bool* trunc, const char* line, uint16_t len, uint16_t p,
-                     uint8_t* dcs)
-{
-    uint32_t v;
-    while ((p < len) && (line[p] != '"'))
-    {
-        if ((uint16_t)(*blen + 1u) < size)
-        {
-            buf[(*blen)++] = line[p];
-        }
-        else
-        {
-            *trunc = true;
-        }
-        p++;
-    }
-    buf[*blen] = '\0';
-    if (p >= len)
-    {
-        return false;
-    }
-    p++;
-    *dcs = US_NONE;
-    if ((p < len) && (line[p] == ','))
-    {
-        p++;
-        if (gsmUtilParseUint(line, len, &p, &v) && (v < US_NONE))
-        {
-            *dcs = (uint8_t)v;
-        }
-    }
-    return true;
-}
 
 /* "+CUSD: <m>": *m (US_NONE above 254), *p the first text position after the opening quote (0: none). */
 static bool parseHead(const char* line, uint16_t len, uint8_t* m, uint16_t* p)
@@ -94,10 +56,74 @@ static bool parseHead(const char* line, uint16_t len, uint8_t* m, uint16_t* p)
     return true;
 }
 
+/*
+ * One byte of a quoted text, from the byte after the opening quote on (US_F_CONT set) to the line
+ * end after the closing quote (US_F_CONT cleared). Line breaks inside the text (CR LF, CR, LF)
+ * become LF, other control bytes are dropped; the text is cut to the buffer (US_F_TRUNC). After the
+ * closing quote (US_F_QUOTE) the digits of ",<dcs>" are read into *dcs. Returns the new flags.
+ */
+static uint8_t textByte(char* buf, uint16_t size, uint16_t* blen, uint8_t* dcs, uint8_t fl, uint8_t c)
+{
+    bool cr = (fl & US_F_CR) != 0u;
+    fl = (uint8_t)(fl & (uint8_t)~US_F_CR);
+    if ((fl & US_F_QUOTE) != 0u)
+    {
+        if ((c == (uint8_t)'\r') || (c == (uint8_t)'\n'))
+        {
+            fl = (uint8_t)(fl & (uint8_t)~US_F_CONT);
+        }
+        else if ((c >= (uint8_t)'0') && (c <= (uint8_t)'9'))
+        {
+            uint16_t v = (uint16_t)((((*dcs == US_NONE) ? 0u : *dcs) * 10u) + (uint16_t)(c - (uint8_t)'0'));
+            *dcs = (v < US_NONE) ? (uint8_t)v : (uint8_t)(US_NONE - 1u);
+        }
+        else
+        {
+            /* the comma before <dcs> */
+        }
+        return fl;
+    }
+    if (c == (uint8_t)'"')
+    {
+        return (uint8_t)(fl | US_F_QUOTE);
+    }
+    if (c == (uint8_t)'\r')
+    {
+        fl |= US_F_CR;
+        c = (uint8_t)'\n';
+    }
+    else if (c == (uint8_t)'\n')
+    {
+        if (cr)
+        {
+            return fl; /* second half of CR LF */
+        }
+    }
+    else if ((c < 0x20u) || (c > 0x7Eu))
+    {
+        return fl;
+    }
+    else
+    {
+        /* text character */
+    }
+    if ((uint16_t)(*blen + 1u) < size)
+    {
+        buf[(*blen)++] = (char)c;
+        buf[*blen] = '\0';
+    }
+    else
+    {
+        fl |= US_F_TRUNC;
+    }
+    return fl;
+}
+
 bool gsmUssdDecodeCusd(const char* line, uint16_t len, uint8_t* m, char* text, uint16_t text_size, uint16_t* text_len,
                        uint8_t* dcs, bool* truncated)
 {
     uint16_t p;
+    uint8_t fl = US_F_CONT;
     if ((m == NULL) || (text == NULL) || (text_size == 0u) || (text_len == NULL) || (dcs == NULL) || (truncated == NULL))
     {
         return false;
@@ -110,57 +136,68 @@ bool gsmUssdDecodeCusd(const char* line, uint16_t len, uint8_t* m, char* text, u
     {
         return false;
     }
-    if ((p != 0u) && !takeText(text, text_size, text_len, truncated, line, len, p, dcs))
+    if (p != 0u)
     {
-        *truncated = true; /* the text did not end on this line */
+        while (p < len)
+        {
+            fl = textByte(text, text_size, text_len, dcs, fl, (uint8_t)line[p++]);
+        }
+        /* cut, or the text did not end on this line */
+        *truncated = (fl & (US_F_TRUNC | US_F_QUOTE)) != US_F_QUOTE;
     }
     return true;
+}
+
+/* Text bytes into Response; true when the line end after the closing quote was reached. */
+static bool feedText(GSM_USSD_Instance* inst, const uint8_t* data, uint16_t len)
+{
+    uint16_t i;
+    for (i = 0u; i < len; i++)
+    {
+        inst->Flags = textByte(inst->Response, (uint16_t)sizeof(inst->Response), &inst->RespLen, &inst->RespDcs, inst->Flags, data[i]);
+        if ((inst->Flags & US_F_CONT) == 0u)
+        {
+            inst->Flags |= US_F_READY;
+            return true;
+        }
+    }
+    return false;
+}
+
+/* Raw bytes of a quoted text that went on past its first line, one at a time: the receiver stays in
+ * binary mode up to the line end after the closing quote, so empty lines, "OK", "ERROR" and URC-like
+ * lines inside the text are text. */
+static void onCusdRaw(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
+{
+    GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
+    (void)remaining;
+    if (!feedText(inst, data, len))
+    {
+        gsmPromptBinaryExpect(inst->Prompt, 1u, &onCusdRaw, inst);
+    }
 }
 
 static void onCusdLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
-    bool trunc = false;
     uint16_t p = 0u;
-    if (((inst->Flags & US_F_CONT) == 0u) || gsmUtilStartsWith(line, len, "+CUSD:"))
+    inst->RespLen = 0u;
+    inst->Response[0] = '\0';
+    inst->RespDcs = US_NONE;
+    inst->Flags = (uint8_t)((inst->Flags & (uint8_t) ~(US_F_TRUNC | US_F_CR | US_F_QUOTE)) | US_F_CONT);
+    inst->ContStart_ms = (uint16_t)gsm__SysTime_ms();
+    if (!parseHead(line, len, &inst->RespM, &p))
     {
-        inst->RespLen = 0u;
-        inst->Response[0] = '\0';
-        inst->RespDcs = US_NONE;
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t) ~(US_F_TRUNC | US_F_CONT));
-        if (!parseHead(line, len, &inst->RespM, &p))
-        {
-            inst->RespM = US_NONE;
-        }
+        inst->RespM = US_NONE;
     }
-    else
+    if (p == 0u)
     {
-        /* next line of the text: the line break is part of it */
-        if ((uint16_t)(inst->RespLen + 1u) < (uint16_t)sizeof(inst->Response))
-        {
-            inst->Response[inst->RespLen++] = '\n';
-        }
-        else
-        {
-            trunc = true;
-        }
+        p = len; /* no text: the line end completes the answer */
+        inst->Flags = (uint8_t)(inst->Flags | US_F_QUOTE);
     }
-    if ((((inst->Flags & US_F_CONT) != 0u) || (p != 0u)) &&
-        !takeText(inst->Response, (uint16_t)sizeof(inst->Response), &inst->RespLen, &trunc, line, len, p, &inst->RespDcs))
-    {
-        inst->Flags |= US_F_CONT;
-        inst->Urc.Prefixes = kAllPrefixes;
-        inst->ContStart_ms = (uint16_t)gsm__SysTime_ms();
-    }
-    else
-    {
-        inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~US_F_CONT) | US_F_READY);
-        inst->Urc.Prefixes = kCusdPrefixes;
-    }
-    if (trunc)
-    {
-        inst->Flags |= US_F_TRUNC;
-    }
+    /* the text on this line and its line end; when the text goes on, the rest comes raw */
+    (void)feedText(inst, (const uint8_t*)&line[p], (uint16_t)(len - p));
+    onCusdRaw(inst, (const uint8_t*)"\n", 1u, 0u);
 }
 
 static void raiseEvent(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t status)
@@ -178,9 +215,14 @@ static void raiseEvent(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t
     }
 }
 
-/* Ends the request / session with an event that carries no network text. */
-static void finish(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t status)
+/* Ends the request / session with an event that carries no network text: UssdCancelled for a
+ * cancel and for a menu session lost with the modem, UssdResponse otherwise. */
+static void finish(GSM_USSD_Instance* inst, uint8_t status)
 {
+    GSM_USSD_EventType type = ((status == (uint8_t)GSM_USSD_Status_Cancelled) ||
+                               ((status == (uint8_t)GSM_USSD_Status_CommsLost) && (inst->Step == US_STEP_MENU)))
+                                  ? GSM_USSD_EventType_UssdCancelled
+                                  : GSM_USSD_EventType_UssdResponse;
     gsmPromptRelease(inst->Prompt, inst);
     inst->Step = US_STEP_IDLE;
     inst->CmdState = 0u;
@@ -242,16 +284,13 @@ static void stepCommand(GSM_USSD_Instance* inst, uint32_t now)
         st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, "AT+CUSD=2", &kCusdSpec, NULL, NULL);
         if (st != GSM_Prompt_CmdStatus_Pending)
         {
-            finish(inst,
-                   (inst->Outcome == (uint8_t)GSM_USSD_Status_Cancelled) ? GSM_USSD_EventType_UssdCancelled
-                                                                          : GSM_USSD_EventType_UssdResponse,
-                   inst->Outcome);
+            finish(inst, inst->Outcome);
         }
         return;
     }
     if (cancel && (inst->CmdState == 0u))
     {
-        finish(inst, GSM_USSD_EventType_UssdCancelled, (uint8_t)GSM_USSD_Status_Cancelled);
+        finish(inst, (uint8_t)GSM_USSD_Status_Cancelled);
         return;
     }
     st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, inst->Cmd, &kCusdSpec, NULL, NULL);
@@ -278,7 +317,7 @@ static void stepCommand(GSM_USSD_Instance* inst, uint32_t now)
     }
     else if (cancel)
     {
-        finish(inst, GSM_USSD_EventType_UssdCancelled, (uint8_t)GSM_USSD_Status_Cancelled);
+        finish(inst, (uint8_t)GSM_USSD_Status_Cancelled);
     }
     else if (st == GSM_Prompt_CmdStatus_Timeout)
     {
@@ -286,8 +325,7 @@ static void stepCommand(GSM_USSD_Instance* inst, uint32_t now)
     }
     else
     {
-        finish(inst, GSM_USSD_EventType_UssdResponse,
-               gsmPromptHelperIsErrorStatus(st) ? (uint8_t)GSM_USSD_Status_ErrorResponse : (uint8_t)GSM_USSD_Status_CommsLost);
+        finish(inst, gsmPromptHelperIsErrorStatus(st) ? (uint8_t)GSM_USSD_Status_ErrorResponse : (uint8_t)GSM_USSD_Status_CommsLost);
     }
 }
 
@@ -302,9 +340,9 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
     now = gsm__SysTime_ms();
     if (((inst->Flags & US_F_CONT) != 0u) && ((uint16_t)((uint16_t)now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
     {
-        /* the closing quote never came */
-        inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~US_F_CONT) | US_F_READY | US_F_TRUNC);
-        inst->Urc.Prefixes = kCusdPrefixes;
+        /* the closing quote never came: back to line mode */
+        gsmPromptBinaryCancel(inst->Prompt, &onCusdRaw);
+        inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~(US_F_CONT | US_F_QUOTE)) | US_F_READY | US_F_TRUNC);
     }
     starts = gsmPowerIfStartCount(inst->Power);
     if ((starts != inst->PowerStartCount) || ((inst->Power != NULL) && !gsmPowerIfIsOn(inst->Power)))
@@ -312,8 +350,7 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         inst->PowerStartCount = starts;
         if ((inst->Step == US_STEP_WAIT_RESP) || (inst->Step == US_STEP_MENU))
         {
-            finish(inst, (inst->Step == US_STEP_MENU) ? GSM_USSD_EventType_UssdCancelled : GSM_USSD_EventType_UssdResponse,
-                   (uint8_t)GSM_USSD_Status_CommsLost);
+            finish(inst, (uint8_t)GSM_USSD_Status_CommsLost);
         }
     }
 
@@ -343,7 +380,7 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         }
         if ((inst->Flags & US_F_CANCEL) != 0u)
         {
-            finish(inst, GSM_USSD_EventType_UssdCancelled, (uint8_t)GSM_USSD_Status_Cancelled);
+            finish(inst, (uint8_t)GSM_USSD_Status_Cancelled);
         }
         else if (gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration))
         {
@@ -352,7 +389,7 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         }
         else if (GSM_TIME_REACHED(now, inst->Timer_ms))
         {
-            finish(inst, GSM_USSD_EventType_UssdResponse, (uint8_t)GSM_USSD_Status_NotRegistered);
+            finish(inst, (uint8_t)GSM_USSD_Status_NotRegistered);
         }
         break;
 

@@ -4,8 +4,9 @@
  * gsmUssdSend() takes a copy of the code and returns at once; gsmUssdPoll() waits until the modem
  * is registered (Network Registration interface), sends "AT+CUSD=1,\"<code>\",15" and raises
  * GSM_USSD_EventType_UssdSent when the modem accepted it. The network's answer, the URC
- * "+CUSD: <m>[,\"<str>\",<dcs>]" (its text may span several lines), is reported as
- * GSM_USSD_EventType_UssdResponse. An answer with Status GSM_USSD_Status_ActionRequired (a menu)
+ * "+CUSD: <m>[,\"<str>\",<dcs>]", is reported as GSM_USSD_EventType_UssdResponse. Its quoted text may
+ * span several lines: from the first line end on it is read raw up to the closing quote (empty
+ * lines and lines such as "OK", "ERROR" or "+CMTI: ..." inside it are text; line breaks become LF). An answer with Status GSM_USSD_Status_ActionRequired (a menu)
  * leaves the session open: reply with gsmUssdSend() (e.g. "1"), or end it with gsmUssdCancelSession().
  *
  * Rule of the events: every accepted gsmUssdSend() ends with exactly one UssdResponse or
@@ -105,12 +106,7 @@ struct GSM_USSD_Instance
     GSM_NetworkRegistration_Interface* NetworkRegistration; /**< &(mGsmNetworkRegistrationInst._i) */
     GSM_USSD_EventHandler EventHandler;                     /**< may be NULL (no events) */
 
-    /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc; /* "+CUSD:" and its continuation lines */
-    uint32_t Timer_ms;            /* deadline of the present wait */
-    uint16_t ContStart_ms;        /* low 16 bits of the time the multi-line text began */
-    uint16_t RespLen;
-    int16_t ErrorCode;
+    /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
     uint8_t Step;                 /* US_STEP_... */
     uint8_t CmdState;
     uint8_t Flags;                /* US_F_... */
@@ -118,6 +114,11 @@ struct GSM_USSD_Instance
     uint8_t RespM;                /* <m> of the received answer (0xFF malformed) */
     uint8_t RespDcs;
     uint8_t Outcome;              /* GSM_USSD_Status reported after the running "AT+CUSD=2" */
+    uint32_t Timer_ms;            /* deadline of the present wait */
+    GSM_Prompt_UrcSubscriber Urc; /* "+CUSD:" (the rest of a multi-line text comes as raw bytes) */
+    uint16_t ContStart_ms;        /* low 16 bits of the time the answer line began */
+    uint16_t RespLen;
+    int16_t ErrorCode;
     char Cmd[GSM_USSD_PAYLOAD_SIZE + 15u]; /* "AT+CUSD=1,\"<code>\",15" */
     char Response[GSM_USSD_RESPONSE_SIZE];
 };

@@ -58,6 +58,8 @@ struct SimSmsCentre
     int fail_read;
     int fail_read_count;
     bool refuse_cpms;
+    bool refuse_csdh;
+    bool expand_lf;
 };
 
 static int index_base(const SimSmsCentre* c)
@@ -169,7 +171,8 @@ static void print_message(SimSmsCentre* c, const SimStoredSms* m)
     }
     else if (c->csdh == 1)
     {
-        /* long header: ...,<tooa>,<fo>,<pid>,<dcs>,<sca>,<tosca>,<length> (a line break counts as one) */
+        /* long header: ...,<tooa>,<fo>,<pid>,<dcs>,<sca>,<tosca>,<length> (the stored characters; CR and
+         * LF count one each) */
         snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s,\"%s\",145,4,0,0,\"+491710760000\",145,%u", stat, m->number,
                  lte ? "" : "\"\"", m->scts, (unsigned)strlen(m->text));
     }
@@ -178,22 +181,17 @@ static void print_message(SimSmsCentre* c, const SimStoredSms* m)
         snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s,\"%s\"", stat, m->number, lte ? "" : "\"\"", m->scts);
     }
     sim_send_line(c->sim, line);
-    /* body: continuation lines, an embedded "\n" starts a new one */
-    p = m->text;
-    for (;;)
+    /* body: the stored characters as they are (a line break is whatever the sender put: CR LF, LF or
+     * CR), then CR LF; with expand_lf a lone LF comes out as CR LF although <length> counts it once */
+    for (p = m->text; *p != '\0'; p++)
     {
-        const char* nl = strchr(p, '\n');
-        size_t n = nl ? (size_t)(nl - p) : strlen(p);
-        char body[SIM_SMS_TEXT_MAX + 1];
-        memcpy(body, p, n);
-        body[n] = '\0';
-        sim_send_continuation(c->sim, body);
-        if (!nl)
+        if (c->expand_lf && *p == '\n' && (p == m->text || p[-1] != '\r'))
         {
-            break;
+            sim_send_raw(c->sim, "\r", 1);
         }
-        p = nl + 1;
+        sim_send_raw(c->sim, p, 1);
     }
+    sim_send_raw(c->sim, "\r\n", 2);
 }
 
 static bool on_command(SimModem* sim, void* state, const char* cmd)
@@ -226,6 +224,11 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
     }
     if (sim_cmd_is(cmd, "AT+CSDH="))
     {
+        if (c->refuse_csdh)
+        {
+            sim_send_error(sim);
+            return true;
+        }
         c->csdh = atoi(cmd + 8);
         sim_send_ok(sim);
         return true;
@@ -505,3 +508,6 @@ void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count)
 }
 
 void sim_sms_refuse_cpms_set(SimSmsCentre* c, bool refuse) { c->refuse_cpms = refuse; }
+
+void sim_sms_refuse_csdh(SimSmsCentre* c, bool refuse) { c->refuse_csdh = refuse; }
+void sim_sms_set_expand_lf(SimSmsCentre* c, bool expand) { c->expand_lf = expand; }

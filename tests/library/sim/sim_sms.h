@@ -65,7 +65,8 @@ int sim_sms_csmp_fo(const SimSmsCentre* c);
 
 /**
  * A message arrives from the network: stored at the lowest free index and, when AT+CNMI <mt> is 1,
- * announced with +CMTI. `text` may contain "\n" (printed as CR LF continuation lines).
+ * announced with +CMTI. `text` may contain line breaks ("\r\n", "\n" or "\r"): AT+CMGR prints the
+ * body byte for byte after the header line, then CR LF; <length> (AT+CSDH=1) counts its characters.
  * @return the storage index, or -1 when the store is full (nothing is announced then).
  */
 int sim_sms_receive(SimSmsCentre* c, const char* sender, const char* scts, const char* text);
@@ -81,6 +82,10 @@ bool sim_sms_index_used(const SimSmsCentre* c, int index);
 void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count);
 /** AT+CPMS="SM",... answers ERROR (a module without SIM storage selection). */
 void sim_sms_refuse_cpms_set(SimSmsCentre* c, bool refuse);
+/** AT+CSDH answers ERROR: the +CMGR header then carries no body length. */
+void sim_sms_refuse_csdh(SimSmsCentre* c, bool refuse);
+/** A stored lone LF is printed as CR LF while <length> still counts it once (firmware variant). */
+void sim_sms_set_expand_lf(SimSmsCentre* c, bool expand);
 
 #ifdef __cplusplus
 }

@@ -68,6 +68,14 @@ static void choose_answer(SimUssd* u, const char* code)
         a = "+CUSD: 1,\"1 Balance\r\n2 Bundles\r\n3 Exit\",15";
         next = MENU_MAIN;
     }
+    else if (strcmp(code, "*77#") == 0)
+    {
+        a = "+CUSD: 0,\"Menu\r\n\r\nOK\r\nERROR\r\n+CREG: 0\r\nRING\r\n+CUSD: 5\r\nend\",15";
+    }
+    else if (strcmp(code, "*78#") == 0)
+    {
+        a = "+CUSD: 0,\"\nOK\nERROR\n\n> x\",15";
+    }
     else if (strcmp(code, "*4#") == 0)
     {
         a = "+CUSD: 4";

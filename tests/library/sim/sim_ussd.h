@@ -9,6 +9,9 @@
  *                           with +CUSD: 0,"Bundle ordered",15)
  *                    "3" -> +CUSD: 2
  *   "*999#"  -> +CUSD: 2 (code rejected, the network ends the session)
+ *   "*77#"   -> +CUSD: 0 with a text of several CR LF lines: "Menu", "", "OK", "ERROR",
+ *               "+CREG: 0", "RING", "+CUSD: 5", "end"
+ *   "*78#"   -> +CUSD: 0 with LF line breaks only: the text "\nOK\nERROR\n\n> x" (starts with a break)
  *   "*4#"    -> +CUSD: 4
  *   "*6#"    -> +CUSD: 6 (a value outside 0..5)
  *   "*72#"   -> +CUSD: 0,"004200610006C0061006E00630065",72 (UCS2 hex)

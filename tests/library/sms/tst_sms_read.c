@@ -126,28 +126,41 @@ static void announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation(voi
     }
 }
 
-static void bodiesThatLookLikeResultCodesAreKeptOrFlagged(void)
+static void bodiesThatLookLikeResultCodesOrUrcsStayText(void)
 {
     static const struct
     {
         const char* body;
         const char* text;
-        bool truncated;
     } kRows[] = {
-        {"OK", "OK", false},
-        {"ERROR", "ERROR", false},
-        {"Yes\nOK\nsee you", "Yes", true}, /* cannot be recovered, but is not passed off as complete */
-        {"OK then", "OK then", false},
+        {"OK", "OK"},
+        {"ERROR", "ERROR"},
+        {"Yes\nOK\nsee you", "Yes\nOK\nsee you"},
+        {"Yes\r\nERROR\r\n+CMS ERROR: 500\r\nsee you", "Yes\nERROR\n+CMS ERROR: 500\nsee you"},
+        {"Hi\n+CMTI: \"SM\",7\n+CDS: 6,42,\"+49\",145,\"24/05/01,12:00:01+08\",\"24/05/01,12:00:03+08\",0", /* URC look-alikes */
+         "Hi\n+CMTI: \"SM\",7\n+CDS: 6,42,\"+49\",145,\"24/05/01,12:00:01+08\",\"24/05/01,12:00:03+08\",0"},
+        {"a\n\nb\r\n\r\nc", "a\n\nb\n\nc"},                  /* empty lines */
+        {"\nfirst line empty", "\nfirst line empty"},
+        {"ends with a break\r\n", "ends with a break\n"},
+        {"x\r\n\r\nOK\r\n", "x\n\nOK\n"},                      /* the very bytes that end a read */
+        {"CR\ronly", "CR\nonly"},
+        {"> not a prompt\nRING\nNO CARRIER", "> not a prompt\nRING\nNO CARRIER"},
+        {"OK then", "OK then"},
+        {"", ""},
     };
+    static const size_t kFragments[] = {0, 1, 3};
     int f;
     size_t i;
     for (f = 0; f < FAMILY_COUNT; f++)
     {
+        SimModem* sim;
         sms_context(__func__, f);
-        sms_start(f, NULL, NULL);
+        sim = sms_start(f, NULL, NULL);
+        sim_tx_clear(sim);
         for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
         {
             const SmsEvent* e;
+            sim_set_fragment(sim, kFragments[i % 3]);
             sim_sms_receive(sms_centre(), SENDER, SCTS, kRows[i].body);
             CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, (int)i + 1, 10000));
             e = read_event((int)i);
@@ -155,15 +168,54 @@ static void bodiesThatLookLikeResultCodesAreKeptOrFlagged(void)
             if (e)
             {
                 CHECK_EQ_STR(e->text, kRows[i].text);
-                CHECK_EQ_INT(e->flag, kRows[i].truncated);
+                CHECK_EQ_INT(e->len, strlen(kRows[i].text));
+                CHECK(!e->flag);
             }
             harness_poll(1000);
             CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
         }
+        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), (int)(sizeof kRows / sizeof kRows[0]));
+        /* the body lines were no announcements or reports */
+        CHECK_EQ_INT(sms_count_command(sim, "AT+CMGR=7"), 0);
+        CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_DeliveryStatusReport), 0);
         /* the modem's own final result after such a body did not disturb the next command */
         CHECK(gsmmgrSignalQualityQuery());
         harness_poll(2000);
         CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+    }
+}
+
+static void bodyLengthShortOrMissingFallsBackToLines(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        const SmsEvent* e;
+        sms_context(__func__, f);
+        sms_start(f, NULL, NULL);
+        /* a firmware that prints a stored LF as CR LF but counts it once: the rest after the count
+         * still belongs to the body */
+        sim_sms_set_expand_lf(sms_centre(), true);
+        sim_sms_receive(sms_centre(), SENDER, SCTS, "Yes\nsee you\nlater");
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
+        e = read_event(0);
+        CHECK_EQ_STR(e ? e->text : NULL, "Yes\nsee you\nlater");
+        CHECK(e && !e->flag);
+        sim_sms_set_expand_lf(sms_centre(), false);
+        harness_poll(1000);
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+
+        /* without AT+CSDH=1 there is no length: the body is read line by line */
+        sim_sms_refuse_csdh(sms_centre(), true);
+        sim_reboot(harness_sim());
+        harness_poll(200);
+        sim_sms_store(sms_centre(), SENDER, SCTS, "Line one\r\nLine two");
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 90000));
+        e = read_event(1);
+        CHECK_EQ_STR(e ? e->text : NULL, "Line one\nLine two");
+        harness_poll(1000);
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+        sim_sms_refuse_csdh(sms_centre(), false);
     }
 }
 
@@ -354,7 +406,8 @@ static void decodersRejectMalformedLinesAndRespectBuffers(void)
 const CheckTest g_sms_read_tests[] = {
     {"storedMessagesAreReadAndDeletedAtStartUpButDraftsStay", storedMessagesAreReadAndDeletedAtStartUpButDraftsStay},
     {"announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation", announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation},
-    {"bodiesThatLookLikeResultCodesAreKeptOrFlagged", bodiesThatLookLikeResultCodesAreKeptOrFlagged},
+    {"bodiesThatLookLikeResultCodesOrUrcsStayText", bodiesThatLookLikeResultCodesOrUrcsStayText},
+    {"bodyLengthShortOrMissingFallsBackToLines", bodyLengthShortOrMissingFallsBackToLines},
     {"longBodyIsCutToTheBufferAndFlagged", longBodyIsCutToTheBufferAndFlagged},
     {"burstBeyondTheQueueIsRecoveredByAStoreScan", burstBeyondTheQueueIsRecoveredByAStoreScan},
     {"storeNeverFillsOverManyMessages", storeNeverFillsOverManyMessages},

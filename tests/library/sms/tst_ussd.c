@@ -197,6 +197,53 @@ static void otherNetworkStatusesAndUcs2AreReported(void)
     }
 }
 
+static void multiLineTextsKeepEveryLineWhateverItLooksLike(void)
+{
+    static const struct
+    {
+        const char* code;
+        const char* text;
+    } kRows[] = {
+        {"*77#", "Menu\n\nOK\nERROR\n+CREG: 0\nRING\n+CUSD: 5\nend"},
+        {"*78#", "\nOK\nERROR\n\n> x"},
+        {"*123#", "1 Balance\n2 Bundles\n3 Exit"},
+    };
+    static const size_t kFragments[] = {0, 1, 4};
+    int f;
+    size_t i;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+        sim_tx_clear(sim);
+        for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
+        {
+            const SmsEvent* e;
+            sim_set_fragment(sim, kFragments[i]);
+            CHECK(gsmmgrUssdSend(s(kRows[i].code)));
+            CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, (int)i + 1, 15000));
+            e = nth(GSM_USSD_EventType_UssdResponse, (int)i);
+            CHECK(e != NULL);
+            if (e)
+            {
+                CHECK_EQ_STR(e->text, kRows[i].text);
+                CHECK_EQ_INT(e->len, strlen(kRows[i].text));
+                CHECK_EQ_INT(e->dcs, 15);
+                CHECK(!e->flag);
+            }
+        }
+        CHECK(gsmmgrUssdCancelSession()); /* the *123# menu */
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
+        /* one answer each; the "+CREG: 0" inside the text did not unregister the modem */
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), 3);
+        CHECK(gsmmgrNetworkRegistrationIsRegistered());
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(2000);
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+    }
+}
+
 static void overLongAnswerIsCutAndFlagged(void)
 {
     int f;
@@ -354,7 +401,7 @@ static void unfinishedMultiLineAnswerEndsAfterItsPause(void)
         harness_poll(GSM_USSD_CONTINUATION_MS + 100);
         e = nth(GSM_USSD_EventType_UssdResponse, 0);
         CHECK(e && e->a == GSM_USSD_Status_ActionRequired && e->flag);
-        CHECK_EQ_STR(e ? e->text : NULL, "Promo\nline two");
+        CHECK_EQ_STR(e ? e->text : NULL, "Promo\nline two\n"); /* the break before the pause is text */
         /* the subscription is back to +CUSD lines only: other modules' commands still work */
         CHECK(gsmmgrSignalQualityQuery());
         harness_poll(2000);
@@ -473,6 +520,7 @@ const CheckTest g_ussd_tests[] = {
     {"menuSessionRunsOverSeveralSteps", menuSessionRunsOverSeveralSteps},
     {"sessionEndsByCancelOrByTheNetwork", sessionEndsByCancelOrByTheNetwork},
     {"otherNetworkStatusesAndUcs2AreReported", otherNetworkStatusesAndUcs2AreReported},
+    {"multiLineTextsKeepEveryLineWhateverItLooksLike", multiLineTextsKeepEveryLineWhateverItLooksLike},
     {"overLongAnswerIsCutAndFlagged", overLongAnswerIsCutAndFlagged},
     {"missingAnswerClosesTheSessionAfterTheTimeout", missingAnswerClosesTheSessionAfterTheTimeout},
     {"withoutRegistrationNothingIsSent", withoutRegistrationNothingIsSent},
