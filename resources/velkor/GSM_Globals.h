@@ -49,6 +49,22 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #endif
 
+/* ---- Constant data in program memory -----------------------------------------------------------
+ * avr-gcc copies every constant (strings, tables) into RAM at start-up, because the AVR reads flash
+ * only with special instructions. Private constant texts and tables that only the library's own
+ * code reads are therefore defined with GSM_PGM and read byte by byte with GSM_PGM_READ_BYTE(): on
+ * AVR they stay in flash, on every other target both are plain C (a normal read). Data handed to
+ * another module as a pointer (command specs, URC prefix lists) must stay in RAM: never mark it.
+ */
+#if defined(__AVR__)
+#include <avr/pgmspace.h>
+#define GSM_PGM PROGMEM
+#define GSM_PGM_READ_BYTE(addr) ((uint8_t)pgm_read_byte(addr))
+#else
+#define GSM_PGM
+#define GSM_PGM_READ_BYTE(addr) (*(const uint8_t*)(const void*)(addr))
+#endif
+
 /* Marks a parameter as intentionally unused (keeps -Wextra quiet in callbacks). */
 #define GSM_UNUSED_ARG(x) ((void)(x))
 
