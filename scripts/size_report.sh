@@ -31,10 +31,11 @@ map_sizes() {
     {
       if (pending != "") { line = pending " " $0; pending = "" } else { line = $0 }
       n = split(line, f, " ")
-      if (n == 1 && f[1] ~ /^\.(text|rodata|data|bss)/) { pending = f[1]; next }
-      if (n < 4 || f[1] !~ /^\.(text|rodata|data|bss)/ || f[2] !~ /^0x/ || f[3] !~ /^0x/) next
+      if (n == 1 && f[1] ~ /^\.(text|rodata|data|bss|progmem)/) { pending = f[1]; next }
+      if (n < 4 || f[1] !~ /^\.(text|rodata|data|bss|progmem)/ || f[2] !~ /^0x/ || f[3] !~ /^0x/) next
       size = hex(f[3]); obj = f[4]; sub(/.*\//, "", obj); sub(/\.o\)?$/, "", obj); sub(/^.*\(/, "", obj)
       kind = f[1]; sub(/^\./, "", kind); sub(/\..*/, "", kind)
+      # .progmem (AVR constants kept in flash) counts as code: flash only.
       if (kind == "rodata") r[obj] += size; else if (kind == "data") d[obj] += size; else if (kind == "bss") b[obj] += size; else t[obj] += size
       seen[obj] = 1
     }

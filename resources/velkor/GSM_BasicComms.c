@@ -28,14 +28,10 @@ enum
 static const GSM_Prompt_CmdSpec kAtSpec = {NULL, 500u, 0u};
 static const GSM_Prompt_CmdSpec kProbeSpec = {NULL, 1000u, 0u};
 
-static const GSM_PromptHelper_Step kSetupEchoOn[] = {
-    {"ATE1", {NULL, 1000u, 0u}, 0u},
-    {"AT+CMEE=1", {NULL, 1000u, 0u}, 0u},
-};
-static const GSM_PromptHelper_Step kSetupEchoOff[] = {
-    {"ATE0", {NULL, 1000u, 0u}, 0u},
-    {"AT+CMEE=1", {NULL, 1000u, 0u}, 0u},
-};
+/* Set-up after the handshake (each with kProbeSpec): echo as configured, then numeric +CME errors. */
+static const char kEchoOn[] GSM_PGM = "ATE1";
+static const char kEchoOff[] GSM_PGM = "ATE0";
+static const char kCmee[] GSM_PGM = "AT+CMEE=1";
 
 /* Boot messages first (the handler tells them apart by their first letter), then power-down ones. */
 static const char* const kBootPrefixes[] = {"RDY", "*ATREADY: 1", "START", "NORMAL POWER", "POWERD DOWN",
@@ -61,7 +57,8 @@ static void enterStep(GSM_BasicComms_Instance* inst, uint8_t step)
 {
     inst->Step = step;
     inst->Timer_ms = gsm__SysTime_ms();
-    inst->CmdState = 0u;
+    inst->Seq.Index = 0u;    /* set-up starts with its first command */
+    inst->Seq.CmdState = 0u; /* no command of the step sent yet */
 }
 
 static void setEstablished(GSM_BasicComms_Instance* inst, bool established)
@@ -105,7 +102,6 @@ void gsmBasicCommsInit(GSM_BasicComms_Instance* inst)
     inst->Urc.Handler = &onBootUrc;
     inst->Urc.Context = inst;
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
-    gsmPromptHelperSeqReset(&inst->Seq);
     inst->Flags = 0u;
     inst->Tries = 0u;
     inst->PowerStartCount = gsmPowerIfStartCount(inst->Power);
@@ -160,23 +156,22 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
     {
     case BC_STEP_HANDSHAKE:
         inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~BC_F_BOOT_SEEN);
-        if ((inst->CmdState == 0u) &&
+        if ((inst->Seq.CmdState == 0u) &&
             (GSM_TIME_ELAPSED(now, inst->Timer_ms) < ((uint32_t)inst->Tries * GSM_BASICCOMMS_HANDSHAKE_INTERVAL_MS)))
         {
             break; /* attempt n is due n intervals after the start of the handshake */
         }
-        if ((inst->CmdState == 0u) && (inst->Tries < 255u))
+        if ((inst->Seq.CmdState == 0u) && (inst->Tries < 255u))
         {
             inst->Tries++;
         }
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, "AT", &kAtSpec, NULL, NULL);
+        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->Seq.CmdState, "AT", &kAtSpec, NULL, NULL);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             break;
         }
         if (st == GSM_Prompt_CmdStatus_Ok)
         {
-            gsmPromptHelperSeqReset(&inst->Seq);
             enterStep(inst, BC_STEP_SETUP);
             break;
         }
@@ -189,10 +184,16 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
         break;
 
     case BC_STEP_SETUP:
-        st = gsmPromptHelperSeqRun(inst->Prompt, inst, &inst->Seq, (inst->EchoOn != 0) ? kSetupEchoOn : kSetupEchoOff, 2u, NULL,
-                                   NULL);
+        st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->Seq.CmdState,
+                                  (inst->Seq.Index != 0u) ? kCmee : ((inst->EchoOn != 0) ? kEchoOn : kEchoOff), &kProbeSpec, NULL,
+                                  NULL);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
+            break;
+        }
+        if ((st == GSM_Prompt_CmdStatus_Ok) && (inst->Seq.Index == 0u))
+        {
+            inst->Seq.Index = 1u; /* the next poll sends the second command */
             break;
         }
         if (st == GSM_Prompt_CmdStatus_Ok)
@@ -225,7 +226,7 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
         break;
 
     case BC_STEP_PROBE:
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, "AT", &kProbeSpec, NULL, NULL);
+        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->Seq.CmdState, "AT", &kProbeSpec, NULL, NULL);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             break;

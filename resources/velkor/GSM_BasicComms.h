@@ -60,12 +60,11 @@ typedef struct GSM_BasicComms_Instance
     /* ---- interface for the dependent modules: pass &inst._i ---- */
     GSM_BasicComms_Interface _i;
 
-    /* ---- private ---- */
+    /* ---- private (ordered to leave little padding on 32-bit targets) ---- */
+    GSM_PromptHelper_Seq Seq;     /* command helper state of every step; Index: set-up command */
     GSM_Prompt_UrcSubscriber Urc; /* boot and power-down messages */
-    GSM_PromptHelper_Seq Seq;     /* set-up table progress */
     uint32_t Timer_ms;            /* start of the present phase */
     uint8_t Step;                 /* internal state */
-    uint8_t CmdState;             /* single-command helper state */
     uint8_t Tries;                /* handshake attempts / probes without answer */
     uint8_t PowerStartCount;      /* Power start counter seen last */
     uint8_t Flags;                /* GSM_BASICCOMMS_F_... in GSM_BasicComms.c */

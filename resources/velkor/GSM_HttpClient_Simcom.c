@@ -200,8 +200,8 @@ static void finish(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
 }
 
 /* Command of each state after "AT+HTTP" (the arguments follow in runCmd). */
-static const char* const kCmd[] = {"",  "TERM", "INIT", "PARA=\"CID\",1", "PARA=\"URL\",", "PARA=\"CONTENT\",",
-                                   "DATA=", "ACTION=", "", "READ=", "", "TERM"};
+static const char kCmd[] GSM_PGM = "\0TERM\0INIT\0PARA=\"CID\",1\0PARA=\"URL\",\0PARA=\"CONTENT\",\0DATA=\0ACTION=\0\0READ=\0\0TERM";
+static const char kHttp[] GSM_PGM = "AT+HTTP";
 
 /* Length of the POST body (checked to fit 16 bits when the request was accepted). */
 static uint16_t postLength(const GSM_HttpClientSimcom_Instance* inst)
@@ -224,8 +224,8 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst, const GS
         {
             return GSM_Prompt_CmdStatus_Pending;
         }
-        gsmPromptCmdAppend(p, "AT+HTTP");
-        gsmPromptCmdAppend(p, kCmd[inst->State]);
+        gsmPromptHelperAppendP(p, kHttp);
+        gsmPromptHelperAppendP(p, gsmUtilListText(kCmd, inst->State));
         switch (inst->State)
         {
         case HC_URL:

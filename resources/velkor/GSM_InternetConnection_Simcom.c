@@ -4,6 +4,7 @@
 #include "GSM_InternetConnection_Simcom.h"
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
+#include "GSM_Prompt_Helper.h"
 
 /* States */
 enum
@@ -49,7 +50,8 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_InternetConnectionSimcom_Instance* inst = (GSM_InternetConnectionSimcom_Instance*)ctx;
     uint32_t v = 1u;
-    if (gsmUtilStartsWith(line, len, "+NETOPEN:") || gsmUtilStartsWith(line, len, "+NETCLOSE:"))
+    /* Only lines that start with one of kUrcPrefixes arrive here: two characters tell them apart. */
+    if (line[1] == 'N') /* "+NETOPEN:" or "+NETCLOSE:" */
     {
         bool open = (line[4] == 'O');
         if ((open && (inst->State == ICL_NETOPEN || inst->State == ICL_NETOPEN_RES)) ||
@@ -63,7 +65,7 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
         }
         return;
     }
-    if (gsmUtilStartsWith(line, len, "+CIPEVENT:"))
+    if ((line[1] == 'C') && (line[2] == 'I')) /* "+CIPEVENT:" */
     {
         if ((len >= 17u) && (line[11] == 'N')) /* "+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY" */
         {
@@ -71,7 +73,7 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
         }
         return;
     }
-    if (gsmUtilStartsWith(line, len, "+CGEV:"))
+    if ((line[1] == 'C') && (line[2] == 'G')) /* "+CGEV:" */
     {
         uint16_t i;
         for (i = 6u; i + 5u < len; i++)
@@ -122,9 +124,17 @@ static void onLine(void* ctx, const char* line, uint16_t len)
 }
 
 /* Runs the command of the present state: Pending until its final result. */
+/* Commands (constants in flash on AVR). */
+static const char kCmdCgdcont[] GSM_PGM = "AT+CGDCONT=1,\"IP\",";
+static const char kCmdNetopen[] GSM_PGM = "AT+NETOPEN";
+static const char kCmdIpaddr[] GSM_PGM = "AT+IPADDR";
+static const char kCmdQuery[] GSM_PGM = "AT+NETOPEN?";
+static const char kCmdNetclose[] GSM_PGM = "AT+NETCLOSE";
+
 static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom_Instance* inst, const GSM_Prompt_CmdSpec* spec)
 {
     GSM_Prompt_CmdStatus st;
+    const char* cmd;
     if ((inst->Flags & ICL_F_SENT) == 0u)
     {
         if (!gsmPromptClaim(inst->Prompt, inst) || !gsmPromptCmdBegin(inst->Prompt, inst, spec, &onLine, inst))
@@ -134,21 +144,25 @@ static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom_Instance* inst, 
         switch (inst->State)
         {
         case ICL_CGDCONT:
-            gsmPromptCmdAppend(inst->Prompt, "AT+CGDCONT=1,\"IP\",");
-            gsmPromptCmdAppendQuoted(inst->Prompt, inst->APN_IfAny);
+            cmd = kCmdCgdcont;
             break;
         case ICL_NETOPEN:
-            gsmPromptCmdAppend(inst->Prompt, "AT+NETOPEN");
+            cmd = kCmdNetopen;
             break;
         case ICL_IPADDR:
-            gsmPromptCmdAppend(inst->Prompt, "AT+IPADDR");
+            cmd = kCmdIpaddr;
             break;
         case ICL_QUERY:
-            gsmPromptCmdAppend(inst->Prompt, "AT+NETOPEN?");
+            cmd = kCmdQuery;
             break;
         default:
-            gsmPromptCmdAppend(inst->Prompt, "AT+NETCLOSE");
+            cmd = kCmdNetclose;
             break;
+        }
+        gsmPromptHelperAppendP(inst->Prompt, cmd);
+        if (inst->State == ICL_CGDCONT)
+        {
+            gsmPromptCmdAppendQuoted(inst->Prompt, inst->APN_IfAny);
         }
         gsmPromptCmdSend(inst->Prompt);
         inst->Flags |= ICL_F_SENT;

@@ -4,6 +4,7 @@
 #include "GSM_InternetConnection_Simcom2G.h"
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
+#include "GSM_Prompt_Helper.h"
 
 /* States */
 enum
@@ -67,34 +68,47 @@ static void onLine(void* ctx, const char* line, uint16_t len)
     }
 }
 
+/* "AT+SAPBR=" and the arguments of each step (constants in flash on AVR). */
+static const char kSapbr[] GSM_PGM = "AT+SAPBR=";
+static const char kArgContype[] GSM_PGM = "3,1,\"Contype\",\"GPRS\"";
+static const char kArgApn[] GSM_PGM = "3,1,\"APN\",";
+static const char kArgOpen[] GSM_PGM = "1,1";
+static const char kArgQuery[] GSM_PGM = "2,1";
+static const char kArgClose[] GSM_PGM = "0,1";
+
 static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom2G_Instance* inst, const GSM_Prompt_CmdSpec* spec)
 {
     GSM_Prompt_CmdStatus st;
+    const char* args;
     if ((inst->Flags & IC2_F_SENT) == 0u)
     {
         if (!gsmPromptClaim(inst->Prompt, inst) || !gsmPromptCmdBegin(inst->Prompt, inst, spec, &onLine, inst))
         {
             return GSM_Prompt_CmdStatus_Pending;
         }
-        gsmPromptCmdAppend(inst->Prompt, "AT+SAPBR=");
+        gsmPromptHelperAppendP(inst->Prompt, kSapbr);
         switch (inst->State)
         {
         case IC2_CONTYPE:
-            gsmPromptCmdAppend(inst->Prompt, "3,1,\"Contype\",\"GPRS\"");
+            args = kArgContype;
             break;
         case IC2_APN:
-            gsmPromptCmdAppend(inst->Prompt, "3,1,\"APN\",");
-            gsmPromptCmdAppendQuoted(inst->Prompt, inst->APN_IfAny);
+            args = kArgApn;
             break;
         case IC2_OPEN:
-            gsmPromptCmdAppend(inst->Prompt, "1,1");
+            args = kArgOpen;
             break;
         case IC2_QUERY:
-            gsmPromptCmdAppend(inst->Prompt, "2,1");
+            args = kArgQuery;
             break;
         default:
-            gsmPromptCmdAppend(inst->Prompt, "0,1");
+            args = kArgClose;
             break;
+        }
+        gsmPromptHelperAppendP(inst->Prompt, args);
+        if (inst->State == IC2_APN)
+        {
+            gsmPromptCmdAppendQuoted(inst->Prompt, inst->APN_IfAny);
         }
         gsmPromptCmdSend(inst->Prompt);
         inst->Flags |= IC2_F_SENT;

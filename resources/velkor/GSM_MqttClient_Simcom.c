@@ -4,6 +4,7 @@
 #include "GSM_MqttClient_Simcom.h"
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
+#include "GSM_Prompt_Helper.h"
 
 /* Steps (State). The order matters: the tables below and the operation ranges follow it. */
 enum
@@ -39,23 +40,23 @@ enum
 #define A_CLEAN  "\x0B" /* 0 / 1 */
 #define A_LOGIN  "\x0C" /* ,"user"[,"password"] when a user name is set */
 
-/* Command of each step after "AT+CMQTT". Its name (up to '=') also names the result line
- * "+CMQTT<name>: [<idx>,]<err>". */
-static const char* const kCmd[] = {"",
-                                   "STOP",
-                                   "START",
-                                   "ACCQ=0," A_ID A_TLS,
-                                   "WILLTOPIC=0," A_LEN,
-                                   "WILLMSG=0," A_LEN "," A_WILLQOS,
-                                   "CONNECT=0," A_SERVER "," A_KEEP "," A_CLEAN A_LOGIN,
-                                   "SUB=0," A_LEN "," A_SUBQOS,
-                                   "UNSUB=0," A_LEN ",0",
-                                   "TOPIC=0," A_LEN,
-                                   "PAYLOAD=0," A_LEN,
-                                   "PUB=0," A_PUBQOS "," A_PUBTO "," A_RETAIN,
-                                   "DISC=0,120",
-                                   "REL=0",
-                                   "STOP"};
+/* Command of each step after "AT+CMQTT" (texts one after another, read with gsmUtilListText; kept
+ * in flash on AVR). Its name (up to '=') also names the result line "+CMQTT<name>: [<idx>,]<err>". */
+static const char kCmd[] GSM_PGM = "" "\0"
+                                 "STOP" "\0"
+                                 "START" "\0"
+                                 "ACCQ=0," A_ID A_TLS "\0"
+                                 "WILLTOPIC=0," A_LEN "\0"
+                                 "WILLMSG=0," A_LEN "," A_WILLQOS "\0"
+                                 "CONNECT=0," A_SERVER "," A_KEEP "," A_CLEAN A_LOGIN "\0"
+                                 "SUB=0," A_LEN "," A_SUBQOS "\0"
+                                 "UNSUB=0," A_LEN ",0" "\0"
+                                 "TOPIC=0," A_LEN "\0"
+                                 "PAYLOAD=0," A_LEN "\0"
+                                 "PUB=0," A_PUBQOS "," A_PUBTO "," A_RETAIN "\0"
+                                 "DISC=0,120" "\0"
+                                 "REL=0" "\0"
+                                 "STOP";
 #define BIT(s) (1u << (s))
 /* Steps whose OK is followed by a delayed result line. */
 #define MQ_WAITS (BIT(MQ_STOP) | BIT(MQ_START) | BIT(MQ_CONNECT) | BIT(MQ_SUB) | BIT(MQ_UNSUB) | BIT(MQ_PUB) | BIT(MQ_DISC) | BIT(MQ_STOPD))
@@ -194,13 +195,24 @@ static bool field16(const char* line, uint16_t len, uint8_t index, uint16_t* out
     return true;
 }
 
-/* True for the result line "+CMQTT<name>:" of the command text `cmd`. */
+/* Result and URC names after "+CMQTT" (constants in flash on AVR). */
+static const char kRxStart[] GSM_PGM = "RXSTART";
+static const char kRxTopic[] GSM_PGM = "RXTOPIC";
+static const char kRxPayload[] GSM_PGM = "RXPAYLOAD";
+static const char kRxEnd[] GSM_PGM = "RXEND";
+static const char kConnLost[] GSM_PGM = "CONNLOST";
+static const char kPing[] GSM_PGM = "PING";
+static const char kAtCmqtt[] GSM_PGM = "AT+CMQTT";
+
+/* True for the result line "+CMQTT<name>:" of the command text `cmd` (a GSM_PGM text whose leading
+ * capital letters are the name). */
 static bool isResultOf(const char* cmd, const char* line, uint16_t len)
 {
     uint16_t i = 6u; /* after "+CMQTT" (the subscription prefix) */
-    while ((*cmd >= 'A') && (*cmd <= 'Z'))
+    uint8_t c;
+    while (((c = GSM_PGM_READ_BYTE(cmd)) >= (uint8_t)'A') && (c <= (uint8_t)'Z'))
     {
-        if ((i >= len) || (line[i] != *cmd))
+        if ((i >= len) || ((uint8_t)line[i] != c))
         {
             return false;
         }
@@ -213,7 +225,7 @@ static bool isResultOf(const char* cmd, const char* line, uint16_t len)
 static void onRxLine(GSM_MqttClientSimcom_Instance* inst, const char* line, uint16_t len)
 {
     uint16_t n;
-    if (isResultOf("RXSTART", line, len))
+    if (isResultOf(kRxStart, line, len))
     {
         inst->RxFill = 0u;
         inst->RxTopicGot = 0u;
@@ -229,7 +241,7 @@ static void onRxLine(GSM_MqttClientSimcom_Instance* inst, const char* line, uint
         }
         return;
     }
-    if (isResultOf("RXTOPIC", line, len) || isResultOf("RXPAYLOAD", line, len))
+    if (isResultOf(kRxTopic, line, len) || isResultOf(kRxPayload, line, len))
     {
         /* the event types of the topic and the payload are laid out alike: part, header error, error */
         bool payload = line[8] == 'P';
@@ -260,7 +272,7 @@ static void onRxLine(GSM_MqttClientSimcom_Instance* inst, const char* line, uint
         gsmPromptBinaryExpect(inst->Prompt, n, &onRxData, inst);
         return;
     }
-    if (isResultOf("RXEND", line, len))
+    if (isResultOf(kRxEnd, line, len))
     {
         if ((inst->RxState == RX_TOPIC) && (inst->RxTopicGot != inst->RxTopicTotal))
         {
@@ -278,7 +290,7 @@ static void onRxLine(GSM_MqttClientSimcom_Instance* inst, const char* line, uint
 static void onUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_MqttClientSimcom_Instance* inst = (GSM_MqttClientSimcom_Instance*)ctx;
-    const char* expected = kCmd[inst->State];
+    const char* expected = gsmUtilListText(kCmd, inst->State);
     if (line[0] != '+')
     {
         /* the modem restarted: its MQTT service is gone */
@@ -291,7 +303,7 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
         onRxLine(inst, line, len);
         return;
     }
-    if (isResultOf("CONNLOST", line, len) || isResultOf("PING", line, len))
+    if (isResultOf(kConnLost, line, len) || isResultOf(kPing, line, len))
     {
         uint16_t cause = 0u;
         if ((line[6] == 'C') && field16(line, len, 1u, &cause) && (cause < 256u))
@@ -357,28 +369,24 @@ static void compose(GSM_MqttClientSimcom_Instance* inst)
 {
     GSM_Prompt_Interface* p = inst->Prompt;
     const GSM_MqttClientSimcom_Connect_Session* s = inst->Session;
-    const char* c = kCmd[inst->State];
+    const char* c = gsmUtilListText(kCmd, inst->State);
     uint16_t n = 0u;
+    uint8_t b;
     if ((BIT(inst->State) & MQ_PROMPTS) != 0u)
     {
         (void)stepData(inst, &n);
     }
-    gsmPromptCmdAppend(p, "AT+CMQTT");
-    while (*c != '\0')
+    gsmPromptHelperAppendP(p, kAtCmqtt);
+    while ((b = GSM_PGM_READ_BYTE(c)) != 0u)
     {
-        uint16_t run = 0u;
         uint32_t v;
-        while ((uint8_t)c[run] >= 0x20u)
+        c++;
+        if (b >= 0x20u)
         {
-            run++;
+            gsmPromptCmdAppendBytes(p, &b, 1u); /* text of the command */
+            continue;
         }
-        gsmPromptCmdAppendBytes(p, (const uint8_t*)c, run);
-        c += run;
-        if (*c == '\0')
-        {
-            break;
-        }
-        switch (*c++)
+        switch (b) /* argument marker */
         {
         case 1: v = n; break;
         case 2: v = inst->SubQoS; break;

@@ -18,13 +18,28 @@ enum
 #define NR_EPS_YES     1u
 #define NR_EPS_NO      2u
 
-static const char* const kEnableCmds[GSM_NetworkRegistration_Domain_Count] = {"AT+CREG=1", "AT+CGREG=1", "AT+CEREG=1"};
-static const char* const kReadCmds[GSM_NetworkRegistration_Domain_Count] = {"AT+CREG?", "AT+CGREG?", "AT+CEREG?"};
 static const GSM_Prompt_CmdSpec kEnableSpec = {NULL, 1000u, 0u};
 /* LTE-A documents up to 9 s for the read commands. */
 static const GSM_Prompt_CmdSpec kReadSpecs[GSM_NetworkRegistration_Domain_Count] = {
     {"+CREG:", 9000u, 0u}, {"+CGREG:", 9000u, 0u}, {"+CEREG:", 9000u, 0u}};
 static const char* const kRegPrefixes[] = {"+CREG:", "+CGREG:", "+CEREG:", NULL};
+
+/* "AT+CREG=1" / "AT+CREG?" (and the +CGREG, +CEREG forms): "AT", the answer prefix of the domain
+ * without its ':', then the tail. */
+static void regCommand(char* cmd, uint8_t domain, const char* tail)
+{
+    const char* prefix = kReadSpecs[domain].Prefix;
+    uint8_t n = 2u;
+    cmd[0] = 'A';
+    cmd[1] = 'T';
+    while (*prefix != ':')
+    {
+        cmd[n++] = *prefix++;
+    }
+    while ((cmd[n++] = *tail++) != '\0')
+    {
+    }
+}
 
 static bool statRegistered(uint8_t stat)
 {
@@ -81,19 +96,6 @@ uint8_t gsmNetworkRegistrationDecodeStat(const char* line, uint16_t len, bool is
     return (uint8_t)first;
 }
 
-static uint8_t domainOf(const char* line, uint16_t len)
-{
-    if (gsmUtilStartsWith(line, len, "+CREG:"))
-    {
-        return (uint8_t)GSM_NetworkRegistration_Domain_CS;
-    }
-    if (gsmUtilStartsWith(line, len, "+CGREG:"))
-    {
-        return (uint8_t)GSM_NetworkRegistration_Domain_GPRS;
-    }
-    return (uint8_t)GSM_NetworkRegistration_Domain_EPS;
-}
-
 static void setStat(GSM_NetworkRegistration_Instance* inst, uint8_t domain, uint8_t stat)
 {
     if ((domain < (uint8_t)GSM_NetworkRegistration_Domain_Count) && (inst->_i.Stat[domain] != stat))
@@ -103,24 +105,28 @@ static void setStat(GSM_NetworkRegistration_Instance* inst, uint8_t domain, uint
     }
 }
 
-static void onRegUrc(void* ctx, const char* line, uint16_t len)
+/* A registration line, as a URC or as the answer of a pending read. The decoder accepts only
+ * "+CREG:", "+CGREG:" and "+CEREG:" lines, so the third character names the domain. */
+static void takeLine(void* ctx, const char* line, uint16_t len, bool is_read_response)
 {
-    GSM_NetworkRegistration_Instance* inst = (GSM_NetworkRegistration_Instance*)ctx;
-    uint8_t stat = gsmNetworkRegistrationDecodeStat(line, len, false);
+    uint8_t stat = gsmNetworkRegistrationDecodeStat(line, len, is_read_response);
     if (stat != GSM_NETWORKREGISTRATION_STAT_UNKNOWN)
     {
-        setStat(inst, domainOf(line, len), stat);
+        setStat((GSM_NetworkRegistration_Instance*)ctx,
+                (line[2] == 'R') ? (uint8_t)GSM_NetworkRegistration_Domain_CS
+                                 : ((line[2] == 'G') ? (uint8_t)GSM_NetworkRegistration_Domain_GPRS : (uint8_t)GSM_NetworkRegistration_Domain_EPS),
+                stat);
     }
+}
+
+static void onRegUrc(void* ctx, const char* line, uint16_t len)
+{
+    takeLine(ctx, line, len, false);
 }
 
 static void onReadLine(void* ctx, const char* line, uint16_t len)
 {
-    GSM_NetworkRegistration_Instance* inst = (GSM_NetworkRegistration_Instance*)ctx;
-    uint8_t stat = gsmNetworkRegistrationDecodeStat(line, len, true);
-    if (stat != GSM_NETWORKREGISTRATION_STAT_UNKNOWN)
-    {
-        setStat(inst, domainOf(line, len), stat);
-    }
+    takeLine(ctx, line, len, true);
 }
 
 static void enterStep(GSM_NetworkRegistration_Instance* inst, uint8_t step)
@@ -174,6 +180,7 @@ void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
     GSM_Prompt_CmdStatus st;
     uint32_t now;
     uint8_t d;
+    char cmd[12]; /* "AT+CEREG=1" */
 
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
@@ -200,20 +207,29 @@ void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
 
     switch (inst->Step)
     {
-    case NR_STEP_ENABLE:
+    case NR_STEP_ENABLE: /* AT+C(G|E)REG=1 for each domain, then */
+    case NR_STEP_READ:   /* AT+C(G|E)REG? for each domain */
+    {
+        bool read = inst->Step == NR_STEP_READ;
         skipUnsupported(inst);
         d = inst->Seq.Index;
         if (d >= (uint8_t)GSM_NetworkRegistration_Domain_Count)
         {
-            enterStep(inst, NR_STEP_READ);
+            if (read)
+            {
+                gsmPromptRelease(inst->Prompt, inst);
+            }
+            enterStep(inst, read ? NR_STEP_IDLE : NR_STEP_READ);
             break;
         }
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->Seq.CmdState, kEnableCmds[d], &kEnableSpec, NULL, NULL);
+        regCommand(cmd, d, read ? "?" : "=1");
+        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->Seq.CmdState, cmd, read ? &kReadSpecs[d] : &kEnableSpec,
+                                 read ? &onReadLine : NULL, inst);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             break;
         }
-        if (d == (uint8_t)GSM_NetworkRegistration_Domain_EPS)
+        if (!read && (d == (uint8_t)GSM_NetworkRegistration_Domain_EPS))
         {
             if (st == GSM_Prompt_CmdStatus_Ok)
             {
@@ -225,7 +241,8 @@ void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
                 st = GSM_Prompt_CmdStatus_Ok;
             }
         }
-        if (st != GSM_Prompt_CmdStatus_Ok)
+        /* An error answer to a read leaves that domain unknown; the others are still read. */
+        if ((st != GSM_Prompt_CmdStatus_Ok) && !(read && gsmPromptHelperIsErrorStatus(st)))
         {
             gsmPromptRelease(inst->Prompt, inst);
             enterStep(inst, NR_STEP_RETRY_WAIT);
@@ -233,29 +250,7 @@ void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
         }
         inst->Seq.Index++;
         break;
-
-    case NR_STEP_READ:
-        skipUnsupported(inst);
-        d = inst->Seq.Index;
-        if (d >= (uint8_t)GSM_NetworkRegistration_Domain_Count)
-        {
-            gsmPromptRelease(inst->Prompt, inst);
-            enterStep(inst, NR_STEP_IDLE);
-            break;
-        }
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->Seq.CmdState, kReadCmds[d], &kReadSpecs[d], &onReadLine, inst);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            break;
-        }
-        if ((st != GSM_Prompt_CmdStatus_Ok) && !gsmPromptHelperIsErrorStatus(st))
-        {
-            gsmPromptRelease(inst->Prompt, inst);
-            enterStep(inst, NR_STEP_RETRY_WAIT);
-            break;
-        }
-        inst->Seq.Index++;
-        break;
+    }
 
     case NR_STEP_IDLE:
 #if GSM_NETWORKREGISTRATION_REFRESH_MS > 0

@@ -41,11 +41,11 @@ typedef struct GSM_NetworkRegistration_Instance
     /* ---- interface for the dependent modules: pass &inst._i ---- */
     GSM_NetworkRegistration_Interface _i;
 
-    /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc;
+    /* ---- private (ordered to leave little padding on 32-bit targets) ---- */
     GSM_PromptHelper_Seq Seq;
-    uint32_t Timer_ms;
     uint8_t Step;
+    GSM_Prompt_UrcSubscriber Urc;
+    uint32_t Timer_ms;
     uint8_t Session; /* Basic Comms session the set-up was done for */
 } GSM_NetworkRegistration_Instance;
 

@@ -19,28 +19,14 @@ static const GSM_Prompt_CmdSpec kCpinReadSpec = {"+CPIN:", 5000u, 0u};
 static const GSM_Prompt_CmdSpec kCpinEnterSpec = {NULL, 5000u, 0u};
 static const char* const kCpinPrefixes[] = {"+CPIN:", NULL};
 
-/* "+CPIN: <code>" texts and their statuses. */
-typedef struct
-{
-    const char* Text;
-    uint8_t Status;
-} PinCode;
+static const char kCpinRead[] GSM_PGM = "AT+CPIN?";
 
-static const PinCode kPinCodes[] = {
-    {"READY", (uint8_t)GSM_PIN_SimStatus_Ready},
-    {"SIM PIN", (uint8_t)GSM_PIN_SimStatus_SimPin},
-    {"SIM PUK", (uint8_t)GSM_PIN_SimStatus_SimPuk},
-    {"PH-SIM PIN", (uint8_t)GSM_PIN_SimStatus_PhSimPin},
-    {"SIM PIN2", (uint8_t)GSM_PIN_SimStatus_SimPin2},
-    {"SIM PUK2", (uint8_t)GSM_PIN_SimStatus_SimPuk2},
-    {"NOT READY", (uint8_t)GSM_PIN_SimStatus_NotReady},
-    {"NOT INSERTED", (uint8_t)GSM_PIN_SimStatus_NotInserted},
-};
+/* "+CPIN: <code>" texts in the order of GSM_PIN_SimStatus from Ready on: text n is status n. */
+static const char kPinCodes[] GSM_PGM = "READY\0SIM PIN\0SIM PUK\0PH-SIM PIN\0SIM PIN2\0SIM PUK2\0NOT READY\0NOT INSERTED\0";
 
 GSM_PIN_SimStatus gsmPinDecodeStatus(const char* line, uint16_t len)
 {
     uint16_t pos = 6u; /* after "+CPIN:" */
-    uint8_t i;
     if ((line == NULL) || !gsmUtilStartsWith(line, len, "+CPIN:"))
     {
         return GSM_PIN_SimStatus_Unknown;
@@ -49,14 +35,7 @@ GSM_PIN_SimStatus gsmPinDecodeStatus(const char* line, uint16_t len)
     {
         pos++;
     }
-    for (i = 0u; i < (uint8_t)(sizeof(kPinCodes) / sizeof(kPinCodes[0])); i++)
-    {
-        if (gsmUtilEquals(&line[pos], (uint16_t)(len - pos), kPinCodes[i].Text))
-        {
-            return (GSM_PIN_SimStatus)kPinCodes[i].Status;
-        }
-    }
-    return GSM_PIN_SimStatus_Unknown;
+    return (GSM_PIN_SimStatus)gsmUtilMatchText(&line[pos], (uint16_t)(len - pos), kPinCodes);
 }
 
 static void raise(GSM_PIN_Instance* inst, GSM_PIN_EventType type, void* data)
@@ -239,7 +218,7 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
         {
             inst->ReadStatus = (uint8_t)GSM_PIN_SimStatus_Unknown;
         }
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, "AT+CPIN?", &kCpinReadSpec, &onCpinLine, inst);
+        st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->CmdState, kCpinRead, &kCpinReadSpec, &onCpinLine, inst);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             break;
@@ -297,8 +276,15 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
     case PIN_STEP_ENTER:
     {
         /* AT+CPIN="0123": at least four digits, leading zeros kept */
-        char cmd[20] = "AT+CPIN=\"";
-        uint8_t n = gsmUtilUintToStr(&cmd[9], 6u, inst->Pin, 4u);
+        char cmd[20];
+        uint8_t n;
+        for (n = 0u; n < 7u; n++) /* "AT+CPIN" of the read command */
+        {
+            cmd[n] = (char)GSM_PGM_READ_BYTE(&kCpinRead[n]);
+        }
+        cmd[7] = '=';
+        cmd[8] = '"';
+        n = gsmUtilUintToStr(&cmd[9], 6u, inst->Pin, 4u);
         cmd[9u + n] = '"';
         cmd[10u + n] = '\0';
         st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, cmd, &kCpinEnterSpec, NULL, NULL);

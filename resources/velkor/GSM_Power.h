@@ -83,11 +83,11 @@ struct GSM_Power_Instance
     /* ---- interface for the dependent modules: pass &inst._i ---- */
     GSM_Power_Interface _i;
 
-    /* ---- private ---- */
+    /* ---- private (ordered to leave no padding on 32-bit targets) ---- */
+    uint8_t Step;               /* internal step of the state machine */
     uint32_t Timer_ms;          /* start of the present step */
     uint16_t OnPress_ms;        /* power-on key press length */
     uint16_t OffPress_ms;       /* power-off key press length */
-    uint8_t Step;               /* internal step of the state machine */
     bool WantOn;                /* what the application asked for */
     bool RecoveryRequested;     /* Basic Comms asked for a reset / power cycle */
     bool AssumedOn;             /* modem state when there is no STATUS input */

@@ -39,6 +39,61 @@ GSM_Prompt_CmdStatus gsmPromptHelperExec(GSM_Prompt_Interface* prompt, const voi
     return st;
 }
 
+#if defined(__AVR__)
+GSM_Prompt_CmdStatus gsmPromptHelperExecP(GSM_Prompt_Interface* prompt, const void* owner, uint8_t* state,
+                                          const char* command, const GSM_Prompt_CmdSpec* spec,
+                                          GSM_Prompt_LineHandler on_line, void* ctx)
+{
+    char text[GSM_PROMPTHELPER_PGM_CMD_SIZE];
+    uint8_t i = 0u;
+    if (command == NULL)
+    {
+        return GSM_Prompt_CmdStatus_Aborted;
+    }
+    /* The text is needed only to send the command; afterwards the status alone is read. */
+    text[0] = '\0';
+    if ((state != NULL) && (*state == HLP_IDLE))
+    {
+        while ((text[i] = (char)GSM_PGM_READ_BYTE(&command[i])) != '\0')
+        {
+            i++;
+            if (i >= (uint8_t)sizeof(text))
+            {
+                return GSM_Prompt_CmdStatus_Aborted;
+            }
+        }
+    }
+    return gsmPromptHelperExec(prompt, owner, state, text, spec, on_line, ctx);
+}
+
+void gsmPromptHelperAppendP(GSM_Prompt_Interface* prompt, const char* text)
+{
+    char piece[16];
+    uint8_t n;
+    if (text == NULL)
+    {
+        return;
+    }
+    do
+    {
+        for (n = 0u; n < (uint8_t)(sizeof(piece) - 1u); n++)
+        {
+            piece[n] = (char)GSM_PGM_READ_BYTE(text);
+            if (piece[n] == '\0')
+            {
+                break;
+            }
+            text++;
+        }
+        piece[n] = '\0';
+        if (n > 0u)
+        {
+            gsmPromptCmdAppend(prompt, piece);
+        }
+    } while (n == (uint8_t)(sizeof(piece) - 1u));
+}
+#endif
+
 void gsmPromptHelperSeqReset(GSM_PromptHelper_Seq* seq)
 {
     if (seq != NULL)

@@ -38,6 +38,35 @@ GSM_Prompt_CmdStatus gsmPromptHelperExec(GSM_Prompt_Interface* prompt, const voi
                                          const char* command, const GSM_Prompt_CmdSpec* spec,
                                          GSM_Prompt_LineHandler on_line, void* ctx);
 
+/** Longest command (with its terminating zero) that gsmPromptHelperExecP accepts. */
+#ifndef GSM_PROMPTHELPER_PGM_CMD_SIZE
+#define GSM_PROMPTHELPER_PGM_CMD_SIZE 24u
+#endif
+
+/**
+ * As gsmPromptHelperExec, for a constant command defined with GSM_PGM (static const char x[] GSM_PGM
+ * = "AT+CSQ";). On AVR the command stays in flash and is copied to the stack when it is sent; a
+ * command longer than GSM_PROMPTHELPER_PGM_CMD_SIZE - 1 characters returns Aborted. On every other
+ * target this is gsmPromptHelperExec itself.
+ */
+#if defined(__AVR__)
+GSM_Prompt_CmdStatus gsmPromptHelperExecP(GSM_Prompt_Interface* prompt, const void* owner, uint8_t* state,
+                                          const char* command, const GSM_Prompt_CmdSpec* spec,
+                                          GSM_Prompt_LineHandler on_line, void* ctx);
+#else
+#define gsmPromptHelperExecP gsmPromptHelperExec
+#endif
+
+/**
+ * gsmPromptCmdAppend for a constant text defined with GSM_PGM: on AVR the text is read from flash
+ * (in pieces, through a small stack buffer); on every other target this is gsmPromptCmdAppend.
+ */
+#if defined(__AVR__)
+void gsmPromptHelperAppendP(GSM_Prompt_Interface* prompt, const char* text);
+#else
+#define gsmPromptHelperAppendP gsmPromptCmdAppend
+#endif
+
 /** One step of a constant command table. */
 typedef struct GSM_PromptHelper_Step
 {

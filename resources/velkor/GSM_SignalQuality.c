@@ -13,6 +13,7 @@ enum
 
 #define SQ_NOT_RECEIVED 0xFFu
 
+static const char kCsqCmd[] GSM_PGM = "AT+CSQ";
 static const GSM_Prompt_CmdSpec kCsqSpec = {"+CSQ:", 1000u, 0u};
 
 bool gsmSignalQualityDecode(const char* line, uint16_t len, uint8_t* rssi, uint8_t* ber)
@@ -111,7 +112,7 @@ void gsmSignalQualityPoll(GSM_SignalQuality_Instance* inst)
         inst->Rssi = SQ_NOT_RECEIVED;
         inst->Ber = SQ_NOT_RECEIVED;
     }
-    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, "AT+CSQ", &kCsqSpec, &onCsqLine, inst);
+    st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->CmdState, kCsqCmd, &kCsqSpec, &onCsqLine, inst);
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
         return;

@@ -18,8 +18,9 @@
 extern "C" {
 #endif
 
-/** gsmSignalQualityRssiTo_dBm() result for "not known" (rssi 99, 199 and values out of range). */
-#define GSM_SIGNALQUALITY_DBM_UNKNOWN INT16_MIN
+/** gsmSignalQualityRssiTo_dBm() result for "not known" (rssi 99, 199 and values out of range): the
+ *  value of INT16_MIN, written out because C++ before C++11 (avr-g++ by default) hides INT16_MIN. */
+#define GSM_SIGNALQUALITY_DBM_UNKNOWN (-32767 - 1)
 /** <rssi> / <ber> value for "not known or not detectable". */
 #define GSM_SIGNALQUALITY_UNKNOWN 99u
 

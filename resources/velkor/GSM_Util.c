@@ -3,8 +3,8 @@
  */
 #include "GSM_Util.h"
 
-/* Days before the first of each month in a common year. */
-static const uint16_t kDaysBeforeMonth[12] = {0u, 31u, 59u, 90u, 120u, 151u, 181u, 212u, 243u, 273u, 304u, 334u};
+/* Days of each month in a common year. */
+static const uint8_t kDays[12] GSM_PGM = {31u, 28u, 31u, 30u, 31u, 30u, 31u, 31u, 30u, 31u, 30u, 31u};
 
 static bool isLeapYear(uint16_t year)
 {
@@ -13,18 +13,18 @@ static bool isLeapYear(uint16_t year)
 
 static uint8_t daysInMonth(uint16_t year, uint8_t month)
 {
-    static const uint8_t kDays[12] = {31u, 28u, 31u, 30u, 31u, 30u, 31u, 31u, 30u, 31u, 30u, 31u};
     if ((month == 2u) && isLeapYear(year))
     {
         return 29u;
     }
-    return kDays[month - 1u];
+    return GSM_PGM_READ_BYTE(&kDays[month - 1u]);
 }
 
 uint32_t gsmUtilCalendarToEpoch(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute, uint8_t second)
 {
     uint32_t days;
     uint16_t y;
+    uint8_t m;
 
     if ((year < 1970u) || (year > 2105u) || (month < 1u) || (month > 12u) || (day < 1u) ||
         (day > daysInMonth(year, month)) || (hour > 23u) || (minute > 59u) || (second > 59u))
@@ -36,7 +36,10 @@ uint32_t gsmUtilCalendarToEpoch(uint16_t year, uint8_t month, uint8_t day, uint8
     {
         days += isLeapYear(y) ? 366u : 365u;
     }
-    days += kDaysBeforeMonth[month - 1u];
+    for (m = 0u; (uint8_t)(m + 1u) < month; m++) /* the months before */
+    {
+        days += GSM_PGM_READ_BYTE(&kDays[m]);
+    }
     if ((month > 2u) && isLeapYear(year))
     {
         days += 1u;
@@ -77,8 +80,11 @@ static bool expectChar(const char* text, uint16_t len, uint16_t* pos, char c)
 
 bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc, int8_t* tz_quarters)
 {
+    /* Separators before the month, day, hour, minute and second of "yy/MM/dd,hh:mm:ss". */
+    static const char kSeparators[5] GSM_PGM = {'/', '/', ',', ':', ':'};
     uint16_t pos = 0u;
-    uint8_t yy, mo, dd, hh, mi, ss;
+    uint8_t v[6]; /* yy MM dd hh mm ss */
+    uint8_t k;
     int8_t tz = 0;
     uint32_t offset;
     uint32_t local;
@@ -97,12 +103,16 @@ bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc,
         }
         len = (uint16_t)(len - 1u);
     }
-    if (!readTwoDigits(text, len, &pos, &yy) || !expectChar(text, len, &pos, '/') || !readTwoDigits(text, len, &pos, &mo) ||
-        !expectChar(text, len, &pos, '/') || !readTwoDigits(text, len, &pos, &dd) || !expectChar(text, len, &pos, ',') ||
-        !readTwoDigits(text, len, &pos, &hh) || !expectChar(text, len, &pos, ':') || !readTwoDigits(text, len, &pos, &mi) ||
-        !expectChar(text, len, &pos, ':') || !readTwoDigits(text, len, &pos, &ss))
+    for (k = 0u; k < 6u; k++)
     {
-        return false;
+        if ((k > 0u) && !expectChar(text, len, &pos, (char)GSM_PGM_READ_BYTE(&kSeparators[k - 1u])))
+        {
+            return false;
+        }
+        if (!readTwoDigits(text, len, &pos, &v[k]))
+        {
+            return false;
+        }
     }
     if (pos < len)
     {
@@ -119,12 +129,13 @@ bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc,
         }
         tz = (sign == '-') ? (int8_t)(-(int8_t)q) : (int8_t)q;
     }
-    if ((mo < 1u) || (mo > 12u) || (dd < 1u) || (dd > daysInMonth((uint16_t)(2000u + yy), mo)) || (hh > 23u) || (mi > 59u) ||
-        (ss > 59u))
+    /* Range checks: the conversion returns 0 for a field out of range, and a time from the year
+     * 2000 on is never 0. */
+    local = gsmUtilCalendarToEpoch((uint16_t)(2000u + v[0]), v[1], v[2], v[3], v[4], v[5]);
+    if (local == 0u)
     {
         return false;
     }
-    local = gsmUtilCalendarToEpoch((uint16_t)(2000u + yy), mo, dd, hh, mi, ss);
     if (tz >= 0)
     {
         offset = (uint32_t)tz * 900UL;
@@ -247,6 +258,57 @@ bool gsmUtilEquals(const char* line, uint16_t len, const char* text)
     return text[len] == '\0';
 }
 
+uint8_t gsmUtilMatchText(const char* line, uint16_t len, const char* list)
+{
+    uint8_t n = 1u;
+    uint16_t i;
+    uint8_t c;
+    if ((line == NULL) || (list == NULL))
+    {
+        return 0u;
+    }
+    while (GSM_PGM_READ_BYTE(list) != 0u)
+    {
+        for (i = 0u;; i++)
+        {
+            c = GSM_PGM_READ_BYTE(&list[i]);
+            if (c == 0u)
+            {
+                if (i == len)
+                {
+                    return n;
+                }
+                break;
+            }
+            if ((i >= len) || ((uint8_t)line[i] != c))
+            {
+                break;
+            }
+        }
+        while (GSM_PGM_READ_BYTE(list) != 0u) /* next text */
+        {
+            list++;
+        }
+        list++;
+        n++;
+    }
+    return 0u;
+}
+
+const char* gsmUtilListText(const char* list, uint8_t index)
+{
+    while (index > 0u)
+    {
+        while (GSM_PGM_READ_BYTE(list) != 0u)
+        {
+            list++;
+        }
+        list++;
+        index--;
+    }
+    return list;
+}
+
 bool gsmUtilParseUint(const char* line, uint16_t len, uint16_t* pos, uint32_t* value)
 {
     uint16_t p;
@@ -264,7 +326,7 @@ bool gsmUtilParseUint(const char* line, uint16_t len, uint16_t* pos, uint32_t* v
     while ((p < len) && (line[p] >= '0') && (line[p] <= '9'))
     {
         uint8_t d = (uint8_t)(line[p] - '0');
-        if (v > ((0xFFFFFFFFUL - d) / 10u))
+        if ((v > 429496729UL) || ((v == 429496729UL) && (d > 5u))) /* would pass 4294967295 */
         {
             return false;
         }
@@ -306,12 +368,14 @@ bool gsmUtilField(const char* line, uint16_t len, uint8_t index, uint16_t* start
     bool inQuotes = false;
     uint16_t fs;
     uint16_t fe;
+    uint16_t first; /* offset of the first field */
 
     if ((line == NULL) || (start == NULL) || (flen == NULL))
     {
         return false;
     }
-    p = fieldsStart(line, len);
+    first = fieldsStart(line, len);
+    p = first;
     fs = p;
     for (;;)
     {
@@ -346,7 +410,7 @@ bool gsmUtilField(const char* line, uint16_t len, uint8_t index, uint16_t* start
                         *quoted = true;
                     }
                 }
-                if ((fe == fs) && (end && (fs == len) && (field == 0u) && (fieldsStart(line, len) == len)))
+                if ((fe == fs) && (end && (fs == len) && (field == 0u) && (first == len)))
                 {
                     return false; /* nothing after the ':' */
                 }

@@ -63,6 +63,21 @@ bool gsmUtilStartsWith(const char* line, uint16_t len, const char* prefix);
 bool gsmUtilEquals(const char* line, uint16_t len, const char* text);
 
 /**
+ * Finds the line in a list of texts: `list` holds zero-terminated texts one after another and ends
+ * with an empty text ("READY\0SIM PIN\0" as a C literal adds the final zero). The list may be
+ * defined with GSM_PGM (it is read with GSM_PGM_READ_BYTE).
+ * @return 1 for the first text, 2 for the second...; 0 when no text equals the line exactly.
+ */
+uint8_t gsmUtilMatchText(const char* line, uint16_t len, const char* list);
+
+/**
+ * Text `index` (0 for the first) of a list laid out as for gsmUtilMatchText; empty texts count as
+ * entries ("\0TERM\0INIT" has "" at 0). The index must be within the list.
+ * @return its address (in program memory when the list is defined with GSM_PGM).
+ */
+const char* gsmUtilListText(const char* list, uint8_t index);
+
+/**
  * Parses an unsigned decimal number starting at line[*pos], skipping leading blanks. On success
  * *pos moves past the digits. Values above 0xFFFFFFFF are rejected.
  * @return true when at least one digit was read.
