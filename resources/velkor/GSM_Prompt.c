@@ -20,11 +20,16 @@
 #define PR_F_DATA_ECHO     0x80u /* received bytes may be the echo of that data */
 
 /* Lines that are never the answer of a command that expects unprefixed lines: every "+..." and
- * "*..." line, and the plain unsolicited messages of both families. */
-static const char* const kKnownUrcPrefixes[] = {"+",         "*",          "RDY",           "START",  "Call Ready",
-                                                "SMS ",      "PB DONE",    "RING",          "NO CARRIER",
-                                                "NORMAL POWER", "POWERD DOWN", "UNDER-VOLTAGE", "OVER-VOLTAGE",
-                                                "DST:",      NULL};
+ * "*..." line, and the plain unsolicited messages of both families. Texts one after another, each
+ * zero-terminated, the list ends with an empty text (kept in program memory on AVR). */
+static const char kKnownUrcPrefixes[] GSM_PGM = "+\0*\0RDY\0START\0Call Ready\0SMS \0PB DONE\0RING\0NO CARRIER\0"
+                                                "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE\0OVER-VOLTAGE\0DST:\0";
+
+/* Final result codes: whole lines ("OK" and "ERROR" first: their position gives the status), and
+ * the two error results that carry a number or a text after the prefix. */
+static const char kFinalLines[] GSM_PGM = "OK\0ERROR\0NO CARRIER\0BUSY\0NO ANSWER\0NO DIALTONE\0";
+static const char kFinalCoded[] GSM_PGM = "+CME ERROR:\0+CMS ERROR:\0";
+static const char kDownload[] GSM_PGM = "DOWNLOAD\0";
 
 static GSM_Prompt_Instance* fromIf(GSM_Prompt_Interface* p)
 {
@@ -40,20 +45,21 @@ static uint8_t* lineBuffer(GSM_Prompt_Instance* inst, uint16_t* cap)
 {
     if ((inst->DataBuffer != NULL) && (inst->DataBufferSize >= 2u))
     {
-        *cap = (inst->DataBufferSize > 0xFFFFu) ? 0xFFFFu : (uint16_t)inst->DataBufferSize;
+        *cap = inst->DataBufferSize;
         return inst->DataBuffer;
     }
+#if GSM_PROMPT_FALLBACK_LINE_SIZE > 0
     *cap = (uint16_t)GSM_PROMPT_FALLBACK_LINE_SIZE;
     return inst->FallbackLine;
+#else
+    *cap = 0u; /* no line fits: every line overflows and is dropped */
+    return inst->DataBuffer;
+#endif
 }
 
 static uint16_t echoCapacity(const GSM_Prompt_Instance* inst)
 {
-    if (inst->EchoCancellationBuffer == NULL)
-    {
-        return 0u;
-    }
-    return (inst->EchoCancellationBufferSize > 0xFFFFu) ? 0xFFFFu : (uint16_t)inst->EchoCancellationBufferSize;
+    return (inst->EchoCancellationBuffer == NULL) ? 0u : inst->EchoCancellationBufferSize;
 }
 
 static uint16_t hashStep(uint16_t h, uint8_t b)
@@ -83,7 +89,7 @@ static void finishCommand(GSM_Prompt_Instance* inst, GSM_Prompt_CmdStatus status
 {
     inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(PR_F_ACTIVE | PR_F_COMPOSING | PR_F_ECHO_PENDING | PR_F_TX_DATA | PR_F_DATA_ECHO));
     inst->_i.Status = (uint8_t)status;
-    inst->ErrorCode = code;
+    inst->Code = code;
     inst->TxDataLeft = 0u;
     inst->CmdTimer_ms = gsm__SysTime_ms(); /* start of the pause before the next command */
     if (status == GSM_Prompt_CmdStatus_Timeout)
@@ -105,79 +111,77 @@ static bool commandRunning(const GSM_Prompt_Instance* inst)
     return (inst->Flags & (PR_F_ACTIVE | PR_F_COMPOSING)) != 0u;
 }
 
-/* Final result codes: whole lines, or a prefix followed by the error number / text. */
-typedef struct
+/* Finds the line in a list laid out as kKnownUrcPrefixes (read with GSM_PGM_READ_BYTE): with
+ * `prefix` true a text that begins the line matches, otherwise only a text equal to the whole line.
+ * Returns 1 for the first text, 2 for the second..., 0 when none matches. */
+static uint8_t matchList(const char* line, uint16_t len, const char* list, bool prefix)
 {
-    const char* Text;
-    uint8_t Status;   /* GSM_Prompt_CmdStatus */
-    uint8_t IsPrefix; /* "+CME ERROR:" / "+CMS ERROR:" carry a code */
-} PromptFinal;
-
-static const PromptFinal kFinals[] = {
-    {"OK", (uint8_t)GSM_Prompt_CmdStatus_Ok, 0u},
-    {"ERROR", (uint8_t)GSM_Prompt_CmdStatus_Error, 0u},
-    {"+CME ERROR:", (uint8_t)GSM_Prompt_CmdStatus_CmeError, 1u},
-    {"+CMS ERROR:", (uint8_t)GSM_Prompt_CmdStatus_CmsError, 1u},
-    {"NO CARRIER", (uint8_t)GSM_Prompt_CmdStatus_OtherFinal, 0u},
-    {"BUSY", (uint8_t)GSM_Prompt_CmdStatus_OtherFinal, 0u},
-    {"NO ANSWER", (uint8_t)GSM_Prompt_CmdStatus_OtherFinal, 0u},
-    {"NO DIALTONE", (uint8_t)GSM_Prompt_CmdStatus_OtherFinal, 0u},
-};
+    uint8_t n = 1u;
+    while (GSM_PGM_READ_BYTE(list) != 0u)
+    {
+        uint16_t i = 0u;
+        uint8_t c;
+        while (((c = GSM_PGM_READ_BYTE(list)) != 0u) && (i < len) && ((uint8_t)line[i] == c))
+        {
+            list++;
+            i++;
+        }
+        if ((c == 0u) && (prefix || (i == len)))
+        {
+            return n;
+        }
+        while (GSM_PGM_READ_BYTE(list) != 0u) /* rest of this text */
+        {
+            list++;
+        }
+        list++;
+        n++;
+    }
+    return 0u;
+}
 
 /* Final result code of a line (Idle when it is none); *code gets a +CME/+CMS number or -1. */
 static GSM_Prompt_CmdStatus finalCode(const char* line, uint16_t len, int16_t* code)
 {
-    uint8_t i;
+    uint8_t k = matchList(line, len, kFinalLines, false);
+    uint16_t pos = 11u; /* length of both coded prefixes */
+    uint32_t v;
     *code = -1;
-    for (i = 0u; i < (uint8_t)(sizeof(kFinals) / sizeof(kFinals[0])); i++)
+    if (k != 0u)
     {
-        if (kFinals[i].IsPrefix != 0u)
-        {
-            if (gsmUtilStartsWith(line, len, kFinals[i].Text))
-            {
-                uint16_t pos = 11u;
-                uint32_t v;
-                if (gsmUtilParseUint(line, len, &pos, &v) && (pos == len) && (v <= 32767u))
-                {
-                    *code = (int16_t)v;
-                }
-                return (GSM_Prompt_CmdStatus)kFinals[i].Status;
-            }
-        }
-        else if (gsmUtilEquals(line, len, kFinals[i].Text))
-        {
-            return (GSM_Prompt_CmdStatus)kFinals[i].Status;
-        }
+        return (k <= 2u) ? (GSM_Prompt_CmdStatus)((uint8_t)GSM_Prompt_CmdStatus_Ok + k - 1u) : GSM_Prompt_CmdStatus_OtherFinal;
     }
-    return GSM_Prompt_CmdStatus_Idle;
+    k = matchList(line, len, kFinalCoded, true);
+    if (k == 0u)
+    {
+        return GSM_Prompt_CmdStatus_Idle;
+    }
+    if (gsmUtilParseUint(line, len, &pos, &v) && (pos == len) && (v <= 32767u))
+    {
+        *code = (int16_t)v;
+    }
+    return (GSM_Prompt_CmdStatus)((uint8_t)GSM_Prompt_CmdStatus_CmeError + k - 1u);
 }
 
 static bool isEcho(const GSM_Prompt_Instance* inst, const char* line, uint16_t len)
 {
     uint16_t h = 0u;
     uint16_t i;
-    uint16_t cap;
+    uint16_t cap = echoCapacity(inst);
     if (len != inst->EchoLen)
     {
         return false;
     }
+    /* The copy (as far as it reaches) must match, and the checksum covers the whole line. */
     for (i = 0u; i < len; i++)
     {
-        h = hashStep(h, (uint8_t)line[i]);
-    }
-    if (h != inst->EchoHash)
-    {
-        return false;
-    }
-    cap = echoCapacity(inst);
-    for (i = 0u; (i < len) && (i < cap); i++)
-    {
-        if (inst->EchoCancellationBuffer[i] != (uint8_t)line[i])
+        if ((i < cap) && (inst->EchoCancellationBuffer[i] != (uint8_t)line[i]))
         {
             return false;
         }
+        h = hashStep(h, (uint8_t)line[i]);
     }
-    return true;
+    return h == inst->EchoHash;
 }
 
 static bool dispatchUrc(GSM_Prompt_Instance* inst, const char* line, uint16_t len)
@@ -195,6 +199,22 @@ static bool dispatchUrc(GSM_Prompt_Instance* inst, const char* line, uint16_t le
         s = next;
     }
     return any;
+}
+
+/* The data prompt of kind `kind` (GSM_PROMPT_CMD_DATA_PROMPT or GSM_PROMPT_CMD_DOWNLOAD) for the
+ * running command, when it waits for one: the status becomes DataPrompt and `flags` are set.
+ * Returns false (nothing changed) when no command waits for that prompt. */
+static bool enterDataPrompt(GSM_Prompt_Instance* inst, uint8_t kind, uint8_t flags)
+{
+    const GSM_Prompt_CmdSpec* spec = inst->CmdSpec;
+    if (((inst->Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) != PR_F_ACTIVE) ||
+        (inst->_i.Status != (uint8_t)GSM_Prompt_CmdStatus_Pending) || (spec == NULL) || ((spec->Flags & kind) == 0u))
+    {
+        return false;
+    }
+    inst->_i.Status = (uint8_t)GSM_Prompt_CmdStatus_DataPrompt;
+    inst->Flags = (uint8_t)((inst->Flags | flags) & (uint8_t)~PR_F_ECHO_PENDING);
+    return true;
 }
 
 /* Routes one complete, non-empty line. */
@@ -216,14 +236,13 @@ static void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len
     fin = finalCode(line, len, &code);
     if (fin != GSM_Prompt_CmdStatus_Idle)
     {
-        if (active && ((inst->Flags & PR_F_TX_DATA) == 0u))
-        {
-            finishCommand(inst, fin, code);
-            return;
-        }
         if (active)
         {
-            return; /* still writing data: cannot be the answer yet */
+            if ((inst->Flags & PR_F_TX_DATA) == 0u) /* still writing data: cannot be the answer yet */
+            {
+                finishCommand(inst, fin, code);
+            }
+            return;
         }
         if ((fin == GSM_Prompt_CmdStatus_Ok || fin == GSM_Prompt_CmdStatus_Error) && ((inst->Flags & PR_F_DROP_OK) != 0u))
         {
@@ -239,11 +258,8 @@ static void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len
     }
 
     /* 2b. "DOWNLOAD" of AT+HTTPDATA: the data prompt of that command */
-    if (active && (spec != NULL) && ((spec->Flags & GSM_PROMPT_CMD_DOWNLOAD) != 0u) && ((inst->Flags & PR_F_TX_DATA) == 0u) &&
-        (inst->_i.Status == (uint8_t)GSM_Prompt_CmdStatus_Pending) && gsmUtilEquals(line, len, "DOWNLOAD"))
+    if ((matchList(line, len, kDownload, false) != 0u) && enterDataPrompt(inst, GSM_PROMPT_CMD_DOWNLOAD, 0u))
     {
-        inst->_i.Status = (uint8_t)GSM_Prompt_CmdStatus_DataPrompt;
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_ECHO_PENDING);
         return;
     }
 
@@ -269,7 +285,7 @@ static void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len
 
     /* 5. unprefixed answer lines */
     if (active && (spec != NULL) && ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u) && ((inst->Flags & PR_F_TX_DATA) == 0u) &&
-        !matchesAnyPrefix(line, len, kKnownUrcPrefixes))
+        (matchList(line, len, kKnownUrcPrefixes, true) == 0u))
     {
         if (inst->CmdOnLine != NULL)
         {
@@ -308,6 +324,14 @@ static void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint
                 return; /* second half of the header's CR LF */
             }
         }
+#if GSM_PROMPT_FALLBACK_LINE_SIZE == 0
+        if (cap == 0u)
+        {
+            inst->BinRemaining = 0u; /* no buffer at all: the payload cannot be delivered */
+            inst->BinHandler = NULL;
+            return;
+        }
+#endif
         buf[inst->LineLen++] = b;
         inst->BinRemaining--;
         if ((inst->BinRemaining == 0u) || (inst->LineLen >= cap))
@@ -336,8 +360,8 @@ static void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint
             inst->TxDataEchoPos++;
             return;
         }
-        if ((inst->TxDataEchoPos == inst->TxDataLen) && (inst->TxDataLen > 0u) && (inst->TxTerminator >= 0) &&
-            (b == (uint8_t)inst->TxTerminator))
+        if ((inst->TxDataEchoPos == inst->TxDataLen) && (inst->TxDataLen > 0u) && (inst->Code >= 0) &&
+            (b == (uint8_t)inst->Code))
         {
             inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_DATA_ECHO); /* echo complete */
             return;
@@ -387,13 +411,9 @@ static void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint
     buf[inst->LineLen++] = b;
 
     /* The data prompt: '>' at the start of a line, only while a command waits for it. */
-    if ((b == '>') && (inst->LineLen == 1u) && ((inst->Flags & PR_F_ACTIVE) != 0u) && ((inst->Flags & PR_F_TX_DATA) == 0u) &&
-        (inst->_i.Status == (uint8_t)GSM_Prompt_CmdStatus_Pending) && (inst->CmdSpec != NULL) &&
-        ((inst->CmdSpec->Flags & GSM_PROMPT_CMD_DATA_PROMPT) != 0u))
+    if ((b == '>') && (inst->LineLen == 1u) && enterDataPrompt(inst, GSM_PROMPT_CMD_DATA_PROMPT, PR_F_SKIP_SPACE))
     {
         inst->LineLen = 0u;
-        inst->_i.Status = (uint8_t)GSM_Prompt_CmdStatus_DataPrompt;
-        inst->Flags = (uint8_t)((inst->Flags | PR_F_SKIP_SPACE) & (uint8_t)~PR_F_ECHO_PENDING);
     }
 }
 
@@ -421,27 +441,41 @@ static void writeData(GSM_Prompt_Instance* inst, uint32_t now)
     inst->CmdTimer_ms = now + inst->TxDataTimeout_ms;
     if (inst->TxDataLeft == 0u)
     {
-        if (inst->TxTerminator >= 0)
+        if (inst->Code >= 0)
         {
-            writeByte(inst, (uint8_t)inst->TxTerminator);
+            writeByte(inst, (uint8_t)inst->Code);
         }
         inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_TX_DATA);
     }
 }
 
-/* A command given up after its "> " prompt: ESC ends the modem's data entry without sending, so that
- * the next command line is not taken as data. */
-static void leaveDataEntry(GSM_Prompt_Instance* inst)
+/* True while a command of the last owner is open: being composed, awaiting its result, or at its
+ * data prompt. */
+static bool commandOpen(const GSM_Prompt_Instance* inst)
 {
+    return commandRunning(inst) || (inst->_i.Status == (uint8_t)GSM_Prompt_CmdStatus_DataPrompt);
+}
+
+/* Gives up the open command: Aborted, and a late final result of it will be dropped. After its "> "
+ * prompt ESC ends the modem's data entry without sending, so that the next command line is not
+ * taken as data. Nothing happens when no command is open. */
+static void abandonCommand(GSM_Prompt_Instance* inst)
+{
+    if (!commandOpen(inst))
+    {
+        return;
+    }
     if ((inst->_i.Status == (uint8_t)GSM_Prompt_CmdStatus_DataPrompt) || ((inst->Flags & PR_F_TX_DATA) != 0u))
     {
         writeByte(inst, 0x1Bu);
     }
+    finishCommand(inst, GSM_Prompt_CmdStatus_Aborted, -1);
+    inst->Flags |= PR_F_DROP_OK;
 }
 
 static void resetSession(GSM_Prompt_Instance* inst)
 {
-    if (commandRunning(inst) || (inst->_i.Status == (uint8_t)GSM_Prompt_CmdStatus_DataPrompt))
+    if (commandOpen(inst))
     {
         finishCommand(inst, GSM_Prompt_CmdStatus_Aborted, -1);
     }
@@ -456,33 +490,18 @@ static void resetSession(GSM_Prompt_Instance* inst)
 
 void gsmPromptInit(GSM_Prompt_Instance* inst)
 {
+    uint8_t* p;
     if (inst == NULL)
     {
         return;
     }
-    inst->_i.Owner = NULL;
-    inst->_i.Status = (uint8_t)GSM_Prompt_CmdStatus_Idle;
-    inst->_i.ConsecutiveTimeouts = 0u;
-    inst->CmdSpec = NULL;
-    inst->CmdOnLine = NULL;
-    inst->CmdCtx = NULL;
-    inst->CmdOwner = NULL;
-    inst->Urcs = NULL;
-    inst->BinHandler = NULL;
-    inst->BinCtx = NULL;
-    inst->TxDataStart = NULL;
-    inst->TxDataLeft = 0u;
-    inst->TxDataLen = 0u;
-    inst->TxDataEchoPos = 0u;
-    inst->LineLen = 0u;
-    inst->BinRemaining = 0u;
-    inst->BinSkipLf = 0u;
-    inst->EchoLen = 0u;
-    inst->EchoHash = 0u;
-    inst->ErrorCode = -1;
-    inst->TxTerminator = GSM_PROMPT_DATA_NO_TERMINATOR;
-    inst->Flags = 0u;
-    inst->LastRx_ms = 0u;
+    /* Interface and private state from _i to the end: all zero (no claim, status Idle, no command,
+     * no subscribers, no binary payload, no pending data, empty line), then the non-zero values. */
+    for (p = (uint8_t*)&inst->_i; p < (uint8_t*)(inst + 1); p++)
+    {
+        *p = 0u;
+    }
+    inst->Code = -1; /* no error number, no data terminator */
     inst->CmdTimer_ms = gsm__SysTime_ms() - GSM_PROMPT_COMMAND_GAP_MS;
     inst->PowerStartCount = gsmPowerIfStartCount(inst->Power);
 }
@@ -566,12 +585,7 @@ void gsmPromptRelease(GSM_Prompt_Interface* prompt, const void* owner)
         return;
     }
     inst = fromIf(prompt);
-    if (commandRunning(inst) || (prompt->Status == (uint8_t)GSM_Prompt_CmdStatus_DataPrompt))
-    {
-        leaveDataEntry(inst);
-        finishCommand(inst, GSM_Prompt_CmdStatus_Aborted, -1);
-        inst->Flags |= PR_F_DROP_OK;
-    }
+    abandonCommand(inst);
     prompt->Owner = NULL;
     prompt->Status = (uint8_t)GSM_Prompt_CmdStatus_Idle;
     inst->CmdOwner = NULL;
@@ -593,7 +607,7 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
         return false;
     }
     inst = fromIf(prompt);
-    if (commandRunning(inst) || (prompt->Status == (uint8_t)GSM_Prompt_CmdStatus_DataPrompt) || (inst->BinRemaining > 0u) ||
+    if (commandOpen(inst) || (inst->BinRemaining > 0u) ||
         ((inst->Power != NULL) && !gsmPowerIfIsOn(inst->Power)))
     {
         return false;
@@ -606,7 +620,7 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
     inst->CmdOnLine = on_line;
     inst->CmdCtx = ctx;
     inst->CmdOwner = owner;
-    inst->ErrorCode = -1;
+    inst->Code = -1;
     inst->EchoLen = 0u;
     inst->EchoHash = 0u;
     inst->Flags = (uint8_t)((inst->Flags | PR_F_COMPOSING) & (uint8_t)~(PR_F_ECHO_PENDING | PR_F_DATA_ECHO));
@@ -614,11 +628,19 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
     return true;
 }
 
-void gsmPromptCmdAppendBytes(GSM_Prompt_Interface* prompt, const uint8_t* data, uint16_t len)
+/* Bytes of a command text: in RAM, or on AVR optionally in program memory (`pgm` true). */
+#if defined(__AVR__)
+#define PR_TEXT_BYTE(pgm, p) ((pgm) ? GSM_PGM_READ_BYTE(p) : *(p))
+#else
+#define PR_TEXT_BYTE(pgm, p) (*(p))
+#endif
+
+static void appendCommand(GSM_Prompt_Interface* prompt, const uint8_t* data, uint16_t len, bool pgm)
 {
     GSM_Prompt_Instance* inst;
     uint16_t cap;
     uint16_t i;
+    GSM_UNUSED_ARG(pgm);
     if ((prompt == NULL) || (data == NULL))
     {
         return;
@@ -631,32 +653,52 @@ void gsmPromptCmdAppendBytes(GSM_Prompt_Interface* prompt, const uint8_t* data, 
     cap = echoCapacity(inst);
     for (i = 0u; i < len; i++)
     {
-        writeByte(inst, data[i]);
+        uint8_t b = PR_TEXT_BYTE(pgm, &data[i]);
+        writeByte(inst, b);
         if (inst->EchoLen < cap)
         {
-            inst->EchoCancellationBuffer[inst->EchoLen] = data[i];
+            inst->EchoCancellationBuffer[inst->EchoLen] = b;
         }
         if (inst->EchoLen < 0xFFFFu)
         {
             inst->EchoLen++;
         }
-        inst->EchoHash = hashStep(inst->EchoHash, data[i]);
+        inst->EchoHash = hashStep(inst->EchoHash, b);
     }
 }
 
-void gsmPromptCmdAppend(GSM_Prompt_Interface* prompt, const char* text)
+/* Appends a zero-terminated text (in program memory on AVR when `pgm` is true). */
+static void appendText(GSM_Prompt_Interface* prompt, const char* text, bool pgm)
 {
     uint16_t n = 0u;
+    GSM_UNUSED_ARG(pgm);
     if (text == NULL)
     {
         return;
     }
-    while ((text[n] != '\0') && (n < 0xFFFFu))
+    while ((PR_TEXT_BYTE(pgm, (const uint8_t*)&text[n]) != 0u) && (n < 0xFFFFu))
     {
         n++;
     }
-    gsmPromptCmdAppendBytes(prompt, (const uint8_t*)text, n);
+    appendCommand(prompt, (const uint8_t*)text, n, pgm);
 }
+
+void gsmPromptCmdAppendBytes(GSM_Prompt_Interface* prompt, const uint8_t* data, uint16_t len)
+{
+    appendCommand(prompt, data, len, false);
+}
+
+void gsmPromptCmdAppend(GSM_Prompt_Interface* prompt, const char* text)
+{
+    appendText(prompt, text, false);
+}
+
+#if defined(__AVR__)
+void gsmPromptCmdAppendP(GSM_Prompt_Interface* prompt, const char* text)
+{
+    appendText(prompt, text, true);
+}
+#endif
 
 void gsmPromptCmdAppendUint(GSM_Prompt_Interface* prompt, uint32_t value, uint8_t min_digits)
 {
@@ -727,7 +769,7 @@ int16_t gsmPromptCmdErrorCode(const GSM_Prompt_Interface* prompt)
     {
         return -1;
     }
-    return fromIfConst(prompt)->ErrorCode;
+    return fromIfConst(prompt)->Code;
 }
 
 void gsmPromptCmdAbort(GSM_Prompt_Interface* prompt, const void* owner)
@@ -738,13 +780,10 @@ void gsmPromptCmdAbort(GSM_Prompt_Interface* prompt, const void* owner)
         return;
     }
     inst = fromIf(prompt);
-    if ((inst->CmdOwner != owner) || !(commandRunning(inst) || (prompt->Status == (uint8_t)GSM_Prompt_CmdStatus_DataPrompt)))
+    if (inst->CmdOwner == owner)
     {
-        return;
+        abandonCommand(inst);
     }
-    leaveDataEntry(inst);
-    finishCommand(inst, GSM_Prompt_CmdStatus_Aborted, -1);
-    inst->Flags |= PR_F_DROP_OK;
 }
 
 bool gsmPromptDataSend(GSM_Prompt_Interface* prompt, const void* owner, const uint8_t* data, uint16_t len,
@@ -764,7 +803,7 @@ bool gsmPromptDataSend(GSM_Prompt_Interface* prompt, const void* owner, const ui
     inst->TxDataLeft = len;
     inst->TxDataLen = len;
     inst->TxDataEchoPos = 0u;
-    inst->TxTerminator = terminator;
+    inst->Code = terminator;
     inst->TxDataTimeout_ms = timeout_ms;
     inst->Flags = (uint8_t)(inst->Flags | PR_F_TX_DATA | PR_F_DATA_ECHO);
     inst->LineLen = 0u;

@@ -18,6 +18,9 @@
  * - EchoCancellationBuffer / EchoCancellationBufferSize: copy of the command line sent, compared with
  *   the echo. Without it (or for a longer command) the echo is recognised by its length and a
  *   checksum of the command text.
+ * The sizes are 16-bit (a line longer than 65535 bytes cannot be handled anyway). Assigning the
+ * `sizeof` of an array larger than that is a constant conversion that changes its value, which the
+ * compiler reports (-Woverflow, on by default); use at most 65535 bytes for each buffer.
  *
  * Serial callbacks (set before gsmPromptInit; all required):
  * - Write(inst, byte): queue one byte for transmission (normally into the circular Tx buffer).
@@ -36,7 +39,10 @@
 extern "C" {
 #endif
 
-/** Size of the line buffer used when no DataBuffer is supplied. */
+/** Size of the line buffer used when no DataBuffer is supplied. A firmware that always supplies a
+ *  DataBuffer may define it as 0 (compiler option -DGSM_PROMPT_FALLBACK_LINE_SIZE=0): the instance
+ *  then has no fallback buffer, and without a DataBuffer every received line is dropped (nothing is
+ *  written anywhere, commands end with a time-out). */
 #ifndef GSM_PROMPT_FALLBACK_LINE_SIZE
 #define GSM_PROMPT_FALLBACK_LINE_SIZE 32u
 #endif
@@ -61,13 +67,13 @@ struct GSM_Prompt_Instance
     /* ---- set by the application before gsmPromptInit ---- */
     GSM_Power_Interface* Power;         /**< set: &(mGsmPwrInst._i); NULL = modem always powered */
     uint8_t* DataBuffer;                /**< optional line buffer */
-    uint32_t DataBufferSize;            /**< its size in bytes (lines are limited to 65535 bytes) */
+    uint16_t DataBufferSize;            /**< its size in bytes (at most 65535, see below) */
+    uint16_t EchoCancellationBufferSize; /**< size of EchoCancellationBuffer in bytes (at most 65535) */
     void (*Write)(GSM_Prompt_Instance* inst, uint8_t _data);
     bool (*WriteCompleted)(GSM_Prompt_Instance* inst);
     bool (*CanRead)(GSM_Prompt_Instance* inst);
     uint8_t (*Read)(GSM_Prompt_Instance* inst);
     uint8_t* EchoCancellationBuffer;    /**< optional copy of the command sent */
-    uint32_t EchoCancellationBufferSize;
 
     /* ---- interface for the dependent modules: pass &inst._i ---- */
     GSM_Prompt_Interface _i;
@@ -92,12 +98,16 @@ struct GSM_Prompt_Instance
     uint16_t TxDataLen;
     uint16_t EchoLen;                   /* length of the command line sent (without CR) */
     uint16_t EchoHash;                  /* checksum of the command line sent */
-    int16_t ErrorCode;
-    int16_t TxTerminator;
+    int16_t Code;                       /* after a +CME/+CMS ERROR result: its number (or -1); while data
+                                           after "> " is written: the byte that ends it (or -1).
+                                           The two never overlap: data is written before the final
+                                           result, and a new command sets it to -1. */
     uint8_t Flags;                      /* GSM_PROMPT_F_... in GSM_Prompt.c */
     uint8_t PowerStartCount;
     uint8_t BinSkipLf;                  /* the counted header ended with CR: its LF is not payload */
+#if GSM_PROMPT_FALLBACK_LINE_SIZE > 0
     uint8_t FallbackLine[GSM_PROMPT_FALLBACK_LINE_SIZE];
+#endif
 };
 
 /** Initialises the instance (callbacks and buffers must be set). Not interrupt safe. */

@@ -7,21 +7,33 @@
 #define HLP_IDLE 0u
 #define HLP_SENT 1u
 
-GSM_Prompt_CmdStatus gsmPromptHelperExec(GSM_Prompt_Interface* prompt, const void* owner, uint8_t* state,
-                                         const char* command, const GSM_Prompt_CmdSpec* spec,
-                                         GSM_Prompt_LineHandler on_line, void* ctx)
+/* gsmPromptHelperExec; on AVR with `pgm` true the command text is in program memory. */
+static GSM_Prompt_CmdStatus helperExec(GSM_Prompt_Interface* prompt, const void* owner, uint8_t* state, const char* command,
+                                       const GSM_Prompt_CmdSpec* spec, GSM_Prompt_LineHandler on_line, void* ctx, bool pgm)
 {
     GSM_Prompt_CmdStatus st;
+    GSM_UNUSED_ARG(pgm);
     if ((prompt == NULL) || (owner == NULL) || (state == NULL) || (command == NULL) || (spec == NULL))
     {
         return GSM_Prompt_CmdStatus_Aborted;
     }
     if (*state == HLP_IDLE)
     {
-        if (!gsmPromptClaim(prompt, owner) || !gsmPromptCmdStart(prompt, owner, command, spec, on_line, ctx))
+        if (!gsmPromptClaim(prompt, owner) || !gsmPromptCmdBegin(prompt, owner, spec, on_line, ctx))
         {
             return GSM_Prompt_CmdStatus_Pending; /* channel busy or in its pause: retry next poll */
         }
+#if defined(__AVR__)
+        if (pgm)
+        {
+            gsmPromptCmdAppendP(prompt, command);
+        }
+        else
+#endif
+        {
+            gsmPromptCmdAppend(prompt, command);
+        }
+        gsmPromptCmdSend(prompt);
         *state = HLP_SENT;
         return GSM_Prompt_CmdStatus_Pending;
     }
@@ -39,58 +51,19 @@ GSM_Prompt_CmdStatus gsmPromptHelperExec(GSM_Prompt_Interface* prompt, const voi
     return st;
 }
 
+GSM_Prompt_CmdStatus gsmPromptHelperExec(GSM_Prompt_Interface* prompt, const void* owner, uint8_t* state,
+                                         const char* command, const GSM_Prompt_CmdSpec* spec,
+                                         GSM_Prompt_LineHandler on_line, void* ctx)
+{
+    return helperExec(prompt, owner, state, command, spec, on_line, ctx, false);
+}
+
 #if defined(__AVR__)
 GSM_Prompt_CmdStatus gsmPromptHelperExecP(GSM_Prompt_Interface* prompt, const void* owner, uint8_t* state,
                                           const char* command, const GSM_Prompt_CmdSpec* spec,
                                           GSM_Prompt_LineHandler on_line, void* ctx)
 {
-    char text[GSM_PROMPTHELPER_PGM_CMD_SIZE];
-    uint8_t i = 0u;
-    if (command == NULL)
-    {
-        return GSM_Prompt_CmdStatus_Aborted;
-    }
-    /* The text is needed only to send the command; afterwards the status alone is read. */
-    text[0] = '\0';
-    if ((state != NULL) && (*state == HLP_IDLE))
-    {
-        while ((text[i] = (char)GSM_PGM_READ_BYTE(&command[i])) != '\0')
-        {
-            i++;
-            if (i >= (uint8_t)sizeof(text))
-            {
-                return GSM_Prompt_CmdStatus_Aborted;
-            }
-        }
-    }
-    return gsmPromptHelperExec(prompt, owner, state, text, spec, on_line, ctx);
-}
-
-void gsmPromptHelperAppendP(GSM_Prompt_Interface* prompt, const char* text)
-{
-    char piece[16];
-    uint8_t n;
-    if (text == NULL)
-    {
-        return;
-    }
-    do
-    {
-        for (n = 0u; n < (uint8_t)(sizeof(piece) - 1u); n++)
-        {
-            piece[n] = (char)GSM_PGM_READ_BYTE(text);
-            if (piece[n] == '\0')
-            {
-                break;
-            }
-            text++;
-        }
-        piece[n] = '\0';
-        if (n > 0u)
-        {
-            gsmPromptCmdAppend(prompt, piece);
-        }
-    } while (n == (uint8_t)(sizeof(piece) - 1u));
+    return helperExec(prompt, owner, state, command, spec, on_line, ctx, true);
 }
 #endif
 

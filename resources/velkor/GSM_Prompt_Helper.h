@@ -38,16 +38,16 @@ GSM_Prompt_CmdStatus gsmPromptHelperExec(GSM_Prompt_Interface* prompt, const voi
                                          const char* command, const GSM_Prompt_CmdSpec* spec,
                                          GSM_Prompt_LineHandler on_line, void* ctx);
 
-/** Longest command (with its terminating zero) that gsmPromptHelperExecP accepts. */
+/** Kept for source compatibility: gsmPromptHelperExecP reads the command straight from program
+ *  memory, so its length is no longer limited and this value is not used. */
 #ifndef GSM_PROMPTHELPER_PGM_CMD_SIZE
 #define GSM_PROMPTHELPER_PGM_CMD_SIZE 24u
 #endif
 
 /**
  * As gsmPromptHelperExec, for a constant command defined with GSM_PGM (static const char x[] GSM_PGM
- * = "AT+CSQ";). On AVR the command stays in flash and is copied to the stack when it is sent; a
- * command longer than GSM_PROMPTHELPER_PGM_CMD_SIZE - 1 characters returns Aborted. On every other
- * target this is gsmPromptHelperExec itself.
+ * = "AT+CSQ";). On AVR the command stays in flash and is written to the modem from there; on every
+ * other target this is gsmPromptHelperExec itself.
  */
 #if defined(__AVR__)
 GSM_Prompt_CmdStatus gsmPromptHelperExecP(GSM_Prompt_Interface* prompt, const void* owner, uint8_t* state,
@@ -57,15 +57,8 @@ GSM_Prompt_CmdStatus gsmPromptHelperExecP(GSM_Prompt_Interface* prompt, const vo
 #define gsmPromptHelperExecP gsmPromptHelperExec
 #endif
 
-/**
- * gsmPromptCmdAppend for a constant text defined with GSM_PGM: on AVR the text is read from flash
- * (in pieces, through a small stack buffer); on every other target this is gsmPromptCmdAppend.
- */
-#if defined(__AVR__)
-void gsmPromptHelperAppendP(GSM_Prompt_Interface* prompt, const char* text);
-#else
-#define gsmPromptHelperAppendP gsmPromptCmdAppend
-#endif
+/** gsmPromptCmdAppend for a constant text defined with GSM_PGM (the same as gsmPromptCmdAppendP). */
+#define gsmPromptHelperAppendP gsmPromptCmdAppendP
 
 /** One step of a constant command table. */
 typedef struct GSM_PromptHelper_Step

@@ -141,6 +141,17 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
 /** Appends zero-terminated text to the command being composed (written to the modem at once). */
 void gsmPromptCmdAppend(GSM_Prompt_Interface* prompt, const char* text);
 
+/**
+ * gsmPromptCmdAppend for a constant text defined with GSM_PGM (static const char x[] GSM_PGM = "...";):
+ * on AVR the text is read straight from program memory; on every other target this is
+ * gsmPromptCmdAppend.
+ */
+#if defined(__AVR__)
+void gsmPromptCmdAppendP(GSM_Prompt_Interface* prompt, const char* text);
+#else
+#define gsmPromptCmdAppendP gsmPromptCmdAppend
+#endif
+
 /** Appends `len` bytes to the command being composed. */
 void gsmPromptCmdAppendBytes(GSM_Prompt_Interface* prompt, const uint8_t* data, uint16_t len);
 
