@@ -1,0 +1,62 @@
+#ifndef INC_GSM_MANAGER_H_
+#define INC_GSM_MANAGER_H_
+
+////////////
+// --- Includes ---
+////////////
+#include <stdint.h>
+#include <stdbool.h>
+extern "C" {
+#include "src/Velkor/GSM_Power.h"
+#include "src/Velkor/GSM_Prompt.h"
+#include "src/Velkor/GSM_BasicComms.h"
+#include "src/Velkor/GSM_SignalQuality.h"
+
+} // extern "C"
+// USER CODE BEGIN Includes
+#include "main.h"
+// USER CODE END Includes
+
+////////////
+// --- Exported Variables ---
+////////////
+// USER CODE BEGIN Exported Variables
+
+// USER CODE END Exported Variables
+
+////////////
+// --- Function Prototypes ---
+////////////
+extern void gsmmgrInit();
+extern void gsmmgrPoll();
+
+// Power Convenience Functions
+extern bool gsmmgrPowerGet();
+extern void gsmmgrPowerSet(bool powered_on);
+extern void gsmmgrPowerSetPowerKeyPressDurations(uint16_t powerOnPressTime_ms, uint16_t powerOffPressTime_ms);
+
+// BasicComms Convenience Functions
+extern bool gsmmgrBasicCommsCommunicationEstablished();
+
+// Signal Quality Convenience Functions
+#define gsmmgrSignalQualityRssiTo_dBm gsmSignalQualityRssiTo_dBm
+extern bool gsmmgrSignalQualityQuery();
+
+// USER CODE BEGIN Function Prototypes
+
+// Debug output of the example: queued in the Start module's debug buffer and sent by gsmmgrPoll().
+extern void gsmDebugWrite(uint8_t _data);
+extern void gsmDebugWriteText(char* text);
+extern void appDebugWriteInt(int32_t value);
+extern void appDebugWriteChars(const char* data, uint16_t length);
+extern void appDebugWriteTextP(const char* text);
+// USER CODE END Function Prototypes
+
+////////////
+// --- Miscellaneous ---
+////////////
+// USER CODE BEGIN Miscellaneous
+
+// USER CODE END Miscellaneous
+
+#endif /* INC_GSM_MANAGER_H_ */
