@@ -5,20 +5,23 @@
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
 
-/* Steps. */
+/* Steps. Each step of the handshake and set-up is followed by the next one when the modem answers
+ * OK; the last set-up step and the probe by "established". */
 enum
 {
     BC_STEP_WAIT_POWER = 0, /* modem not on */
     BC_STEP_HANDSHAKE,      /* "AT" until OK */
-    BC_STEP_SETUP,          /* echo and error format */
-    BC_STEP_ESTABLISHED,    /* watching */
+    BC_STEP_SETUP_ECHO,     /* "ATE1" / "ATE0" */
+    BC_STEP_SETUP_CMEE,     /* "AT+CMEE=1" */
     BC_STEP_PROBE,          /* "AT" after a time-out or a long silence */
-    BC_STEP_WAIT_RECOVERY   /* Power is resetting / power-cycling the modem */
+    BC_STEP_ESTABLISHED,    /* watching */
+    BC_STEP_WAIT_RECOVERY,  /* Power is resetting / power-cycling the modem */
+    BC_STEP_RESTARTED,      /* set by the boot message handler: set the modem up again */
+    BC_STEP_POWERED_DOWN    /* set by the boot message handler: the modem announced its shutdown */
 };
 
-/* Flags. */
-#define BC_F_BOOT_SEEN  0x01u /* the modem printed a boot message */
-#define BC_F_POWER_DOWN 0x02u /* the modem announced its shutdown */
+/* 2 ms ticks of the step timer. */
+#define BC_TICKS(ms) ((uint16_t)((ms) / 2u))
 
 /* Time to probe a modem whose power state is only assumed (no STATUS input). */
 #define BC_UNCONFIRMED_WINDOW_MS 1500u
@@ -28,66 +31,52 @@ enum
 static const GSM_Prompt_CmdSpec kAtSpec = {NULL, 500u, 0u};
 static const GSM_Prompt_CmdSpec kProbeSpec = {NULL, 1000u, 0u};
 
-/* Set-up after the handshake (each with kProbeSpec): echo as configured, then numeric +CME errors. */
-static const char kEchoOn[] GSM_PGM = "ATE1";
-static const char kEchoOff[] GSM_PGM = "ATE0";
-static const char kCmee[] GSM_PGM = "AT+CMEE=1";
+/* The commands, one after another: handshake and probe, echo off, echo on, numeric +CME errors. */
+static const char kCommands[] GSM_PGM = "AT\0ATE0\0ATE1\0AT+CMEE=1";
+#define BC_CMD_AT      0u
+#define BC_CMD_ECHO    3u /* ATE0; ATE1 follows 5 characters later */
+#define BC_CMD_CMEE    13u
 
 /* Boot messages first (the handler tells them apart by their first letter), then power-down ones. */
 static const char* const kBootPrefixes[] = {"RDY", "*ATREADY: 1", "START", "NORMAL POWER", "POWERD DOWN",
-                                            "UNDER-VOLTAGE POWER", "OVER-VOLTAGE POWER", NULL};
+                                            "UNDER-VOLTAGE P", "OVER-VOLTAGE P", NULL}; /* not the WARNNING ones */
+
+static uint16_t ticksNow(void)
+{
+    return (uint16_t)(gsm__SysTime_ms() >> 1);
+}
 
 static void onBootUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_BasicComms_Instance* inst = (GSM_BasicComms_Instance*)ctx;
     if ((line[0] == 'R') || (line[0] == '*') || (line[0] == 'S'))
     {
-        if ((len == 3u) || (len == 5u) || (len == 11u)) /* "RDY", "START", "*ATREADY: 1" alone */
+        /* "RDY", "START", "*ATREADY: 1" alone; during the handshake the set-up follows anyway. */
+        if (((len == 3u) || (len == 5u) || (len == 11u)) && (inst->Step != BC_STEP_HANDSHAKE))
         {
-            inst->Flags |= BC_F_BOOT_SEEN;
+            inst->Step = BC_STEP_RESTARTED;
         }
     }
     else
     {
-        inst->Flags |= BC_F_POWER_DOWN; /* NORMAL POWER DOWN/OFF, POWERD DOWN, voltage shutdown */
+        inst->Step = BC_STEP_POWERED_DOWN; /* NORMAL POWER DOWN/OFF, POWERD DOWN, voltage shutdown */
     }
 }
 
-static void enterStep(GSM_BasicComms_Instance* inst, uint8_t step)
+GSM_NOINLINE static void enterStep(GSM_BasicComms_Instance* inst, uint8_t step)
 {
     inst->Step = step;
-    inst->Timer_ms = gsm__SysTime_ms();
-    inst->Seq.Index = 0u;    /* set-up starts with its first command */
-    inst->Seq.CmdState = 0u; /* no command of the step sent yet */
-}
-
-static void setEstablished(GSM_BasicComms_Instance* inst, bool established)
-{
-    if (established && !inst->_i.Established)
-    {
-        inst->_i.Session++;
-        GSM_DEBUG_TEXT("GSM comms: established\r\n");
-    }
-    inst->_i.Established = established;
-}
-
-/* Starts a fresh handshake: everything the modem knew is gone. */
-static void startHandshake(GSM_BasicComms_Instance* inst)
-{
-    setEstablished(inst, false);
-    gsmPromptResetSession(inst->Prompt);
-    inst->Flags = 0u;
+    inst->Timer = ticksNow();
+    inst->CmdState = 0u; /* no command of the step sent yet */
     inst->Tries = 0u;
-    enterStep(inst, BC_STEP_HANDSHAKE);
 }
 
-static void lost(GSM_BasicComms_Instance* inst)
+/* Ends the session: everything the modem knew is gone. */
+static void endSession(GSM_BasicComms_Instance* inst, uint8_t step)
 {
-    GSM_DEBUG_TEXT("GSM comms: lost, recovering\r\n");
-    setEstablished(inst, false);
+    inst->_i.Established = false;
     gsmPromptResetSession(inst->Prompt);
-    gsmPowerIfRequestRecovery(inst->Power);
-    enterStep(inst, BC_STEP_WAIT_RECOVERY);
+    enterStep(inst, step);
 }
 
 void gsmBasicCommsInit(GSM_BasicComms_Instance* inst)
@@ -102,156 +91,149 @@ void gsmBasicCommsInit(GSM_BasicComms_Instance* inst)
     inst->Urc.Handler = &onBootUrc;
     inst->Urc.Context = inst;
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
-    inst->Flags = 0u;
-    inst->Tries = 0u;
-    inst->PowerStartCount = gsmPowerIfStartCount(inst->Power);
     enterStep(inst, BC_STEP_WAIT_POWER);
 }
 
 void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
 {
     GSM_Prompt_CmdStatus st;
-    uint32_t now;
-    uint8_t starts;
+    uint16_t elapsed;
+    uint8_t step;
+    uint8_t cmd = BC_CMD_AT;
+    const GSM_Prompt_CmdSpec* spec = &kProbeSpec;
 
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
     }
-    now = gsm__SysTime_ms();
 
-    /* Power supervision first: no power, no communication. */
+    /* Power supervision first: no power, no communication. A modem that is switched on again
+     * (power-on, reset, power cycle) always passes through a state other than On. */
     if ((inst->Power != NULL) && (inst->Power->State != (uint8_t)GSM_Power_State_On))
     {
-        if (inst->Step != BC_STEP_WAIT_POWER && inst->Step != BC_STEP_WAIT_RECOVERY)
+        if (inst->Step != BC_STEP_WAIT_POWER)
         {
-            setEstablished(inst, false);
+            inst->_i.Established = false;
             enterStep(inst, BC_STEP_WAIT_POWER);
         }
         return;
     }
-    starts = (inst->Power != NULL) ? inst->Power->StartCount : 0u;
-    if ((starts != inst->PowerStartCount) || (inst->Step == BC_STEP_WAIT_POWER))
-    {
-        inst->PowerStartCount = starts;
-        startHandshake(inst);
-    }
-    if ((inst->Flags & BC_F_POWER_DOWN) != 0u)
-    {
-        GSM_DEBUG_TEXT("GSM comms: modem powered down\r\n");
-        inst->Flags = 0u;
-        setEstablished(inst, false);
-        gsmPromptResetSession(inst->Prompt);
-        gsmPowerIfNotifyModemDown(inst->Power);
-        enterStep(inst, BC_STEP_WAIT_RECOVERY);
-        return;
-    }
-    if (((inst->Flags & BC_F_BOOT_SEEN) != 0u) && (inst->Step != BC_STEP_HANDSHAKE))
-    {
-        GSM_DEBUG_TEXT("GSM comms: modem restarted\r\n");
-        startHandshake(inst); /* the modem forgot echo, error format and everything else */
-    }
 
     switch (inst->Step)
     {
-    case BC_STEP_HANDSHAKE:
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~BC_F_BOOT_SEEN);
-        if ((inst->Seq.CmdState == 0u) &&
-            (GSM_TIME_ELAPSED(now, inst->Timer_ms) < ((uint32_t)inst->Tries * GSM_BASICCOMMS_HANDSHAKE_INTERVAL_MS)))
-        {
-            break; /* attempt n is due n intervals after the start of the handshake */
-        }
-        if ((inst->Seq.CmdState == 0u) && (inst->Tries < 255u))
-        {
-            inst->Tries++;
-        }
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->Seq.CmdState, "AT", &kAtSpec, NULL, NULL);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            break;
-        }
-        if (st == GSM_Prompt_CmdStatus_Ok)
-        {
-            enterStep(inst, BC_STEP_SETUP);
-            break;
-        }
-        if (GSM_TIME_ELAPSED(now, inst->Timer_ms) >=
-            (gsmPowerIfOnUnconfirmed(inst->Power) ? BC_UNCONFIRMED_WINDOW_MS : GSM_BASICCOMMS_BOOT_TIMEOUT_MS))
-        {
-            GSM_DEBUG_TEXT("GSM comms: no answer to AT\r\n");
-            lost(inst);
-        }
+    case BC_STEP_WAIT_POWER:
+    case BC_STEP_RESTARTED:
+        GSM_DEBUG_TEXT("GSM comms: handshake\r\n");
+        endSession(inst, BC_STEP_HANDSHAKE);
         break;
 
-    case BC_STEP_SETUP:
-        st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->Seq.CmdState,
-                                  (inst->Seq.Index != 0u) ? kCmee : ((inst->EchoOn != 0) ? kEchoOn : kEchoOff), &kProbeSpec, NULL,
-                                  NULL);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            break;
-        }
-        if ((st == GSM_Prompt_CmdStatus_Ok) && (inst->Seq.Index == 0u))
-        {
-            inst->Seq.Index = 1u; /* the next poll sends the second command */
-            break;
-        }
-        if (st == GSM_Prompt_CmdStatus_Ok)
-        {
-            gsmPromptRelease(inst->Prompt, inst);
-            inst->Tries = 0u;
-            setEstablished(inst, true);
-            enterStep(inst, BC_STEP_ESTABLISHED);
-        }
-        else
-        {
-            startHandshake(inst);
-        }
-        break;
+    case BC_STEP_POWERED_DOWN:
+        GSM_DEBUG_TEXT("GSM comms: modem powered down\r\n");
+        gsmPowerIfNotifyModemDown(inst->Power);
+        endSession(inst, BC_STEP_WAIT_RECOVERY);
+        return;
 
     case BC_STEP_ESTABLISHED:
-        if (inst->Prompt->ConsecutiveTimeouts > 0u)
-        {
-            inst->Tries = 0u;
-            enterStep(inst, BC_STEP_PROBE); /* a command went unanswered: is the modem still there? */
-        }
+        if ((inst->Prompt->ConsecutiveTimeouts == 0u)
 #if GSM_BASICCOMMS_KEEPALIVE_MS > 0
-        else if ((GSM_TIME_ELAPSED(now, gsmPromptLastRxTime(inst->Prompt)) >= GSM_BASICCOMMS_KEEPALIVE_MS) &&
-                 (GSM_TIME_ELAPSED(now, inst->Timer_ms) >= GSM_BASICCOMMS_KEEPALIVE_MS))
-        {
-            inst->Tries = 0u;
-            enterStep(inst, BC_STEP_PROBE); /* long silence */
-        }
+            /* Every received byte refreshes the time of the last reception, the answer that
+             * established the session included. */
+            && (GSM_TIME_ELAPSED(gsm__SysTime_ms(), gsmPromptLastRxTime(inst->Prompt)) < GSM_BASICCOMMS_KEEPALIVE_MS)
 #endif
-        break;
-
-    case BC_STEP_PROBE:
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->Seq.CmdState, "AT", &kProbeSpec, NULL, NULL);
-        if (st == GSM_Prompt_CmdStatus_Pending)
+        )
         {
-            break;
+            return;
         }
-        if ((st == GSM_Prompt_CmdStatus_Ok) || gsmPromptHelperIsErrorStatus(st))
-        {
-            gsmPromptRelease(inst->Prompt, inst);
-            enterStep(inst, BC_STEP_ESTABLISHED); /* it answers */
-            break;
-        }
-        inst->Tries++;
-        if (inst->Tries >= GSM_BASICCOMMS_PROBE_TRIES)
-        {
-            lost(inst);
-        }
+        /* A command went unanswered, or a long silence: is the modem still there? */
+        enterStep(inst, BC_STEP_PROBE);
         break;
 
     case BC_STEP_WAIT_RECOVERY:
-    default:
-        if (GSM_TIME_ELAPSED(now, inst->Timer_ms) >= BC_RECOVERY_WAIT_MS)
+        if ((uint16_t)(ticksNow() - inst->Timer) >= BC_TICKS(BC_RECOVERY_WAIT_MS))
         {
-            startHandshake(inst);
+            endSession(inst, BC_STEP_HANDSHAKE);
+            break;
         }
+        return;
+
+    default:
         break;
     }
+
+    /* The command of the step. */
+    elapsed = (uint16_t)(ticksNow() - inst->Timer);
+    step = inst->Step;
+    if (step == BC_STEP_HANDSHAKE)
+    {
+        if (inst->CmdState == 0u)
+        {
+            /* attempt n is due n intervals after the start of the handshake */
+            if (elapsed < (uint16_t)(inst->Tries * BC_TICKS(GSM_BASICCOMMS_HANDSHAKE_INTERVAL_MS)))
+            {
+                return;
+            }
+            inst->Tries++;
+        }
+        spec = &kAtSpec;
+    }
+    else if (step == BC_STEP_SETUP_ECHO)
+    {
+        cmd = (uint8_t)((inst->EchoOn != 0u) ? (BC_CMD_ECHO + 5u) : BC_CMD_ECHO);
+    }
+    else if (step == BC_STEP_SETUP_CMEE)
+    {
+        cmd = BC_CMD_CMEE;
+    }
+    st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->CmdState, &kCommands[cmd], spec, NULL, NULL);
+    if (st == GSM_Prompt_CmdStatus_Pending)
+    {
+        return;
+    }
+
+    /* The modem answered: on to the next step (the probe, too, goes on to "established"). An error
+     * answer to the probe shows the modem alive as well. */
+    if ((st == GSM_Prompt_CmdStatus_Ok) || ((step == BC_STEP_PROBE) && gsmPromptHelperIsErrorStatus(st)))
+    {
+        if (step == BC_STEP_SETUP_CMEE)
+        {
+            inst->_i.Established = true;
+            inst->_i.Session++;
+            GSM_DEBUG_TEXT("GSM comms: established\r\n");
+        }
+        if (step >= BC_STEP_SETUP_CMEE)
+        {
+            gsmPromptRelease(inst->Prompt, inst);
+            step = BC_STEP_ESTABLISHED - 1u;
+        }
+        enterStep(inst, (uint8_t)(step + 1u));
+        return;
+    }
+    if (step == BC_STEP_HANDSHAKE)
+    {
+        if (elapsed < (gsmPowerIfOnUnconfirmed(inst->Power) ? BC_TICKS(BC_UNCONFIRMED_WINDOW_MS)
+                                                           : BC_TICKS(GSM_BASICCOMMS_BOOT_TIMEOUT_MS)))
+        {
+            return; /* the next attempt follows */
+        }
+        GSM_DEBUG_TEXT("GSM comms: no answer to AT\r\n");
+    }
+    else if (step != BC_STEP_PROBE)
+    {
+        endSession(inst, BC_STEP_HANDSHAKE); /* the set-up failed: from the start */
+        return;
+    }
+    else
+    {
+        inst->Tries++;
+        if (inst->Tries < GSM_BASICCOMMS_PROBE_TRIES)
+        {
+            return;
+        }
+    }
+
+    GSM_DEBUG_TEXT("GSM comms: lost, recovering\r\n");
+    gsmPowerIfRequestRecovery(inst->Power);
+    endSession(inst, BC_STEP_WAIT_RECOVERY);
 }
 
 bool gsmBasicCommsCommunicationEstablished(GSM_BasicComms_Instance* inst)

@@ -49,25 +49,34 @@ extern "C" {
 #define GSM_BASICCOMMS_PROBE_TRIES 3u
 #endif
 
+/* Basic Comms times its steps in 2 ms ticks held in 16 bits: every wait must be shorter than 131 s,
+ * and the handshake attempts must stay countable in a byte. */
+#if (GSM_BASICCOMMS_BOOT_TIMEOUT_MS > 65000u) || (GSM_BASICCOMMS_HANDSHAKE_INTERVAL_MS < 300u) || \
+    (GSM_BASICCOMMS_HANDSHAKE_INTERVAL_MS > 65000u)
+#error "GSM_BasicComms: the boot time-out is limited to 65000 ms, the handshake interval to 300..65000 ms"
+#endif
+
 /** Basic Comms instance. Zero-initialise, set Power, Prompt and EchoOn, then gsmBasicCommsInit(). */
 typedef struct GSM_BasicComms_Instance
 {
     /* ---- set by the application before gsmBasicCommsInit ---- */
     GSM_Power_Interface* Power;   /**< &(mGsmPwrInst._i) */
     GSM_Prompt_Interface* Prompt; /**< &(mGsmPromptInst._i) */
-    int EchoOn;                   /**< 1: modem echoes commands (ATE1), 0: no echo (ATE0) */
+
+    /* ---- private (before EchoOn so that the byte-sized members share the last word) ---- */
+    GSM_Prompt_UrcSubscriber Urc; /* boot and power-down messages */
+
+    /* ---- set by the application before gsmBasicCommsInit ---- */
+    uint8_t EchoOn; /**< 1 (any non-zero): modem echoes commands (ATE1), 0: no echo (ATE0) */
 
     /* ---- interface for the dependent modules: pass &inst._i ---- */
     GSM_BasicComms_Interface _i;
 
-    /* ---- private (ordered to leave little padding on 32-bit targets) ---- */
-    GSM_PromptHelper_Seq Seq;     /* command helper state of every step; Index: set-up command */
-    GSM_Prompt_UrcSubscriber Urc; /* boot and power-down messages */
-    uint32_t Timer_ms;            /* start of the present phase */
-    uint8_t Step;                 /* internal state */
-    uint8_t Tries;                /* handshake attempts / probes without answer */
-    uint8_t PowerStartCount;      /* Power start counter seen last */
-    uint8_t Flags;                /* GSM_BASICCOMMS_F_... in GSM_BasicComms.c */
+    /* ---- private ---- */
+    uint8_t CmdState; /* gsmPromptHelperExec state of the running command */
+    uint8_t Step;     /* internal state (the boot message handler may set it as well) */
+    uint8_t Tries;    /* handshake attempts / probes without answer */
+    uint16_t Timer;   /* start of the present step, in 2 ms ticks */
 } GSM_BasicComms_Instance;
 
 /** Initialises the instance and subscribes to the boot messages. Not interrupt safe. */

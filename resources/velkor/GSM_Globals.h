@@ -37,8 +37,11 @@
 /* ---- Compiler detection ------------------------------------------------------------------------ */
 #if defined(__GNUC__) || defined(__clang__)
 #define GSM_UNUSED __attribute__((unused))
+/* Keeps a small static function out of line where inlining its copies would cost more flash. */
+#define GSM_NOINLINE __attribute__((noinline))
 #else
 #define GSM_UNUSED
+#define GSM_NOINLINE
 #endif
 
 /* The generated manager defines every library instance as `GSM_..._Instance mGsm...Inst = {0};`.
@@ -52,17 +55,20 @@
 /* ---- Constant data in program memory -----------------------------------------------------------
  * avr-gcc copies every constant (strings, tables) into RAM at start-up, because the AVR reads flash
  * only with special instructions. Private constant texts and tables that only the library's own
- * code reads are therefore defined with GSM_PGM and read byte by byte with GSM_PGM_READ_BYTE(): on
- * AVR they stay in flash, on every other target both are plain C (a normal read). Data handed to
- * another module as a pointer (command specs, URC prefix lists) must stay in RAM: never mark it.
+ * code reads are therefore defined with GSM_PGM and read with GSM_PGM_READ_BYTE() (GSM_PGM_READ_WORD()
+ * for uint16_t tables): on AVR they stay in flash, on every other target both are plain C (a normal
+ * read). Data handed to another module as a pointer (command specs, URC prefix lists) must stay in
+ * RAM: never mark it.
  */
 #if defined(__AVR__)
 #include <avr/pgmspace.h>
 #define GSM_PGM PROGMEM
 #define GSM_PGM_READ_BYTE(addr) ((uint8_t)pgm_read_byte(addr))
+#define GSM_PGM_READ_WORD(addr) ((uint16_t)pgm_read_word(addr))
 #else
 #define GSM_PGM
 #define GSM_PGM_READ_BYTE(addr) (*(const uint8_t*)(const void*)(addr))
+#define GSM_PGM_READ_WORD(addr) (*(const uint16_t*)(const void*)(addr))
 #endif
 
 /* Marks a parameter as intentionally unused (keeps -Wextra quiet in callbacks). */

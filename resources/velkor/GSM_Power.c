@@ -4,34 +4,32 @@
 #include "GSM_Power.h"
 #include "GSM_Required_Externals.h"
 
-/* Steps of the state machine. */
+/* Steps of the state machine. A key press step is followed by its release step (step + 1). From
+ * PWR_STEP_WAIT_ON_RESET on, the modem is believed to run (what gsmPowerGet reports without STATUS). */
 enum
 {
-    PWR_STEP_STARTUP = 0, /* settle time after init */
-    PWR_STEP_OFF,         /* off, idle */
-    PWR_STEP_PRESS_ON,    /* key held for power-on */
-    PWR_STEP_WAIT_ON,     /* key released, waiting for STATUS high */
-    PWR_STEP_ON,          /* running */
-    PWR_STEP_PRESS_OFF,   /* key held for power-off */
-    PWR_STEP_WAIT_OFF,    /* waiting for STATUS low */
-    PWR_STEP_OFF_GUARD,   /* minimum off time */
-    PWR_STEP_RESET,       /* reset line held */
-    PWR_STEP_FAILED,      /* pause before the next attempt */
-    PWR_STEP_TOGGLE_PRESS, /* no STATUS, no reset: one press to toggle the modem */
-    PWR_STEP_TOGGLE_GUARD  /* after that press, before trying the modem again */
+    PWR_STEP_STARTUP = 0,   /* settle time after init */
+    PWR_STEP_OFF,           /* off, idle */
+    PWR_STEP_FAILED,        /* pause before the next attempt */
+    PWR_STEP_OFF_GUARD,     /* minimum off time */
+    PWR_STEP_PRESS_ON,      /* key held for power-on */
+    PWR_STEP_WAIT_ON,       /* key released, waiting for STATUS high */
+    PWR_STEP_WAIT_ON_RESET, /* reset released, waiting for STATUS high (the reset was tried) */
+    PWR_STEP_RESET,         /* reset line held */
+    PWR_STEP_ON,            /* running */
+    PWR_STEP_RECOVER,       /* running, Basic Comms asked for a reset / power cycle */
+    PWR_STEP_PRESS_OFF,     /* key held for power-off (or for the toggle of a recovery) */
+    PWR_STEP_WAIT_OFF       /* waiting for STATUS low */
 };
+
+#define PWR_WANT_ON   0x80u /* Step bit: the application wants the modem on */
+#define PWR_STEP_MASK 0x7Fu
 
 /* Time for STATUS to drop after a power-off press (LTE modems log off the network first). */
 #define PWR_OFF_STATUS_TIMEOUT_MS 30000u
 
-static bool statusHigh(GSM_Power_Instance* inst)
-{
-    if (inst->ReadStatus != NULL)
-    {
-        return inst->ReadStatus(inst);
-    }
-    return inst->AssumedOn;
-}
+/* Press length in GSM_POWER_PRESS_UNIT_MS steps, rounded up (for ms up to 12750). */
+#define PWR_PRESS_UNITS(ms) ((uint8_t)(((ms) + GSM_POWER_PRESS_UNIT_MS - 1u) / GSM_POWER_PRESS_UNIT_MS))
 
 static void setKey(GSM_Power_Instance* inst, bool activated)
 {
@@ -41,34 +39,72 @@ static void setKey(GSM_Power_Instance* inst, bool activated)
     }
 }
 
+static void setReset(GSM_Power_Instance* inst, bool activated)
+{
+    if (inst->SetReset != NULL)
+    {
+        inst->SetReset(inst, activated);
+    }
+}
+
+/* STATUS high; false without a STATUS input. */
+static bool statusHigh(GSM_Power_Instance* inst)
+{
+    return (inst->ReadStatus != NULL) && inst->ReadStatus(inst);
+}
+
 static void enterStep(GSM_Power_Instance* inst, uint8_t step, GSM_Power_State state)
 {
-    inst->Step = step;
+    inst->Step = (uint8_t)((inst->Step & PWR_WANT_ON) | step);
     inst->_i.State = (uint8_t)state;
-    inst->Timer_ms = gsm__SysTime_ms();
+    inst->Timer_ms = (uint16_t)gsm__SysTime_ms();
 }
 
 static void becameOn(GSM_Power_Instance* inst)
 {
     inst->_i.Unconfirmed = false;
-    inst->AssumedOn = true;
-    inst->RecoveryRequested = false;
     inst->_i.StartCount++;
     enterStep(inst, PWR_STEP_ON, GSM_Power_State_On);
     GSM_DEBUG_TEXT("GSM power: on\r\n");
 }
 
-static void startPressOn(GSM_Power_Instance* inst)
+/* Presses the key and enters `step` (a press step). */
+static void press(GSM_Power_Instance* inst, uint8_t step, GSM_Power_State state)
 {
-    inst->ResetTried = false;
     setKey(inst, true);
-    enterStep(inst, PWR_STEP_PRESS_ON, GSM_Power_State_SwitchingOn);
+    enterStep(inst, step, state);
 }
 
-static void startPressOff(GSM_Power_Instance* inst, GSM_Power_State state)
+/* What to do when the modem is idle (start-up, off, after a failure): follow STATUS and the wish of
+ * the application. Without STATUS at start-up the modem may already run: it is reported on
+ * (unconfirmed) and Basic Comms probes before any press, which would switch a running modem off. */
+static void settle(GSM_Power_Instance* inst, bool startup)
 {
-    setKey(inst, true);
-    enterStep(inst, PWR_STEP_PRESS_OFF, state);
+    bool wantOn = (inst->Step & PWR_WANT_ON) != 0u;
+    if (statusHigh(inst))
+    {
+        if (wantOn)
+        {
+            becameOn(inst);
+        }
+        else
+        {
+            press(inst, PWR_STEP_PRESS_OFF, GSM_Power_State_SwitchingOff);
+        }
+    }
+    else if (!wantOn)
+    {
+        enterStep(inst, PWR_STEP_OFF, GSM_Power_State_Off);
+    }
+    else if (startup && (inst->ReadStatus == NULL))
+    {
+        becameOn(inst);
+        inst->_i.Unconfirmed = true;
+    }
+    else
+    {
+        press(inst, PWR_STEP_PRESS_ON, GSM_Power_State_SwitchingOn);
+    }
 }
 
 void gsmPowerInit(GSM_Power_Instance* inst)
@@ -78,16 +114,10 @@ void gsmPowerInit(GSM_Power_Instance* inst)
         return;
     }
     setKey(inst, false);
-    if (inst->SetReset != NULL)
-    {
-        inst->SetReset(inst, false);
-    }
-    inst->OnPress_ms = GSM_POWER_DEFAULT_ON_PRESS_MS;
-    inst->OffPress_ms = GSM_POWER_DEFAULT_OFF_PRESS_MS;
-    inst->WantOn = true;
-    inst->RecoveryRequested = false;
-    inst->AssumedOn = false;
-    inst->ResetTried = false;
+    setReset(inst, false);
+    inst->OnPress = PWR_PRESS_UNITS(GSM_POWER_DEFAULT_ON_PRESS_MS);
+    inst->OffPress = PWR_PRESS_UNITS(GSM_POWER_DEFAULT_OFF_PRESS_MS);
+    inst->Step = PWR_WANT_ON;
     inst->_i.StartCount = 0u;
     inst->_i.Unconfirmed = false;
     enterStep(inst, PWR_STEP_STARTUP, GSM_Power_State_Off);
@@ -95,213 +125,154 @@ void gsmPowerInit(GSM_Power_Instance* inst)
 
 void gsmPowerPoll(GSM_Power_Instance* inst)
 {
-    uint32_t now;
-    uint32_t elapsed;
+    uint16_t elapsed;
+    uint16_t limit;
+    uint8_t step;
 
     if (inst == NULL)
     {
         return;
     }
-    now = gsm__SysTime_ms();
-    elapsed = GSM_TIME_ELAPSED(now, inst->Timer_ms);
+    elapsed = (uint16_t)((uint16_t)gsm__SysTime_ms() - inst->Timer_ms);
+    step = (uint8_t)(inst->Step & PWR_STEP_MASK);
 
-    switch (inst->Step)
+    /* Steps that follow STATUS or the application rather than the clock. */
+    switch (step)
     {
-    case PWR_STEP_STARTUP:
-        if (elapsed < GSM_POWER_STARTUP_DELAY_MS)
-        {
-            break;
-        }
-        if ((inst->ReadStatus == NULL) && inst->WantOn)
-        {
-            /* Without STATUS the modem may already run: let Basic Comms probe before any press
-             * (a press would switch a running modem off). */
-            becameOn(inst);
-            inst->_i.Unconfirmed = true;
-        }
-        else if ((inst->ReadStatus != NULL) && inst->ReadStatus(inst))
-        {
-            /* Already running (for example after a restart of the microcontroller alone). */
-            if (inst->WantOn)
-            {
-                becameOn(inst);
-            }
-            else
-            {
-                startPressOff(inst, GSM_Power_State_SwitchingOff);
-            }
-        }
-        else if (inst->WantOn)
-        {
-            startPressOn(inst);
-        }
-        else
-        {
-            enterStep(inst, PWR_STEP_OFF, GSM_Power_State_Off);
-        }
-        break;
-
     case PWR_STEP_OFF:
-        if (inst->WantOn)
+        if ((inst->Step & PWR_WANT_ON) != 0u)
         {
-            if ((inst->ReadStatus != NULL) && inst->ReadStatus(inst))
-            {
-                becameOn(inst); /* switched on by other means */
-            }
-            else
-            {
-                startPressOn(inst);
-            }
+            settle(inst, false);
         }
-        break;
-
-    case PWR_STEP_PRESS_ON:
-        if (elapsed >= inst->OnPress_ms)
-        {
-            setKey(inst, false);
-            enterStep(inst, PWR_STEP_WAIT_ON, GSM_Power_State_SwitchingOn);
-        }
-        break;
-
-    case PWR_STEP_WAIT_ON:
-        if ((inst->ReadStatus == NULL) || inst->ReadStatus(inst))
-        {
-            becameOn(inst);
-        }
-        else if (elapsed >= GSM_POWER_STATUS_TIMEOUT_MS)
-        {
-            GSM_DEBUG_TEXT("GSM power: STATUS did not follow the key\r\n");
-            if ((inst->SetReset != NULL) && !inst->ResetTried)
-            {
-                /* once per attempt; a modem that is really off needs the key again */
-                inst->ResetTried = true;
-                inst->SetReset(inst, true);
-                enterStep(inst, PWR_STEP_RESET, GSM_Power_State_Resetting);
-            }
-            else
-            {
-                enterStep(inst, PWR_STEP_FAILED, GSM_Power_State_Failed);
-            }
-        }
-        break;
+        return;
 
     case PWR_STEP_ON:
-        if (!inst->WantOn)
+    case PWR_STEP_RECOVER:
+        if ((inst->Step & PWR_WANT_ON) == 0u)
         {
-            startPressOff(inst, GSM_Power_State_SwitchingOff);
+            press(inst, PWR_STEP_PRESS_OFF, GSM_Power_State_SwitchingOff);
         }
         else if ((inst->ReadStatus != NULL) && !inst->ReadStatus(inst))
         {
             /* The modem went off by itself (supply, temperature): keep it off for the guard time,
              * then switch it on again. */
             GSM_DEBUG_TEXT("GSM power: modem went off\r\n");
-            inst->AssumedOn = false;
             enterStep(inst, PWR_STEP_OFF_GUARD, GSM_Power_State_Off);
         }
-        else if (inst->RecoveryRequested)
+        else if (step == PWR_STEP_RECOVER)
         {
-            inst->RecoveryRequested = false;
             if (inst->SetReset != NULL)
             {
                 GSM_DEBUG_TEXT("GSM power: reset\r\n");
-                inst->ResetTried = true;
                 inst->SetReset(inst, true);
                 enterStep(inst, PWR_STEP_RESET, GSM_Power_State_Resetting);
             }
-            else if (inst->ReadStatus == NULL)
-            {
-                /* State unknown: toggle once; if that switched it off, the next recovery toggles
-                 * it on again. */
-                GSM_DEBUG_TEXT("GSM power: toggle\r\n");
-                setKey(inst, true);
-                enterStep(inst, PWR_STEP_TOGGLE_PRESS, GSM_Power_State_Resetting);
-            }
             else
             {
+                /* A power cycle: off, the guard time, on again. Without STATUS the state is
+                 * unknown: the press toggles the modem, and after the guard time it is tried as
+                 * it is; if the press switched it off, the next recovery toggles it on again. */
                 GSM_DEBUG_TEXT("GSM power: power cycle\r\n");
-                startPressOff(inst, GSM_Power_State_Resetting);
+                press(inst, PWR_STEP_PRESS_OFF, GSM_Power_State_Resetting);
             }
         }
-        break;
+        return;
 
-    case PWR_STEP_PRESS_OFF:
-        if (elapsed >= inst->OffPress_ms)
+    case PWR_STEP_WAIT_ON:
+    case PWR_STEP_WAIT_ON_RESET:
+        if ((inst->ReadStatus == NULL) || inst->ReadStatus(inst))
         {
-            setKey(inst, false);
-            inst->Step = PWR_STEP_WAIT_OFF;
-            inst->Timer_ms = now;
+            becameOn(inst);
+            return;
         }
+        limit = GSM_POWER_STATUS_TIMEOUT_MS;
         break;
 
     case PWR_STEP_WAIT_OFF:
-        if ((inst->ReadStatus == NULL) || !inst->ReadStatus(inst))
+        if (!statusHigh(inst))
         {
-            inst->AssumedOn = false;
-            inst->Step = PWR_STEP_OFF_GUARD;
-            inst->Timer_ms = now;
+            /* The state (switching off or resetting) stays until the guard time is over. */
+            inst->Step = (uint8_t)((inst->Step & PWR_WANT_ON) | PWR_STEP_OFF_GUARD);
+            inst->Timer_ms = (uint16_t)gsm__SysTime_ms();
+            return;
         }
-        else if (elapsed >= PWR_OFF_STATUS_TIMEOUT_MS)
-        {
-            enterStep(inst, PWR_STEP_FAILED, GSM_Power_State_Failed);
-        }
+        limit = PWR_OFF_STATUS_TIMEOUT_MS;
         break;
 
-    case PWR_STEP_OFF_GUARD:
-        if (elapsed >= GSM_POWER_OFF_GUARD_MS)
-        {
-            enterStep(inst, PWR_STEP_OFF, GSM_Power_State_Off);
-            GSM_DEBUG_TEXT("GSM power: off\r\n");
-        }
+    case PWR_STEP_PRESS_ON:
+        limit = (uint16_t)(inst->OnPress * GSM_POWER_PRESS_UNIT_MS);
+        break;
+
+    case PWR_STEP_PRESS_OFF:
+        limit = (uint16_t)(inst->OffPress * GSM_POWER_PRESS_UNIT_MS);
+        break;
+
+    case PWR_STEP_STARTUP:
+        limit = GSM_POWER_STARTUP_DELAY_MS;
         break;
 
     case PWR_STEP_RESET:
-        if (elapsed >= GSM_POWER_RESET_PULSE_MS)
-        {
-            if (inst->SetReset != NULL)
-            {
-                inst->SetReset(inst, false);
-            }
-            /* The modem restarts; STATUS may dip and come back. */
-            enterStep(inst, PWR_STEP_WAIT_ON, GSM_Power_State_SwitchingOn);
-        }
-        break;
-
-    case PWR_STEP_TOGGLE_PRESS:
-        if (elapsed >= inst->OffPress_ms)
-        {
-            setKey(inst, false);
-            inst->Step = PWR_STEP_TOGGLE_GUARD;
-            inst->Timer_ms = now;
-        }
-        break;
-
-    case PWR_STEP_TOGGLE_GUARD:
-        if (elapsed >= GSM_POWER_OFF_GUARD_MS)
-        {
-            becameOn(inst);
-        }
+        limit = GSM_POWER_RESET_PULSE_MS;
         break;
 
     case PWR_STEP_FAILED:
-    default:
-        if (elapsed >= GSM_POWER_RETRY_DELAY_MS)
+        limit = GSM_POWER_RETRY_DELAY_MS;
+        break;
+
+    default: /* PWR_STEP_OFF_GUARD */
+        limit = GSM_POWER_OFF_GUARD_MS;
+        break;
+    }
+    if (elapsed < limit)
+    {
+        return;
+    }
+
+    /* The wait of the step is over. */
+    switch (step)
+    {
+    case PWR_STEP_PRESS_ON:
+    case PWR_STEP_PRESS_OFF:
+        /* Release the key; the state stays until the modem has followed. */
+        setKey(inst, false);
+        enterStep(inst, (uint8_t)(step + 1u), (GSM_Power_State)inst->_i.State);
+        break;
+
+    case PWR_STEP_WAIT_ON:
+        GSM_DEBUG_TEXT("GSM power: STATUS did not follow the key\r\n");
+        if (inst->SetReset != NULL)
         {
-            if (statusHigh(inst))
-            {
-                if (inst->WantOn)
-                {
-                    becameOn(inst);
-                }
-                else
-                {
-                    startPressOff(inst, GSM_Power_State_SwitchingOff);
-                }
-            }
-            else
-            {
-                enterStep(inst, PWR_STEP_OFF, GSM_Power_State_Off);
-            }
+            /* once per attempt; a modem that is really off needs the key again */
+            inst->SetReset(inst, true);
+            enterStep(inst, PWR_STEP_RESET, GSM_Power_State_Resetting);
+            break;
         }
+        enterStep(inst, PWR_STEP_FAILED, GSM_Power_State_Failed);
+        break;
+
+    case PWR_STEP_WAIT_ON_RESET:
+    case PWR_STEP_WAIT_OFF:
+        enterStep(inst, PWR_STEP_FAILED, GSM_Power_State_Failed);
+        break;
+
+    case PWR_STEP_RESET:
+        setReset(inst, false);
+        /* The modem restarts; STATUS may dip and come back. */
+        enterStep(inst, PWR_STEP_WAIT_ON_RESET, GSM_Power_State_SwitchingOn);
+        break;
+
+    case PWR_STEP_OFF_GUARD:
+        if ((inst->ReadStatus == NULL) && (inst->_i.State == (uint8_t)GSM_Power_State_Resetting))
+        {
+            becameOn(inst); /* after the toggle of a recovery */
+            break;
+        }
+        enterStep(inst, PWR_STEP_OFF, GSM_Power_State_Off);
+        GSM_DEBUG_TEXT("GSM power: off\r\n");
+        break;
+
+    default: /* PWR_STEP_STARTUP, PWR_STEP_FAILED */
+        settle(inst, step == PWR_STEP_STARTUP);
         break;
     }
 }
@@ -312,7 +283,11 @@ bool gsmPowerGet(GSM_Power_Instance* inst)
     {
         return false;
     }
-    return statusHigh(inst);
+    if (inst->ReadStatus != NULL)
+    {
+        return inst->ReadStatus(inst);
+    }
+    return (inst->Step & PWR_STEP_MASK) >= PWR_STEP_WAIT_ON_RESET;
 }
 
 void gsmPowerSet(GSM_Power_Instance* inst, bool powered_on)
@@ -321,7 +296,17 @@ void gsmPowerSet(GSM_Power_Instance* inst, bool powered_on)
     {
         return;
     }
-    inst->WantOn = powered_on;
+    inst->Step = (uint8_t)(powered_on ? (inst->Step | PWR_WANT_ON) : (inst->Step & PWR_STEP_MASK));
+}
+
+/* Stored press length for a new length in ms (0 keeps the present one). */
+static uint8_t pressUnits(uint16_t ms, uint8_t present)
+{
+    if (ms == 0u)
+    {
+        return present;
+    }
+    return PWR_PRESS_UNITS((ms > 12750u) ? 12750u : ms);
 }
 
 void gsmPowerSetPowerKeyPressDurations(GSM_Power_Instance* inst, uint16_t powerOnPressTime_ms, uint16_t powerOffPressTime_ms)
@@ -330,14 +315,8 @@ void gsmPowerSetPowerKeyPressDurations(GSM_Power_Instance* inst, uint16_t powerO
     {
         return;
     }
-    if (powerOnPressTime_ms != 0u)
-    {
-        inst->OnPress_ms = powerOnPressTime_ms;
-    }
-    if (powerOffPressTime_ms != 0u)
-    {
-        inst->OffPress_ms = powerOffPressTime_ms;
-    }
+    inst->OnPress = pressUnits(powerOnPressTime_ms, inst->OnPress);
+    inst->OffPress = pressUnits(powerOffPressTime_ms, inst->OffPress);
 }
 
 /* ---- Interface ---- */
@@ -358,7 +337,7 @@ bool gsmPowerIfIsOn(const GSM_Power_Interface* pwr)
 
 bool gsmPowerIfOnUnconfirmed(const GSM_Power_Interface* pwr)
 {
-    return (pwr != NULL) && (pwr->State == (uint8_t)GSM_Power_State_On) && pwr->Unconfirmed;
+    return gsmPowerIfIsOn(pwr) && pwr->Unconfirmed;
 }
 
 uint8_t gsmPowerIfStartCount(const GSM_Power_Interface* pwr)
@@ -374,23 +353,17 @@ void gsmPowerIfRequestRecovery(GSM_Power_Interface* pwr)
         return;
     }
     inst = GSM_CONTAINER_OF(pwr, GSM_Power_Instance, _i);
-    if (inst->WantOn && (inst->Step == PWR_STEP_ON))
+    if (inst->Step == (PWR_WANT_ON | PWR_STEP_ON))
     {
-        inst->RecoveryRequested = true;
+        inst->Step = PWR_WANT_ON | PWR_STEP_RECOVER;
     }
 }
 
 void gsmPowerIfNotifyModemDown(GSM_Power_Interface* pwr)
 {
-    GSM_Power_Instance* inst;
-    if (pwr == NULL)
-    {
-        return;
-    }
-    inst = GSM_CONTAINER_OF(pwr, GSM_Power_Instance, _i);
-    if (inst->Step == PWR_STEP_ON)
+    if ((pwr != NULL) && (pwr->State == (uint8_t)GSM_Power_State_On)) /* running, or a recovery is due */
     {
         /* The modem switches itself off: wait for STATUS to drop (or assume it did). */
-        enterStep(inst, PWR_STEP_WAIT_OFF, GSM_Power_State_SwitchingOff);
+        enterStep(GSM_CONTAINER_OF(pwr, GSM_Power_Instance, _i), PWR_STEP_WAIT_OFF, GSM_Power_State_SwitchingOff);
     }
 }

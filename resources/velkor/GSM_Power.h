@@ -30,7 +30,8 @@ extern "C" {
 #endif
 
 /* Default press lengths (ms) per family; change them at run time with
- * gsmPowerSetPowerKeyPressDurations(). */
+ * gsmPowerSetPowerKeyPressDurations(). Press lengths are kept in steps of GSM_POWER_PRESS_UNIT_MS
+ * (rounded up), at most 255 steps (12.75 s). */
 #ifndef GSM_POWER_DEFAULT_ON_PRESS_MS
 #if GSM_MODEM_FAMILY == GSM_MODEM_FAMILY_LTE
 #define GSM_POWER_DEFAULT_ON_PRESS_MS 500u
@@ -45,6 +46,8 @@ extern "C" {
 #define GSM_POWER_DEFAULT_OFF_PRESS_MS 3000u /* >= 2.5 s for LTE, within 1.5..33 s for 2G */
 #endif
 #endif
+/* Resolution of the stored press lengths. */
+#define GSM_POWER_PRESS_UNIT_MS 50u
 /* Time for STATUS to follow a press before the attempt counts as failed. */
 #ifndef GSM_POWER_STATUS_TIMEOUT_MS
 #if GSM_MODEM_FAMILY == GSM_MODEM_FAMILY_2G
@@ -70,6 +73,16 @@ extern "C" {
 #define GSM_POWER_RETRY_DELAY_MS 5000u
 #endif
 
+/* The module times its steps with the low 16 bits of the millisecond clock: every wait must be
+ * shorter than 65.5 s. */
+#if (GSM_POWER_STATUS_TIMEOUT_MS > 65000u) || (GSM_POWER_OFF_GUARD_MS > 65000u) || (GSM_POWER_STARTUP_DELAY_MS > 65000u) || \
+    (GSM_POWER_RESET_PULSE_MS > 65000u) || (GSM_POWER_RETRY_DELAY_MS > 65000u)
+#error "GSM_Power: waits are limited to 65000 ms"
+#endif
+#if (GSM_POWER_DEFAULT_ON_PRESS_MS > 12750u) || (GSM_POWER_DEFAULT_OFF_PRESS_MS > 12750u)
+#error "GSM_Power: press lengths are limited to 12750 ms"
+#endif
+
 typedef struct GSM_Power_Instance GSM_Power_Instance;
 
 /** Power control instance. Zero-initialise it, set the callbacks, then call gsmPowerInit(). */
@@ -83,15 +96,11 @@ struct GSM_Power_Instance
     /* ---- interface for the dependent modules: pass &inst._i ---- */
     GSM_Power_Interface _i;
 
-    /* ---- private (ordered to leave no padding on 32-bit targets) ---- */
-    uint8_t Step;               /* internal step of the state machine */
-    uint32_t Timer_ms;          /* start of the present step */
-    uint16_t OnPress_ms;        /* power-on key press length */
-    uint16_t OffPress_ms;       /* power-off key press length */
-    bool WantOn;                /* what the application asked for */
-    bool RecoveryRequested;     /* Basic Comms asked for a reset / power cycle */
-    bool AssumedOn;             /* modem state when there is no STATUS input */
-    bool ResetTried;            /* this power-on attempt already tried the reset line */
+    /* ---- private ---- */
+    uint8_t Step;      /* step of the state machine; bit 7: the application wants the modem on */
+    uint16_t Timer_ms; /* low 16 bits of the clock at the start of the present step */
+    uint8_t OnPress;   /* power-on key press length in GSM_POWER_PRESS_UNIT_MS */
+    uint8_t OffPress;  /* power-off key press length in GSM_POWER_PRESS_UNIT_MS */
 };
 
 /**
@@ -117,7 +126,8 @@ void gsmPowerSet(GSM_Power_Instance* inst, bool powered_on);
 
 /**
  * Sets the power-key press lengths used from the next press on. A value of 0 keeps the present
- * length. Defaults: GSM_POWER_DEFAULT_ON_PRESS_MS / GSM_POWER_DEFAULT_OFF_PRESS_MS.
+ * length. Lengths are rounded up to GSM_POWER_PRESS_UNIT_MS steps and limited to 12750 ms.
+ * Defaults: GSM_POWER_DEFAULT_ON_PRESS_MS / GSM_POWER_DEFAULT_OFF_PRESS_MS.
  */
 void gsmPowerSetPowerKeyPressDurations(GSM_Power_Instance* inst, uint16_t powerOnPressTime_ms, uint16_t powerOffPressTime_ms);
 

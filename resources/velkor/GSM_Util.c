@@ -3,90 +3,92 @@
  */
 #include "GSM_Util.h"
 
-/* Days of each month in a common year. */
-static const uint8_t kDays[12] GSM_PGM = {31u, 28u, 31u, 30u, 31u, 30u, 31u, 31u, 30u, 31u, 30u, 31u};
+#include <string.h>
 
-static bool isLeapYear(uint16_t year)
+/* Days of a common year before the first of each month. */
+static const uint16_t kDaysBefore[12] GSM_PGM = {0u, 31u, 59u, 90u, 120u, 151u, 181u, 212u, 243u, 273u, 304u, 334u};
+
+static uint16_t daysBefore(uint8_t month)
 {
-    return ((year % 4u) == 0u) && (((year % 100u) != 0u) || ((year % 400u) == 0u));
+    return GSM_PGM_READ_WORD(&kDaysBefore[month - 1u]);
 }
 
-static uint8_t daysInMonth(uint16_t year, uint8_t month)
+/* Upper limits of month, day, hour, minute and second (the day is checked against its month too). */
+static const uint8_t kFieldMax[5] GSM_PGM = {12u, 31u, 23u, 59u, 59u};
+
+/* Epoch seconds of year and f = {month, day, hour, minute, second}; 0 when out of range. */
+static uint32_t calendarToEpoch(uint16_t year, const uint8_t* f)
 {
-    if ((month == 2u) && isLeapYear(year))
+    uint32_t t;
+    uint8_t k;
+    uint8_t leap;
+
+    if (((uint16_t)(year - 1970u) > 135u) || (f[0] == 0u) || (f[1] == 0u))
     {
-        return 29u;
+        return 0u;
     }
-    return GSM_PGM_READ_BYTE(&kDays[month - 1u]);
+    for (k = 0u; k < 5u; k++)
+    {
+        if (f[k] > GSM_PGM_READ_BYTE(&kFieldMax[k]))
+        {
+            return 0u;
+        }
+    }
+    /* Within 1970..2105 every fourth year is a leap year except 2100. */
+    leap = (((year & 3u) == 0u) && (year != 2100u)) ? 1u : 0u;
+    /* Length of the month: February 28 or 29; then 31 and 30 alternate, restarting in August. */
+    k = (f[0] == 2u) ? (uint8_t)(28u + leap) : (uint8_t)(30u + ((f[0] ^ (f[0] >> 3)) & 1u));
+    if (f[1] > k)
+    {
+        return 0u;
+    }
+    t = daysBefore(f[0]);
+    if (f[0] > 2u)
+    {
+        t += leap;
+    }
+    /* Days: years before (with their leap days 1972, 1976, ...; 2100 has none), months, days. */
+    t += (365UL * (uint16_t)(year - 1970u)) + (uint16_t)((uint16_t)(year - 1969u) >> 2) - ((year > 2100u) ? 1u : 0u) +
+         f[1] - 1u;
+    /* then hours, minutes, seconds */
+    for (k = 2u; k < 5u; k++)
+    {
+        t = (t * ((k == 2u) ? 24u : 60u)) + f[k];
+    }
+    return t;
 }
 
 uint32_t gsmUtilCalendarToEpoch(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute, uint8_t second)
 {
-    uint32_t days;
-    uint16_t y;
-    uint8_t m;
-
-    if ((year < 1970u) || (year > 2105u) || (month < 1u) || (month > 12u) || (day < 1u) ||
-        (day > daysInMonth(year, month)) || (hour > 23u) || (minute > 59u) || (second > 59u))
-    {
-        return 0u;
-    }
-    days = 0u;
-    for (y = 1970u; y < year; y++)
-    {
-        days += isLeapYear(y) ? 366u : 365u;
-    }
-    for (m = 0u; (uint8_t)(m + 1u) < month; m++) /* the months before */
-    {
-        days += GSM_PGM_READ_BYTE(&kDays[m]);
-    }
-    if ((month > 2u) && isLeapYear(year))
-    {
-        days += 1u;
-    }
-    days += (uint32_t)day - 1u;
-    return (days * 86400UL) + ((uint32_t)hour * 3600UL) + ((uint32_t)minute * 60UL) + (uint32_t)second;
+    uint8_t f[5];
+    f[0] = month;
+    f[1] = day;
+    f[2] = hour;
+    f[3] = minute;
+    f[4] = second;
+    return calendarToEpoch(year, f);
 }
 
-/* Reads exactly two decimal digits at text[*pos]. */
-static bool readTwoDigits(const char* text, uint16_t len, uint16_t* pos, uint8_t* value)
+/* Two decimal digits at text[0..1] as 0..99, or 0xFF when they are not two digits. */
+static uint8_t twoDigits(const char* text)
 {
-    char a;
-    char b;
-    if ((uint16_t)(*pos + 2u) > len)
+    uint8_t a = (uint8_t)(text[0] - '0');
+    uint8_t b = (uint8_t)(text[1] - '0');
+    if ((a > 9u) || (b > 9u))
     {
-        return false;
+        return 0xFFu;
     }
-    a = text[*pos];
-    b = text[*pos + 1u];
-    if ((a < '0') || (a > '9') || (b < '0') || (b > '9'))
-    {
-        return false;
-    }
-    *value = (uint8_t)(((uint8_t)(a - '0') * 10u) + (uint8_t)(b - '0'));
-    *pos = (uint16_t)(*pos + 2u);
-    return true;
-}
-
-static bool expectChar(const char* text, uint16_t len, uint16_t* pos, char c)
-{
-    if ((*pos >= len) || (text[*pos] != c))
-    {
-        return false;
-    }
-    *pos = (uint16_t)(*pos + 1u);
-    return true;
+    return (uint8_t)((a * 10u) + b);
 }
 
 bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc, int8_t* tz_quarters)
 {
-    /* Separators before the month, day, hour, minute and second of "yy/MM/dd,hh:mm:ss". */
+    /* "yy/MM/dd,hh:mm:ss": two digits and a separator each (the seconds have none), then the zone
+     * "+zz" / "-zz" when present: 17 or 20 characters. */
     static const char kSeparators[5] GSM_PGM = {'/', '/', ',', ':', ':'};
-    uint16_t pos = 0u;
     uint8_t v[6]; /* yy MM dd hh mm ss */
     uint8_t k;
     int8_t tz = 0;
-    uint32_t offset;
     uint32_t local;
 
     if ((text == NULL) || (epoch_utc == NULL))
@@ -96,64 +98,45 @@ bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc,
     /* Optional surrounding quotes. */
     if ((len > 0u) && (text[0] == '"'))
     {
-        pos = 1u;
         if ((len < 2u) || (text[len - 1u] != '"'))
         {
             return false;
         }
-        len = (uint16_t)(len - 1u);
+        text++;
+        len = (uint16_t)(len - 2u);
+    }
+    if ((len != 17u) && (len != 20u))
+    {
+        return false;
     }
     for (k = 0u; k < 6u; k++)
     {
-        if ((k > 0u) && !expectChar(text, len, &pos, (char)GSM_PGM_READ_BYTE(&kSeparators[k - 1u])))
+        v[k] = twoDigits(text);
+        if ((v[k] > 99u) || ((k < 5u) && (text[2] != (char)GSM_PGM_READ_BYTE(&kSeparators[k]))))
         {
             return false;
         }
-        if (!readTwoDigits(text, len, &pos, &v[k]))
-        {
-            return false;
-        }
+        text += 3;
     }
-    if (pos < len)
+    if (len == 20u)
     {
-        char sign = text[pos];
-        uint8_t q;
-        if ((sign != '+') && (sign != '-'))
-        {
-            return false;
-        }
-        pos = (uint16_t)(pos + 1u);
-        if (!readTwoDigits(text, len, &pos, &q) || (pos != len) || (q > 56u)) /* +-14 h */
+        /* text points at the zone digits now */
+        uint8_t q = twoDigits(text);
+        char sign = text[-1];
+        if (((sign != '+') && (sign != '-')) || (q > 56u)) /* +-14 h */
         {
             return false;
         }
         tz = (sign == '-') ? (int8_t)(-(int8_t)q) : (int8_t)q;
     }
-    /* Range checks: the conversion returns 0 for a field out of range, and a time from the year
-     * 2000 on is never 0. */
-    local = gsmUtilCalendarToEpoch((uint16_t)(2000u + v[0]), v[1], v[2], v[3], v[4], v[5]);
+    /* A time from the year 2000 on is never 0: 0 means a field out of range. */
+    local = calendarToEpoch((uint16_t)(2000u + v[0]), &v[1]);
     if (local == 0u)
     {
         return false;
     }
-    if (tz >= 0)
-    {
-        offset = (uint32_t)tz * 900UL;
-        if (local < offset)
-        {
-            return false;
-        }
-        *epoch_utc = local - offset;
-    }
-    else
-    {
-        offset = (uint32_t)(-(int16_t)tz) * 900UL;
-        if (local > (0xFFFFFFFFUL - offset))
-        {
-            return false;
-        }
-        *epoch_utc = local + offset;
-    }
+    /* Years 2000..2099 are far enough from both ends of the 32-bit range for a +-14 h shift. */
+    *epoch_utc = (uint32_t)((int32_t)local - ((int32_t)tz * 900));
     if (tz_quarters != NULL)
     {
         *tz_quarters = tz;
@@ -163,99 +146,86 @@ bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc,
 
 uint8_t gsmUtilUintToStr(char* buf, uint8_t size, uint32_t value, uint8_t min_digits)
 {
-    char tmp[10];
-    uint8_t n = 0u;
-    uint8_t i;
-    uint8_t total;
+    uint8_t n = 1u;
+    uint32_t rest = value;
 
     if ((buf == NULL) || (size == 0u))
     {
         return 0u;
     }
-    do
+    while (rest >= 10u)
     {
-        tmp[n++] = (char)('0' + (char)(value % 10u));
-        value /= 10u;
-    } while (value != 0u);
-    total = (min_digits > n) ? min_digits : n;
-    if ((uint16_t)total + 1u > size)
+        rest /= 10u;
+        n++;
+    }
+    if (min_digits > n)
+    {
+        n = min_digits;
+    }
+    if (n >= size)
     {
         buf[0] = '\0';
         return 0u;
     }
-    for (i = 0u; i < (uint8_t)(total - n); i++)
+    /* From the last digit backwards; once the value is used up the padding zeros follow. */
+    buf[n] = '\0';
+    for (rest = n; rest > 0u; rest--)
     {
-        buf[i] = '0';
+        uint32_t q = value / 10u;
+        buf[rest - 1u] = (char)('0' + (char)(value - (q * 10u)));
+        value = q;
     }
-    while (n > 0u)
-    {
-        buf[i++] = tmp[--n];
-    }
-    buf[i] = '\0';
-    return i;
+    return n;
 }
 
 uint8_t gsmUtilIntToStr(char* buf, uint8_t size, int32_t value)
 {
-    uint32_t magnitude;
     uint8_t n;
-    if ((buf == NULL) || (size == 0u))
-    {
-        return 0u;
-    }
-    if (value >= 0)
+    if ((value >= 0) || (buf == NULL) || (size == 0u))
     {
         return gsmUtilUintToStr(buf, size, (uint32_t)value, 1u);
     }
-    if (size < 3u)
-    {
-        buf[0] = '\0';
-        return 0u;
-    }
-    magnitude = (uint32_t)(-(value + 1)) + 1u; /* safe for INT32_MIN */
-    buf[0] = '-';
-    n = gsmUtilUintToStr(&buf[1], (uint8_t)(size - 1u), magnitude, 1u);
+    /* The magnitude of a negative value, INT32_MIN included, as unsigned. */
+    n = gsmUtilUintToStr(&buf[1], (uint8_t)(size - 1u), 0u - (uint32_t)value, 1u);
     if (n == 0u)
     {
         buf[0] = '\0';
         return 0u;
     }
+    buf[0] = '-';
     return (uint8_t)(n + 1u);
 }
 
 bool gsmUtilStartsWith(const char* line, uint16_t len, const char* prefix)
 {
-    uint16_t i = 0u;
     if ((line == NULL) || (prefix == NULL))
     {
         return false;
     }
-    while (prefix[i] != '\0')
+    for (; *prefix != '\0'; prefix++, line++, len--)
     {
-        if ((i >= len) || (line[i] != prefix[i]))
+        if ((len == 0u) || (*line != *prefix))
         {
             return false;
         }
-        i++;
     }
     return true;
 }
 
 bool gsmUtilEquals(const char* line, uint16_t len, const char* text)
 {
-    uint16_t i;
     if ((line == NULL) || (text == NULL))
     {
         return false;
     }
-    for (i = 0u; i < len; i++)
+    for (; *text != '\0'; text++, line++, len--)
     {
-        if ((text[i] == '\0') || (line[i] != text[i]))
+        if ((len == 0u) || (*line != *text))
         {
             return false;
         }
     }
-    return text[len] == '\0';
+    return len == 0u;
 }
 
 uint8_t gsmUtilMatchText(const char* line, uint16_t len, const char* list)
@@ -343,90 +313,75 @@ bool gsmUtilParseUint(const char* line, uint16_t len, uint16_t* pos, uint32_t* v
     return true;
 }
 
-/* Offset of the first field: after the first ':' (and one blank), or 0. */
-static uint16_t fieldsStart(const char* line, uint16_t len)
-{
-    uint16_t i;
-    for (i = 0u; i < len; i++)
-    {
-        if (line[i] == ':')
-        {
-            return (uint16_t)(i + 1u);
-        }
-        if (line[i] == '"')
-        {
-            break;
-        }
-    }
-    return 0u;
-}
-
 bool gsmUtilField(const char* line, uint16_t len, uint8_t index, uint16_t* start, uint16_t* flen, bool* quoted)
 {
-    uint16_t p;
-    uint8_t field = 0u;
+    const char* p;
+    const char* fs;
+    const char* end;
     bool inQuotes = false;
-    uint16_t fs;
-    uint16_t fe;
-    uint16_t first; /* offset of the first field */
+    bool q = false;
 
     if ((line == NULL) || (start == NULL) || (flen == NULL))
     {
         return false;
     }
-    first = fieldsStart(line, len);
-    p = first;
-    fs = p;
-    for (;;)
+    end = &line[len];
+    /* Fields start after the first ':' that comes before any '"', else at the line start. */
+    fs = line;
+    for (p = line; (p < end) && (*p != '"'); p++)
     {
-        bool end = (p >= len);
-        if (!end && (line[p] == '"'))
+        if (*p == ':')
+        {
+            fs = p + 1;
+            break;
+        }
+    }
+    if (fs >= end)
+    {
+        return false; /* nothing after the ':' (or an empty line) */
+    }
+    for (p = fs; p < end; p++)
+    {
+        if (*p == '"')
         {
             inQuotes = !inQuotes;
         }
-        if (end || ((line[p] == ',') && !inQuotes))
+        else if ((*p == ',') && !inQuotes)
         {
-            if (field == index)
+            if (index == 0u)
             {
-                fe = p;
-                while ((fs < fe) && (line[fs] == ' '))
-                {
-                    fs++;
-                }
-                while ((fe > fs) && (line[fe - 1u] == ' '))
-                {
-                    fe--;
-                }
-                if (quoted != NULL)
-                {
-                    *quoted = false;
-                }
-                if (((uint16_t)(fe - fs) >= 2u) && (line[fs] == '"') && (line[fe - 1u] == '"'))
-                {
-                    fs++;
-                    fe--;
-                    if (quoted != NULL)
-                    {
-                        *quoted = true;
-                    }
-                }
-                if ((fe == fs) && (end && (fs == len) && (field == 0u) && (first == len)))
-                {
-                    return false; /* nothing after the ':' */
-                }
-                *start = fs;
-                *flen = (uint16_t)(fe - fs);
-                return true;
+                break;
             }
-            if (end)
-            {
-                return false;
-            }
-            field++;
-            fs = (uint16_t)(p + 1u);
+            index--;
+            fs = p + 1;
         }
-        p++;
     }
+    if (index != 0u)
+    {
+        return false;
+    }
+    /* The field is fs..p: drop surrounding blanks, then the quotes of a quoted field. */
+    while ((fs < p) && (*fs == ' '))
+    {
+        fs++;
+    }
+    while ((p > fs) && (p[-1] == ' '))
+    {
+        p--;
+    }
+    if (((p - fs) >= 2) && (*fs == '"') && (p[-1] == '"'))
+    {
+        fs++;
+        p--;
+        q = true;
+    }
+    if (quoted != NULL)
+    {
+        *quoted = q;
+    }
+    *start = (uint16_t)(fs - line);
+    *flen = (uint16_t)(p - fs);
+    return true;
 }
 
 uint8_t gsmUtilFieldCount(const char* line, uint16_t len)
@@ -447,23 +402,19 @@ bool gsmUtilFieldUint(const char* line, uint16_t len, uint8_t index, uint32_t* v
     uint16_t l;
     uint16_t p;
     bool quoted;
-    if ((value == NULL) || !gsmUtilField(line, len, index, &s, &l, &quoted) || quoted || (l == 0u))
+    if (!gsmUtilField(line, len, index, &s, &l, &quoted) || quoted)
     {
         return false;
     }
+    /* The blanks are trimmed: the number must fill the field exactly (an empty field fails). */
     p = s;
-    if (!gsmUtilParseUint(line, (uint16_t)(s + l), &p, value))
-    {
-        return false;
-    }
-    return p == (uint16_t)(s + l);
+    return gsmUtilParseUint(line, (uint16_t)(s + l), &p, value) && (p == (uint16_t)(s + l));
 }
 
 bool gsmUtilFieldCopy(const char* line, uint16_t len, uint8_t index, char* dst, uint16_t dst_size)
 {
     uint16_t s;
     uint16_t l;
-    uint16_t i;
     if ((dst == NULL) || (dst_size == 0u))
     {
         return false;
@@ -473,10 +424,7 @@ bool gsmUtilFieldCopy(const char* line, uint16_t len, uint8_t index, char* dst, 
     {
         return false;
     }
-    for (i = 0u; i < l; i++)
-    {
-        dst[i] = line[s + i];
-    }
+    memcpy(dst, &line[s], l);
     dst[l] = '\0';
     return true;
 }

@@ -7,12 +7,15 @@
 #include "check.h"
 #include "GSM_NetworkRegistration.h"
 #include "GSM_PIN.h"
+#include "GSM_Power.h"
 #include "GSM_SignalQuality.h"
 #include "GSM_Util.h"
 
+static uint32_t g_now_ms;
+
 uint32_t gsm__SysTime_ms(void)
 {
-    return 0u;
+    return g_now_ms;
 }
 
 static void dateTimeStringsConvertToUtcEpoch(void)
@@ -63,6 +66,50 @@ static void dateTimeStringsConvertToUtcEpoch(void)
     CHECK_EQ_INT(gsmUtilCalendarToEpoch(2100, 2, 29, 0, 0, 0), 0); /* 2100 is no leap year */
 }
 
+static void calendarChecksMonthLengthsAndYearRange(void)
+{
+    static const struct
+    {
+        uint16_t year;
+        uint8_t month, day, hour, minute, second;
+        uint32_t epoch; /* 0: rejected */
+    } rows[] = {
+        {1970, 1, 2, 0, 0, 0, 86400u},
+        {1969, 12, 31, 23, 59, 59, 0u},
+        {2000, 2, 29, 0, 0, 0, 951782400u}, /* 2000 is a leap year */
+        {2023, 2, 28, 0, 0, 0, 1677542400u},
+        {2023, 2, 29, 0, 0, 0, 0u},
+        {2024, 2, 29, 0, 0, 0, 1709164800u},
+        {2024, 2, 30, 0, 0, 0, 0u},
+        {2024, 4, 31, 0, 0, 0, 0u},
+        {2024, 6, 31, 0, 0, 0, 0u},
+        {2024, 7, 31, 0, 0, 0, 1722384000u},
+        {2024, 8, 31, 12, 0, 0, 1725105600u}, /* July and August both have 31 days */
+        {2024, 9, 31, 0, 0, 0, 0u},
+        {2024, 11, 31, 0, 0, 0, 0u},
+        {2024, 12, 31, 23, 59, 59, 1735689599u},
+        {2024, 12, 32, 0, 0, 0, 0u},
+        {2024, 0, 1, 0, 0, 0, 0u},
+        {2024, 1, 0, 0, 0, 0, 0u},
+        {2100, 2, 28, 23, 59, 59, 4107542399u},
+        {2100, 3, 1, 0, 0, 0, 4107542400u},
+        {2101, 1, 1, 0, 0, 0, 4133980800u},
+        {2105, 12, 31, 23, 59, 59, 4291747199u},
+        {2106, 1, 1, 0, 0, 0, 0u},
+    };
+    size_t i;
+    for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
+    {
+        char ctx[32];
+        snprintf(ctx, sizeof ctx, "%u-%u-%u", rows[i].year, rows[i].month, rows[i].day);
+        g_check_context = ctx;
+        CHECK_EQ_INT(gsmUtilCalendarToEpoch(rows[i].year, rows[i].month, rows[i].day, rows[i].hour, rows[i].minute,
+                                            rows[i].second),
+                     rows[i].epoch);
+    }
+    g_check_context = NULL;
+}
+
 static void numbersFormatWithPaddingAndBounds(void)
 {
     char b[12];
@@ -106,6 +153,165 @@ static void fieldsAreSplitOutsideQuotes(void)
     CHECK(gsmUtilEquals("OK", 2, "OK"));
     CHECK(!gsmUtilEquals("OKLAHOMA", 8, "OK"));
     CHECK(!gsmUtilStartsWith("+CS", 3, "+CSQ:"));
+}
+
+static void fieldEdgeCases(void)
+{
+    static const struct
+    {
+        const char* line;
+        uint8_t index;
+        bool found;
+        const char* text; /* the field without blanks and quotes */
+        bool quoted;
+    } rows[] = {
+        {"+X: a , b ,c", 1, true, "b", false},
+        {"+X: a,  \"q r\"  ", 1, true, "q r", true},
+        {"+X: \"a,b\",c", 1, true, "c", false},
+        {"+X: \"a,b\",c", 2, false, "", false},
+        {"\"a:b\",c", 0, true, "a:b", true}, /* a ':' inside quotes does not start the fields */
+        {"1,2,3", 2, true, "3", false},        /* no ':' at all: fields from the line start */
+        {"+X: 1,", 1, true, "", false},
+        {"+X: ", 0, true, "", false},
+        {"+X:", 0, false, "", false},
+        {"", 0, false, "", false},
+        {"+X: \"\"", 0, true, "", true},
+        {"+X: \"", 0, true, "\"", false}, /* a lone quote is no quoted field */
+    };
+    size_t i;
+    uint32_t v = 7u;
+    uint16_t pos;
+    for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
+    {
+        uint16_t s = 0xFFFFu;
+        uint16_t l = 0xFFFFu;
+        bool q = !rows[i].quoted;
+        bool found = gsmUtilField(rows[i].line, (uint16_t)strlen(rows[i].line), rows[i].index, &s, &l, &q);
+        g_check_context = rows[i].line;
+        CHECK_EQ_INT(found, rows[i].found);
+        if (found)
+        {
+            CHECK_EQ_INT(l, strlen(rows[i].text));
+            CHECK(strncmp(&rows[i].line[s], rows[i].text, l) == 0);
+            CHECK_EQ_INT(q, rows[i].quoted);
+        }
+    }
+    g_check_context = NULL;
+    /* numbers: the whole field, 32 bits at most, never quoted */
+    CHECK(gsmUtilFieldUint("+X: 4294967295", 14, 0, &v));
+    CHECK_EQ_INT(v, 4294967295u);
+    CHECK(!gsmUtilFieldUint("+X: 4294967296", 14, 0, &v));
+    CHECK(!gsmUtilFieldUint("+X: 42949672950", 15, 0, &v));
+    CHECK(!gsmUtilFieldUint("+X: \"12\"", 8, 0, &v));
+    CHECK(!gsmUtilFieldUint("+X: 1,,3", 8, 1, &v));
+    CHECK(gsmUtilFieldUint("+X: 1, 22 ,3", 12, 1, &v));
+    CHECK_EQ_INT(v, 22);
+    pos = 3;
+    CHECK(gsmUtilParseUint("+X:  17,5", 9, &pos, &v));
+    CHECK_EQ_INT(v, 17);
+    CHECK_EQ_INT(pos, 7);
+    pos = 7;
+    CHECK(!gsmUtilParseUint("+X:  17,5", 9, &pos, &v));
+    CHECK_EQ_INT(pos, 7);
+    pos = 0;
+    CHECK(gsmUtilParseUint("12345", 3, &pos, &v)); /* stops at the length */
+    CHECK_EQ_INT(v, 123);
+    /* text lists: exact matches only, also for lines holding a zero byte */
+    CHECK_EQ_INT(gsmUtilMatchText("SIM PIN", 7, "READY\0SIM PIN\0SIM PIN2\0"), 2);
+    CHECK_EQ_INT(gsmUtilMatchText("SIM PIN2", 8, "READY\0SIM PIN\0SIM PIN2\0"), 3);
+    CHECK_EQ_INT(gsmUtilMatchText("SIM PI", 6, "READY\0SIM PIN\0"), 0);
+    CHECK_EQ_INT(gsmUtilMatchText("READY\0SIM", 10, "READY\0SIM PIN\0"), 0);
+    CHECK_EQ_INT(gsmUtilMatchText("", 0, "READY\0"), 0);
+    CHECK(gsmUtilEquals("", 0, ""));
+    CHECK(!gsmUtilEquals("O", 1, "OK"));
+    CHECK(gsmUtilStartsWith("+CSQ: 1", 7, "+CSQ:"));
+    CHECK_EQ_STR(gsmUtilListText("\0TERM\0INIT\0", 2), "INIT");
+}
+
+/* ---- power control with simulated hardware ---- */
+
+static int g_key;         /* power key pressed */
+static int g_key_presses; /* presses so far */
+static uint32_t g_key_since;
+static uint32_t g_last_press_ms; /* length of the last completed press */
+
+static void fakeSetKey(GSM_Power_Instance* inst, bool activated)
+{
+    (void)inst;
+    if (activated && !g_key)
+    {
+        g_key_presses++;
+        g_key_since = g_now_ms;
+    }
+    else if (!activated && g_key)
+    {
+        g_last_press_ms = g_now_ms - g_key_since;
+    }
+    g_key = activated;
+}
+
+static void runPower(GSM_Power_Instance* p, uint32_t ms)
+{
+    while (ms-- > 0u)
+    {
+        g_now_ms++;
+        gsmPowerPoll(p);
+    }
+}
+
+static void powerPressLengthsAndToggleRecovery(void)
+{
+    /* Board without STATUS and reset line, clock near the 16-bit and 32-bit wraps: the modem is
+     * assumed on at start (no press), a recovery is one press of the off length, then it is tried
+     * as it is after the guard time. */
+    static const struct
+    {
+        uint32_t start_ms;
+        uint16_t set_off_ms;
+        uint32_t press_ms; /* expected press length */
+    } rows[] = {
+        {0u, 0u, GSM_POWER_DEFAULT_OFF_PRESS_MS},
+        {0xFFF0u, 2600u, 2600u},
+        {0xFFFFFF00u, 1201u, 1250u},  /* rounded up to the press unit */
+        {12345u, 60000u, 12750u},     /* limited */
+    };
+    size_t i;
+    for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
+    {
+        GSM_Power_Instance p;
+        uint8_t starts;
+        memset(&p, 0, sizeof p);
+        p.SetPowerKey = &fakeSetKey;
+        g_now_ms = rows[i].start_ms;
+        g_key = 0;
+        g_key_presses = 0;
+        g_last_press_ms = 0u;
+        gsmPowerInit(&p);
+        gsmPowerSetPowerKeyPressDurations(&p, 0u, rows[i].set_off_ms);
+        runPower(&p, GSM_POWER_STARTUP_DELAY_MS + 10u);
+        CHECK(gsmPowerIfIsOn(&p._i));
+        CHECK(gsmPowerIfOnUnconfirmed(&p._i));
+        CHECK_EQ_INT(g_key_presses, 0);
+        starts = gsmPowerIfStartCount(&p._i);
+        gsmPowerIfRequestRecovery(&p._i);
+        runPower(&p, 1u);
+        CHECK_EQ_INT(gsmPowerIfState(&p._i), GSM_Power_State_Resetting);
+        CHECK_EQ_INT(g_key_presses, 1);
+        runPower(&p, rows[i].press_ms + GSM_POWER_OFF_GUARD_MS + 10u);
+        CHECK_EQ_INT(g_key, 0);
+        CHECK_EQ_INT(g_last_press_ms, rows[i].press_ms);
+        CHECK(gsmPowerIfIsOn(&p._i));
+        CHECK(!gsmPowerIfOnUnconfirmed(&p._i));
+        CHECK(gsmPowerGet(&p));
+        CHECK_EQ_INT(gsmPowerIfStartCount(&p._i), (uint8_t)(starts + 1u));
+        CHECK_EQ_INT(g_key_presses, 1);
+        /* switched off by the application: one press, then off */
+        gsmPowerSet(&p, false);
+        runPower(&p, rows[i].press_ms + GSM_POWER_OFF_GUARD_MS + 10u);
+        CHECK_EQ_INT(g_key_presses, 2);
+        CHECK_EQ_INT(gsmPowerIfState(&p._i), GSM_Power_State_Off);
+        CHECK(!gsmPowerGet(&p));
+    }
 }
 
 static void registrationLinesDecodeByRole(void)
@@ -196,8 +402,11 @@ int main(int argc, char** argv)
 {
     static const CheckTest tests[] = {
         {"dateTimeStringsConvertToUtcEpoch", dateTimeStringsConvertToUtcEpoch},
+        {"calendarChecksMonthLengthsAndYearRange", calendarChecksMonthLengthsAndYearRange},
         {"numbersFormatWithPaddingAndBounds", numbersFormatWithPaddingAndBounds},
         {"fieldsAreSplitOutsideQuotes", fieldsAreSplitOutsideQuotes},
+        {"fieldEdgeCases", fieldEdgeCases},
+        {"powerPressLengthsAndToggleRecovery", powerPressLengthsAndToggleRecovery},
         {"registrationLinesDecodeByRole", registrationLinesDecodeByRole},
         {"registeredFollowsFamilyRules", registeredFollowsFamilyRules},
         {"pinAndSignalLinesDecode", pinAndSignalLinesDecode},
