@@ -4,116 +4,109 @@
  * Context: everything runs in gsmPromptPoll() and in the interface functions, all called from the
  * main loop. The serial driver's interrupt side only touches its own buffers behind the
  * CanRead / Read / Write / WriteCompleted callbacks.
+ *
+ * Command state: _i.Status is Pending from gsmPromptCmdBegin on; PR_F_ACTIVE is set once the line
+ * is sent (gsmPromptCmdSend) and stays set at the data prompt and while its data is written, until
+ * the final result. So a command is being composed while Status is Pending without PR_F_ACTIVE, and
+ * a command is open (composed, awaiting its result or at its data prompt) while Status is Pending
+ * or DataPrompt.
  */
 #include "GSM_Prompt.h"
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
 
 /* Flags (GSM_Prompt_Instance.Flags). */
-#define PR_F_COMPOSING     0x01u /* between gsmPromptCmdBegin and gsmPromptCmdSend */
-#define PR_F_ACTIVE        0x02u /* a command was sent and awaits its final result */
-#define PR_F_ECHO_PENDING  0x04u /* the echo of the command has not been seen yet */
-#define PR_F_SKIP_SPACE    0x08u /* drop the blank that follows the '>' of the data prompt */
-#define PR_F_DROP_OK       0x10u /* a late final result of an abandoned command may still come */
-#define PR_F_OVERFLOW      0x20u /* the line being received did not fit the buffer */
-#define PR_F_TX_DATA       0x40u /* data after the prompt is being written */
-#define PR_F_DATA_ECHO     0x80u /* received bytes may be the echo of that data */
+#define PR_F_ACTIVE       0x01u /* a command was sent and awaits its final result */
+#define PR_F_ECHO_PENDING 0x02u /* the echo of the command has not been seen yet */
+#define PR_F_SKIP_SPACE   0x04u /* drop the blank that follows the '>' of the data prompt */
+#define PR_F_DROP_OK      0x08u /* a late final result of an abandoned command may still come */
+#define PR_F_OVERFLOW     0x10u /* the line being received did not fit the buffer */
+#define PR_F_TX_DATA      0x20u /* data after the prompt is being written */
+#define PR_F_DATA_ECHO    0x40u /* received bytes may be the echo of that data */
+#define PR_F_BIN_SKIP_LF  0x80u /* the counted header ended with CR: its LF is not payload */
+
+#define PR_ST(s) ((uint8_t)GSM_Prompt_CmdStatus_##s)
+
+/* Keeps a function called from several places out of line (gcc would copy it into every caller). */
+#if defined(__GNUC__)
+#define PR_NOINLINE __attribute__((noinline))
+#else
+#define PR_NOINLINE
+#endif
 
 /* Lines that are never the answer of a command that expects unprefixed lines: every "+..." and
- * "*..." line, and the plain unsolicited messages of both families. Texts one after another, each
- * zero-terminated, the list ends with an empty text (kept in program memory on AVR). */
-static const char kKnownUrcPrefixes[] GSM_PGM = "+\0*\0RDY\0START\0Call Ready\0SMS \0PB DONE\0RING\0NO CARRIER\0"
+ * "*..." line, and the plain unsolicited messages of both families ("NO CARRIER" is a final result
+ * and never gets this far). Texts one after another, each zero-terminated, the list ends with an
+ * empty text (kept in program memory on AVR). */
+static const char kKnownUrcPrefixes[] GSM_PGM = "+\0*\0RDY\0START\0Call Ready\0SMS \0PB DONE\0RING\0"
                                                 "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE\0OVER-VOLTAGE\0DST:\0";
 
-/* Final result codes: whole lines ("OK" and "ERROR" first: their position gives the status), and
- * the two error results that carry a number or a text after the prefix. */
-static const char kFinalLines[] GSM_PGM = "OK\0ERROR\0NO CARRIER\0BUSY\0NO ANSWER\0NO DIALTONE\0";
-static const char kFinalCoded[] GSM_PGM = "+CME ERROR:\0+CMS ERROR:\0";
-static const char kDownload[] GSM_PGM = "DOWNLOAD\0";
+/* The final result codes and "DOWNLOAD" (the data prompt of AT+HTTPDATA). A text that ends with
+ * ':' begins the line (a number or a text follows), the others are the whole line. The position
+ * gives the status: 1 "OK" .. 4 "+CMS ERROR:" are Ok .. CmsError, then the other final results. */
+static const char kResults[] GSM_PGM = "OK\0ERROR\0+CME ERROR:\0+CMS ERROR:\0NO CARRIER\0BUSY\0NO ANSWER\0NO DIALTONE\0"
+                                       "DOWNLOAD\0";
+#define PR_RESULT_CME      3u
+#define PR_RESULT_CMS      4u
+#define PR_RESULT_LAST     8u
+#define PR_RESULT_DOWNLOAD 9u
+#define PR_CODED_PREFIX_LEN 11u /* length of "+CME ERROR:" and "+CMS ERROR:" */
 
-static GSM_Prompt_Instance* fromIf(GSM_Prompt_Interface* p)
+/* The instance around its interface (the first member: the same address). Integer arithmetic, and
+ * the result is used only after the public entry has checked the interface pointer. */
+static GSM_Prompt_Instance* fromIf(const GSM_Prompt_Interface* p)
 {
-    return GSM_CONTAINER_OF(p, GSM_Prompt_Instance, _i);
+    return (GSM_Prompt_Instance*)(uintptr_t)((uintptr_t)p - offsetof(GSM_Prompt_Instance, _i));
 }
 
-static const GSM_Prompt_Instance* fromIfConst(const GSM_Prompt_Interface* p)
+static bool commandOpen(const GSM_Prompt_Instance* inst)
 {
-    return (const GSM_Prompt_Instance*)(const void*)((const uint8_t*)p - offsetof(GSM_Prompt_Instance, _i));
+    return (uint8_t)(inst->_i.Status - PR_ST(Pending)) <= (uint8_t)(PR_ST(DataPrompt) - PR_ST(Pending));
 }
 
-static uint8_t* lineBuffer(GSM_Prompt_Instance* inst, uint16_t* cap)
+static bool composing(const GSM_Prompt_Instance* inst)
 {
-    if ((inst->DataBuffer != NULL) && (inst->DataBufferSize >= 2u))
+    return (inst->_i.Status == PR_ST(Pending)) && ((inst->Flags & PR_F_ACTIVE) == 0u);
+}
+
+static void writeByte(GSM_Prompt_Instance* inst, uint8_t b)
+{
+    if (inst->Write != NULL)
     {
-        *cap = inst->DataBufferSize;
-        return inst->DataBuffer;
+        inst->Write(inst, b);
     }
-#if GSM_PROMPT_FALLBACK_LINE_SIZE > 0
-    *cap = (uint16_t)GSM_PROMPT_FALLBACK_LINE_SIZE;
-    return inst->FallbackLine;
-#else
-    *cap = 0u; /* no line fits: every line overflows and is dropped */
-    return inst->DataBuffer;
-#endif
 }
 
-static uint16_t echoCapacity(const GSM_Prompt_Instance* inst)
+/* Ends the open command with a final status. After a time-out or an abort a late final result of
+ * the command may still come: PR_F_DROP_OK (a session reset clears it again). */
+static PR_NOINLINE void finishCommand(GSM_Prompt_Instance* inst, uint8_t status, int16_t code)
 {
-    return (inst->EchoCancellationBuffer == NULL) ? 0u : inst->EchoCancellationBufferSize;
-}
-
-static uint16_t hashStep(uint16_t h, uint8_t b)
-{
-    return (uint16_t)((uint16_t)(h * 31u) + b);
-}
-
-static bool matchesAnyPrefix(const char* line, uint16_t len, const char* const* prefixes)
-{
-    if (prefixes == NULL)
-    {
-        return false;
-    }
-    while (*prefixes != NULL)
-    {
-        if (gsmUtilStartsWith(line, len, *prefixes))
-        {
-            return true;
-        }
-        prefixes++;
-    }
-    return false;
-}
-
-/* Ends the running command with a final status. */
-static void finishCommand(GSM_Prompt_Instance* inst, GSM_Prompt_CmdStatus status, int16_t code)
-{
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(PR_F_ACTIVE | PR_F_COMPOSING | PR_F_ECHO_PENDING | PR_F_TX_DATA | PR_F_DATA_ECHO));
-    inst->_i.Status = (uint8_t)status;
+    uint8_t f = (uint8_t)(inst->Flags & (uint8_t)~(PR_F_ACTIVE | PR_F_ECHO_PENDING | PR_F_TX_DATA | PR_F_DATA_ECHO));
+    inst->_i.Status = status;
     inst->Code = code;
     inst->TxDataLeft = 0u;
     inst->CmdTimer_ms = gsm__SysTime_ms(); /* start of the pause before the next command */
-    if (status == GSM_Prompt_CmdStatus_Timeout)
+    if (status >= PR_ST(Timeout))
     {
-        if (inst->_i.ConsecutiveTimeouts < 255u)
+        f |= PR_F_DROP_OK;
+        if (status == PR_ST(Timeout))
         {
-            inst->_i.ConsecutiveTimeouts++;
+            if (inst->_i.ConsecutiveTimeouts < 255u)
+            {
+                inst->_i.ConsecutiveTimeouts++;
+            }
         }
-        inst->Flags |= PR_F_DROP_OK;
     }
-    else if (status != GSM_Prompt_CmdStatus_Aborted)
+    else
     {
         inst->_i.ConsecutiveTimeouts = 0u;
     }
+    inst->Flags = f;
 }
 
-static bool commandRunning(const GSM_Prompt_Instance* inst)
-{
-    return (inst->Flags & (PR_F_ACTIVE | PR_F_COMPOSING)) != 0u;
-}
-
-/* Finds the line in a list laid out as kKnownUrcPrefixes (read with GSM_PGM_READ_BYTE): with
- * `prefix` true a text that begins the line matches, otherwise only a text equal to the whole line.
- * Returns 1 for the first text, 2 for the second..., 0 when none matches. */
+/* Index (1 for the first) of the first text of a list laid out as kKnownUrcPrefixes that matches
+ * the line: that begins it (every text with `prefix` true, otherwise texts ending with ':') or
+ * equals it; 0 when none does. */
 static uint8_t matchList(const char* line, uint16_t len, const char* list, bool prefix)
 {
     uint8_t n = 1u;
@@ -126,7 +119,7 @@ static uint8_t matchList(const char* line, uint16_t len, const char* list, bool 
             list++;
             i++;
         }
-        if ((c == 0u) && (prefix || (i == len)))
+        if ((c == 0u) && (prefix || (i == len) || (line[i - 1u] == ':')))
         {
             return n;
         }
@@ -140,116 +133,97 @@ static uint8_t matchList(const char* line, uint16_t len, const char* list, bool 
     return 0u;
 }
 
-/* Final result code of a line (Idle when it is none); *code gets a +CME/+CMS number or -1. */
-static GSM_Prompt_CmdStatus finalCode(const char* line, uint16_t len, int16_t* code)
-{
-    uint8_t k = matchList(line, len, kFinalLines, false);
-    uint16_t pos = 11u; /* length of both coded prefixes */
-    uint32_t v;
-    *code = -1;
-    if (k != 0u)
-    {
-        return (k <= 2u) ? (GSM_Prompt_CmdStatus)((uint8_t)GSM_Prompt_CmdStatus_Ok + k - 1u) : GSM_Prompt_CmdStatus_OtherFinal;
-    }
-    k = matchList(line, len, kFinalCoded, true);
-    if (k == 0u)
-    {
-        return GSM_Prompt_CmdStatus_Idle;
-    }
-    if (gsmUtilParseUint(line, len, &pos, &v) && (pos == len) && (v <= 32767u))
-    {
-        *code = (int16_t)v;
-    }
-    return (GSM_Prompt_CmdStatus)((uint8_t)GSM_Prompt_CmdStatus_CmeError + k - 1u);
-}
-
-static bool isEcho(const GSM_Prompt_Instance* inst, const char* line, uint16_t len)
-{
-    uint16_t h = 0u;
-    uint16_t i;
-    uint16_t cap = echoCapacity(inst);
-    if (len != inst->EchoLen)
-    {
-        return false;
-    }
-    /* The copy (as far as it reaches) must match, and the checksum covers the whole line. */
-    for (i = 0u; i < len; i++)
-    {
-        if ((i < cap) && (inst->EchoCancellationBuffer[i] != (uint8_t)line[i]))
-        {
-            return false;
-        }
-        h = hashStep(h, (uint8_t)line[i]);
-    }
-    return h == inst->EchoHash;
-}
-
-static bool dispatchUrc(GSM_Prompt_Instance* inst, const char* line, uint16_t len)
-{
-    GSM_Prompt_UrcSubscriber* s = inst->Urcs;
-    bool any = false;
-    while (s != NULL)
-    {
-        GSM_Prompt_UrcSubscriber* next = s->Next;
-        if ((s->Handler != NULL) && matchesAnyPrefix(line, len, s->Prefixes))
-        {
-            s->Handler(s->Context, line, len);
-            any = true;
-        }
-        s = next;
-    }
-    return any;
-}
-
 /* The data prompt of kind `kind` (GSM_PROMPT_CMD_DATA_PROMPT or GSM_PROMPT_CMD_DOWNLOAD) for the
  * running command, when it waits for one: the status becomes DataPrompt and `flags` are set.
  * Returns false (nothing changed) when no command waits for that prompt. */
 static bool enterDataPrompt(GSM_Prompt_Instance* inst, uint8_t kind, uint8_t flags)
 {
-    const GSM_Prompt_CmdSpec* spec = inst->CmdSpec;
-    if (((inst->Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) != PR_F_ACTIVE) ||
-        (inst->_i.Status != (uint8_t)GSM_Prompt_CmdStatus_Pending) || (spec == NULL) || ((spec->Flags & kind) == 0u))
+    if (((inst->Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) != PR_F_ACTIVE) || (inst->_i.Status != PR_ST(Pending)) ||
+        ((inst->CmdSpec->Flags & kind) == 0u))
     {
         return false;
     }
-    inst->_i.Status = (uint8_t)GSM_Prompt_CmdStatus_DataPrompt;
+    inst->_i.Status = PR_ST(DataPrompt);
     inst->Flags = (uint8_t)((inst->Flags | flags) & (uint8_t)~PR_F_ECHO_PENDING);
     return true;
 }
 
-/* Routes one complete, non-empty line. */
-static void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len)
+static void toCommand(const GSM_Prompt_Instance* inst, const char* line, uint16_t len)
 {
-    GSM_Prompt_CmdStatus fin;
-    int16_t code;
-    bool active = (inst->Flags & PR_F_ACTIVE) != 0u;
-    const GSM_Prompt_CmdSpec* spec = inst->CmdSpec;
-
-    /* 1. echo of the pending command */
-    if (((inst->Flags & PR_F_ECHO_PENDING) != 0u) && isEcho(inst, line, len))
+    if (inst->CmdOnLine != NULL)
     {
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_ECHO_PENDING);
-        return;
+        inst->CmdOnLine(inst->CmdCtx, line, len);
+    }
+}
+
+/* Routes one complete, non-empty line. */
+static PR_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len)
+{
+    uint8_t f = inst->Flags;
+    const GSM_Prompt_CmdSpec* spec = inst->CmdSpec; /* set whenever PR_F_ACTIVE is */
+    GSM_Prompt_UrcSubscriber* s;
+    bool any = false;
+    uint8_t k;
+    uint8_t fin = PR_ST(Idle);
+    int16_t code = -1;
+
+    /* 1. echo of the pending command: same length and checksum, and the same text as far as the
+     *    copy reaches */
+    if (((f & PR_F_ECHO_PENDING) != 0u) && (len == inst->Sent.Echo.Len))
+    {
+        uint_fast16_t h = 0u; /* only its low 16 bits count */
+        uint_fast16_t i;
+        uint_fast16_t cap = (inst->EchoCancellationBuffer == NULL) ? 0u : inst->EchoCancellationBufferSize;
+        for (i = 0u; i < len; i++)
+        {
+            if ((i < cap) && (inst->EchoCancellationBuffer[i] != (uint8_t)line[i]))
+            {
+                break;
+            }
+            h = (h * 31u) + (uint8_t)line[i];
+        }
+        if ((i == len) && ((uint16_t)h == inst->Sent.Echo.Hash))
+        {
+            inst->Flags = (uint8_t)(f & (uint8_t)~PR_F_ECHO_PENDING);
+            return;
+        }
     }
 
     /* 2. final result codes */
-    fin = finalCode(line, len, &code);
-    if (fin != GSM_Prompt_CmdStatus_Idle)
+    k = matchList(line, len, kResults, false);
+    if ((k != 0u) && (k <= PR_RESULT_LAST))
     {
-        if (active)
+        fin = PR_ST(OtherFinal);
+        if (k <= PR_RESULT_CMS)
         {
-            if ((inst->Flags & PR_F_TX_DATA) == 0u) /* still writing data: cannot be the answer yet */
+            fin = (uint8_t)(PR_ST(Ok) + k - 1u);
+        }
+        if ((k >= PR_RESULT_CME) && (k <= PR_RESULT_CMS))
+        {
+            uint16_t pos = PR_CODED_PREFIX_LEN;
+            uint32_t v;
+            if (gsmUtilParseUint(line, len, &pos, &v) && (pos == len) && (v <= 32767u))
+            {
+                code = (int16_t)v;
+            }
+        }
+    }
+    if (fin != PR_ST(Idle))
+    {
+        if ((f & PR_F_ACTIVE) != 0u)
+        {
+            if ((f & PR_F_TX_DATA) == 0u) /* still writing data: cannot be the answer yet */
             {
                 finishCommand(inst, fin, code);
             }
             return;
         }
-        if ((fin == GSM_Prompt_CmdStatus_Ok || fin == GSM_Prompt_CmdStatus_Error) && ((inst->Flags & PR_F_DROP_OK) != 0u))
+        if ((fin <= PR_ST(Error)) && ((f & PR_F_DROP_OK) != 0u))
         {
-            inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_DROP_OK); /* late answer of an abandoned command */
+            inst->Flags = (uint8_t)(f & (uint8_t)~PR_F_DROP_OK); /* late answer of an abandoned command */
             return;
         }
-        if (fin != GSM_Prompt_CmdStatus_OtherFinal)
+        if (fin != PR_ST(OtherFinal))
         {
             GSM_DEBUG_TEXT("GSM prompt: unexpected result dropped\r\n");
             return;
@@ -258,39 +232,51 @@ static void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len
     }
 
     /* 2b. "DOWNLOAD" of AT+HTTPDATA: the data prompt of that command */
-    if ((matchList(line, len, kDownload, false) != 0u) && enterDataPrompt(inst, GSM_PROMPT_CMD_DOWNLOAD, 0u))
+    if ((k == PR_RESULT_DOWNLOAD) && enterDataPrompt(inst, GSM_PROMPT_CMD_DOWNLOAD, 0u))
     {
         return;
     }
 
     /* 3. expected response prefix */
-    if (active && (spec != NULL) && (spec->Prefix != NULL) && gsmUtilStartsWith(line, len, spec->Prefix))
+    if (((f & PR_F_ACTIVE) != 0u) && (spec->Prefix != NULL) && gsmUtilStartsWith(line, len, spec->Prefix))
     {
-        if (inst->CmdOnLine != NULL)
-        {
-            inst->CmdOnLine(inst->CmdCtx, line, len);
-        }
+        toCommand(inst, line, len);
         if (((spec->Flags & GSM_PROMPT_CMD_PREFIX_FINAL) != 0u) && ((inst->Flags & PR_F_ACTIVE) != 0u))
         {
-            finishCommand(inst, GSM_Prompt_CmdStatus_Ok, -1);
+            finishCommand(inst, PR_ST(Ok), -1);
         }
         return;
     }
 
     /* 4. unsolicited result codes */
-    if (dispatchUrc(inst, line, len))
+    for (s = inst->Urcs; s != NULL;)
+    {
+        GSM_Prompt_UrcSubscriber* next = s->Next;
+        const char* const* p = s->Prefixes;
+        if ((s->Handler != NULL) && (p != NULL))
+        {
+            for (; *p != NULL; p++)
+            {
+                if (gsmUtilStartsWith(line, len, *p))
+                {
+                    s->Handler(s->Context, line, len);
+                    any = true;
+                    break;
+                }
+            }
+        }
+        s = next;
+    }
+    if (any)
     {
         return;
     }
 
     /* 5. unprefixed answer lines */
-    if (active && (spec != NULL) && ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u) && ((inst->Flags & PR_F_TX_DATA) == 0u) &&
+    if (((inst->Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) == PR_F_ACTIVE) && ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u) &&
         (matchList(line, len, kKnownUrcPrefixes, true) == 0u))
     {
-        if (inst->CmdOnLine != NULL)
-        {
-            inst->CmdOnLine(inst->CmdCtx, line, len);
-        }
+        toCommand(inst, line, len);
         return;
     }
     GSM_DEBUG_TEXT("GSM prompt: line dropped\r\n");
@@ -311,14 +297,16 @@ static void flushBinary(GSM_Prompt_Instance* inst, uint8_t* buf)
     }
 }
 
-static void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint16_t cap)
+static PR_NOINLINE void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint16_t cap)
 {
+    uint8_t f = inst->Flags;
+
     /* Counted binary payload: raw bytes. */
     if (inst->BinRemaining > 0u)
     {
-        if (inst->BinSkipLf != 0u)
+        if ((f & PR_F_BIN_SKIP_LF) != 0u)
         {
-            inst->BinSkipLf = 0u;
+            inst->Flags = (uint8_t)(f & (uint8_t)~PR_F_BIN_SKIP_LF);
             if (b == '\n')
             {
                 return; /* second half of the header's CR LF */
@@ -342,9 +330,10 @@ static void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint
     }
 
     /* The blank after the '>' of the data prompt (it may arrive after the data was queued). */
-    if ((inst->Flags & PR_F_SKIP_SPACE) != 0u)
+    if ((f & PR_F_SKIP_SPACE) != 0u)
     {
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_SKIP_SPACE);
+        f = (uint8_t)(f & (uint8_t)~PR_F_SKIP_SPACE);
+        inst->Flags = f;
         if (b == ' ')
         {
             return;
@@ -352,60 +341,50 @@ static void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint
     }
 
     /* Echo of the data written after the prompt. */
-    if ((inst->Flags & PR_F_DATA_ECHO) != 0u)
+    if ((f & PR_F_DATA_ECHO) != 0u)
     {
-        uint16_t written = (uint16_t)(inst->TxDataLen - inst->TxDataLeft);
-        if ((inst->TxDataEchoPos < written) && (inst->TxDataStart != NULL) && (b == inst->TxDataStart[inst->TxDataEchoPos]))
+        uint16_t behind = inst->TxDataUnechoed;
+        if ((behind > 0u) && (b == inst->TxData[-(int32_t)behind]))
         {
-            inst->TxDataEchoPos++;
+            inst->TxDataUnechoed = (uint16_t)(behind - 1u);
             return;
         }
-        if ((inst->TxDataEchoPos == inst->TxDataLen) && (inst->TxDataLen > 0u) && (inst->Code >= 0) &&
-            (b == (uint8_t)inst->Code))
+        f = (uint8_t)(f & (uint8_t)~PR_F_DATA_ECHO);
+        inst->Flags = f;
+        if ((behind == 0u) && (inst->TxDataLeft == 0u) && (inst->Code >= 0) && (b == (uint8_t)inst->Code))
         {
-            inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_DATA_ECHO); /* echo complete */
-            return;
+            return; /* the terminator: echo complete */
         }
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_DATA_ECHO);
-        if (inst->TxDataEchoPos > 0u)
-        {
-            inst->LineLen = 0u; /* the echo never ends a line: start afresh */
-        }
+        inst->LineLen = 0u; /* the echo never ends a line: start afresh */
     }
 
     if ((b == '\r') || (b == '\n'))
     {
         uint16_t n = inst->LineLen;
-        bool overflow = (inst->Flags & PR_F_OVERFLOW) != 0u;
         inst->LineLen = 0u;
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_OVERFLOW);
-        if (overflow)
+        inst->Flags = (uint8_t)(f & (uint8_t)~PR_F_OVERFLOW);
+        if ((f & PR_F_OVERFLOW) != 0u)
         {
             GSM_DEBUG_TEXT("GSM prompt: line too long, dropped\r\n");
             return;
         }
-        inst->BinSkipLf = 0u;
         if (n > 0u)
         {
             handleLine(inst, (const char*)buf, n);
             if ((b == '\r') && (inst->BinRemaining > 0u))
             {
-                inst->BinSkipLf = 1u; /* a counted payload starts after the LF */
+                inst->Flags |= PR_F_BIN_SKIP_LF; /* a counted payload starts after the LF */
             }
         }
         return;
     }
-    if ((b < 0x20u) || (b > 0x7Eu))
+    if ((b < 0x20u) || (b > 0x7Eu) || ((f & PR_F_OVERFLOW) != 0u))
     {
-        return; /* garbage after power-on or a baud change */
-    }
-    if ((inst->Flags & PR_F_OVERFLOW) != 0u)
-    {
-        return;
+        return; /* garbage after power-on or a baud change, or the rest of an overlong line */
     }
     if (inst->LineLen >= cap)
     {
-        inst->Flags |= PR_F_OVERFLOW;
+        inst->Flags = (uint8_t)(f | PR_F_OVERFLOW);
         return;
     }
     buf[inst->LineLen++] = b;
@@ -417,28 +396,21 @@ static void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint
     }
 }
 
-static void writeByte(GSM_Prompt_Instance* inst, uint8_t b)
-{
-    if (inst->Write != NULL)
-    {
-        inst->Write(inst, b);
-    }
-}
-
 static void writeData(GSM_Prompt_Instance* inst, uint32_t now)
 {
-    uint16_t n = 0u;
+    uint_fast16_t n = GSM_PROMPT_TX_CHUNK;
     if ((inst->WriteCompleted != NULL) && !inst->WriteCompleted(inst))
     {
         return;
     }
-    while ((inst->TxDataLeft > 0u) && (n < GSM_PROMPT_TX_CHUNK))
+    while ((inst->TxDataLeft > 0u) && (n > 0u))
     {
-        writeByte(inst, inst->TxDataStart[inst->TxDataLen - inst->TxDataLeft]);
+        writeByte(inst, *inst->TxData++);
         inst->TxDataLeft--;
-        n++;
+        inst->TxDataUnechoed++;
+        n--;
     }
-    inst->CmdTimer_ms = now + inst->TxDataTimeout_ms;
+    inst->CmdTimer_ms = now + inst->Sent.DataTimeout_ms;
     if (inst->TxDataLeft == 0u)
     {
         if (inst->Code >= 0)
@@ -447,13 +419,6 @@ static void writeData(GSM_Prompt_Instance* inst, uint32_t now)
         }
         inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_TX_DATA);
     }
-}
-
-/* True while a command of the last owner is open: being composed, awaiting its result, or at its
- * data prompt. */
-static bool commandOpen(const GSM_Prompt_Instance* inst)
-{
-    return commandRunning(inst) || (inst->_i.Status == (uint8_t)GSM_Prompt_CmdStatus_DataPrompt);
 }
 
 /* Gives up the open command: Aborted, and a late final result of it will be dropped. After its "> "
@@ -465,26 +430,24 @@ static void abandonCommand(GSM_Prompt_Instance* inst)
     {
         return;
     }
-    if ((inst->_i.Status == (uint8_t)GSM_Prompt_CmdStatus_DataPrompt) || ((inst->Flags & PR_F_TX_DATA) != 0u))
+    if ((inst->_i.Status == PR_ST(DataPrompt)) || ((inst->Flags & PR_F_TX_DATA) != 0u))
     {
         writeByte(inst, 0x1Bu);
     }
-    finishCommand(inst, GSM_Prompt_CmdStatus_Aborted, -1);
-    inst->Flags |= PR_F_DROP_OK;
+    finishCommand(inst, PR_ST(Aborted), -1);
 }
 
 static void resetSession(GSM_Prompt_Instance* inst)
 {
     if (commandOpen(inst))
     {
-        finishCommand(inst, GSM_Prompt_CmdStatus_Aborted, -1);
+        finishCommand(inst, PR_ST(Aborted), -1);
     }
     inst->_i.Owner = NULL;
     inst->_i.ConsecutiveTimeouts = 0u;
     inst->LineLen = 0u;
     inst->BinRemaining = 0u;
     inst->BinHandler = NULL;
-    inst->BinSkipLf = 0u;
     inst->Flags = 0u;
 }
 
@@ -495,9 +458,9 @@ void gsmPromptInit(GSM_Prompt_Instance* inst)
     {
         return;
     }
-    /* Interface and private state from _i to the end: all zero (no claim, status Idle, no command,
-     * no subscribers, no binary payload, no pending data, empty line), then the non-zero values. */
-    for (p = (uint8_t*)&inst->_i; p < (uint8_t*)(inst + 1); p++)
+    /* Everything before the application's members: all zero (no claim, status Idle, no command, no
+     * subscribers, no binary payload, no pending data, empty line), then the non-zero values. */
+    for (p = (uint8_t*)inst; p < (uint8_t*)&inst->DataBufferSize; p++)
     {
         *p = 0u;
     }
@@ -511,22 +474,24 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
     uint32_t now;
     uint16_t cap;
     uint8_t* buf;
-    uint16_t count = 0u;
-    bool powered;
+    uint_fast16_t count = GSM_PROMPT_MAX_RX_BYTES_PER_POLL;
+    bool powered = true;
+    const GSM_Power_Interface* pwr;
 
     if ((inst == NULL) || (inst->CanRead == NULL) || (inst->Read == NULL))
     {
         return;
     }
     now = gsm__SysTime_ms();
-    powered = (inst->Power == NULL) || (inst->Power->State == (uint8_t)GSM_Power_State_On);
-    if (inst->Power != NULL)
+    pwr = inst->Power;
+    if (pwr != NULL)
     {
-        uint8_t starts = inst->Power->StartCount;
+        uint8_t starts = pwr->StartCount;
+        powered = pwr->State == (uint8_t)GSM_Power_State_On;
         if (!powered || (starts != inst->PowerStartCount))
         {
             inst->PowerStartCount = starts;
-            if (commandRunning(inst) || (inst->_i.Owner != NULL) || (inst->LineLen != 0u) || (inst->BinRemaining != 0u))
+            if (commandOpen(inst) || (inst->_i.Owner != NULL) || (inst->LineLen != 0u) || (inst->BinRemaining != 0u))
             {
                 resetSession(inst);
             }
@@ -538,17 +503,26 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
         writeData(inst, now);
     }
 
-    buf = lineBuffer(inst, &cap);
-    while ((count < GSM_PROMPT_MAX_RX_BYTES_PER_POLL) && inst->CanRead(inst))
+    buf = inst->DataBuffer;
+    cap = inst->DataBufferSize;
+    if ((buf == NULL) || (cap < 2u))
+    {
+#if GSM_PROMPT_FALLBACK_LINE_SIZE > 0
+        buf = inst->FallbackLine;
+        cap = (uint16_t)GSM_PROMPT_FALLBACK_LINE_SIZE;
+#else
+        cap = 0u; /* no line fits: every line overflows and is dropped */
+#endif
+    }
+    while ((count > 0u) && inst->CanRead(inst))
     {
         uint8_t b = inst->Read(inst);
-        count++;
-        if (!powered)
+        count--;
+        if (powered) /* otherwise noise of a switched-off or starting modem */
         {
-            continue; /* noise of a switched-off or starting modem */
+            inst->LastRx_ms = now;
+            receiveByte(inst, b, buf, cap);
         }
-        inst->LastRx_ms = now;
-        receiveByte(inst, b, buf, cap);
     }
     if ((inst->BinRemaining > 0u) && (inst->LineLen > 0u))
     {
@@ -558,7 +532,7 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
     if (((inst->Flags & PR_F_ACTIVE) != 0u) && GSM_TIME_REACHED(now, inst->CmdTimer_ms))
     {
         GSM_DEBUG_TEXT("GSM prompt: command timed out\r\n");
-        finishCommand(inst, GSM_Prompt_CmdStatus_Timeout, -1);
+        finishCommand(inst, PR_ST(Timeout), -1);
     }
 }
 
@@ -580,14 +554,14 @@ bool gsmPromptClaim(GSM_Prompt_Interface* prompt, const void* owner)
 void gsmPromptRelease(GSM_Prompt_Interface* prompt, const void* owner)
 {
     GSM_Prompt_Instance* inst;
-    if ((prompt == NULL) || (owner == NULL) || (prompt->Owner != owner))
+    if (!gsmPromptIsClaimedBy(prompt, owner))
     {
         return;
     }
     inst = fromIf(prompt);
     abandonCommand(inst);
     prompt->Owner = NULL;
-    prompt->Status = (uint8_t)GSM_Prompt_CmdStatus_Idle;
+    prompt->Status = PR_ST(Idle);
     inst->CmdOwner = NULL;
 }
 
@@ -602,17 +576,13 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
                        GSM_Prompt_LineHandler on_line, void* ctx)
 {
     GSM_Prompt_Instance* inst;
-    if ((prompt == NULL) || (owner == NULL) || (spec == NULL) || (prompt->Owner != owner))
+    if ((spec == NULL) || !gsmPromptIsClaimedBy(prompt, owner))
     {
         return false;
     }
     inst = fromIf(prompt);
-    if (commandOpen(inst) || (inst->BinRemaining > 0u) ||
-        ((inst->Power != NULL) && !gsmPowerIfIsOn(inst->Power)))
-    {
-        return false;
-    }
-    if (GSM_TIME_ELAPSED(gsm__SysTime_ms(), inst->CmdTimer_ms) < GSM_PROMPT_COMMAND_GAP_MS)
+    if (commandOpen(inst) || (inst->BinRemaining > 0u) || ((inst->Power != NULL) && !gsmPowerIfIsOn(inst->Power)) ||
+        (GSM_TIME_ELAPSED(gsm__SysTime_ms(), inst->CmdTimer_ms) < GSM_PROMPT_COMMAND_GAP_MS))
     {
         return false;
     }
@@ -621,82 +591,69 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
     inst->CmdCtx = ctx;
     inst->CmdOwner = owner;
     inst->Code = -1;
-    inst->EchoLen = 0u;
-    inst->EchoHash = 0u;
-    inst->Flags = (uint8_t)((inst->Flags | PR_F_COMPOSING) & (uint8_t)~(PR_F_ECHO_PENDING | PR_F_DATA_ECHO));
-    prompt->Status = (uint8_t)GSM_Prompt_CmdStatus_Pending;
+    inst->Sent.Echo.Len = 0u;
+    inst->Sent.Echo.Hash = 0u;
+    prompt->Status = PR_ST(Pending);
     return true;
 }
 
 /* Bytes of a command text: in RAM, or on AVR optionally in program memory (`pgm` true). */
 #if defined(__AVR__)
-#define PR_TEXT_BYTE(pgm, p) ((pgm) ? GSM_PGM_READ_BYTE(p) : *(p))
+#define PR_TEXT_BYTE(mode, p) ((((mode) & PR_APPEND_PGM) != 0u) ? GSM_PGM_READ_BYTE(p) : *(p))
 #else
-#define PR_TEXT_BYTE(pgm, p) (*(p))
+#define PR_TEXT_BYTE(mode, p) (*(p))
 #endif
 
-static void appendCommand(GSM_Prompt_Interface* prompt, const uint8_t* data, uint16_t len, bool pgm)
-{
-    GSM_Prompt_Instance* inst;
-    uint16_t cap;
-    uint16_t i;
-    GSM_UNUSED_ARG(pgm);
-    if ((prompt == NULL) || (data == NULL))
-    {
-        return;
-    }
-    inst = fromIf(prompt);
-    if ((inst->Flags & PR_F_COMPOSING) == 0u)
-    {
-        return;
-    }
-    cap = echoCapacity(inst);
-    for (i = 0u; i < len; i++)
-    {
-        uint8_t b = PR_TEXT_BYTE(pgm, &data[i]);
-        writeByte(inst, b);
-        if (inst->EchoLen < cap)
-        {
-            inst->EchoCancellationBuffer[inst->EchoLen] = b;
-        }
-        if (inst->EchoLen < 0xFFFFu)
-        {
-            inst->EchoLen++;
-        }
-        inst->EchoHash = hashStep(inst->EchoHash, b);
-    }
-}
+#define PR_APPEND_TEXT 0x01u /* the data is a zero-terminated text (of at most 65535 bytes) */
+#define PR_APPEND_PGM  0x02u /* ... in program memory (AVR) */
 
-/* Appends a zero-terminated text (in program memory on AVR when `pgm` is true). */
-static void appendText(GSM_Prompt_Interface* prompt, const char* text, bool pgm)
+/* Writes `len` bytes of the command being composed (or a text, see PR_APPEND_...), and keeps their
+ * copy and checksum for the echo. */
+static void appendCommand(GSM_Prompt_Interface* prompt, const uint8_t* data, uint16_t len, uint8_t mode)
 {
-    uint16_t n = 0u;
-    GSM_UNUSED_ARG(pgm);
-    if (text == NULL)
+    GSM_Prompt_Instance* inst = fromIf(prompt);
+    uint16_t cap;
+    if ((prompt == NULL) || (data == NULL) || !composing(inst))
     {
         return;
     }
-    while ((PR_TEXT_BYTE(pgm, (const uint8_t*)&text[n]) != 0u) && (n < 0xFFFFu))
+    cap = (inst->EchoCancellationBuffer == NULL) ? 0u : inst->EchoCancellationBufferSize;
+    for (; len > 0u; len--)
     {
-        n++;
+        uint8_t b = PR_TEXT_BYTE(mode, data);
+        uint16_t n = inst->Sent.Echo.Len;
+        if ((b == 0u) && ((mode & PR_APPEND_TEXT) != 0u))
+        {
+            break;
+        }
+        data++;
+        writeByte(inst, b);
+        if (n < cap)
+        {
+            inst->EchoCancellationBuffer[n] = b;
+        }
+        if (n < 0xFFFFu)
+        {
+            inst->Sent.Echo.Len = (uint16_t)(n + 1u);
+        }
+        inst->Sent.Echo.Hash = (uint16_t)((uint16_t)(inst->Sent.Echo.Hash * 31u) + b);
     }
-    appendCommand(prompt, (const uint8_t*)text, n, pgm);
 }
 
 void gsmPromptCmdAppendBytes(GSM_Prompt_Interface* prompt, const uint8_t* data, uint16_t len)
 {
-    appendCommand(prompt, data, len, false);
+    appendCommand(prompt, data, len, 0u);
 }
 
 void gsmPromptCmdAppend(GSM_Prompt_Interface* prompt, const char* text)
 {
-    appendText(prompt, text, false);
+    appendCommand(prompt, (const uint8_t*)text, 0xFFFFu, PR_APPEND_TEXT);
 }
 
 #if defined(__AVR__)
 void gsmPromptCmdAppendP(GSM_Prompt_Interface* prompt, const char* text)
 {
-    appendText(prompt, text, true);
+    appendCommand(prompt, (const uint8_t*)text, 0xFFFFu, PR_APPEND_TEXT | PR_APPEND_PGM);
 }
 #endif
 
@@ -715,26 +672,21 @@ void gsmPromptCmdAppendUint(GSM_Prompt_Interface* prompt, uint32_t value, uint8_
 
 void gsmPromptCmdAppendQuoted(GSM_Prompt_Interface* prompt, const char* text)
 {
-    static const uint8_t kQuote = (uint8_t)'"';
-    gsmPromptCmdAppendBytes(prompt, &kQuote, 1u);
+    static const char kQuote[] GSM_PGM = "\"";
+    gsmPromptCmdAppendP(prompt, kQuote);
     gsmPromptCmdAppend(prompt, text);
-    gsmPromptCmdAppendBytes(prompt, &kQuote, 1u);
+    gsmPromptCmdAppendP(prompt, kQuote);
 }
 
 void gsmPromptCmdSend(GSM_Prompt_Interface* prompt)
 {
-    GSM_Prompt_Instance* inst;
-    if (prompt == NULL)
-    {
-        return;
-    }
-    inst = fromIf(prompt);
-    if ((inst->Flags & PR_F_COMPOSING) == 0u)
+    GSM_Prompt_Instance* inst = fromIf(prompt);
+    if ((prompt == NULL) || !composing(inst))
     {
         return;
     }
     writeByte(inst, (uint8_t)'\r');
-    inst->Flags = (uint8_t)((inst->Flags | PR_F_ACTIVE | PR_F_ECHO_PENDING) & (uint8_t)~PR_F_COMPOSING);
+    inst->Flags |= PR_F_ACTIVE | PR_F_ECHO_PENDING;
     inst->CmdTimer_ms = gsm__SysTime_ms() + inst->CmdSpec->Timeout_ms;
 }
 
@@ -752,7 +704,7 @@ bool gsmPromptCmdStart(GSM_Prompt_Interface* prompt, const void* owner, const ch
 
 GSM_Prompt_CmdStatus gsmPromptCmdStatus(const GSM_Prompt_Interface* prompt, const void* owner)
 {
-    if ((prompt == NULL) || (owner == NULL) || (fromIfConst(prompt)->CmdOwner != owner))
+    if ((prompt == NULL) || (owner == NULL) || (fromIf(prompt)->CmdOwner != owner))
     {
         return GSM_Prompt_CmdStatus_Idle;
     }
@@ -761,66 +713,52 @@ GSM_Prompt_CmdStatus gsmPromptCmdStatus(const GSM_Prompt_Interface* prompt, cons
 
 int16_t gsmPromptCmdErrorCode(const GSM_Prompt_Interface* prompt)
 {
-    if (prompt == NULL)
+    if ((prompt == NULL) || ((uint8_t)(prompt->Status - PR_ST(CmeError)) > (uint8_t)(PR_ST(CmsError) - PR_ST(CmeError))))
     {
         return -1;
     }
-    if ((prompt->Status != (uint8_t)GSM_Prompt_CmdStatus_CmeError) && (prompt->Status != (uint8_t)GSM_Prompt_CmdStatus_CmsError))
-    {
-        return -1;
-    }
-    return fromIfConst(prompt)->Code;
+    return fromIf(prompt)->Code;
 }
 
 void gsmPromptCmdAbort(GSM_Prompt_Interface* prompt, const void* owner)
 {
-    GSM_Prompt_Instance* inst;
-    if ((prompt == NULL) || (owner == NULL))
+    if ((prompt != NULL) && (owner != NULL) && (fromIf(prompt)->CmdOwner == owner))
     {
-        return;
-    }
-    inst = fromIf(prompt);
-    if (inst->CmdOwner == owner)
-    {
-        abandonCommand(inst);
+        abandonCommand(fromIf(prompt));
     }
 }
 
 bool gsmPromptDataSend(GSM_Prompt_Interface* prompt, const void* owner, const uint8_t* data, uint16_t len,
                        int16_t terminator, uint32_t timeout_ms)
 {
-    GSM_Prompt_Instance* inst;
-    if ((prompt == NULL) || (owner == NULL) || ((data == NULL) && (len > 0u)))
+    GSM_Prompt_Instance* inst = fromIf(prompt);
+    uint32_t now = gsm__SysTime_ms();
+    if ((prompt == NULL) || (owner == NULL) || ((data == NULL) && (len > 0u)) || (inst->CmdOwner != owner) ||
+        (prompt->Status != PR_ST(DataPrompt)))
     {
         return false;
     }
-    inst = fromIf(prompt);
-    if ((inst->CmdOwner != owner) || (prompt->Status != (uint8_t)GSM_Prompt_CmdStatus_DataPrompt))
-    {
-        return false;
-    }
-    inst->TxDataStart = data;
+    inst->TxData = data;
     inst->TxDataLeft = len;
-    inst->TxDataLen = len;
-    inst->TxDataEchoPos = 0u;
+    inst->TxDataUnechoed = 0u;
     inst->Code = terminator;
-    inst->TxDataTimeout_ms = timeout_ms;
-    inst->Flags = (uint8_t)(inst->Flags | PR_F_TX_DATA | PR_F_DATA_ECHO);
+    inst->Sent.DataTimeout_ms = timeout_ms;
+    /* Without data there is no echo to discard (not even of the terminator). */
+    inst->Flags |= (uint8_t)((len > 0u) ? (PR_F_TX_DATA | PR_F_DATA_ECHO) : PR_F_TX_DATA);
     inst->LineLen = 0u;
-    prompt->Status = (uint8_t)GSM_Prompt_CmdStatus_Pending;
-    inst->CmdTimer_ms = gsm__SysTime_ms() + timeout_ms;
-    writeData(inst, gsm__SysTime_ms());
+    prompt->Status = PR_ST(Pending);
+    inst->CmdTimer_ms = now + timeout_ms;
+    writeData(inst, now);
     return true;
 }
 
 void gsmPromptBinaryExpect(GSM_Prompt_Interface* prompt, uint16_t count, GSM_Prompt_BinaryHandler handler, void* ctx)
 {
-    GSM_Prompt_Instance* inst;
+    GSM_Prompt_Instance* inst = fromIf(prompt);
     if ((prompt == NULL) || (count == 0u))
     {
         return;
     }
-    inst = fromIf(prompt);
     inst->BinRemaining = count;
     inst->BinHandler = handler;
     inst->BinCtx = ctx;
@@ -829,38 +767,29 @@ void gsmPromptBinaryExpect(GSM_Prompt_Interface* prompt, uint16_t count, GSM_Pro
 
 void gsmPromptBinaryCancel(GSM_Prompt_Interface* prompt, GSM_Prompt_BinaryHandler handler)
 {
-    GSM_Prompt_Instance* inst;
-    if ((prompt == NULL) || (handler == NULL))
-    {
-        return;
-    }
-    inst = fromIf(prompt);
-    if ((inst->BinRemaining > 0u) && (inst->BinHandler == handler))
+    GSM_Prompt_Instance* inst = fromIf(prompt);
+    if ((prompt != NULL) && (handler != NULL) && (inst->BinRemaining > 0u) && (inst->BinHandler == handler))
     {
         inst->BinRemaining = 0u;
         inst->BinHandler = NULL;
-        inst->BinSkipLf = 0u;
+        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_BIN_SKIP_LF);
         inst->LineLen = 0u;
     }
 }
 
 void gsmPromptUrcSubscribe(GSM_Prompt_Interface* prompt, GSM_Prompt_UrcSubscriber* subscriber)
 {
-    GSM_Prompt_Instance* inst;
     GSM_Prompt_UrcSubscriber** link;
     if ((prompt == NULL) || (subscriber == NULL))
     {
         return;
     }
-    inst = fromIf(prompt);
-    link = &inst->Urcs;
-    while (*link != NULL)
+    for (link = &fromIf(prompt)->Urcs; *link != NULL; link = &(*link)->Next)
     {
         if (*link == subscriber)
         {
             return;
         }
-        link = &(*link)->Next;
     }
     subscriber->Next = NULL;
     *link = subscriber;
@@ -881,16 +810,11 @@ uint8_t gsmPromptConsecutiveTimeouts(const GSM_Prompt_Interface* prompt)
 
 uint32_t gsmPromptLastRxTime(const GSM_Prompt_Interface* prompt)
 {
-    return (prompt != NULL) ? fromIfConst(prompt)->LastRx_ms : 0u;
+    return (prompt != NULL) ? fromIf(prompt)->LastRx_ms : 0u;
 }
 
 bool gsmPromptModemPowered(const GSM_Prompt_Interface* prompt)
 {
-    const GSM_Prompt_Instance* inst;
-    if (prompt == NULL)
-    {
-        return false;
-    }
-    inst = fromIfConst(prompt);
-    return (inst->Power == NULL) || gsmPowerIfIsOn(inst->Power);
+    const GSM_Prompt_Instance* inst = fromIf(prompt);
+    return (prompt != NULL) && ((inst->Power == NULL) || gsmPowerIfIsOn(inst->Power));
 }

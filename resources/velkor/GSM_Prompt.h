@@ -61,24 +61,35 @@ extern "C" {
 
 typedef struct GSM_Prompt_Instance GSM_Prompt_Instance;
 
-/** Prompt instance. Zero-initialise it, set the members marked "set", then call gsmPromptInit(). */
+/** Prompt instance. Zero-initialise it, set the members marked "set", then call gsmPromptInit().
+ *  Members are ordered for short code, not by role: the interface first (it is then the instance
+ *  address itself), then the small private members (small offsets give the shortest loads and
+ *  stores on small cores). */
 struct GSM_Prompt_Instance
 {
-    /* ---- set by the application before gsmPromptInit ---- */
-    GSM_Power_Interface* Power;         /**< set: &(mGsmPwrInst._i); NULL = modem always powered */
-    uint8_t* DataBuffer;                /**< optional line buffer */
-    uint16_t DataBufferSize;            /**< its size in bytes (at most 65535, see below) */
-    uint16_t EchoCancellationBufferSize; /**< size of EchoCancellationBuffer in bytes (at most 65535) */
-    void (*Write)(GSM_Prompt_Instance* inst, uint8_t _data);
-    bool (*WriteCompleted)(GSM_Prompt_Instance* inst);
-    bool (*CanRead)(GSM_Prompt_Instance* inst);
-    uint8_t (*Read)(GSM_Prompt_Instance* inst);
-    uint8_t* EchoCancellationBuffer;    /**< optional copy of the command sent */
-
     /* ---- interface for the dependent modules: pass &inst._i ---- */
     GSM_Prompt_Interface _i;
 
     /* ---- private ---- */
+    uint8_t Flags;                      /* PR_F_... in GSM_Prompt.c */
+    uint8_t PowerStartCount;
+    uint16_t LineLen;
+    uint16_t BinRemaining;
+    uint16_t TxDataLeft;                /* data bytes after "> " still to write */
+    uint16_t TxDataUnechoed;            /* data bytes written whose echo has not arrived yet */
+    int16_t Code;                       /* after a +CME/+CMS ERROR result: its number (or -1); while data
+                                           after "> " is written: the byte that ends it (or -1).
+                                           The two never overlap: data is written before the final
+                                           result, and a new command sets it to -1. */
+    union
+    {
+        struct
+        {
+            uint16_t Len;               /* length of the command line sent (without CR) */
+            uint16_t Hash;              /* checksum of the command line sent */
+        } Echo;                         /* until the echo of the command is seen */
+        uint32_t DataTimeout_ms;        /* while data after "> " is written (the echo is past) */
+    } Sent;
     const GSM_Prompt_CmdSpec* CmdSpec;  /* expectations of the running command */
     GSM_Prompt_LineHandler CmdOnLine;   /* its response line handler */
     void* CmdCtx;
@@ -86,27 +97,23 @@ struct GSM_Prompt_Instance
     GSM_Prompt_UrcSubscriber* Urcs;     /* subscriber list */
     GSM_Prompt_BinaryHandler BinHandler; /* counted payload receiver */
     void* BinCtx;
-    const uint8_t* TxDataStart;         /* data after "> " (the next byte to write is at
-                                           TxDataLen - TxDataLeft) */
+    const uint8_t* TxData;              /* next data byte to write after "> " */
     uint32_t CmdTimer_ms;               /* command deadline, or end of the last command */
-    uint32_t TxDataTimeout_ms;
     uint32_t LastRx_ms;
-    uint16_t LineLen;
-    uint16_t BinRemaining;
-    uint16_t TxDataLeft;
-    uint16_t TxDataEchoPos;             /* bytes of the data echo matched so far */
-    uint16_t TxDataLen;
-    uint16_t EchoLen;                   /* length of the command line sent (without CR) */
-    uint16_t EchoHash;                  /* checksum of the command line sent */
-    int16_t Code;                       /* after a +CME/+CMS ERROR result: its number (or -1); while data
-                                           after "> " is written: the byte that ends it (or -1).
-                                           The two never overlap: data is written before the final
-                                           result, and a new command sets it to -1. */
-    uint8_t Flags;                      /* GSM_PROMPT_F_... in GSM_Prompt.c */
-    uint8_t PowerStartCount;
-    uint8_t BinSkipLf;                  /* the counted header ended with CR: its LF is not payload */
+
+    /* ---- set by the application before gsmPromptInit ---- */
+    uint16_t DataBufferSize;            /**< size of DataBuffer in bytes (at most 65535, see above) */
+    uint16_t EchoCancellationBufferSize; /**< size of EchoCancellationBuffer in bytes (at most 65535) */
+    GSM_Power_Interface* Power;         /**< set: &(mGsmPwrInst._i); NULL = modem always powered */
+    uint8_t* DataBuffer;                /**< optional line buffer */
+    void (*Write)(GSM_Prompt_Instance* inst, uint8_t _data);
+    bool (*WriteCompleted)(GSM_Prompt_Instance* inst);
+    bool (*CanRead)(GSM_Prompt_Instance* inst);
+    uint8_t (*Read)(GSM_Prompt_Instance* inst);
+    uint8_t* EchoCancellationBuffer;    /**< optional copy of the command sent */
+
 #if GSM_PROMPT_FALLBACK_LINE_SIZE > 0
-    uint8_t FallbackLine[GSM_PROMPT_FALLBACK_LINE_SIZE];
+    uint8_t FallbackLine[GSM_PROMPT_FALLBACK_LINE_SIZE]; /* private: line buffer without DataBuffer */
 #endif
 };
 

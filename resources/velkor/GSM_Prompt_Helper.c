@@ -19,35 +19,34 @@ static GSM_Prompt_CmdStatus helperExec(GSM_Prompt_Interface* prompt, const void*
     }
     if (*state == HLP_IDLE)
     {
-        if (!gsmPromptClaim(prompt, owner) || !gsmPromptCmdBegin(prompt, owner, spec, on_line, ctx))
+        /* Channel busy or in its pause: retry next poll. */
+        if (gsmPromptClaim(prompt, owner) && gsmPromptCmdBegin(prompt, owner, spec, on_line, ctx))
         {
-            return GSM_Prompt_CmdStatus_Pending; /* channel busy or in its pause: retry next poll */
-        }
 #if defined(__AVR__)
-        if (pgm)
-        {
-            gsmPromptCmdAppendP(prompt, command);
-        }
-        else
+            if (pgm)
+            {
+                gsmPromptCmdAppendP(prompt, command);
+            }
+            else
 #endif
-        {
-            gsmPromptCmdAppend(prompt, command);
+            {
+                gsmPromptCmdAppend(prompt, command);
+            }
+            gsmPromptCmdSend(prompt);
+            *state = HLP_SENT;
         }
-        gsmPromptCmdSend(prompt);
-        *state = HLP_SENT;
         return GSM_Prompt_CmdStatus_Pending;
     }
     st = gsmPromptCmdStatus(prompt, owner);
-    if ((st == GSM_Prompt_CmdStatus_Pending) || (st == GSM_Prompt_CmdStatus_DataPrompt))
+    if (!GSM_PROMPT_STATUS_IS_FINAL(st))
     {
-        return st;
+        if (st != GSM_Prompt_CmdStatus_Idle)
+        {
+            return st; /* Pending or DataPrompt */
+        }
+        st = GSM_Prompt_CmdStatus_Aborted; /* the claim was lost (session reset) before the result was read */
     }
     *state = HLP_IDLE;
-    if (st == GSM_Prompt_CmdStatus_Idle)
-    {
-        /* The claim was lost (session reset) before the result was read. */
-        return GSM_Prompt_CmdStatus_Aborted;
-    }
     return st;
 }
 
@@ -107,6 +106,7 @@ GSM_Prompt_CmdStatus gsmPromptHelperSeqRun(GSM_Prompt_Interface* prompt, const v
 
 bool gsmPromptHelperIsErrorStatus(GSM_Prompt_CmdStatus status)
 {
-    return (status == GSM_Prompt_CmdStatus_Error) || (status == GSM_Prompt_CmdStatus_CmeError) ||
-           (status == GSM_Prompt_CmdStatus_CmsError);
+    /* Error, CmeError and CmsError follow one another. */
+    return (uint8_t)((uint8_t)status - (uint8_t)GSM_Prompt_CmdStatus_Error) <=
+           (uint8_t)(GSM_Prompt_CmdStatus_CmsError - GSM_Prompt_CmdStatus_Error);
 }

@@ -105,6 +105,21 @@ static bool test_command(SimModem* sim, void* state, const char* cmd)
         sim_send_line_later(sim, 2500, "OK");
         return true;
     }
+    if (strcmp(cmd, "AT+CME") == 0)
+    {
+        sim_send_line(sim, "+CME ERROR: 123");
+        return true;
+    }
+    if (strcmp(cmd, "AT+CMS") == 0)
+    {
+        sim_send_line(sim, "+CMS ERROR: unknown error");
+        return true;
+    }
+    if (strcmp(cmd, "AT+BUSY") == 0)
+    {
+        sim_send_line(sim, "BUSY");
+        return true;
+    }
     if (strcmp(cmd, "AT+ARROW") == 0)
     {
         sim_send_line(sim, "> not a prompt");
@@ -301,6 +316,87 @@ static void timedOutCommandIsReportedAndCommsSurvive(void)
     CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
 }
 
+static void finalResultsGiveStatusAndErrorNumber(void)
+{
+    static const struct
+    {
+        const char* cmd;
+        GSM_Prompt_CmdStatus status;
+        int code;
+    } kCases[] = {
+        {"AT+CME", GSM_Prompt_CmdStatus_CmeError, 123},
+        {"AT+CMS", GSM_Prompt_CmdStatus_CmsError, -1}, /* text form: no number */
+        {"AT+BUSY", GSM_Prompt_CmdStatus_OtherFinal, -1},
+        {"AT", GSM_Prompt_CmdStatus_Ok, -1},
+    };
+    static const GSM_Prompt_CmdSpec spec = {NULL, 1000u, 0u};
+    size_t i;
+    start_test_modem(SIM_FAMILY_LTE_A, NULL);
+    for (i = 0; i < sizeof kCases / sizeof kCases[0]; i++)
+    {
+        CHECK_EQ_INT(run_command(kCases[i].cmd, &spec, NULL), kCases[i].status);
+        CHECK_EQ_INT(gsmPromptCmdErrorCode(&mGsmPromptInst._i), kCases[i].code);
+        gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+    }
+}
+
+/* Starts composing a command as the test module, waiting for the pause after the previous one. */
+static bool begin_command(const GSM_Prompt_CmdSpec* spec)
+{
+    uint32_t t;
+    CHECK(gsmPromptClaim(&mGsmPromptInst._i, &g_owner));
+    for (t = 0; t < 100; t++)
+    {
+        if (gsmPromptCmdBegin(&mGsmPromptInst._i, &g_owner, spec, NULL, NULL))
+        {
+            return true;
+        }
+        harness_poll(1);
+    }
+    return false;
+}
+
+static void abandonedCommandEndsAborted(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {NULL, 5000u, 0u};
+    GSM_Prompt_Interface* p = &mGsmPromptInst._i;
+    size_t commands;
+    int when;
+    /* a session reset while the command is composed, or after it was sent */
+    for (when = 0; when < 2; when++)
+    {
+        start_test_modem(SIM_FAMILY_LTE_Q, NULL);
+        commands = sim_command_count(g_sim);
+        CHECK(begin_command(&spec));
+        gsmPromptCmdAppend(p, "AT+SLOW");
+        if (when == 1)
+        {
+            gsmPromptCmdSend(p);
+            harness_poll(100);
+        }
+        gsmPromptResetSession(p);
+        CHECK_EQ_INT(gsmPromptCmdStatus(p, &g_owner), GSM_Prompt_CmdStatus_Aborted);
+        CHECK(!gsmPromptIsClaimedBy(p, &g_owner));
+        gsmPromptCmdAppend(p, "X"); /* nothing is composed any more: neither is written */
+        gsmPromptCmdSend(p);
+        harness_poll(100);
+        CHECK_EQ_INT(sim_command_count(g_sim), commands + (size_t)when);
+    }
+    /* an aborted command: the claim stays, its late OK is dropped, the next command runs */
+    start_test_modem(SIM_FAMILY_2G, NULL);
+    CHECK(begin_command(&spec));
+    gsmPromptCmdAppend(p, "AT+SLOW");
+    gsmPromptCmdSend(p);
+    harness_poll(100);
+    gsmPromptCmdAbort(p, &g_owner);
+    CHECK_EQ_INT(gsmPromptCmdStatus(p, &g_owner), GSM_Prompt_CmdStatus_Aborted);
+    CHECK(gsmPromptIsClaimedBy(p, &g_owner));
+    harness_poll(3000);
+    CHECK_EQ_INT(gsmPromptCmdStatus(p, &g_owner), GSM_Prompt_CmdStatus_Aborted);
+    CHECK_EQ_INT(run_command("AT+CME", &spec, NULL), GSM_Prompt_CmdStatus_CmeError);
+    gsmPromptRelease(p, &g_owner);
+}
+
 static void overlongLineIsDroppedAndNextLineParsed(void)
 {
     int variant;
@@ -335,6 +431,8 @@ const CheckTest g_prompt_tests[] = {
     {"claimIsExclusiveUntilReleased", claimIsExclusiveUntilReleased},
     {"urcSubscriberSeesLinesUnlessCommandExpectsThem", urcSubscriberSeesLinesUnlessCommandExpectsThem},
     {"timedOutCommandIsReportedAndCommsSurvive", timedOutCommandIsReportedAndCommsSurvive},
+    {"finalResultsGiveStatusAndErrorNumber", finalResultsGiveStatusAndErrorNumber},
+    {"abandonedCommandEndsAborted", abandonedCommandEndsAborted},
     {"overlongLineIsDroppedAndNextLineParsed", overlongLineIsDroppedAndNextLineParsed},
 };
 const size_t g_prompt_test_count = sizeof g_prompt_tests / sizeof g_prompt_tests[0];
