@@ -8,108 +8,85 @@
 enum
 {
     NR_STEP_WAIT_COMMS = 0, /* no communication */
-    NR_STEP_ENABLE,         /* AT+C(G|E)REG=1 */
-    NR_STEP_READ,           /* AT+C(G|E)REG? */
+    NR_STEP_ENABLE,         /* AT+C(G|E)REG=1 for each domain */
+    NR_STEP_READ,           /* AT+C(G|E)REG? for each domain */
     NR_STEP_IDLE,           /* following the URCs */
-    NR_STEP_RETRY_WAIT      /* pause after a failure */
+    NR_STEP_RETRY_WAIT,     /* pause after a failure */
+    NR_STEP_NONE            /* (no step change) */
 };
 
 #define NR_EPS_UNKNOWN 0u
 #define NR_EPS_YES     1u
 #define NR_EPS_NO      2u
 
+#define NR_DOMAINS ((uint8_t)GSM_NetworkRegistration_Domain_Count)
+
+static const char kCreg[] = "+CREG:";
+static const char kCgreg[] = "+CGREG:";
+static const char kCereg[] = "+CEREG:";
+/* Line prefixes in the order of GSM_NetworkRegistration_Domain. */
+static const char* const kRegPrefixes[] = {kCreg, kCgreg, kCereg, NULL};
 static const GSM_Prompt_CmdSpec kEnableSpec = {NULL, 1000u, 0u};
 /* LTE-A documents up to 9 s for the read commands. */
-static const GSM_Prompt_CmdSpec kReadSpecs[GSM_NetworkRegistration_Domain_Count] = {
-    {"+CREG:", 9000u, 0u}, {"+CGREG:", 9000u, 0u}, {"+CEREG:", 9000u, 0u}};
-static const char* const kRegPrefixes[] = {"+CREG:", "+CGREG:", "+CEREG:", NULL};
+static const GSM_Prompt_CmdSpec kReadSpecs[NR_DOMAINS] = {{kCreg, 9000u, 0u}, {kCgreg, 9000u, 0u}, {kCereg, 9000u, 0u}};
 
-/* "AT+CREG=1" / "AT+CREG?" (and the +CGREG, +CEREG forms): "AT", the answer prefix of the domain
- * without its ':', then the tail. */
-static void regCommand(char* cmd, uint8_t domain, const char* tail)
+/* Domain of a registration line; NR_DOMAINS for other lines. */
+static uint8_t lineDomain(const char* line, uint16_t len)
 {
-    const char* prefix = kReadSpecs[domain].Prefix;
-    uint8_t n = 2u;
-    cmd[0] = 'A';
-    cmd[1] = 'T';
-    while (*prefix != ':')
+    uint8_t d = 0u;
+    while ((d < NR_DOMAINS) && !gsmUtilStartsWith(line, len, kRegPrefixes[d]))
     {
-        cmd[n++] = *prefix++;
+        d++;
     }
-    while ((cmd[n++] = *tail++) != '\0')
-    {
-    }
+    return d;
 }
 
-static bool statRegistered(uint8_t stat)
+/* <stat> of a line known to be a registration line. A URC is "<stat>" or "<stat>,"<lac>",...";
+ * the answer of a read is "<n>,<stat>[,...]": a second numeric field marks the read answer, which
+ * outside a pending read is a late one and ignored. */
+static uint8_t decodeStat(const char* line, uint16_t len, bool is_read_response)
 {
-    return (stat == 1u) || (stat == 5u);
+    uint32_t stat;
+    uint32_t second;
+    if (!gsmUtilFieldUint(line, len, 0u, &stat))
+    {
+        return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
+    }
+    if (gsmUtilFieldUint(line, len, 1u, &second) != is_read_response)
+    {
+        return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
+    }
+    if (is_read_response)
+    {
+        stat = second;
+    }
+    return (stat <= 11u) ? (uint8_t)stat : GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
 }
 
 uint8_t gsmNetworkRegistrationDecodeStat(const char* line, uint16_t len, bool is_read_response)
 {
-    uint16_t pos = 0u;
-    uint32_t first;
-    uint32_t second;
-
-    if (line == NULL)
+    if ((line == NULL) || (lineDomain(line, len) >= NR_DOMAINS))
     {
         return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
     }
-    if (gsmUtilStartsWith(line, len, "+CREG:"))
-    {
-        pos = 6u;
-    }
-    else if (gsmUtilStartsWith(line, len, "+CGREG:") || gsmUtilStartsWith(line, len, "+CEREG:"))
-    {
-        pos = 7u;
-    }
-    else
-    {
-        return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
-    }
-    if (!gsmUtilParseUint(line, len, &pos, &first))
-    {
-        return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
-    }
-    if ((pos < len) && (line[pos] == ','))
-    {
-        pos++;
-        if ((pos < len) && (line[pos] == '"'))
-        {
-            /* <stat>,"<lac>","<ci>"...: a URC in n=2 form; a read answer never looks like this */
-            return (!is_read_response && (first <= 11u)) ? (uint8_t)first : GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
-        }
-        /* <n>,<stat>[,...]: a read answer; outside a pending read it is a late one and ignored */
-        if (!is_read_response || !gsmUtilParseUint(line, len, &pos, &second) || ((pos < len) && (line[pos] != ',')) ||
-            (second > 11u))
-        {
-            return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
-        }
-        return (uint8_t)second;
-    }
-    /* a single number: <stat> of an n=1 URC */
-    if ((pos != len) || is_read_response || (first > 11u))
-    {
-        return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
-    }
-    return (uint8_t)first;
+    return decodeStat(line, len, is_read_response);
 }
 
 static void setStat(GSM_NetworkRegistration_Instance* inst, uint8_t domain, uint8_t stat)
 {
-    if ((domain < (uint8_t)GSM_NetworkRegistration_Domain_Count) && (inst->_i.Stat[domain] != stat))
+    if (inst->_i.Stat[domain] != stat)
     {
         inst->_i.Stat[domain] = stat;
         inst->_i.ChangeCount++;
     }
 }
 
-/* A registration line, as a URC or as the answer of a pending read. The decoder accepts only
- * "+CREG:", "+CGREG:" and "+CEREG:" lines, so the third character names the domain. */
+/* A registration line, as a URC or as the answer of a pending read. Only "+CREG:", "+CGREG:" and
+ * "+CEREG:" lines arrive here (the URC prefixes and the read's answer prefix), so the third
+ * character names the domain. */
 static void takeLine(void* ctx, const char* line, uint16_t len, bool is_read_response)
 {
-    uint8_t stat = gsmNetworkRegistrationDecodeStat(line, len, is_read_response);
+    uint8_t stat = decodeStat(line, len, is_read_response);
     if (stat != GSM_NETWORKREGISTRATION_STAT_UNKNOWN)
     {
         setStat((GSM_NetworkRegistration_Instance*)ctx,
@@ -129,145 +106,146 @@ static void onReadLine(void* ctx, const char* line, uint16_t len)
     takeLine(ctx, line, len, true);
 }
 
-static void enterStep(GSM_NetworkRegistration_Instance* inst, uint8_t step)
-{
-    inst->Step = step;
-    inst->Timer_ms = gsm__SysTime_ms();
-    gsmPromptHelperSeqReset(&inst->Seq);
-}
-
 static void forgetStates(GSM_NetworkRegistration_Instance* inst)
 {
     uint8_t d;
-    for (d = 0u; d < (uint8_t)GSM_NetworkRegistration_Domain_Count; d++)
+    for (d = 0u; d < NR_DOMAINS; d++)
     {
         setStat(inst, d, GSM_NETWORKREGISTRATION_STAT_UNKNOWN);
     }
 }
 
-/* Skips the +CEREG step on a modem known to lack it. */
-static void skipUnsupported(GSM_NetworkRegistration_Instance* inst)
+/* One command of the enable or read round; returns the next step. */
+static uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
 {
-    if ((inst->Seq.Index == (uint8_t)GSM_NetworkRegistration_Domain_EPS) && (inst->_i.EpsSupport == NR_EPS_NO))
+    /* "AT+CREG=1" / "AT+CREG?" (and the +CGREG, +CEREG forms): "AT", the line prefix of the domain
+     * without its ':', then the tail */
+    char cmd[12];
+    const char* p;
+    uint8_t n = 2u;
+    uint8_t d = inst->Domain;
+    GSM_Prompt_CmdStatus st;
+    bool eps;
+
+    if ((d == (uint8_t)GSM_NetworkRegistration_Domain_EPS) && (inst->_i.EpsSupport == NR_EPS_NO))
     {
-        inst->Seq.Index++;
+        d++; /* a 2G modem has no +CEREG */
     }
+    if (d >= NR_DOMAINS)
+    {
+        if (!read)
+        {
+            return NR_STEP_READ; /* the claim is kept for the reads */
+        }
+        gsmPromptRelease(inst->Prompt, inst);
+        return NR_STEP_IDLE;
+    }
+    cmd[0] = 'A';
+    cmd[1] = 'T';
+    for (p = kRegPrefixes[d]; *p != ':'; p++)
+    {
+        cmd[n++] = *p;
+    }
+    cmd[n] = read ? '?' : '=';
+    cmd[n + 1u] = read ? '\0' : '1';
+    cmd[n + 2u] = '\0';
+    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, cmd, read ? &kReadSpecs[d] : &kEnableSpec,
+                             read ? &onReadLine : NULL, inst);
+    if (st == GSM_Prompt_CmdStatus_Pending)
+    {
+        return NR_STEP_NONE;
+    }
+    eps = !read && (d == (uint8_t)GSM_NetworkRegistration_Domain_EPS);
+    /* An error answer to AT+CEREG=1 tells a 2G modem; an error answer to a read leaves that domain
+     * unknown, and the others are still read. */
+    if ((st == GSM_Prompt_CmdStatus_Ok) || ((read || eps) && gsmPromptHelperIsErrorStatus(st)))
+    {
+        if (eps)
+        {
+            inst->_i.EpsSupport = (st == GSM_Prompt_CmdStatus_Ok) ? NR_EPS_YES : NR_EPS_NO;
+        }
+        inst->Domain = (uint8_t)(d + 1u);
+        return NR_STEP_NONE;
+    }
+    gsmPromptRelease(inst->Prompt, inst);
+    return NR_STEP_RETRY_WAIT;
 }
 
 void gsmNetworkRegistrationInit(GSM_NetworkRegistration_Instance* inst)
 {
-    uint8_t d;
     if (inst == NULL)
     {
         return;
     }
-    for (d = 0u; d < (uint8_t)GSM_NetworkRegistration_Domain_Count; d++)
-    {
-        inst->_i.Stat[d] = GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
-    }
     inst->_i.EpsSupport = NR_EPS_UNKNOWN;
+    forgetStates(inst);
     inst->_i.ChangeCount = 0u;
-    inst->Session = gsmBasicCommsIfSession(inst->BasicComms);
+    inst->Step = NR_STEP_WAIT_COMMS;
     inst->Urc.Prefixes = kRegPrefixes;
     inst->Urc.Handler = &onRegUrc;
     inst->Urc.Context = inst;
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
-    enterStep(inst, NR_STEP_WAIT_COMMS);
 }
 
 void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
 {
-    GSM_Prompt_CmdStatus st;
-    uint32_t now;
-    uint8_t d;
-    char cmd[12]; /* "AT+CEREG=1" */
+    uint8_t next = NR_STEP_NONE;
+    GSM_NETWORKREGISTRATION_TIME_T elapsed;
+    bool up;
 
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
     }
-    if ((inst->BasicComms == NULL) || !inst->BasicComms->Established)
+    up = gsmBasicCommsIfEstablished(inst->BasicComms);
+    if (!up || (inst->Step == NR_STEP_WAIT_COMMS) || (inst->BasicComms->Session != inst->Session))
     {
         if (inst->Step != NR_STEP_WAIT_COMMS)
         {
+            /* communication lost or modem restarted: it registers anew */
             gsmPromptRelease(inst->Prompt, inst);
             forgetStates(inst);
-            enterStep(inst, NR_STEP_WAIT_COMMS);
+            inst->Step = NR_STEP_WAIT_COMMS;
         }
-        return;
+        if (!up)
+        {
+            return;
+        }
+        inst->Session = inst->BasicComms->Session;
+        inst->Domain = 0u;
+        inst->CmdState = 0u;
+        inst->Step = NR_STEP_ENABLE;
     }
-    now = gsm__SysTime_ms();
-    if ((inst->Step == NR_STEP_WAIT_COMMS) || (inst->BasicComms->Session != inst->Session))
-    {
-        inst->Session = gsmBasicCommsIfSession(inst->BasicComms);
-        gsmPromptRelease(inst->Prompt, inst);
-        forgetStates(inst); /* a restarted modem registers anew */
-        enterStep(inst, NR_STEP_ENABLE);
-    }
-
+    elapsed = (GSM_NETWORKREGISTRATION_TIME_T)((GSM_NETWORKREGISTRATION_TIME_T)gsm__SysTime_ms() - inst->Timer_ms);
     switch (inst->Step)
     {
-    case NR_STEP_ENABLE: /* AT+C(G|E)REG=1 for each domain, then */
-    case NR_STEP_READ:   /* AT+C(G|E)REG? for each domain */
-    {
-        bool read = inst->Step == NR_STEP_READ;
-        skipUnsupported(inst);
-        d = inst->Seq.Index;
-        if (d >= (uint8_t)GSM_NetworkRegistration_Domain_Count)
-        {
-            if (read)
-            {
-                gsmPromptRelease(inst->Prompt, inst);
-            }
-            enterStep(inst, read ? NR_STEP_IDLE : NR_STEP_READ);
-            break;
-        }
-        regCommand(cmd, d, read ? "?" : "=1");
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->Seq.CmdState, cmd, read ? &kReadSpecs[d] : &kEnableSpec,
-                                 read ? &onReadLine : NULL, inst);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            break;
-        }
-        if (!read && (d == (uint8_t)GSM_NetworkRegistration_Domain_EPS))
-        {
-            if (st == GSM_Prompt_CmdStatus_Ok)
-            {
-                inst->_i.EpsSupport = NR_EPS_YES;
-            }
-            else if (gsmPromptHelperIsErrorStatus(st))
-            {
-                inst->_i.EpsSupport = NR_EPS_NO; /* 2G modem */
-                st = GSM_Prompt_CmdStatus_Ok;
-            }
-        }
-        /* An error answer to a read leaves that domain unknown; the others are still read. */
-        if ((st != GSM_Prompt_CmdStatus_Ok) && !(read && gsmPromptHelperIsErrorStatus(st)))
-        {
-            gsmPromptRelease(inst->Prompt, inst);
-            enterStep(inst, NR_STEP_RETRY_WAIT);
-            break;
-        }
-        inst->Seq.Index++;
+    case NR_STEP_ENABLE:
+    case NR_STEP_READ:
+        next = runCommand(inst, inst->Step == NR_STEP_READ);
         break;
-    }
 
     case NR_STEP_IDLE:
 #if GSM_NETWORKREGISTRATION_REFRESH_MS > 0
-        if (GSM_TIME_ELAPSED(now, inst->Timer_ms) >= GSM_NETWORKREGISTRATION_REFRESH_MS)
+        if (elapsed >= GSM_NETWORKREGISTRATION_REFRESH_MS)
         {
-            enterStep(inst, NR_STEP_READ);
+            next = NR_STEP_READ;
         }
 #endif
         break;
 
-    case NR_STEP_RETRY_WAIT:
-    default:
-        if (GSM_TIME_ELAPSED(now, inst->Timer_ms) >= GSM_NETWORKREGISTRATION_RETRY_MS)
+    default: /* NR_STEP_RETRY_WAIT */
+        if (elapsed >= GSM_NETWORKREGISTRATION_RETRY_MS)
         {
-            enterStep(inst, NR_STEP_ENABLE);
+            next = NR_STEP_ENABLE;
         }
         break;
+    }
+    if (next != NR_STEP_NONE)
+    {
+        inst->Step = next;
+        inst->Timer_ms = (GSM_NETWORKREGISTRATION_TIME_T)gsm__SysTime_ms();
+        inst->Domain = 0u;
+        inst->CmdState = 0u;
     }
 }
 
@@ -278,6 +256,33 @@ bool gsmNetworkRegistrationIsRegistered(GSM_NetworkRegistration_Instance* inst)
 
 /* ---- Interface ---- */
 
+#define NR_REG_CS       0x01u /* +CREG 1/5 */
+#define NR_REG_GPRS     0x02u /* +CGREG 1/5 */
+#define NR_REG_EPS      0x04u /* +CEREG 1/5 on an LTE modem */
+#define NR_REG_SMS_ONLY 0x08u /* +CREG 6/7 ("SMS only", home / roaming) on an LTE modem */
+#define NR_REG_LTE      0x10u /* the modem is an LTE modem */
+
+/* The registrations of the interface as NR_REG_... bits (0 for NULL). */
+static uint8_t registrations(const GSM_NetworkRegistration_Interface* reg)
+{
+    uint8_t m = 0u;
+    uint8_t d = NR_DOMAINS;
+    if (reg == NULL)
+    {
+        return 0u;
+    }
+    while (d-- != 0u)
+    {
+        /* 1 (home) or 5 (roaming): the only values that give 5 with bit 2 set */
+        m = (uint8_t)((m << 1) | (((reg->Stat[d] | 4u) == 5u) ? 1u : 0u));
+    }
+    if (reg->EpsSupport != NR_EPS_YES)
+    {
+        return (uint8_t)(m & ~NR_REG_EPS);
+    }
+    return (uint8_t)(m | NR_REG_LTE | (((reg->Stat[GSM_NetworkRegistration_Domain_CS] | 1u) == 7u) ? NR_REG_SMS_ONLY : 0u));
+}
+
 bool gsmNetworkRegistrationIfIsLte(const GSM_NetworkRegistration_Interface* reg)
 {
     return (reg != NULL) && (reg->EpsSupport == NR_EPS_YES);
@@ -285,54 +290,24 @@ bool gsmNetworkRegistrationIfIsLte(const GSM_NetworkRegistration_Interface* reg)
 
 bool gsmNetworkRegistrationIfIsRegistered(const GSM_NetworkRegistration_Interface* reg)
 {
-    if (reg == NULL)
-    {
-        return false;
-    }
-    if (gsmNetworkRegistrationIfIsLte(reg))
-    {
-        return statRegistered(reg->Stat[GSM_NetworkRegistration_Domain_CS]) ||
-               statRegistered(reg->Stat[GSM_NetworkRegistration_Domain_GPRS]) ||
-               statRegistered(reg->Stat[GSM_NetworkRegistration_Domain_EPS]);
-    }
-    return statRegistered(reg->Stat[GSM_NetworkRegistration_Domain_CS]);
+    /* 2G: +CREG only; LTE: any domain */
+    uint8_t m = registrations(reg);
+    return (m & (((m & NR_REG_LTE) != 0u) ? (NR_REG_CS | NR_REG_GPRS | NR_REG_EPS) : NR_REG_CS)) != 0u;
 }
 
 bool gsmNetworkRegistrationIfIsRegisteredForData(const GSM_NetworkRegistration_Interface* reg)
 {
-    if (reg == NULL)
-    {
-        return false;
-    }
-    if (gsmNetworkRegistrationIfIsLte(reg) && statRegistered(reg->Stat[GSM_NetworkRegistration_Domain_EPS]))
-    {
-        return true;
-    }
-    return statRegistered(reg->Stat[GSM_NetworkRegistration_Domain_GPRS]);
+    return (registrations(reg) & (NR_REG_GPRS | NR_REG_EPS)) != 0u;
 }
 
 bool gsmNetworkRegistrationIfIsRegisteredForSms(const GSM_NetworkRegistration_Interface* reg)
 {
-    uint8_t cs;
-    if (reg == NULL)
-    {
-        return false;
-    }
-    cs = reg->Stat[GSM_NetworkRegistration_Domain_CS];
-    if (statRegistered(cs))
-    {
-        return true;
-    }
-    if (gsmNetworkRegistrationIfIsLte(reg))
-    {
-        return (cs == 6u) || (cs == 7u) || statRegistered(reg->Stat[GSM_NetworkRegistration_Domain_EPS]);
-    }
-    return false;
+    return (registrations(reg) & (NR_REG_CS | NR_REG_EPS | NR_REG_SMS_ONLY)) != 0u;
 }
 
 uint8_t gsmNetworkRegistrationIfStat(const GSM_NetworkRegistration_Interface* reg, GSM_NetworkRegistration_Domain domain)
 {
-    if ((reg == NULL) || ((uint8_t)domain >= (uint8_t)GSM_NetworkRegistration_Domain_Count))
+    if ((reg == NULL) || ((uint8_t)domain >= NR_DOMAINS))
     {
         return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
     }

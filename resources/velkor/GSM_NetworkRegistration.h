@@ -30,6 +30,13 @@ extern "C" {
 #define GSM_NETWORKREGISTRATION_RETRY_MS 2000u
 #endif
 
+/* Type of the module's timer: 16 bits hold the default periods. */
+#if (GSM_NETWORKREGISTRATION_REFRESH_MS > 0xFFFFu) || (GSM_NETWORKREGISTRATION_RETRY_MS > 0xFFFFu)
+#define GSM_NETWORKREGISTRATION_TIME_T uint32_t
+#else
+#define GSM_NETWORKREGISTRATION_TIME_T uint16_t
+#endif
+
 /** Network Registration instance. Zero-initialise, set Power, Prompt, BasicComms, then Init. */
 typedef struct GSM_NetworkRegistration_Instance
 {
@@ -41,12 +48,13 @@ typedef struct GSM_NetworkRegistration_Instance
     /* ---- interface for the dependent modules: pass &inst._i ---- */
     GSM_NetworkRegistration_Interface _i;
 
-    /* ---- private (ordered to leave little padding on 32-bit targets) ---- */
-    GSM_PromptHelper_Seq Seq;
+    /* ---- private (small members first: Thumb loads reach them with a short offset) ---- */
     uint8_t Step;
+    uint8_t Domain;   /* domain of the command now running */
+    uint8_t CmdState;
+    uint8_t Session;  /* Basic Comms session the set-up was done for */
+    GSM_NETWORKREGISTRATION_TIME_T Timer_ms; /* start of the present step (system time, truncated) */
     GSM_Prompt_UrcSubscriber Urc;
-    uint32_t Timer_ms;
-    uint8_t Session; /* Basic Comms session the set-up was done for */
 } GSM_NetworkRegistration_Instance;
 
 /** Initialises the instance and subscribes to the registration URCs. Not interrupt safe. */

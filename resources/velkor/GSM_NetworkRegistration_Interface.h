@@ -46,7 +46,7 @@ bool gsmNetworkRegistrationIfIsRegistered(const GSM_NetworkRegistration_Interfac
 /** Registered for packet data: 2G +CGREG 1/5; LTE +CEREG or +CGREG 1/5. */
 bool gsmNetworkRegistrationIfIsRegisteredForData(const GSM_NetworkRegistration_Interface* reg);
 
-/** Registered for SMS: +CREG 1/5/6/7, or (LTE) +CEREG 1/5. */
+/** Registered for SMS: +CREG 1/5; LTE also +CREG 6/7 ("SMS only") or +CEREG 1/5. */
 bool gsmNetworkRegistrationIfIsRegisteredForSms(const GSM_NetworkRegistration_Interface* reg);
 
 /** Last <stat> of a domain, GSM_NETWORKREGISTRATION_STAT_UNKNOWN when not known. */

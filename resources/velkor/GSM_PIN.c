@@ -1,5 +1,9 @@
 /*
  * GSM_PIN.c - SIM status reads, "+CPIN:" URCs and PIN entry.
+ *
+ * One status-read loop serves two purposes: reading the SIM status at the start of a session
+ * (retried while the SIM is busy or not ready) and confirming an accepted PIN (retried until the SIM
+ * reports READY). PIN_F_VERIFYING tells which of the two is running.
  */
 #include "GSM_PIN.h"
 #include "GSM_Required_Externals.h"
@@ -8,34 +12,57 @@
 enum
 {
     PIN_STEP_WAIT_COMMS = 0, /* no communication */
-    PIN_STEP_QUERY,          /* AT+CPIN? running */
-    PIN_STEP_QUERY_WAIT,     /* pause before the next AT+CPIN? */
+    PIN_STEP_QUERY,          /* AT+CPIN? (after a pause when Tries is not 0) */
     PIN_STEP_IDLE,           /* status known */
-    PIN_STEP_ENTER,          /* AT+CPIN="...." running */
-    PIN_STEP_WAIT_READY      /* PIN accepted, waiting for +CPIN: READY */
+    PIN_STEP_ENTER,          /* AT+CPIN="...." */
+    PIN_STEP_NONE            /* (no step change) */
 };
 
-static const GSM_Prompt_CmdSpec kCpinReadSpec = {"+CPIN:", 5000u, 0u};
-static const GSM_Prompt_CmdSpec kCpinEnterSpec = {NULL, 5000u, 0u};
-static const char* const kCpinPrefixes[] = {"+CPIN:", NULL};
+#define PIN_F_REQUESTED 0x01u /* gsmPinEnter was called: the PIN waits to be sent */
+#define PIN_F_VERIFYING 0x02u /* the PIN was accepted: the status reads wait for READY */
 
-static const char kCpinRead[] GSM_PGM = "AT+CPIN?";
+/* The pause between two status reads is timed with the low 16 bits of the system time. */
+#if GSM_PIN_RETRY_MS > 0xFFFFu
+#error "GSM_PIN_RETRY_MS must not exceed 65535"
+#endif
+
+/* Status reads after an accepted PIN before the entry is reported as timed out. */
+#define PIN_VERIFY_TRIES (GSM_PIN_READY_TIMEOUT_MS / GSM_PIN_RETRY_MS)
+
+/* Keeps a helper with several callers out of line: gcc at -Os would copy it into each caller. */
+#if defined(__GNUC__)
+#define PIN_NOINLINE __attribute__((noinline))
+#else
+#define PIN_NOINLINE
+#endif
+
+static const char kCpinPrefix[] = "+CPIN:";
+static const char* const kCpinPrefixes[] = {kCpinPrefix, NULL};
+/* Both commands accept "+CPIN:" lines: a "+CPIN: READY" that arrives before the OK of the entry
+ * is then kept like the answer of a read. */
+static const GSM_Prompt_CmdSpec kCpinSpec = {kCpinPrefix, 5000u, 0u};
 
 /* "+CPIN: <code>" texts in the order of GSM_PIN_SimStatus from Ready on: text n is status n. */
 static const char kPinCodes[] GSM_PGM = "READY\0SIM PIN\0SIM PUK\0PH-SIM PIN\0SIM PIN2\0SIM PUK2\0NOT READY\0NOT INSERTED\0";
 
-GSM_PIN_SimStatus gsmPinDecodeStatus(const char* line, uint16_t len)
+/* Status named after "+CPIN:" (blanks skipped); Unknown for an unknown code. */
+static GSM_PIN_SimStatus decodeCode(const char* line, uint16_t len)
 {
     uint16_t pos = 6u; /* after "+CPIN:" */
-    if ((line == NULL) || !gsmUtilStartsWith(line, len, "+CPIN:"))
-    {
-        return GSM_PIN_SimStatus_Unknown;
-    }
     while ((pos < len) && (line[pos] == ' '))
     {
         pos++;
     }
     return (GSM_PIN_SimStatus)gsmUtilMatchText(&line[pos], (uint16_t)(len - pos), kPinCodes);
+}
+
+GSM_PIN_SimStatus gsmPinDecodeStatus(const char* line, uint16_t len)
+{
+    if ((line == NULL) || !gsmUtilStartsWith(line, len, kCpinPrefix))
+    {
+        return GSM_PIN_SimStatus_Unknown;
+    }
+    return decodeCode(line, len);
 }
 
 static void raise(GSM_PIN_Instance* inst, GSM_PIN_EventType type, void* data)
@@ -46,95 +73,62 @@ static void raise(GSM_PIN_Instance* inst, GSM_PIN_EventType type, void* data)
     }
 }
 
-static void setStatus(GSM_PIN_Instance* inst, GSM_PIN_SimStatus status)
+PIN_NOINLINE static void setStatus(GSM_PIN_Instance* inst, GSM_PIN_SimStatus status)
 {
     GSM_PIN_Event_SimStatus ev;
-    if ((uint8_t)status == inst->Status)
+    if ((uint8_t)status != inst->Status)
     {
-        return;
+        inst->Status = (uint8_t)status;
+        ev.SimStatus = status;
+        raise(inst, GSM_PIN_EventType_SimStatus, &ev);
     }
-    inst->Status = (uint8_t)status;
-    ev.SimStatus = status;
-    raise(inst, GSM_PIN_EventType_SimStatus, &ev);
 }
 
+/* Ends a PIN entry (or refuses a request) with PinFailed. */
 static void fail(GSM_PIN_Instance* inst, GSM_PIN_FailReason reason, int16_t cme)
 {
     GSM_PIN_Event_PinFailed ev;
-    inst->PinRequested = false;
+    inst->Flags = 0u;
     ev.Reason = reason;
     ev.CmeError = cme;
     raise(inst, GSM_PIN_EventType_PinFailed, &ev);
 }
 
+/* "+CPIN:" lines, as URC and as the answer of the running command; handled in the poll, outside
+ * the prompt's line handling. */
 static void onCpinLine(void* ctx, const char* line, uint16_t len)
 {
-    GSM_PIN_Instance* inst = (GSM_PIN_Instance*)ctx;
-    inst->ReadStatus = (uint8_t)gsmPinDecodeStatus(line, len);
-}
-
-static void onCpinUrc(void* ctx, const char* line, uint16_t len)
-{
-    GSM_PIN_Instance* inst = (GSM_PIN_Instance*)ctx;
-    GSM_PIN_SimStatus s = gsmPinDecodeStatus(line, len);
+    GSM_PIN_SimStatus s = decodeCode(line, len); /* only "+CPIN:" lines arrive here */
     if (s != GSM_PIN_SimStatus_Unknown)
     {
-        inst->UrcStatus = (uint8_t)s; /* handled in the poll, outside the prompt's line handling */
+        ((GSM_PIN_Instance*)ctx)->LineStatus = (uint8_t)s;
     }
 }
 
-static void enterStep(GSM_PIN_Instance* inst, uint8_t step)
-{
-    inst->Step = step;
-    inst->Timer_ms = gsm__SysTime_ms();
-    inst->CmdState = 0u;
-    inst->Verifying = false;
-}
+/* SIM status that a "+CME ERROR: <n>" answer of AT+CPIN? means, by <n>; 0 (Unknown): read again
+ * later (13 SIM failure may be transient right after boot, 14 SIM busy). */
+static const uint8_t kCmeStatus[16] GSM_PGM = {0u, 0u, 0u, 0u, 0u, (uint8_t)GSM_PIN_SimStatus_PhSimPin, 0u, 0u, 0u, 0u,
+                                              (uint8_t)GSM_PIN_SimStatus_NotInserted, (uint8_t)GSM_PIN_SimStatus_SimPin,
+                                              (uint8_t)GSM_PIN_SimStatus_SimPuk, 0u, 0u, (uint8_t)GSM_PIN_SimStatus_Failure};
 
-/* Status that an error answer of AT+CPIN? means; Unknown = try again later. */
-static GSM_PIN_SimStatus statusFromError(GSM_Prompt_CmdStatus st, int16_t code)
+/* A status seen in a "+CPIN:" URC (read false) or as the result of a status read (read true; may
+ * be Unknown: no usable answer). Returns the next step. */
+static uint8_t statusSeen(GSM_PIN_Instance* inst, GSM_PIN_SimStatus s, bool read)
 {
-    if (st == GSM_Prompt_CmdStatus_CmeError)
+    bool verifying = (inst->Flags & PIN_F_VERIFYING) != 0u;
+    if (read && (verifying ? (s != GSM_PIN_SimStatus_Ready) : ((s == GSM_PIN_SimStatus_Unknown) || (s == GSM_PIN_SimStatus_NotReady))))
     {
-        switch (code)
+        /* the SIM is not ready (yet): read again after a pause, a limited number of times */
+        if (++inst->Tries < (verifying ? PIN_VERIFY_TRIES : GSM_PIN_STATUS_TRIES))
         {
-        case 10:
-            return GSM_PIN_SimStatus_NotInserted;
-        case 11:
-            return GSM_PIN_SimStatus_SimPin;
-        case 12:
-            return GSM_PIN_SimStatus_SimPuk;
-        case 5:
-            return GSM_PIN_SimStatus_PhSimPin;
-        case 15:
-            return GSM_PIN_SimStatus_Failure;
-        case 13: /* SIM failure: may be transient right after boot */
-        case 14: /* SIM busy */
-        default:
-            return GSM_PIN_SimStatus_Unknown;
+            return PIN_STEP_QUERY;
         }
-    }
-    return GSM_PIN_SimStatus_Unknown; /* ERROR early in boot, time-out: retry */
-}
-
-/* Handles the result of a status read; returns true when the status is settled. */
-static bool queryResult(GSM_PIN_Instance* inst, GSM_Prompt_CmdStatus st, int16_t code)
-{
-    GSM_PIN_SimStatus s = GSM_PIN_SimStatus_Unknown;
-    if (st == GSM_Prompt_CmdStatus_Ok)
-    {
-        s = (GSM_PIN_SimStatus)inst->ReadStatus;
-    }
-    else
-    {
-        s = statusFromError(st, code);
-    }
-    if ((s == GSM_PIN_SimStatus_Unknown) || (s == GSM_PIN_SimStatus_NotReady))
-    {
-        inst->Tries++;
-        if (inst->Tries < GSM_PIN_STATUS_TRIES)
+        inst->Tries = 0u;
+        if (verifying)
         {
-            return false;
+            /* "+CPIN: READY" did not follow: report it, then read the status as it is */
+            fail(inst, GSM_PIN_FailReason_Timeout, -1);
+            return PIN_STEP_QUERY;
         }
         if (s == GSM_PIN_SimStatus_Unknown)
         {
@@ -142,7 +136,38 @@ static bool queryResult(GSM_PIN_Instance* inst, GSM_Prompt_CmdStatus st, int16_t
         }
     }
     setStatus(inst, s);
-    return true;
+    if (verifying && (s == GSM_PIN_SimStatus_Ready))
+    {
+        inst->Flags &= (uint8_t)~PIN_F_VERIFYING;
+        raise(inst, GSM_PIN_EventType_PinSuccess, NULL);
+    }
+    else if (!read)
+    {
+        return PIN_STEP_NONE; /* a URC outside the wait for READY: only the status changes */
+    }
+    inst->Tries = 0u;
+    return PIN_STEP_IDLE;
+}
+
+/* Result of AT+CPIN="....": on OK the status is read until the SIM is ready; otherwise the entry
+ * failed and the status is read again (after the third wrong PIN the SIM asks for the PUK).
+ * Returns the next step. */
+static uint8_t enterDone(GSM_PIN_Instance* inst, GSM_Prompt_CmdStatus st, int16_t code)
+{
+    if (st == GSM_Prompt_CmdStatus_Ok)
+    {
+        inst->Flags |= PIN_F_VERIFYING;
+    }
+    else if (!gsmPromptHelperIsErrorStatus(st))
+    {
+        fail(inst, GSM_PIN_FailReason_Timeout, -1);
+    }
+    else
+    {
+        fail(inst, ((st == GSM_Prompt_CmdStatus_CmeError) && (code == 16)) ? GSM_PIN_FailReason_WrongPin : GSM_PIN_FailReason_ModemError,
+             code);
+    }
+    return PIN_STEP_QUERY;
 }
 
 void gsmPinInit(GSM_PIN_Instance* inst)
@@ -152,214 +177,154 @@ void gsmPinInit(GSM_PIN_Instance* inst)
         return;
     }
     inst->Status = (uint8_t)GSM_PIN_SimStatus_Unknown;
-    inst->ReadStatus = (uint8_t)GSM_PIN_SimStatus_Unknown;
-    inst->UrcStatus = 0u;
-    inst->PinRequested = false;
-    inst->Pin = 0u;
-    inst->Tries = 0u;
-    inst->Session = gsmBasicCommsIfSession(inst->BasicComms);
+    inst->Flags = 0u;
+    inst->Step = PIN_STEP_WAIT_COMMS;
     inst->Urc.Prefixes = kCpinPrefixes;
-    inst->Urc.Handler = &onCpinUrc;
+    inst->Urc.Handler = &onCpinLine;
     inst->Urc.Context = inst;
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
-    enterStep(inst, PIN_STEP_WAIT_COMMS);
 }
 
 void gsmPinPoll(GSM_PIN_Instance* inst)
 {
     GSM_Prompt_CmdStatus st;
-    uint32_t now;
-    int16_t code;
+    GSM_PIN_SimStatus s;
+    uint8_t next = PIN_STEP_NONE;
+    bool up;
+    bool seen = false;
+    bool read = false;
 
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
     }
-    if ((inst->BasicComms == NULL) || !inst->BasicComms->Established)
+    up = gsmBasicCommsIfEstablished(inst->BasicComms);
+    if (!up || (inst->Step == PIN_STEP_WAIT_COMMS) || (inst->BasicComms->Session != inst->Session))
     {
         if (inst->Step != PIN_STEP_WAIT_COMMS)
         {
+            /* communication lost or modem restarted: a running entry has failed */
             gsmPromptRelease(inst->Prompt, inst);
-            if ((inst->Step == PIN_STEP_ENTER) || (inst->Step == PIN_STEP_WAIT_READY) || inst->Verifying)
+            if ((inst->Step == PIN_STEP_ENTER) || ((inst->Flags & PIN_F_VERIFYING) != 0u))
             {
                 fail(inst, GSM_PIN_FailReason_Timeout, -1);
             }
-            enterStep(inst, PIN_STEP_WAIT_COMMS);
+            inst->Step = PIN_STEP_WAIT_COMMS;
         }
-        return;
-    }
-    now = gsm__SysTime_ms();
-    if ((inst->Step == PIN_STEP_WAIT_COMMS) || (inst->BasicComms->Session != inst->Session))
-    {
-        /* New session: the SIM state must be read again. */
-        inst->Session = gsmBasicCommsIfSession(inst->BasicComms);
-        gsmPromptRelease(inst->Prompt, inst);
+        if (!up)
+        {
+            return;
+        }
+        /* new session: the SIM state must be read again */
+        inst->Session = inst->BasicComms->Session;
         inst->Status = (uint8_t)GSM_PIN_SimStatus_Unknown;
-        inst->UrcStatus = 0u;
+        inst->LineStatus = 0u;
         inst->Tries = 0u;
-        enterStep(inst, PIN_STEP_QUERY);
+        inst->CmdState = 0u;
+        inst->Step = PIN_STEP_QUERY;
     }
-    if (inst->UrcStatus != 0u)
+    s = (GSM_PIN_SimStatus)inst->LineStatus;
+    if ((s != GSM_PIN_SimStatus_Unknown) && (inst->CmdState == 0u))
     {
-        GSM_PIN_SimStatus s = (GSM_PIN_SimStatus)inst->UrcStatus;
-        inst->UrcStatus = 0u;
-        setStatus(inst, s);
-        if ((inst->Step == PIN_STEP_WAIT_READY) && (s == GSM_PIN_SimStatus_Ready))
-        {
-            raise(inst, GSM_PIN_EventType_PinSuccess, NULL);
-            enterStep(inst, PIN_STEP_IDLE);
-        }
+        /* a "+CPIN:" URC (while a command runs, the line is its answer) */
+        inst->LineStatus = 0u;
+        seen = true;
     }
-
-    switch (inst->Step)
+    else if (inst->Step != PIN_STEP_IDLE)
     {
-    case PIN_STEP_QUERY:
-        if (inst->CmdState == 0u)
-        {
-            inst->ReadStatus = (uint8_t)GSM_PIN_SimStatus_Unknown;
-        }
-        st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->CmdState, kCpinRead, &kCpinReadSpec, &onCpinLine, inst);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            break;
-        }
-        code = gsmPromptCmdErrorCode(inst->Prompt);
-        gsmPromptRelease(inst->Prompt, inst);
-        if (inst->Verifying)
-        {
-            /* a read while waiting for the SIM to accept the PIN (keeps the 10 s timer) */
-            inst->Verifying = false;
-            inst->Step = PIN_STEP_WAIT_READY;
-            if ((st == GSM_Prompt_CmdStatus_Ok) && (inst->ReadStatus == (uint8_t)GSM_PIN_SimStatus_Ready))
-            {
-                setStatus(inst, GSM_PIN_SimStatus_Ready);
-                raise(inst, GSM_PIN_EventType_PinSuccess, NULL);
-                enterStep(inst, PIN_STEP_IDLE);
-            }
-            break;
-        }
-        enterStep(inst, queryResult(inst, st, code) ? PIN_STEP_IDLE : PIN_STEP_QUERY_WAIT);
-        break;
-
-    case PIN_STEP_QUERY_WAIT:
-        if (GSM_TIME_ELAPSED(now, inst->Timer_ms) >= GSM_PIN_RETRY_MS)
-        {
-            enterStep(inst, PIN_STEP_QUERY);
-        }
-        break;
-
-    case PIN_STEP_IDLE:
-        if (!inst->PinRequested)
-        {
-            break;
-        }
-        switch ((GSM_PIN_SimStatus)inst->Status)
-        {
-        case GSM_PIN_SimStatus_SimPin:
-            inst->PinRequested = false;
-            enterStep(inst, PIN_STEP_ENTER);
-            break;
-        case GSM_PIN_SimStatus_Ready:
-            fail(inst, GSM_PIN_FailReason_NotRequired, -1);
-            break;
-        case GSM_PIN_SimStatus_SimPuk:
-            fail(inst, GSM_PIN_FailReason_PukRequired, -1);
-            break;
-        case GSM_PIN_SimStatus_Unknown:
-            break; /* not read yet */
-        default:
-            fail(inst, GSM_PIN_FailReason_NoSim, -1);
-            break;
-        }
-        break;
-
-    case PIN_STEP_ENTER:
-    {
-        /* AT+CPIN="0123": at least four digits, leading zeros kept */
-        char cmd[20];
+        /* AT+CPIN? or AT+CPIN="0123" (at least four digits, leading zeros kept): "AT", the answer
+         * prefix without its ':', then the tail */
+        char cmd[16];
+        bool enter = inst->Step == PIN_STEP_ENTER;
+        int16_t code;
         uint8_t n;
-        for (n = 0u; n < 7u; n++) /* "AT+CPIN" of the read command */
+        if (!enter && (inst->CmdState == 0u) && (inst->Tries != 0u) &&
+            ((uint16_t)((uint16_t)gsm__SysTime_ms() - inst->Timer_ms) < GSM_PIN_RETRY_MS))
         {
-            cmd[n] = (char)GSM_PGM_READ_BYTE(&kCpinRead[n]);
+            return; /* pause between two reads */
         }
-        cmd[7] = '=';
-        cmd[8] = '"';
-        n = gsmUtilUintToStr(&cmd[9], 6u, inst->Pin, 4u);
-        cmd[9u + n] = '"';
-        cmd[10u + n] = '\0';
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, cmd, &kCpinEnterSpec, NULL, NULL);
+        cmd[0] = 'A';
+        cmd[1] = 'T';
+        for (n = 0u; n < 5u; n++)
+        {
+            cmd[2u + n] = kCpinPrefix[n];
+        }
+        cmd[7] = '?';
+        cmd[8] = '\0';
+        if (enter)
+        {
+            cmd[7] = '=';
+            cmd[8] = '"';
+            n = gsmUtilUintToStr(&cmd[9], 6u, inst->Pin, 4u);
+            cmd[9u + n] = '"';
+            cmd[10u + n] = '\0';
+        }
+        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, cmd, &kCpinSpec, &onCpinLine, inst);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
-            break;
+            return;
         }
         code = gsmPromptCmdErrorCode(inst->Prompt);
         gsmPromptRelease(inst->Prompt, inst);
-        if (st == GSM_Prompt_CmdStatus_Ok)
+        if (enter)
         {
-            if (inst->Status == (uint8_t)GSM_PIN_SimStatus_Ready)
-            {
-                raise(inst, GSM_PIN_EventType_PinSuccess, NULL); /* READY came before OK */
-                enterStep(inst, PIN_STEP_IDLE);
-            }
-            else
-            {
-                inst->Tries = 0u;
-                enterStep(inst, PIN_STEP_WAIT_READY);
-            }
-            break;
-        }
-        if ((st == GSM_Prompt_CmdStatus_CmeError) && (code == 16))
-        {
-            fail(inst, GSM_PIN_FailReason_WrongPin, code);
-        }
-        else if (gsmPromptHelperIsErrorStatus(st))
-        {
-            fail(inst, GSM_PIN_FailReason_ModemError, code);
+            next = enterDone(inst, st, code);
         }
         else
         {
-            fail(inst, GSM_PIN_FailReason_Timeout, -1);
+            if ((st == GSM_Prompt_CmdStatus_CmeError) && ((uint16_t)code < 16u))
+            {
+                s = (GSM_PIN_SimStatus)GSM_PGM_READ_BYTE(&kCmeStatus[code]);
+            }
+            else if (st != GSM_Prompt_CmdStatus_Ok)
+            {
+                s = GSM_PIN_SimStatus_Unknown; /* ERROR early in boot, time-out: read again */
+            }
+            inst->LineStatus = 0u;
+            seen = true;
+            read = true;
         }
-        /* Read the status again: after the third wrong PIN the SIM asks for the PUK. */
-        inst->Tries = 0u;
-        enterStep(inst, PIN_STEP_QUERY);
-        break;
     }
-
-    case PIN_STEP_WAIT_READY:
-    default:
-        if (GSM_TIME_ELAPSED(now, inst->Timer_ms) >= GSM_PIN_READY_TIMEOUT_MS)
+    else if ((inst->Flags & PIN_F_REQUESTED) != 0u)
+    {
+        /* the status is known (never Unknown in PIN_STEP_IDLE) */
+        s = (GSM_PIN_SimStatus)inst->Status;
+        if (s == GSM_PIN_SimStatus_SimPin)
         {
-            fail(inst, GSM_PIN_FailReason_Timeout, -1);
-            inst->Tries = 0u;
-            enterStep(inst, PIN_STEP_QUERY);
+            inst->Flags = 0u;
+            next = PIN_STEP_ENTER;
         }
-        else if (GSM_TIME_ELAPSED(now, inst->Timer_ms) >= ((uint32_t)inst->Tries + 1u) * GSM_PIN_RETRY_MS)
+        else
         {
-            inst->Tries++;
-            inst->CmdState = 0u;
-            inst->Verifying = true;
-            inst->Step = PIN_STEP_QUERY; /* keeps Timer_ms: the 10 s run from the OK */
+            fail(inst,
+                 (s == GSM_PIN_SimStatus_Ready)    ? GSM_PIN_FailReason_NotRequired
+                 : (s == GSM_PIN_SimStatus_SimPuk) ? GSM_PIN_FailReason_PukRequired
+                                                   : GSM_PIN_FailReason_NoSim,
+                 -1);
         }
-        break;
+    }
+    if (seen)
+    {
+        next = statusSeen(inst, s, read);
+    }
+    if (next != PIN_STEP_NONE)
+    {
+        inst->Step = next;
+        inst->Timer_ms = (uint16_t)gsm__SysTime_ms();
+        inst->CmdState = 0u;
     }
 }
 
 void gsmPinEnter(GSM_PIN_Instance* inst, uint16_t sim_pin)
 {
-    if (inst == NULL)
+    if (inst != NULL)
     {
-        return;
+        inst->Pin = sim_pin;
+        inst->Flags |= PIN_F_REQUESTED;
     }
-    inst->Pin = sim_pin;
-    inst->PinRequested = true;
 }
 
 GSM_PIN_SimStatus gsmPinStatus(GSM_PIN_Instance* inst)
 {
-    if (inst == NULL)
-    {
-        return GSM_PIN_SimStatus_Unknown;
-    }
-    return (GSM_PIN_SimStatus)inst->Status;
+    return (inst == NULL) ? GSM_PIN_SimStatus_Unknown : (GSM_PIN_SimStatus)inst->Status;
 }

@@ -7,8 +7,8 @@
  *
  * gsmPinEnter() sends the PIN only when the SIM asked for it ("+CPIN: SIM PIN"): a PIN sent when none
  * is needed can count as a wrong attempt on some modems. After "OK" the module waits for
- * "+CPIN: READY" (reading the status again once per second, up to 10 s) and reports PinSuccess, or
- * PinFailed with the reason.
+ * "+CPIN: READY" (reading the status at once and then once per second, up to 10 s) and reports
+ * PinSuccess, or PinFailed with the reason.
  */
 #ifndef GSM_PIN_H_
 #define GSM_PIN_H_
@@ -75,11 +75,12 @@ typedef struct GSM_PIN_Instance GSM_PIN_Instance;
 /** Event handler shape. event_data is valid only during the call. */
 typedef void (*GSM_PIN_EventHandler)(GSM_PIN_Instance* inst, GSM_PIN_EventType event_type, void* event_data);
 
-/** Interval of the status reads while waiting for the SIM. */
+/** Interval of the status reads while waiting for the SIM (at most 65535). */
 #ifndef GSM_PIN_RETRY_MS
 #define GSM_PIN_RETRY_MS 1000u
 #endif
-/** Time for "+CPIN: READY" after the PIN was accepted. */
+/** Time for "+CPIN: READY" after the PIN was accepted (the SIM status is read once per
+ *  GSM_PIN_RETRY_MS meanwhile). */
 #ifndef GSM_PIN_READY_TIMEOUT_MS
 #define GSM_PIN_READY_TIMEOUT_MS 10000u
 #endif
@@ -97,19 +98,17 @@ struct GSM_PIN_Instance
     GSM_BasicComms_Interface* BasicComms;
     GSM_PIN_EventHandler EventHandler; /**< may be NULL (no events) */
 
-    /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc;
-    uint32_t Timer_ms;
+    /* ---- private (small members first: Thumb loads reach them with a short offset) ---- */
+    uint16_t Timer_ms;     /* start of the pause between status reads (low 16 bits of the system time) */
     uint16_t Pin;          /* PIN waiting to be sent */
     uint8_t Status;        /* GSM_PIN_SimStatus */
-    uint8_t ReadStatus;    /* status decoded from the last +CPIN answer line */
-    uint8_t UrcStatus;     /* status announced by a +CPIN URC, handled in the next poll (0: none) */
+    uint8_t LineStatus;    /* status of the last "+CPIN:" line (answer or URC) not yet handled, 0: none */
     uint8_t Step;
     uint8_t CmdState;
-    uint8_t Tries;
+    uint8_t Tries;         /* status reads in the present wait */
     uint8_t Session;
-    bool PinRequested;
-    bool Verifying;        /* the status read confirms an accepted PIN */
+    uint8_t Flags;         /* PIN_F_... */
+    GSM_Prompt_UrcSubscriber Urc;
 };
 
 /** Initialises the instance and subscribes to "+CPIN:" URCs. Not interrupt safe. */

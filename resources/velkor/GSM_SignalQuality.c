@@ -13,27 +13,29 @@ enum
 
 #define SQ_NOT_RECEIVED 0xFFu
 
+static const char kCsqPrefix[] = "+CSQ:";
 static const char kCsqCmd[] GSM_PGM = "AT+CSQ";
-static const GSM_Prompt_CmdSpec kCsqSpec = {"+CSQ:", 1000u, 0u};
+static const GSM_Prompt_CmdSpec kCsqSpec = {kCsqPrefix, 1000u, 0u};
 
-bool gsmSignalQualityDecode(const char* line, uint16_t len, uint8_t* rssi, uint8_t* ber)
+/* "<rssi>,<ber>" after the ':' of a "+CSQ:" line. */
+static bool decodeFields(const char* line, uint16_t len, uint8_t* rssi, uint8_t* ber)
 {
-    uint16_t pos = 5u; /* after "+CSQ:" */
     uint32_t r;
     uint32_t b;
-    if ((line == NULL) || (rssi == NULL) || (ber == NULL) || !gsmUtilStartsWith(line, len, "+CSQ:") ||
-        !gsmUtilParseUint(line, len, &pos, &r) || (pos >= len) || (line[pos] != ','))
-    {
-        return false;
-    }
-    pos++;
-    if (!gsmUtilParseUint(line, len, &pos, &b) || (pos != len) || (r > 199u) || (b > 99u))
+    if ((gsmUtilFieldCount(line, len) != 2u) || !gsmUtilFieldUint(line, len, 0u, &r) || !gsmUtilFieldUint(line, len, 1u, &b) ||
+        (r > 199u) || (b > 99u))
     {
         return false;
     }
     *rssi = (uint8_t)r;
     *ber = (uint8_t)b;
     return true;
+}
+
+bool gsmSignalQualityDecode(const char* line, uint16_t len, uint8_t* rssi, uint8_t* ber)
+{
+    return (line != NULL) && (rssi != NULL) && (ber != NULL) && gsmUtilStartsWith(line, len, kCsqPrefix) &&
+           decodeFields(line, len, rssi, ber);
 }
 
 int16_t gsmSignalQualityRssiTo_dBm(uint8_t rssi)
@@ -51,19 +53,37 @@ int16_t gsmSignalQualityRssiTo_dBm(uint8_t rssi)
 
 static void onCsqLine(void* ctx, const char* line, uint16_t len)
 {
+    /* only "+CSQ:" lines arrive here (the command's answer prefix) */
     GSM_SignalQuality_Instance* inst = (GSM_SignalQuality_Instance*)ctx;
-    uint8_t r;
-    uint8_t b;
-    if (gsmSignalQualityDecode(line, len, &r, &b))
+    (void)decodeFields(line, len, &inst->Rssi, &inst->Ber);
+}
+
+void gsmSignalQualityInit(GSM_SignalQuality_Instance* inst)
+{
+    if (inst != NULL)
     {
-        inst->Rssi = r;
-        inst->Ber = b;
+        inst->Step = SQ_STEP_IDLE;
     }
 }
 
-static void finish(GSM_SignalQuality_Instance* inst, bool success)
+void gsmSignalQualityPoll(GSM_SignalQuality_Instance* inst)
 {
+    GSM_Prompt_CmdStatus st = GSM_Prompt_CmdStatus_Aborted; /* lost communication */
     GSM_SignalQuality_Event_QuerySuccess ev;
+
+    if ((inst == NULL) || (inst->Step == SQ_STEP_IDLE))
+    {
+        return;
+    }
+    if (gsmBasicCommsIfEstablished(inst->BasicComms))
+    {
+        st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->CmdState, kCsqCmd, &kCsqSpec, &onCsqLine, inst);
+        if (st == GSM_Prompt_CmdStatus_Pending)
+        {
+            return;
+        }
+    }
+    /* exactly one event per accepted query */
     inst->Step = SQ_STEP_IDLE;
     inst->CmdState = 0u;
     gsmPromptRelease(inst->Prompt, inst);
@@ -71,7 +91,7 @@ static void finish(GSM_SignalQuality_Instance* inst, bool success)
     {
         return;
     }
-    if (success)
+    if ((st == GSM_Prompt_CmdStatus_Ok) && (inst->Rssi != SQ_NOT_RECEIVED))
     {
         ev.rssi = inst->Rssi;
         ev.ber = inst->Ber;
@@ -83,43 +103,6 @@ static void finish(GSM_SignalQuality_Instance* inst, bool success)
     }
 }
 
-void gsmSignalQualityInit(GSM_SignalQuality_Instance* inst)
-{
-    if (inst == NULL)
-    {
-        return;
-    }
-    inst->Step = SQ_STEP_IDLE;
-    inst->CmdState = 0u;
-    inst->Rssi = SQ_NOT_RECEIVED;
-    inst->Ber = SQ_NOT_RECEIVED;
-}
-
-void gsmSignalQualityPoll(GSM_SignalQuality_Instance* inst)
-{
-    GSM_Prompt_CmdStatus st;
-    if ((inst == NULL) || (inst->Step == SQ_STEP_IDLE))
-    {
-        return;
-    }
-    if ((inst->BasicComms == NULL) || !inst->BasicComms->Established)
-    {
-        finish(inst, false);
-        return;
-    }
-    if (inst->CmdState == 0u)
-    {
-        inst->Rssi = SQ_NOT_RECEIVED;
-        inst->Ber = SQ_NOT_RECEIVED;
-    }
-    st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->CmdState, kCsqCmd, &kCsqSpec, &onCsqLine, inst);
-    if (st == GSM_Prompt_CmdStatus_Pending)
-    {
-        return;
-    }
-    finish(inst, (st == GSM_Prompt_CmdStatus_Ok) && (inst->Rssi != SQ_NOT_RECEIVED));
-}
-
 bool gsmSignalQualityQuery(GSM_SignalQuality_Instance* inst)
 {
     if ((inst == NULL) || (inst->Prompt == NULL) || (inst->Step != SQ_STEP_IDLE) || !gsmBasicCommsIfEstablished(inst->BasicComms))
@@ -128,5 +111,6 @@ bool gsmSignalQualityQuery(GSM_SignalQuality_Instance* inst)
     }
     inst->Step = SQ_STEP_RUNNING;
     inst->CmdState = 0u;
+    inst->Rssi = SQ_NOT_RECEIVED; /* set by the "+CSQ:" answer */
     return true;
 }

@@ -480,6 +480,52 @@ static void simBusyAnswerIsRetried(void)
     CHECK(count_command(sim, "AT+CPIN?") == 2);
 }
 
+/* "+CPIN:" URCs change the status at any time, also inside the answer of another module's command,
+ * and a "+CPIN: READY" that comes before the OK of the PIN entry completes the entry once. */
+static void simStatusUrcsAreFollowed(void)
+{
+    static const SimInjectPos positions[] = {SIM_INJECT_BEFORE_ECHO, SIM_INJECT_AFTER_ECHO, SIM_INJECT_BEFORE_FINAL};
+    size_t p;
+    for (p = 0; p < 3; p++)
+    {
+        SimConfig cfg;
+        SimModem* sim;
+        long ev;
+        snprintf(g_ctx, sizeof g_ctx, "%s/pos%u/echo%d", __func__, (unsigned)p, HARNESS_ECHO_ON);
+        g_check_context = g_ctx;
+        sim_config_default(&cfg, SIM_FAMILY_2G);
+        cfg.card = SIM_CARD_PIN;
+        cfg.no_pin_ready_urc = true;
+        sim = start_with(&cfg, NULL);
+        CHECK(bring_up());
+        harness_poll(2000); /* registration set-up done: the PIN entry is the next command */
+        harness_events_clear();
+        sim_inject_urc_in_next_response(sim, "+CPIN: READY", positions[p]);
+        gsmmgrPinEnter(1234);
+        harness_poll(3000);
+        ev = harness_find_event("PIN", GSM_PIN_EventType_PinSuccess, 0);
+        CHECK(ev >= 0);
+        CHECK(ev < 0 || harness_find_event("PIN", GSM_PIN_EventType_PinSuccess, (size_t)ev + 1u) < 0);
+        CHECK(harness_find_event("PIN", GSM_PIN_EventType_PinFailed, 0) < 0);
+        CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_Ready);
+
+        /* the SIM is pulled while Signal Quality's command runs */
+        harness_events_clear();
+        sim_set_card(sim, SIM_CARD_ABSENT);
+        sim_inject_urc_in_next_response(sim, "+CPIN: NOT INSERTED", positions[p]);
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(300);
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
+        ev = harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0);
+        CHECK(ev >= 0);
+        if (ev >= 0)
+        {
+            CHECK_EQ_INT(harness_event((size_t)ev)->a, GSM_PIN_SimStatus_NotInserted);
+        }
+        CHECK_EQ_INT(gsmmgrPinStatus(), GSM_PIN_SimStatus_NotInserted);
+    }
+}
+
 /* ---- signal quality ------------------------------------------------------------------------------- */
 
 static void signalQueryReportsRssiAndBer(void)
@@ -866,6 +912,7 @@ static const CheckTest kTests[] = {
     {"pinEntryWhenNotRequiredSendsNothing", pinEntryWhenNotRequiredSendsNothing},
     {"missingSimIsReported", missingSimIsReported},
     {"simBusyAnswerIsRetried", simBusyAnswerIsRetried},
+    {"simStatusUrcsAreFollowed", simStatusUrcsAreFollowed},
     {"signalQueryReportsRssiAndBer", signalQueryReportsRssiAndBer},
     {"signalQueryErrorRaisesFailure", signalQueryErrorRaisesFailure},
     {"signalQueryBeforeCommunicationIsRefused", signalQueryBeforeCommunicationIsRefused},
