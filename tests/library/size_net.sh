@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Size report of the internet connection, HTTP and MQTT modules, and of the whole library for an LTE
 # modem with every module: links tests/library/size_net/fw_all.c (every module wired as the manager
-# wires them) for Cortex-M0+ (-Os, newlib-nano, --gc-sections) and ATmega2560 (-Os, --gc-sections) and
-# sums flash (text + rodata + data) and static RAM (data + bss; on AVR also rodata, which avr-gcc
-# copies into RAM) per object from the linker map. The user buffers of the firmware (Prompt line and
-# echo buffers, HTTP body buffer, MQTT receive buffer) are reported apart.
+# wires them; the application in fw_app.c, which calls every operation, is reported apart) for
+# Cortex-M0+ (-Os, newlib-nano, --gc-sections) and ATmega2560 (-Os, --gc-sections) and sums flash
+# (text + rodata + data) and static RAM (data + bss; on AVR also rodata, which avr-gcc copies into
+# RAM) per object from the linker map. The user buffers of the firmware (Prompt line and echo
+# buffers, HTTP body buffer, MQTT receive buffer) are reported apart.
 #
 # Usage: tests/library/size_net.sh [work folder]
 set -euo pipefail
@@ -59,7 +60,8 @@ report() {
     objs+=("$dir/$m.o")
   done
   $cc $flags -I"$lib" -c "$root/tests/library/size_net/fw_all.c" -o "$dir/fw_all.o"
-  $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/fw_all.o" -o "$dir/fw.elf"
+  $cc $flags -I"$lib" -c "$root/tests/library/size_net/fw_app.c" -o "$dir/fw_app.o"
+  $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/fw_all.o" "$dir/fw_app.o" -o "$dir/fw.elf"
   local ub rodata_ram=0
   ub=$(user_buffer_bytes "$nm" "$dir/fw.elf")
   [ "$name" = atmega2560 ] && rodata_ram=1
@@ -72,13 +74,14 @@ report() {
       printf "  %-34s %8s %8s\n", "module", "flash B", "RAM B"
       for (i = 1; i <= n; i++) {
         o = order[i]; fl = t[o] + r[o] + d[o]; ram = d[o] + b[o] + (rodata_ram ? r[o] : 0)
-        if (o == "fw_all") { ram -= ub; label = "manager wiring and application" } else label = o
+        if (o == "fw_all") { ram -= ub; label = "manager wiring (no buffers)" } else label = o
         printf "  %-34s %8d %8d\n", label, fl, ram; tf += fl; tr += ram
         if (o in isnet) { nf += fl; nr += ram }
       }
       printf "  %-34s %8d %8d\n", "internet + HTTP + MQTT modules", nf, nr
       printf "  %-34s %8d %8d\n", "TOTAL library + manager", tf, tr
       printf "  %-34s %8s %8d\n", "user buffers (excluded)", "", ub
+      printf "  %-34s %8d %8d\n", "application (excluded)", t["fw_app"] + r["fw_app"] + d["fw_app"], d["fw_app"] + b["fw_app"] + (rodata_ram ? r["fw_app"] : 0)
     }' "$dir/sizes.txt"
   echo "  (module RAM = the instance of the module, which the manager defines, is counted under the manager wiring)"
 }

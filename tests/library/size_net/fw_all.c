@@ -2,8 +2,8 @@
  * Size-report firmware: every library module for an LTE modem (Power, Prompt, Basic Comms, Pin, RSSI,
  * Network Registration, SMS Send, SMS Read, USSD, Internet Connection LTE, HTTP Client, MQTT Client),
  * wired as the generated manager wires them, with the hardware callbacks reduced to accesses of
- * made-up memory-mapped registers and the application calling every public operation, so that the
- * linker keeps what a real firmware keeps.
+ * made-up memory-mapped registers. The application that calls every public operation (so that the
+ * linker keeps what a real firmware keeps) is fw_app.c, reported apart: it is not part of the manager.
  */
 #include <stdbool.h>
 #include <stdint.h>
@@ -20,22 +20,7 @@
 #include "GSM_InternetConnection_Simcom.h"
 #include "GSM_HttpClient_Simcom.h"
 #include "GSM_MqttClient_Simcom.h"
-
-#if defined(__AVR__)
-#define REG8(addr) (*(volatile uint8_t*)(uintptr_t)(addr))
-#define UART_DATA REG8(0xC6u)
-#define UART_STATUS REG8(0xC0u)
-#define GPIO_OUT REG8(0x25u)
-#define GPIO_IN REG8(0x23u)
-#define TIMER_MS (*(volatile uint32_t*)(uintptr_t)0x200u)
-#else
-#define REG32(addr) (*(volatile uint32_t*)(uintptr_t)(addr))
-#define UART_DATA REG32(0x40004000u)
-#define UART_STATUS REG32(0x40004004u)
-#define GPIO_OUT REG32(0x50000000u)
-#define GPIO_IN REG32(0x50000004u)
-#define TIMER_MS REG32(0x40008000u)
-#endif
+#include "fw_regs.h"
 
 /* User buffers (excluded from the library's RAM figure). */
 static uint8_t mau8GsmPromptBuff[256];
@@ -82,7 +67,7 @@ static void gsmMqttClientSimcomEventHandler(GSM_MqttClientSimcom_Instance* inst,
     GPIO_OUT = (uint8_t)t;
 }
 
-static void gsmmgrInit(void)
+void gsmmgrInit(void)
 {
     mGsmPwrInst.SetPowerKey = &gsmSetPowerKey;
     mGsmPwrInst.SetReset = &gsmSetReset;
@@ -154,7 +139,7 @@ static void gsmmgrInit(void)
     mGsmMqttClientSimcomInst.RxBufferSize = sizeof(mau8MqttRx);
 }
 
-static void gsmmgrPoll(void)
+void gsmmgrPoll(void)
 {
     gsmPowerPoll(&mGsmPwrInst);
     gsmPromptPoll(&mGsmPromptInst);
@@ -168,48 +153,4 @@ static void gsmmgrPoll(void)
     gsmInternetConnectionSimcomPoll(&mGsmInternetConnectionSimcomInst);
     gsmHttpClientSimcomPoll(&mGsmHttpClientSimcomInst);
     gsmMqttClientSimcomPoll(&mGsmMqttClientSimcomInst);
-}
-
-int main(void)
-{
-    static GSM_MqttClientSimcom_Connect_Session session;
-    static GSM_MqttClientSimcom_Publish_Parameters pub;
-    gsmmgrInit();
-    gsmMqttClientSimcomInitConfigDefault(&session);
-    for (;;)
-    {
-        uint8_t in = (uint8_t)GPIO_IN;
-        gsmmgrPoll();
-        switch (in)
-        {
-        case 3u: gsmPinEnter(&mGsmPinInst, 1234u); break;
-        case 4u: (void)gsmSignalQualityQuery(&mGsmSignalQualityInst); break;
-        case 5u: (void)gsmSmsSend(&mGsmSmsSendInst, (char*)"+491701234567", (char*)"hi"); break;
-        case 6u: gsmSmsSendCancel(&mGsmSmsSendInst); break;
-        case 7u: (void)gsmUssdSend(&mGsmUssdInst, (char*)"*100#"); break;
-        case 8u: (void)gsmUssdCancelSession(&mGsmUssdInst); break;
-        case 9u: (void)gsmHttpClientSimcomGet(&mGsmHttpClientSimcomInst, (char*)"http://example.com/"); break;
-        case 10u: (void)gsmHttpClientSimcomPost(&mGsmHttpClientSimcomInst, (char*)"http://example.com/", (char*)"x=1"); break;
-        case 11u: gsmHttpClientSimcomPostSetContentType(&mGsmHttpClientSimcomInst, NULL); break;
-        case 12u: (void)gsmHttpClientSimcomCancel(&mGsmHttpClientSimcomInst); break;
-        case 13u: gsmHttpClientSimcomHttpTermWhenDone(&mGsmHttpClientSimcomInst, false); break;
-        case 14u: gsmHttpClientSimcomSetTimeouts(&mGsmHttpClientSimcomInst, 1000u, 1000u); break;
-        case 15u: (void)gsmMqttClientSimcomConnect(&mGsmMqttClientSimcomInst, &session); break;
-        case 16u: (void)gsmMqttClientSimcomSubscribe(&mGsmMqttClientSimcomInst, (char*)"a/#", 1u); break;
-        case 17u: (void)gsmMqttClientSimcomPublish(&mGsmMqttClientSimcomInst, (char*)"a/b", (char*)"c"); break;
-        case 18u: (void)gsmMqttClientSimcomPublishEx(&mGsmMqttClientSimcomInst, &pub); break;
-        case 19u: (void)gsmMqttClientSimcomUnsubscribe(&mGsmMqttClientSimcomInst, (char*)"a/#"); break;
-        case 20u: (void)gsmMqttClientSimcomDisconnect(&mGsmMqttClientSimcomInst); break;
-        case 21u: (void)gsmMqttClientSimcomCancelPublish(&mGsmMqttClientSimcomInst); break;
-        case 22u: (void)gsmMqttClientSimcomCancelSubscribe(&mGsmMqttClientSimcomInst); break;
-        case 23u: (void)gsmMqttClientSimcomCancelUnsubscribe(&mGsmMqttClientSimcomInst); break;
-        default:
-            GPIO_OUT = (uint8_t)(gsmMqttClientServerConnectionState(&mGsmMqttClientSimcomInst) +
-                                 gsmInternetConnectionSimcomIsConnected(&mGsmInternetConnectionSimcomInst) +
-                                 gsmHttpClientSimcomHttpOperationPending(&mGsmHttpClientSimcomInst) +
-                                 gsmHttpClientSimcomHttpOperationStarted(&mGsmHttpClientSimcomInst) +
-                                 gsmPowerGet(&mGsmPwrInst) + (uint8_t)gsmPinStatus(&mGsmPinInst));
-            break;
-        }
-    }
 }
