@@ -111,22 +111,22 @@ struct GSM_HttpClientSimcom_Instance
     uint16_t BodyBufferSize; /**< its size in bytes */
 
     /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc;
-    const char* Url;
-    const char* PostData;
-    const char* ContentType;
-    uint32_t ActionTimeout_ms;
-    uint32_t ReadTimeout_ms;
-    uint32_t Timer_ms;
-    uint32_t ContentLength;
-    uint32_t Offset;  /* body bytes delivered so far */
-    uint16_t Status;  /* HTTP status of the request */
-    uint16_t Want;    /* size of the present read window */
-    uint16_t Got;     /* bytes received in the present window */
     uint8_t State;
     uint8_t Flags;
     uint8_t Flags2;
     uint8_t PowerStartCount;
+    uint16_t Status; /* HTTP status of the request; 0 until +HTTPACTION: arrived */
+    uint16_t Want;   /* size of the present read window; before the first window: the POST body length */
+    uint16_t Got;    /* bytes received in the present window */
+    const char* Url;
+    const char* PostData; /* NULL for GET */
+    const char* ContentType;
+    uint32_t Timer_ms;
+    uint32_t ContentLength;
+    uint32_t Offset; /* body bytes delivered so far */
+    uint32_t ActionTimeout_ms;
+    uint32_t ReadTimeout_ms;
+    GSM_Prompt_UrcSubscriber Urc;
     uint8_t Fallback[GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE];
 };
 

@@ -6,196 +6,172 @@
 #include "GSM_Util.h"
 #include "GSM_Prompt_Helper.h"
 
-/* States */
+/* States. The command states come first: their value is the index of their command in kCmds. */
 enum
 {
-    ICL_DOWN = 0,     /* waiting for registration and the retry pause */
-    ICL_CGDCONT,      /* AT+CGDCONT=1,"IP","<apn>" */
-    ICL_NETOPEN,      /* AT+NETOPEN */
-    ICL_NETOPEN_RES,  /* waiting for +NETOPEN: <err> */
-    ICL_IPADDR,       /* AT+IPADDR */
-    ICL_UP,           /* connected */
-    ICL_QUERY,        /* AT+NETOPEN? */
-    ICL_NETCLOSE,     /* AT+NETCLOSE */
-    ICL_NETCLOSE_RES  /* waiting for +NETCLOSE: <err> */
+    ICL_DOWN = 0,  /* waiting for registration and the retry pause */
+    ICL_CGDCONT,   /* AT+CGDCONT=1,"IP","<apn>" */
+    ICL_NETOPEN,   /* AT+NETOPEN */
+    ICL_IPADDR,    /* AT+IPADDR */
+    ICL_QUERY,     /* AT+NETOPEN? (while connected: periodic check; after a loss: is it still open?) */
+    ICL_NETCLOSE,  /* AT+NETCLOSE */
+    ICL_UP,        /* connected */
+    ICL_OPEN_RES,  /* waiting for +NETOPEN: <err> */
+    ICL_CLOSE_RES  /* waiting for +NETCLOSE: <err> */
 };
 
-/* Flags */
-#define ICL_F_SENT     0x01u /* the command of the present state was sent */
-#define ICL_F_RESULT   0x02u /* the delayed result line arrived */
-#define ICL_F_RES_OK   0x04u /* ... and reported success */
-#define ICL_F_ALREADY  0x08u /* "+IP ERROR: Network is already opened" */
-#define ICL_F_OPEN     0x10u /* AT+NETOPEN? answered 1 */
-#define ICL_F_LOST     0x20u /* a network-lost URC arrived */
-#define ICL_F_RESTART  0x40u /* the modem restarted */
-#define ICL_F_AFTERLOSS 0x80u /* the present query follows a loss: close before reopening */
+/* Commands of the command states (constants in flash on AVR). */
+static const char kCmds[] GSM_PGM = "\0AT+CGDCONT=1,\"IP\",\0AT+NETOPEN\0AT+IPADDR\0AT+NETOPEN?\0AT+NETCLOSE";
 
-static const GSM_Prompt_CmdSpec kCgdcont = {NULL, 9000u, 0u};
-static const GSM_Prompt_CmdSpec kNetopen = {"+IP ERROR:", 9000u, 0u};
-static const GSM_Prompt_CmdSpec kIpaddr = {"+IPADDR:", 9000u, 0u};
-static const GSM_Prompt_CmdSpec kQuery = {"+NETOPEN:", 9000u, 0u};
-static const GSM_Prompt_CmdSpec kNetclose = {NULL, 9000u, 0u};
+/* Next state after the OK of AT+CGDCONT, AT+NETOPEN and AT+NETCLOSE. */
+static const uint8_t kNextOk[] = {ICL_DOWN, ICL_NETOPEN, ICL_OPEN_RES, ICL_UP, ICL_UP, ICL_CLOSE_RES};
+
+/* Flags. RESULT, RES_OK and OPEN are cleared when a command is sent. */
+#define ICL_F_SENT    0x01u /* the command of the present state was sent */
+#define ICL_F_RESULT  0x02u /* the delayed result line arrived */
+#define ICL_F_RES_OK  0x04u /* ... and reported success */
+#define ICL_F_OPEN    0x08u /* AT+NETOPEN? answered 1 */
+#define ICL_F_LOST    0x10u /* a network-lost URC arrived */
+#define ICL_F_RESTART 0x20u /* the modem restarted */
+
+/* Every command waits for OK; its answer lines arrive through the URC subscription below. */
+static const GSM_Prompt_CmdSpec kSpec = {NULL, 9000u, 0u};
 
 #define ICL_RESULT_TIMEOUT_MS 120000u
 
-static const char* const kUrcPrefixes[] = {"+NETOPEN:", "+NETCLOSE:", "+CIPEVENT:", "+CGEV:", "RDY", "*ATREADY:", "POWERD DOWN", NULL};
+/* "+NET" covers +NETOPEN: and +NETCLOSE:, "+IP" covers +IPADDR: and +IP ERROR:. */
+static const char* const kUrcPrefixes[] = {"+NET", "+IP", "+CIPEVENT", "+CGEV", "RDY", "*ATREADY:", "POWERD DOWN", NULL};
 
 static void setDown(GSM_InternetConnectionSimcom_Instance* inst)
 {
     inst->_i.Connected = 0u;
-    gsmInternetHelperIPv4Clear(&inst->_i.Address);
+    inst->_i.Address.Octet[0] = 0u;
+    inst->_i.Address.Octet[1] = 0u;
+    inst->_i.Address.Octet[2] = 0u;
+    inst->_i.Address.Octet[3] = 0u;
 }
 
 static void onUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_InternetConnectionSimcom_Instance* inst = (GSM_InternetConnectionSimcom_Instance*)ctx;
-    uint32_t v = 1u;
-    /* Only lines that start with one of kUrcPrefixes arrive here: two characters tell them apart. */
-    if (line[1] == 'N') /* "+NETOPEN:" or "+NETCLOSE:" */
+    uint8_t state = inst->State;
+    uint32_t v;
+    /* Only lines that start with one of kUrcPrefixes arrive here: a few characters tell them apart. */
+    if (line[0] != '+')
     {
-        bool open = (line[4] == 'O');
-        if ((open && (inst->State == ICL_NETOPEN || inst->State == ICL_NETOPEN_RES)) ||
-            (!open && (inst->State == ICL_NETCLOSE || inst->State == ICL_NETCLOSE_RES)))
-        {
-            inst->Flags |= ICL_F_RESULT;
-            if (gsmUtilFieldUint(line, len, 0u, &v) && (v == 0u))
-            {
-                inst->Flags |= ICL_F_RES_OK;
-            }
-        }
-        return;
+        inst->Flags |= ICL_F_RESTART; /* boot or power-down message */
     }
-    if ((line[1] == 'C') && (line[2] == 'I')) /* "+CIPEVENT:" */
+    else if (line[1] == 'N') /* "+NETOPEN: <n>" or "+NETCLOSE: <n>" */
+    {
+        /* the states that wait for the line: +NETOPEN: answers AT+NETOPEN (0: opened) and AT+NETOPEN?
+         * (1: open); +NETCLOSE: answers AT+NETCLOSE */
+        uint32_t waiting = ((len > 4u) && (line[4] == 'O'))
+                               ? ((1uL << ICL_NETOPEN) | (1uL << ICL_OPEN_RES) | (1uL << ICL_QUERY))
+                               : ((1uL << ICL_NETCLOSE) | (1uL << ICL_CLOSE_RES));
+        if ((waiting & (1uL << state)) != 0u)
+        {
+            uint8_t f = ICL_F_RESULT;
+            if (gsmUtilFieldUint(line, len, 0u, &v))
+            {
+                if (v == 0u)
+                {
+                    f |= ICL_F_RES_OK;
+                }
+                else if (v == 1u)
+                {
+                    f |= ICL_F_OPEN;
+                }
+            }
+            inst->Flags |= f;
+        }
+    }
+    else if (line[1] == 'I') /* "+IPADDR: <address>" or "+IP ERROR: <text>" */
+    {
+        if ((state == ICL_IPADDR) && (len > 8u))
+        {
+            (void)gsmInternetHelperParseIPv4(&line[8], (uint16_t)(len - 8u), &inst->_i.Address);
+        }
+        else if ((state == ICL_NETOPEN) && (len >= 30u) && (line[len - 6u] == 'o'))
+        {
+            /* "+IP ERROR: Network is already opened": as good as +NETOPEN: 0 */
+            inst->Flags |= ICL_F_RESULT | ICL_F_RES_OK;
+        }
+    }
+    else if (line[2] == 'I') /* "+CIPEVENT" */
     {
         if ((len >= 17u) && (line[11] == 'N')) /* "+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY" */
         {
             inst->Flags |= ICL_F_LOST;
         }
-        return;
     }
-    if ((line[1] == 'C') && (line[2] == 'G')) /* "+CGEV:" */
+    else /* "+CGEV" */
     {
         uint16_t i;
-        for (i = 6u; i + 5u < len; i++)
+        for (i = 7u; i < len; i++)
         {
-            if ((line[i] == 'D') && (line[i + 1u] == 'E') && ((line[i + 2u] == 'A') || (line[i + 2u] == 'T')))
+            if ((line[i - 1u] == 'D') && (line[i] == 'E'))
             {
-                inst->Flags |= ICL_F_LOST; /* "PDN DEACT" or "DETACH" */
+                inst->Flags |= ICL_F_LOST; /* "NW PDN DEACT", "ME DETACH"...; not "ME PDN ACT" */
                 return;
             }
         }
-        return;
-    }
-    inst->Flags |= ICL_F_RESTART; /* boot or power-down message */
-}
-
-static void onLine(void* ctx, const char* line, uint16_t len)
-{
-    GSM_InternetConnectionSimcom_Instance* inst = (GSM_InternetConnectionSimcom_Instance*)ctx;
-    uint32_t v;
-    switch (inst->State)
-    {
-    case ICL_NETOPEN:
-        /* "+IP ERROR: Network is already opened" */
-        if ((len >= 30u) && (line[len - 6u] == 'o') && (line[len - 1u] == 'd') && (line[len - 7u] == ' '))
-        {
-            inst->Flags |= ICL_F_ALREADY;
-        }
-        break;
-    case ICL_QUERY:
-        if (gsmUtilFieldUint(line, len, 0u, &v) && (v == 1u))
-        {
-            inst->Flags |= ICL_F_OPEN;
-        }
-        break;
-    case ICL_IPADDR:
-    {
-        uint16_t start;
-        uint16_t flen;
-        if (gsmUtilField(line, len, 0u, &start, &flen, NULL))
-        {
-            (void)gsmInternetHelperParseIPv4(&line[start], flen, &inst->_i.Address);
-        }
-        break;
-    }
-    default:
-        break;
     }
 }
 
-/* Runs the command of the present state: Pending until its final result. */
-/* Commands (constants in flash on AVR). */
-static const char kCmdCgdcont[] GSM_PGM = "AT+CGDCONT=1,\"IP\",";
-static const char kCmdNetopen[] GSM_PGM = "AT+NETOPEN";
-static const char kCmdIpaddr[] GSM_PGM = "AT+IPADDR";
-static const char kCmdQuery[] GSM_PGM = "AT+NETOPEN?";
-static const char kCmdNetclose[] GSM_PGM = "AT+NETCLOSE";
-
-static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom_Instance* inst, const GSM_Prompt_CmdSpec* spec)
+/* Runs the command of the present state: Pending until its final result, then that result (the
+ * claim is released). */
+static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom_Instance* inst)
 {
+    GSM_Prompt_Interface* p = inst->Prompt;
     GSM_Prompt_CmdStatus st;
-    const char* cmd;
     if ((inst->Flags & ICL_F_SENT) == 0u)
     {
-        if (!gsmPromptClaim(inst->Prompt, inst) || !gsmPromptCmdBegin(inst->Prompt, inst, spec, &onLine, inst))
+        if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, &kSpec, NULL, NULL))
         {
-            return GSM_Prompt_CmdStatus_Pending;
+            gsmPromptHelperAppendP(p, gsmUtilListText(kCmds, inst->State));
+            if (inst->State == ICL_CGDCONT)
+            {
+                gsmPromptCmdAppendQuoted(p, inst->APN_IfAny);
+            }
+            gsmPromptCmdSend(p);
+            inst->Flags = (uint8_t)((inst->Flags & ICL_F_LOST) | ICL_F_SENT);
         }
-        switch (inst->State)
-        {
-        case ICL_CGDCONT:
-            cmd = kCmdCgdcont;
-            break;
-        case ICL_NETOPEN:
-            cmd = kCmdNetopen;
-            break;
-        case ICL_IPADDR:
-            cmd = kCmdIpaddr;
-            break;
-        case ICL_QUERY:
-            cmd = kCmdQuery;
-            break;
-        default:
-            cmd = kCmdNetclose;
-            break;
-        }
-        gsmPromptHelperAppendP(inst->Prompt, cmd);
-        if (inst->State == ICL_CGDCONT)
-        {
-            gsmPromptCmdAppendQuoted(inst->Prompt, inst->APN_IfAny);
-        }
-        gsmPromptCmdSend(inst->Prompt);
-        inst->Flags |= ICL_F_SENT;
         return GSM_Prompt_CmdStatus_Pending;
     }
-    st = gsmPromptCmdStatus(inst->Prompt, inst);
-    if ((st == GSM_Prompt_CmdStatus_Pending) || (st == GSM_Prompt_CmdStatus_DataPrompt))
+    st = gsmPromptCmdStatus(p, inst);
+    if (st != GSM_Prompt_CmdStatus_Pending)
     {
-        return GSM_Prompt_CmdStatus_Pending;
+        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~ICL_F_SENT);
+        gsmPromptRelease(p, inst);
     }
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~ICL_F_SENT);
-    gsmPromptRelease(inst->Prompt, inst);
-    return (st == GSM_Prompt_CmdStatus_Idle) ? GSM_Prompt_CmdStatus_Aborted : st;
+    return st;
 }
 
-static void enter(GSM_InternetConnectionSimcom_Instance* inst, uint8_t state)
+static void go(GSM_InternetConnectionSimcom_Instance* inst, uint8_t state, uint32_t deadline)
 {
     inst->State = state;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)(ICL_F_LOST | ICL_F_RESTART | ICL_F_AFTERLOSS));
+    inst->Timer_ms = deadline;
+}
+
+/* Down: start over at `deadline` (when registered). */
+static void down(GSM_InternetConnectionSimcom_Instance* inst, uint32_t deadline)
+{
+    setDown(inst);
+    go(inst, ICL_DOWN, deadline);
 }
 
 /* A failed attempt: down, pause with back-off, then start over. */
 static void fail(GSM_InternetConnectionSimcom_Instance* inst, uint32_t now)
 {
+    /* the pause doubles per failure up to the ceiling (Attempt stops at 8, so the shift cannot
+     * overflow for any sensible base pause) */
+    uint32_t pause = (uint32_t)GSM_INTERNETCONNECTIONSIMCOM_RETRY_MS << inst->Attempt;
     GSM_DEBUG_TEXT("GSM internet (LTE): attempt failed\r\n");
-    setDown(inst);
-    inst->Timer_ms = now + gsmInternetHelperBackoff(inst->Attempt, GSM_INTERNETCONNECTIONSIMCOM_RETRY_MS,
-                                                    GSM_INTERNETCONNECTIONSIMCOM_RETRY_MAX_MS);
+    down(inst, now + ((pause < GSM_INTERNETCONNECTIONSIMCOM_RETRY_MAX_MS) ? pause : GSM_INTERNETCONNECTIONSIMCOM_RETRY_MAX_MS));
     if (inst->Attempt < 8u)
     {
         inst->Attempt++;
     }
-    enter(inst, ICL_DOWN);
 }
 
 static bool registered(const GSM_InternetConnectionSimcom_Instance* inst)
@@ -205,20 +181,16 @@ static bool registered(const GSM_InternetConnectionSimcom_Instance* inst)
 
 void gsmInternetConnectionSimcomInit(GSM_InternetConnectionSimcom_Instance* inst)
 {
-    static const GSM_IPv4 kZero = {{0u, 0u, 0u, 0u}};
     if (inst == NULL)
     {
         return;
     }
     inst->_i.Family = (uint8_t)GSM_InternetConnection_Family_LTE;
-    inst->_i.Connected = 0u;
     inst->_i.ConnectCount = 0u;
     inst->_i.LostHint = 0u;
-    inst->_i.Address = kZero;
-    inst->State = ICL_DOWN;
     inst->Flags = 0u;
     inst->Attempt = 0u;
-    inst->Timer_ms = gsm__SysTime_ms();
+    down(inst, gsm__SysTime_ms());
     inst->Urc.Prefixes = kUrcPrefixes;
     inst->Urc.Handler = &onUrc;
     inst->Urc.Context = inst;
@@ -228,178 +200,122 @@ void gsmInternetConnectionSimcomInit(GSM_InternetConnectionSimcom_Instance* inst
 void gsmInternetConnectionSimcomPoll(GSM_InternetConnectionSimcom_Instance* inst)
 {
     uint32_t now;
-    GSM_Prompt_CmdStatus st;
+    uint8_t state;
+    uint8_t flags;
+    bool ok = false;
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
     }
     now = gsm__SysTime_ms();
+    state = inst->State;
 
     /* Modem off or restarted: everything is gone, start afresh without closing. */
     if (!gsmPromptModemPowered(inst->Prompt) || ((inst->Flags & ICL_F_RESTART) != 0u))
     {
-        if ((inst->State != ICL_DOWN) || (inst->_i.Connected != 0u) || ((inst->Flags & ICL_F_RESTART) != 0u))
-        {
-            gsmPromptRelease(inst->Prompt, inst);
-            setDown(inst);
-            inst->Flags = 0u;
-            inst->Attempt = 0u;
-            inst->State = ICL_DOWN;
-            inst->Timer_ms = now;
-        }
+        gsmPromptRelease(inst->Prompt, inst);
+        inst->Flags = 0u;
+        inst->Attempt = 0u;
+        down(inst, now);
         return;
     }
 
-    switch (inst->State)
+    if ((state >= ICL_CGDCONT) && (state <= ICL_NETCLOSE))
+    {
+        GSM_Prompt_CmdStatus st = runCmd(inst);
+        if (st == GSM_Prompt_CmdStatus_Pending)
+        {
+            return;
+        }
+        ok = (st == GSM_Prompt_CmdStatus_Ok);
+    }
+    flags = inst->Flags;
+
+    switch (state)
     {
     case ICL_DOWN:
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~ICL_F_LOST);
-        inst->_i.LostHint = 0u;
         if (registered(inst) && GSM_TIME_REACHED(now, inst->Timer_ms))
         {
-            enter(inst, (inst->APN_IfAny != NULL) ? ICL_CGDCONT : ICL_NETOPEN);
+            inst->State = (inst->APN_IfAny != NULL) ? ICL_CGDCONT : ICL_NETOPEN;
         }
         break;
 
-    case ICL_CGDCONT:
-        st = runCmd(inst, &kCgdcont);
-        if (st == GSM_Prompt_CmdStatus_Ok)
+    case ICL_UP:
+        if (((flags & ICL_F_LOST) != 0u) || !registered(inst))
         {
-            enter(inst, ICL_NETOPEN);
+            GSM_DEBUG_TEXT("GSM internet (LTE): connection lost\r\n");
+            setDown(inst); /* the query then tells whether to close first */
         }
-        else if (st != GSM_Prompt_CmdStatus_Pending)
+        else if ((inst->_i.LostHint == 0u) &&
+                 ((GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS == 0u) || !GSM_TIME_REACHED(now, inst->Timer_ms)))
+        {
+            break;
+        }
+        inst->_i.LostHint = 0u;
+        inst->State = ICL_QUERY;
+        break;
+
+    case ICL_OPEN_RES:
+    case ICL_CLOSE_RES:
+        if (((flags & ICL_F_RESULT) == 0u) && !GSM_TIME_REACHED(now, inst->Timer_ms))
+        {
+            break;
+        }
+        if (state == ICL_CLOSE_RES)
+        {
+            down(inst, now); /* closed (or no answer): open again */
+        }
+        else if ((flags & ICL_F_RES_OK) != 0u)
+        {
+            inst->State = ICL_IPADDR;
+        }
+        else
         {
             fail(inst, now);
         }
         break;
 
-    case ICL_NETOPEN:
-        st = runCmd(inst, &kNetopen);
-        if ((st == GSM_Prompt_CmdStatus_Ok) || (((inst->Flags & ICL_F_RESULT) != 0u) && (st != GSM_Prompt_CmdStatus_Pending)))
+    case ICL_QUERY:
+        /* Connected: the periodic check. Not connected: after a loss, where the socket service may
+         * still hold a dead context that must be closed first. */
+        if ((inst->_i.Connected != 0u) && !ok)
         {
-            inst->State = ICL_NETOPEN_RES; /* the result may have come with (or before) the OK */
-            inst->Timer_ms = now + ICL_RESULT_TIMEOUT_MS;
+            go(inst, ICL_UP, now + GSM_INTERNETCONNECTIONSIMCOM_RETRY_MS); /* no answer: ask again later */
         }
-        else if ((st != GSM_Prompt_CmdStatus_Pending) && ((inst->Flags & ICL_F_ALREADY) != 0u))
+        else if ((flags & ICL_F_OPEN) == 0u)
         {
-            enter(inst, ICL_IPADDR);
+            down(inst, now);
         }
-        else if (st != GSM_Prompt_CmdStatus_Pending)
+        else if (inst->_i.Connected != 0u)
         {
-            fail(inst, now);
+            go(inst, ICL_UP, now + GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS);
         }
-        break;
-
-    case ICL_NETOPEN_RES:
-        if ((inst->Flags & ICL_F_RESULT) != 0u)
+        else
         {
-            if ((inst->Flags & ICL_F_RES_OK) != 0u)
-            {
-                enter(inst, ICL_IPADDR);
-            }
-            else
-            {
-                fail(inst, now);
-            }
-        }
-        else if (GSM_TIME_REACHED(now, inst->Timer_ms))
-        {
-            fail(inst, now);
+            inst->State = ICL_NETCLOSE;
         }
         break;
 
-    case ICL_IPADDR:
-        st = runCmd(inst, &kIpaddr);
-        if (st == GSM_Prompt_CmdStatus_Ok)
+    default: /* ICL_CGDCONT, ICL_NETOPEN, ICL_IPADDR, ICL_NETCLOSE */
+        /* A result line that reports success counts even when the command itself ended with an
+         * error: "+IP ERROR: Network is already opened" + ERROR means open. */
+        if (!ok && ((flags & ICL_F_RES_OK) == 0u))
+        {
+            fail(inst, now);
+        }
+        else if (state == ICL_IPADDR)
         {
             inst->_i.Connected = 1u;
             inst->_i.ConnectCount++;
             inst->Attempt = 0u;
             inst->Flags = 0u;
-            inst->Timer_ms = now + GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS;
-            inst->State = ICL_UP;
+            go(inst, ICL_UP, now + GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS);
             GSM_DEBUG_TEXT("GSM internet (LTE): connected\r\n");
-        }
-        else if (st != GSM_Prompt_CmdStatus_Pending)
-        {
-            fail(inst, now);
-        }
-        break;
-
-    case ICL_UP:
-        if (((inst->Flags & ICL_F_LOST) != 0u) || !registered(inst))
-        {
-            GSM_DEBUG_TEXT("GSM internet (LTE): connection lost\r\n");
-            setDown(inst);
-            inst->Flags = ICL_F_AFTERLOSS;
-            inst->State = ICL_QUERY;
-        }
-        else if ((inst->_i.LostHint != 0u) ||
-                 ((GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS != 0u) && GSM_TIME_REACHED(now, inst->Timer_ms)))
-        {
-            inst->_i.LostHint = 0u;
-            enter(inst, ICL_QUERY);
-        }
-        break;
-
-    case ICL_QUERY:
-        st = runCmd(inst, &kQuery);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            break;
-        }
-        if ((inst->Flags & ICL_F_AFTERLOSS) == 0u)
-        {
-            /* periodic check while up */
-            if ((st == GSM_Prompt_CmdStatus_Ok) && ((inst->Flags & ICL_F_OPEN) != 0u))
-            {
-                inst->Timer_ms = now + GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS;
-                enter(inst, ICL_UP);
-            }
-            else if (st == GSM_Prompt_CmdStatus_Ok)
-            {
-                setDown(inst);
-                inst->Timer_ms = now;
-                enter(inst, ICL_DOWN);
-            }
-            else
-            {
-                inst->Timer_ms = now + GSM_INTERNETCONNECTIONSIMCOM_RETRY_MS; /* ask again later */
-                enter(inst, ICL_UP);
-            }
-        }
-        else if ((inst->Flags & ICL_F_OPEN) != 0u)
-        {
-            enter(inst, ICL_NETCLOSE); /* the socket service still holds a dead context */
         }
         else
         {
-            inst->Flags = 0u;
-            inst->Timer_ms = now;
-            inst->State = ICL_DOWN;
-        }
-        break;
-
-    case ICL_NETCLOSE:
-        st = runCmd(inst, &kNetclose);
-        if (st == GSM_Prompt_CmdStatus_Ok)
-        {
-            inst->State = ICL_NETCLOSE_RES;
-            inst->Timer_ms = now + ICL_RESULT_TIMEOUT_MS;
-        }
-        else if (st != GSM_Prompt_CmdStatus_Pending)
-        {
-            inst->Flags = 0u;
-            fail(inst, now);
-        }
-        break;
-
-    default: /* ICL_NETCLOSE_RES */
-        if (((inst->Flags & ICL_F_RESULT) != 0u) || GSM_TIME_REACHED(now, inst->Timer_ms))
-        {
-            inst->Flags = 0u;
-            inst->Timer_ms = now;
-            inst->State = ICL_DOWN;
+            /* the result line of AT+NETOPEN / AT+NETCLOSE may have come with (or before) the OK */
+            go(inst, kNextOk[state], now + ICL_RESULT_TIMEOUT_MS);
         }
         break;
     }
@@ -407,7 +323,7 @@ void gsmInternetConnectionSimcomPoll(GSM_InternetConnectionSimcom_Instance* inst
 
 bool gsmInternetConnectionSimcomIsConnected(GSM_InternetConnectionSimcom_Instance* inst)
 {
-    return (inst != NULL) && gsmInternetConnectionIfIsConnected(&inst->_i);
+    return (inst != NULL) && (inst->_i.Connected != 0u);
 }
 
 bool gsmInternetConnectionSimcomGetIPv4(GSM_InternetConnectionSimcom_Instance* inst, GSM_IPv4* address)

@@ -50,11 +50,11 @@ typedef struct GSM_InternetConnectionSimcom_Instance
     GSM_InternetConnection_Interface _i;
 
     /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc;
-    uint32_t Timer_ms; /* retry pause, delayed-result deadline or next check */
     uint8_t State;
     uint8_t Flags;
     uint8_t Attempt;   /* failed attempts in a row (back-off) */
+    uint32_t Timer_ms; /* retry pause, delayed-result deadline or next check */
+    GSM_Prompt_UrcSubscriber Urc;
 } GSM_InternetConnectionSimcom_Instance;
 
 /** Initialises the instance and subscribes to the connection URCs. Not interrupt safe. */

@@ -6,141 +6,135 @@
 #include "GSM_Util.h"
 #include "GSM_Prompt_Helper.h"
 
-/* States */
+/* States. The command states come first: their value is the index of their arguments in kArgs. */
 enum
 {
-    IC2_DOWN = 0,  /* waiting for registration and the retry pause */
-    IC2_CONTYPE,   /* AT+SAPBR=3,1,"Contype","GPRS" */
-    IC2_APN,       /* AT+SAPBR=3,1,"APN","<apn>" */
-    IC2_OPEN,      /* AT+SAPBR=1,1 */
-    IC2_QUERY,     /* AT+SAPBR=2,1 */
-    IC2_OPEN_WAIT, /* pause before the next AT+SAPBR=1,1 */
-    IC2_UP,        /* connected */
-    IC2_CLOSE      /* AT+SAPBR=0,1 */
+    IC2_DOWN = 0, /* waiting for registration and the retry pause (Tries > 0: the pause before the
+                     next AT+SAPBR=1,1 of the present sequence) */
+    IC2_CONTYPE,  /* AT+SAPBR=3,1,"Contype","GPRS" */
+    IC2_APN,      /* AT+SAPBR=3,1,"APN","<apn>" */
+    IC2_OPEN,     /* AT+SAPBR=1,1 */
+    IC2_QUERY,    /* AT+SAPBR=2,1 (after an open; while connected: the periodic check) */
+    IC2_CLOSE,    /* AT+SAPBR=0,1 */
+    IC2_UP        /* connected */
 };
+
+/* "AT+SAPBR=" and the arguments of each command state (constants in flash on AVR). */
+static const char kSapbr[] GSM_PGM = "AT+SAPBR=";
+static const char kArgs[] GSM_PGM = "\0" "3,1,\"Contype\",\"GPRS\"\0" "3,1,\"APN\",\0" "1,1\0" "2,1\0" "0,1";
 
 /* Flags */
 #define IC2_F_SENT    0x01u /* the command of the present state was sent */
 #define IC2_F_STAT1   0x02u /* the query showed status 1 (connected) */
-#define IC2_F_DEACT   0x04u /* "+SAPBR 1: DEACT" arrived */
+#define IC2_F_DEACT   0x04u /* "+SAPBR 1: DEACT" arrived (STAT1 and DEACT are cleared when a command is sent) */
 #define IC2_F_RESTART 0x08u /* the modem restarted */
-#define IC2_F_CHECK   0x10u /* the present query is the periodic check */
 
-static const GSM_Prompt_CmdSpec kShort = {NULL, 5000u, 0u};
-static const GSM_Prompt_CmdSpec kOpen = {NULL, 90000u, 0u};
-static const GSM_Prompt_CmdSpec kQuery = {"+SAPBR:", 5000u, 0u};
-static const GSM_Prompt_CmdSpec kClose = {NULL, 65000u, 0u};
+/* Command expectations: the settings and the query; open and close (up to 85 s and 65 s on the
+ * modem). The answer of the query arrives through the URC subscription ("+SAPBR" covers
+ * "+SAPBR: ..." and "+SAPBR 1: DEACT"). */
+static const GSM_Prompt_CmdSpec kSpecs[] = {{NULL, 5000u, 0u}, {NULL, 90000u, 0u}};
 
-static const char* const kUrcPrefixes[] = {"+SAPBR 1:", "RDY", "Call Ready", "NORMAL POWER DOWN", NULL};
+/* "NORMAL POWER" covers "NORMAL POWER DOWN" and the "NORMAL POWER OFF" of some firmware. */
+static const char* const kUrcPrefixes[] = {"+SAPBR", "RDY", "Call Ready", "NORMAL POWER", NULL};
 
 static void setDown(GSM_InternetConnectionSimcom2G_Instance* inst)
 {
     inst->_i.Connected = 0u;
-    gsmInternetHelperIPv4Clear(&inst->_i.Address);
+    inst->_i.Address.Octet[0] = 0u;
+    inst->_i.Address.Octet[1] = 0u;
+    inst->_i.Address.Octet[2] = 0u;
+    inst->_i.Address.Octet[3] = 0u;
 }
 
 static void onUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_InternetConnectionSimcom2G_Instance* inst = (GSM_InternetConnectionSimcom2G_Instance*)ctx;
-    if (gsmUtilStartsWith(line, len, "+SAPBR 1:"))
-    {
-        inst->Flags |= IC2_F_DEACT; /* "+SAPBR 1: DEACT" */
-    }
-    else
-    {
-        inst->Flags |= IC2_F_RESTART;
-    }
-}
-
-/* "+SAPBR: <cid>,<status>,"<ip>"" */
-static void onLine(void* ctx, const char* line, uint16_t len)
-{
-    GSM_InternetConnectionSimcom2G_Instance* inst = (GSM_InternetConnectionSimcom2G_Instance*)ctx;
-    uint32_t cid;
     uint32_t status;
-    uint16_t start;
-    uint16_t flen;
-    if ((inst->State == IC2_QUERY) && gsmUtilFieldUint(line, len, 0u, &cid) && (cid == 1u) &&
-        gsmUtilFieldUint(line, len, 1u, &status) && (status == 1u) && gsmUtilField(line, len, 2u, &start, &flen, NULL) &&
-        gsmInternetHelperParseIPv4(&line[start], flen, &inst->_i.Address))
+    uint16_t start = len;
+    if (line[0] != '+')
     {
-        inst->Flags |= IC2_F_STAT1;
+        inst->Flags |= IC2_F_RESTART; /* boot or power-down message */
+    }
+    else if (len > 8u)
+    {
+        if ((line[6] == ' ') && (line[7] == '1'))
+        {
+            inst->Flags |= IC2_F_DEACT; /* "+SAPBR 1: DEACT" */
+        }
+        /* "+SAPBR: 1,<status>,"<ip>"" (the query asks for profile 1 only) */
+        else if ((inst->State == IC2_QUERY) && gsmUtilFieldUint(line, len, 1u, &status) && (status == 1u))
+        {
+            while (line[--start] != ',')
+            {
+                /* back to the comma before the address (there is one: the status field exists) */
+            }
+            start++;
+            if (gsmInternetHelperParseIPv4(&line[start], (uint16_t)(len - start), &inst->_i.Address))
+            {
+                inst->Flags |= IC2_F_STAT1;
+            }
+        }
     }
 }
 
-/* "AT+SAPBR=" and the arguments of each step (constants in flash on AVR). */
-static const char kSapbr[] GSM_PGM = "AT+SAPBR=";
-static const char kArgContype[] GSM_PGM = "3,1,\"Contype\",\"GPRS\"";
-static const char kArgApn[] GSM_PGM = "3,1,\"APN\",";
-static const char kArgOpen[] GSM_PGM = "1,1";
-static const char kArgQuery[] GSM_PGM = "2,1";
-static const char kArgClose[] GSM_PGM = "0,1";
-
-static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom2G_Instance* inst, const GSM_Prompt_CmdSpec* spec)
+/* Runs the command of the present state: Pending until its final result, then that result (the
+ * claim is released). */
+static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom2G_Instance* inst)
 {
+    GSM_Prompt_Interface* p = inst->Prompt;
+    uint8_t state = inst->State;
     GSM_Prompt_CmdStatus st;
-    const char* args;
     if ((inst->Flags & IC2_F_SENT) == 0u)
     {
-        if (!gsmPromptClaim(inst->Prompt, inst) || !gsmPromptCmdBegin(inst->Prompt, inst, spec, &onLine, inst))
+        if (gsmPromptClaim(p, inst) &&
+            gsmPromptCmdBegin(p, inst, &kSpecs[((state == IC2_OPEN) || (state == IC2_CLOSE)) ? 1u : 0u], NULL, NULL))
         {
-            return GSM_Prompt_CmdStatus_Pending;
+            gsmPromptHelperAppendP(p, kSapbr);
+            gsmPromptHelperAppendP(p, gsmUtilListText(kArgs, state));
+            if (state == IC2_APN)
+            {
+                gsmPromptCmdAppendQuoted(p, inst->APN_IfAny);
+            }
+            gsmPromptCmdSend(p);
+            inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~(IC2_F_STAT1 | IC2_F_DEACT)) | IC2_F_SENT);
         }
-        gsmPromptHelperAppendP(inst->Prompt, kSapbr);
-        switch (inst->State)
-        {
-        case IC2_CONTYPE:
-            args = kArgContype;
-            break;
-        case IC2_APN:
-            args = kArgApn;
-            break;
-        case IC2_OPEN:
-            args = kArgOpen;
-            break;
-        case IC2_QUERY:
-            args = kArgQuery;
-            break;
-        default:
-            args = kArgClose;
-            break;
-        }
-        gsmPromptHelperAppendP(inst->Prompt, args);
-        if (inst->State == IC2_APN)
-        {
-            gsmPromptCmdAppendQuoted(inst->Prompt, inst->APN_IfAny);
-        }
-        gsmPromptCmdSend(inst->Prompt);
-        inst->Flags |= IC2_F_SENT;
         return GSM_Prompt_CmdStatus_Pending;
     }
-    st = gsmPromptCmdStatus(inst->Prompt, inst);
-    if ((st == GSM_Prompt_CmdStatus_Pending) || (st == GSM_Prompt_CmdStatus_DataPrompt))
+    st = gsmPromptCmdStatus(p, inst);
+    if (st != GSM_Prompt_CmdStatus_Pending)
     {
-        return GSM_Prompt_CmdStatus_Pending;
+        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~IC2_F_SENT);
+        gsmPromptRelease(p, inst);
     }
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~IC2_F_SENT);
-    gsmPromptRelease(inst->Prompt, inst);
-    return (st == GSM_Prompt_CmdStatus_Idle) ? GSM_Prompt_CmdStatus_Aborted : st;
+    return st;
 }
 
-static void enter(GSM_InternetConnectionSimcom2G_Instance* inst, uint8_t state)
+static void go(GSM_InternetConnectionSimcom2G_Instance* inst, uint8_t state, uint32_t deadline)
 {
     inst->State = state;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)(IC2_F_DEACT | IC2_F_RESTART));
+    inst->Timer_ms = deadline;
 }
 
+/* Down: start the whole sequence over at `deadline` (when registered). */
+static void down(GSM_InternetConnectionSimcom2G_Instance* inst, uint32_t deadline)
+{
+    setDown(inst);
+    inst->Tries = 0u;
+    go(inst, IC2_DOWN, deadline);
+}
+
+/* A failed sequence: down, pause with back-off, then start over. */
 static void fail(GSM_InternetConnectionSimcom2G_Instance* inst, uint32_t now)
 {
+    /* the pause doubles per failure up to the ceiling (Attempt stops at 8, so the shift cannot
+     * overflow for any sensible base pause) */
+    uint32_t pause = (uint32_t)GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MS << inst->Attempt;
     GSM_DEBUG_TEXT("GSM internet (2G): attempt failed\r\n");
-    setDown(inst);
-    inst->Timer_ms = now + gsmInternetHelperBackoff(inst->Attempt, GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MS,
-                                                    GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MAX_MS);
+    down(inst, now + ((pause < GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MAX_MS) ? pause : GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MAX_MS));
     if (inst->Attempt < 8u)
     {
         inst->Attempt++;
     }
-    enter(inst, IC2_DOWN);
 }
 
 static bool registered(const GSM_InternetConnectionSimcom2G_Instance* inst)
@@ -155,15 +149,11 @@ void gsmInternetConnectionSimcom2GInit(GSM_InternetConnectionSimcom2G_Instance* 
         return;
     }
     inst->_i.Family = (uint8_t)GSM_InternetConnection_Family_2G;
-    inst->_i.Connected = 0u;
     inst->_i.ConnectCount = 0u;
     inst->_i.LostHint = 0u;
-    gsmInternetHelperIPv4Clear(&inst->_i.Address);
-    inst->State = IC2_DOWN;
     inst->Flags = 0u;
     inst->Attempt = 0u;
-    inst->Tries = 0u;
-    inst->Timer_ms = gsm__SysTime_ms();
+    down(inst, gsm__SysTime_ms());
     inst->Urc.Prefixes = kUrcPrefixes;
     inst->Urc.Handler = &onUrc;
     inst->Urc.Context = inst;
@@ -173,68 +163,62 @@ void gsmInternetConnectionSimcom2GInit(GSM_InternetConnectionSimcom2G_Instance* 
 void gsmInternetConnectionSimcom2GPoll(GSM_InternetConnectionSimcom2G_Instance* inst)
 {
     uint32_t now;
-    GSM_Prompt_CmdStatus st;
+    uint8_t state;
+    uint8_t flags;
+    bool ok = false;
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
     }
     now = gsm__SysTime_ms();
+    state = inst->State;
 
+    /* Modem off or restarted: everything is gone, start afresh without closing. */
     if (!gsmPromptModemPowered(inst->Prompt) || ((inst->Flags & IC2_F_RESTART) != 0u))
     {
-        if ((inst->State != IC2_DOWN) || (inst->_i.Connected != 0u) || ((inst->Flags & IC2_F_RESTART) != 0u))
-        {
-            gsmPromptRelease(inst->Prompt, inst);
-            setDown(inst);
-            inst->Flags = 0u;
-            inst->Attempt = 0u;
-            inst->State = IC2_DOWN;
-            inst->Timer_ms = now;
-        }
+        gsmPromptRelease(inst->Prompt, inst);
+        inst->Flags = 0u;
+        inst->Attempt = 0u;
+        down(inst, now);
         return;
     }
 
-    switch (inst->State)
+    if ((state >= IC2_CONTYPE) && (state <= IC2_CLOSE))
+    {
+        GSM_Prompt_CmdStatus st = runCmd(inst);
+        if (st == GSM_Prompt_CmdStatus_Pending)
+        {
+            return;
+        }
+        ok = (st == GSM_Prompt_CmdStatus_Ok);
+    }
+    flags = inst->Flags;
+
+    switch (state)
     {
     case IC2_DOWN:
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~IC2_F_DEACT);
-        inst->_i.LostHint = 0u;
         if (registered(inst) && GSM_TIME_REACHED(now, inst->Timer_ms))
         {
-            inst->Tries = 0u;
-            enter(inst, IC2_CONTYPE);
+            inst->State = (inst->Tries != 0u) ? IC2_OPEN : IC2_CONTYPE;
         }
         break;
 
-    case IC2_CONTYPE:
-    case IC2_APN:
-        st = runCmd(inst, &kShort);
-        if (st == GSM_Prompt_CmdStatus_Ok)
+    case IC2_UP:
+        if (((flags & IC2_F_DEACT) != 0u) || !registered(inst))
         {
-            enter(inst, ((inst->State == IC2_CONTYPE) && (inst->APN_IfAny != NULL)) ? IC2_APN : IC2_OPEN);
+            GSM_DEBUG_TEXT("GSM internet (2G): bearer lost\r\n");
+            down(inst, now);
         }
-        else if (st != GSM_Prompt_CmdStatus_Pending)
+        else if ((inst->_i.LostHint != 0u) ||
+                 ((GSM_INTERNETCONNECTIONSIMCOM2G_CHECK_MS != 0u) && GSM_TIME_REACHED(now, inst->Timer_ms)))
         {
-            fail(inst, now);
-        }
-        break;
-
-    case IC2_OPEN:
-        st = runCmd(inst, &kOpen);
-        if (st != GSM_Prompt_CmdStatus_Pending)
-        {
-            inst->Tries++;
-            enter(inst, IC2_QUERY); /* an error may mean "already open": the query tells */
+            inst->_i.LostHint = 0u;
+            inst->State = IC2_QUERY; /* the periodic check (Connected tells it from the query after an open) */
         }
         break;
 
     case IC2_QUERY:
-        st = runCmd(inst, &kQuery);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            break;
-        }
-        if ((st == GSM_Prompt_CmdStatus_Ok) && ((inst->Flags & IC2_F_STAT1) != 0u) && ((inst->Flags & IC2_F_DEACT) == 0u))
+        if (ok && ((flags & (IC2_F_STAT1 | IC2_F_DEACT)) == IC2_F_STAT1))
         {
             if (inst->_i.Connected == 0u)
             {
@@ -243,73 +227,57 @@ void gsmInternetConnectionSimcom2GPoll(GSM_InternetConnectionSimcom2G_Instance* 
                 GSM_DEBUG_TEXT("GSM internet (2G): connected\r\n");
             }
             inst->Attempt = 0u;
-            inst->Timer_ms = now + GSM_INTERNETCONNECTIONSIMCOM2G_CHECK_MS;
-            enter(inst, IC2_UP);
+            go(inst, IC2_UP, now + GSM_INTERNETCONNECTIONSIMCOM2G_CHECK_MS);
         }
-        else if ((inst->Flags & IC2_F_CHECK) != 0u)
+        else if (inst->_i.Connected != 0u) /* the periodic check */
         {
-            if (st == GSM_Prompt_CmdStatus_Ok)
+            if (ok)
             {
-                setDown(inst); /* the bearer is gone */
-                inst->Timer_ms = now;
-                enter(inst, IC2_DOWN);
+                down(inst, now); /* the bearer is gone */
             }
             else
             {
-                inst->Timer_ms = now + GSM_INTERNETCONNECTIONSIMCOM2G_OPEN_RETRY_MS;
-                enter(inst, IC2_UP); /* no answer: ask again later */
+                go(inst, IC2_UP, now + GSM_INTERNETCONNECTIONSIMCOM2G_OPEN_RETRY_MS); /* no answer: ask again later */
             }
-        }
-        else if (inst->Tries < GSM_INTERNETCONNECTIONSIMCOM2G_OPEN_TRIES)
-        {
-            setDown(inst);
-            inst->Timer_ms = now + GSM_INTERNETCONNECTIONSIMCOM2G_OPEN_RETRY_MS;
-            enter(inst, IC2_OPEN_WAIT);
         }
         else
         {
-            setDown(inst);
-            enter(inst, IC2_CLOSE);
+            setDown(inst); /* the address of a refused answer is no address */
+            if (inst->Tries < GSM_INTERNETCONNECTIONSIMCOM2G_OPEN_TRIES)
+            {
+                go(inst, IC2_DOWN, now + GSM_INTERNETCONNECTIONSIMCOM2G_OPEN_RETRY_MS); /* then open again */
+            }
+            else
+            {
+                inst->State = IC2_CLOSE;
+            }
         }
         break;
 
-    case IC2_OPEN_WAIT:
-        if (GSM_TIME_REACHED(now, inst->Timer_ms))
+    default: /* IC2_CONTYPE, IC2_APN, IC2_OPEN, IC2_CLOSE */
+        if (state == IC2_OPEN)
         {
-            enter(inst, registered(inst) ? IC2_OPEN : IC2_DOWN);
+            inst->Tries++;
+            ok = true; /* an error may mean "already open": the query tells */
         }
-        break;
-
-    case IC2_UP:
-        if (((inst->Flags & IC2_F_DEACT) != 0u) || !registered(inst))
-        {
-            GSM_DEBUG_TEXT("GSM internet (2G): bearer lost\r\n");
-            setDown(inst);
-            inst->Timer_ms = now;
-            enter(inst, IC2_DOWN);
-        }
-        else if ((inst->_i.LostHint != 0u) ||
-                 ((GSM_INTERNETCONNECTIONSIMCOM2G_CHECK_MS != 0u) && GSM_TIME_REACHED(now, inst->Timer_ms)))
-        {
-            inst->_i.LostHint = 0u;
-            enter(inst, IC2_QUERY);
-            inst->Flags |= IC2_F_CHECK;
-        }
-        break;
-
-    default: /* IC2_CLOSE */
-        st = runCmd(inst, &kClose);
-        if (st != GSM_Prompt_CmdStatus_Pending)
+        if (!ok || (state == IC2_CLOSE))
         {
             fail(inst, now);
+            break;
         }
+        state++;
+        if ((state == IC2_APN) && (inst->APN_IfAny == NULL))
+        {
+            state++;
+        }
+        inst->State = state;
         break;
     }
 }
 
 bool gsmInternetConnectionSimcom2GIsConnected(GSM_InternetConnectionSimcom2G_Instance* inst)
 {
-    return (inst != NULL) && gsmInternetConnectionIfIsConnected(&inst->_i);
+    return (inst != NULL) && (inst->_i.Connected != 0u);
 }
 
 bool gsmInternetConnectionSimcom2GGetIPv4(GSM_InternetConnectionSimcom2G_Instance* inst, GSM_IPv4* address)

@@ -73,12 +73,12 @@ typedef struct GSM_InternetConnectionSimcom2G_Instance
     GSM_InternetConnection_Interface _i;
 
     /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc;
-    uint32_t Timer_ms;
     uint8_t State;
     uint8_t Flags;
     uint8_t Attempt; /* failed sequences in a row (back-off) */
     uint8_t Tries;   /* AT+SAPBR=1,1 attempts in this sequence */
+    uint32_t Timer_ms;
+    GSM_Prompt_UrcSubscriber Urc;
 } GSM_InternetConnectionSimcom2G_Instance;
 
 /** Initialises the instance and subscribes to the bearer URCs. Not interrupt safe. */

@@ -7,48 +7,60 @@
 
 bool gsmInternetHelperParseIPv4(const char* text, uint16_t len, GSM_IPv4* out)
 {
-    uint16_t pos = 0u;
-    uint8_t part;
-    uint8_t tmp[4];
+    /* native widths: 32 bits on Cortex-M, 8 / 16 bits on AVR */
+    uint_fast16_t pos = 0u;
+    uint_fast16_t end = len;
+    uint_fast16_t v = 0u;
+    uint_fast8_t part = 0u;
+    uint_fast8_t digits = 0u;
+    GSM_IPv4 tmp;
     if ((text == NULL) || (out == NULL))
     {
         return false;
     }
-    while ((len > 0u) && (text[len - 1u] == ' '))
+    while ((end > 0u) && (text[end - 1u] == ' '))
     {
-        len--;
+        end--;
     }
-    while ((pos < len) && (text[pos] == ' '))
+    while ((pos < end) && (text[pos] == ' '))
     {
         pos++;
     }
-    if ((pos < len) && (text[pos] == '"'))
+    if ((pos < end) && (text[pos] == '"'))
     {
-        if (((uint16_t)(len - pos) < 2u) || (text[len - 1u] != '"'))
+        /* a quoted address: the closing quote must end the text */
+        if (((end - pos) < 2u) || (text[end - 1u] != '"'))
         {
             return false;
         }
         pos++;
-        len--;
+        end--;
     }
-    for (part = 0u; part < 4u; part++)
+    /* Digits and dots only, one to three digits per part, each part at most 255; the end of the text
+     * closes the fourth part as a dot closes the others. */
+    for (; pos <= end; pos++)
     {
-        uint32_t v;
-        if (((part > 0u) && ((pos >= len) || (text[pos++] != '.'))) || (pos >= len) || (text[pos] == ' ') ||
-            !gsmUtilParseUint(text, len, &pos, &v) || (v > 255u))
+        char c = (pos < end) ? text[pos] : '.';
+        if (c == '.')
+        {
+            if ((digits == 0u) || (part > 3u))
+            {
+                return false;
+            }
+            tmp.Octet[part++] = (uint8_t)v;
+            v = 0u;
+            digits = 0u;
+        }
+        else if ((c < '0') || (c > '9') || (++digits > 3u) || ((v = (uint_fast16_t)(v * 10u + (uint_fast16_t)(c - '0'))) > 255u))
         {
             return false;
         }
-        tmp[part] = (uint8_t)v;
     }
-    if (pos != len)
+    if (part != 4u)
     {
         return false;
     }
-    for (part = 0u; part < 4u; part++)
-    {
-        out->Octet[part] = tmp[part];
-    }
+    *out = tmp;
     return true;
 }
 

@@ -47,7 +47,7 @@ uint8_t gsmInternetHelperIPv4ToStr(const GSM_IPv4* addr, char* buf, uint8_t size
 
 /**
  * Backoff delay for reconnect attempt number `attempt` (0 = first retry): base_ms doubled per
- * attempt, at most max_ms. Used by the connection modules.
+ * attempt, at most max_ms (the pause the connection modules keep between failed attempts).
  */
 uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t max_ms);
 
