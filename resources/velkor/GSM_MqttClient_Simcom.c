@@ -6,7 +6,8 @@
 #include "GSM_Util.h"
 #include "GSM_Prompt_Helper.h"
 
-/* Steps (State). The order matters: the tables below and the operation ranges follow it. */
+/* Steps (State). An operation runs its steps one after another up to the one marked S_LAST; the
+ * order matches kStep, kArgs and the step names in kNames. */
 enum
 {
     MQ_IDLE = 0,
@@ -15,7 +16,7 @@ enum
     MQ_ACCQ,      /* AT+CMQTTACCQ=0,"<id>"[,1] */
     MQ_WILLTOPIC, /* AT+CMQTTWILLTOPIC=0,<n> + topic */
     MQ_WILLMSG,   /* AT+CMQTTWILLMSG=0,<n>,<qos> + message */
-    MQ_CONNECT,   /* AT+CMQTTCONNECT=0,... */
+    MQ_CONNECT,   /* AT+CMQTTCONNECT=0,"<server>",<keep-alive>,<clean>[,"<user>"[,"<password>"]] */
     MQ_SUB,       /* AT+CMQTTSUB=0,<n>,<qos> + topic */
     MQ_UNSUB,     /* AT+CMQTTUNSUB=0,<n>,0 + topic */
     MQ_TOPIC,     /* AT+CMQTTTOPIC=0,<n> + topic */
@@ -26,76 +27,142 @@ enum
     MQ_STOPD      /* AT+CMQTTSTOP after the disconnect */
 };
 
-/* Argument codes inside the command texts below (bytes below 0x20). */
-#define A_LEN    "\x01" /* length of the data sent after the prompt */
-#define A_SUBQOS "\x02"
+/* Names after "+CMQTT" (texts one after another, numbered from 1 by gsmUtilMatchText; kept in flash
+ * on AVR): the URCs, then the command of each step, which also names its result line
+ * "+CMQTT<name>: [<idx>,]<err>". */
+static const char kNames[] GSM_PGM = "RXSTART\0RXTOPIC\0RXPAYLOAD\0RXEND\0CONNLOST\0PING\0NONET\0"
+                                   "STOP\0START\0ACCQ\0WILLTOPIC\0WILLMSG\0CONNECT\0SUB\0UNSUB\0TOPIC\0PAYLOAD\0PUB\0DISC\0REL\0";
+enum
+{
+    U_RXSTART = 1,
+    U_RXTOPIC,
+    U_RXPAYLOAD,
+    U_RXEND,
+    U_CONNLOST,
+    U_PING,
+    U_NONET /* followed by the step names */
+};
+
+/* Arguments of each step's command after "=0" (texts one after another as in kNames). Codes below
+ * 0x20 stand for a comma and a value; the codes 2, 4 and 6 take bits 0-1, 2-3 and 4 of QoS. */
+#define A_LEN     "\x01" /* length of the data sent after the prompt */
+#define A_SUBQOS  "\x02"
 #define A_WILLQOS "\x03"
-#define A_PUBQOS "\x04"
-#define A_PUBTO  "\x05" /* publish time-out in seconds */
-#define A_RETAIN "\x06" /* 0 / 1 */
-#define A_ID     "\x07" /* quoted client id */
-#define A_TLS    "\x08" /* ",1" for TLS, nothing otherwise */
-#define A_SERVER "\x09" /* quoted server address */
-#define A_KEEP   "\x0A" /* keep-alive seconds */
-#define A_CLEAN  "\x0B" /* 0 / 1 */
-#define A_LOGIN  "\x0C" /* ,"user"[,"password"] when a user name is set */
+#define A_PUBQOS  "\x04"
+#define A_PUBTO   "\x05" /* publish time-out in seconds */
+#define A_RETAIN  "\x06" /* 0 / 1 */
+#define A_KEEP    "\x07" /* keep-alive seconds */
+#define A_CLEAN   "\x08" /* 0 / 1 */
+#define A_TLS     "\x09" /* 1 for TLS, nothing otherwise */
+#define A_ID      "\x0A" /* "<client id>" */
+#define A_SERVER  "\x0B" /* "<server address>" */
+#define A_USER    "\x0C" /* "<user name>" when there is one */
+#define A_PASS    "\x0D" /* "<password>" when there is one */
+static const char kArgs[] GSM_PGM = "\0"                                               /* idle */
+                                  "\0"                                               /* STOP */
+                                  "\0"                                               /* START */
+                                  A_ID A_TLS "\0"                                    /* ACCQ */
+                                  A_LEN "\0"                                         /* WILLTOPIC */
+                                  A_LEN A_WILLQOS "\0"                               /* WILLMSG */
+                                  A_SERVER A_KEEP A_CLEAN A_USER A_PASS "\0"         /* CONNECT */
+                                  A_LEN A_SUBQOS "\0"                                /* SUB */
+                                  A_LEN ",0" "\0"                                    /* UNSUB */
+                                  A_LEN "\0"                                         /* TOPIC */
+                                  A_LEN "\0"                                         /* PAYLOAD */
+                                  A_PUBQOS A_PUBTO A_RETAIN "\0"                     /* PUB */
+                                  ",120" "\0"                                        /* DISC */
+                                  "\0"                                               /* REL */
+                                  "";                                                /* STOP after DISC */
 
-/* Command of each step after "AT+CMQTT" (texts one after another, read with gsmUtilListText; kept
- * in flash on AVR). Its name (up to '=') also names the result line "+CMQTT<name>: [<idx>,]<err>". */
-static const char kCmd[] GSM_PGM = "" "\0"
-                                 "STOP" "\0"
-                                 "START" "\0"
-                                 "ACCQ=0," A_ID A_TLS "\0"
-                                 "WILLTOPIC=0," A_LEN "\0"
-                                 "WILLMSG=0," A_LEN "," A_WILLQOS "\0"
-                                 "CONNECT=0," A_SERVER "," A_KEEP "," A_CLEAN A_LOGIN "\0"
-                                 "SUB=0," A_LEN "," A_SUBQOS "\0"
-                                 "UNSUB=0," A_LEN ",0" "\0"
-                                 "TOPIC=0," A_LEN "\0"
-                                 "PAYLOAD=0," A_LEN "\0"
-                                 "PUB=0," A_PUBQOS "," A_PUBTO "," A_RETAIN "\0"
-                                 "DISC=0,120" "\0"
-                                 "REL=0" "\0"
-                                 "STOP";
-#define BIT(s) (1u << (s))
-/* Steps whose OK is followed by a delayed result line. */
-#define MQ_WAITS (BIT(MQ_STOP) | BIT(MQ_START) | BIT(MQ_CONNECT) | BIT(MQ_SUB) | BIT(MQ_UNSUB) | BIT(MQ_PUB) | BIT(MQ_DISC) | BIT(MQ_STOPD))
-/* Steps that take data after the "> " prompt. */
-#define MQ_PROMPTS (BIT(MQ_WILLTOPIC) | BIT(MQ_WILLMSG) | BIT(MQ_SUB) | BIT(MQ_UNSUB) | BIT(MQ_TOPIC) | BIT(MQ_PAYLOAD))
+/* What each step is (kStep): its operation (GSM_MqttClientSimcom_Operation) and flags. */
+#define S_OP     0x07u /* operation; S_NONE for the idle state */
+#define S_NONE   0x07u
+#define S_PROMPT 0x08u /* takes data after the "> " prompt */
+#define S_WAIT   0x10u /* the OK is followed by a delayed result line */
+#define S_IGNORE 0x20u /* the result does not matter (stop before a start; disconnect: best effort) */
+#define S_LAST   0x40u /* the last step of its operation */
+#define S_IDX    0x80u /* the command names the client: "=0" */
+#define OP_CONN  ((uint8_t)GSM_MqttClientSimcom_Operation_Connect)
+#define OP_SUB   ((uint8_t)GSM_MqttClientSimcom_Operation_Subscribe)
+#define OP_UNSUB ((uint8_t)GSM_MqttClientSimcom_Operation_Unsubscribe)
+#define OP_PUB   ((uint8_t)GSM_MqttClientSimcom_Operation_Publish)
+#define OP_DISC  ((uint8_t)GSM_MqttClientSimcom_Operation_Disconnect)
 
-/* Wanted operations (Want) */
-#define W_CONN  0x01u
-#define W_DISC  0x02u
-#define W_SUB   0x04u
-#define W_UNSUB 0x08u
-#define W_PUB   0x10u
+static const uint8_t kStep[] GSM_PGM = {
+    S_NONE,
+    OP_CONN | S_WAIT | S_IGNORE,
+    OP_CONN | S_WAIT,
+    OP_CONN | S_IDX,
+    OP_CONN | S_IDX | S_PROMPT,
+    OP_CONN | S_IDX | S_PROMPT,
+    OP_CONN | S_IDX | S_WAIT | S_LAST,
+    OP_SUB | S_IDX | S_PROMPT | S_WAIT | S_LAST,
+    OP_UNSUB | S_IDX | S_PROMPT | S_WAIT | S_LAST,
+    OP_PUB | S_IDX | S_PROMPT,
+    OP_PUB | S_IDX | S_PROMPT,
+    OP_PUB | S_IDX | S_WAIT | S_LAST,
+    OP_DISC | S_IDX | S_WAIT | S_IGNORE,
+    OP_DISC | S_IDX | S_IGNORE,
+    OP_DISC | S_WAIT | S_IGNORE | S_LAST,
+};
+
+/* Event of a completed operation, by operation. */
+static const uint8_t kDoneEvent[] GSM_PGM = {
+    (uint8_t)GSM_MqttClientSimcom_EventType_ConnectSuccess, (uint8_t)GSM_MqttClientSimcom_EventType_SubscribeSuccess,
+    (uint8_t)GSM_MqttClientSimcom_EventType_UnsubscribeSuccess, (uint8_t)GSM_MqttClientSimcom_EventType_PublishSuccess,
+    (uint8_t)GSM_MqttClientSimcom_EventType_DisconnectSuccess};
+
+/* Requested operations (Want): bit 1 << operation. */
+#define W_CONN  (1u << OP_CONN)
+#define W_SUB   (1u << OP_SUB)
+#define W_UNSUB (1u << OP_UNSUB)
+#define W_PUB   (1u << OP_PUB)
+#define W_DISC  (1u << OP_DISC)
 
 /* Flags */
 #define F_SENT    0x01u /* the command of the step was sent */
-#define F_RESULT  0x02u /* the step's result line arrived (code in ResultCode) */
-#define F_WAITRES 0x04u /* OK seen, waiting for the result line */
+#define F_RESULT  0x02u /* the step's result line arrived (its <err> in Timer_ms) */
+#define F_WAITRES 0x04u /* OK seen, waiting for the result line until Timer_ms */
 #define F_SVC     0x08u /* the modem's MQTT service may be running */
-#define F_LOST    0x10u /* +CMQTTCONNLOST / +CMQTTPING arrived */
+#define F_LOST    0x10u /* +CMQTTCONNLOST / +CMQTTPING / modem restart arrived */
 #define F_NONET   0x20u /* +CMQTTNONET arrived */
+#define F_CONN    0x40u /* connected to the broker */
 
-/* Receive states (RxState) */
-#define RX_IDLE    0u
+/* Receive states (RxState): the part of a received message whose bytes come next. The event types
+ * of the two parts are laid out alike (chunk, header error, error), at 3 * RxState. */
+#define RX_NONE    0u /* no message, or one being skipped after a fault */
 #define RX_TOPIC   1u
 #define RX_PAYLOAD 2u
-#define RX_DISCARD 3u
+typedef char mqRxEventLayout[((GSM_MqttClientSimcom_EventType_MsgRxTopic == 3 * RX_TOPIC) &&
+                               (GSM_MqttClientSimcom_EventType_MsgRxTopicError == 3 * RX_TOPIC + 2) &&
+                               (GSM_MqttClientSimcom_EventType_MsgRxPayload == 3 * RX_PAYLOAD) &&
+                               (GSM_MqttClientSimcom_EventType_MsgRxPayloadError == 3 * RX_PAYLOAD + 2) &&
+                               (sizeof(GSM_MqttClientSimcom_Event_MsgRxTopic) == sizeof(GSM_MqttClientSimcom_Event_MsgRxPayload)))
+                                  ? 1
+                                  : -1];
 
-#define MQ_RETAIN_BIT 0x80u
+#define MQ_RETAIN 0x10u /* in QoS */
+#define EV_LOST   ((uint8_t)GSM_MqttClientSimcom_EventType_ConnectionLost)
+#define EV_NONET  ((uint8_t)GSM_MqttClientSimcom_EventType_NoNetwork)
 
-static const GSM_Prompt_CmdSpec kSpec = {NULL, 12000u, 0u};
-static const GSM_Prompt_CmdSpec kPromptSpec = {NULL, 12000u, GSM_PROMPT_CMD_DATA_PROMPT};
+/* Every step's command: only those that take data answer with the "> " prompt (no other line of the
+ * MQTT service starts with '>'). */
+static const GSM_Prompt_CmdSpec kMqttCommand = {NULL, 12000u, GSM_PROMPT_CMD_DATA_PROMPT};
 static const char* const kUrcPrefixes[] = {"+CMQTT", "RDY", "*ATREADY:", NULL};
-
-static uint16_t textLen(const char* s)
+static const char kAtCmqtt[] GSM_PGM = "AT+CMQTT";
+/* Number of the name of step `state` in kNames (the stop after a disconnect shares it). */
+static uint8_t nameOf(uint8_t state)
 {
-    uint16_t n = 0u;
+    return (uint8_t)(U_NONET + ((state == MQ_STOPD) ? (uint8_t)MQ_STOP : state));
+}
+
+/* Length of a zero-terminated text (0 for NULL); 32 bits so that no length wraps. */
+static uint32_t textLen(const char* s)
+{
+    uint32_t n = 0u;
     if (s != NULL)
     {
-        while ((s[n] != '\0') && (n < 0xFFFFu))
+        while (s[n] != '\0')
         {
             n++;
         }
@@ -103,83 +170,64 @@ static uint16_t textLen(const char* s)
     return n;
 }
 
-static void mqRaise(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_EventType type, void* data)
+static bool noText(const char* s)
+{
+    return (s == NULL) || (s[0] == '\0');
+}
+
+static void mqRaise(GSM_MqttClientSimcom_Instance* inst, uint8_t type, void* data)
 {
     if (inst->EventHandler != NULL)
     {
-        inst->EventHandler(inst, type, data);
+        inst->EventHandler(inst, (GSM_MqttClientSimcom_EventType)type, data);
     }
 }
 
-static uint8_t* rxBuffer(GSM_MqttClientSimcom_Instance* inst, uint16_t* cap)
+static uint8_t stepInfo(uint8_t state)
 {
-    if ((inst->RxBuffer != NULL) && (inst->RxBufferSize > 0u))
-    {
-        *cap = inst->RxBufferSize;
-        return inst->RxBuffer;
-    }
-    *cap = (uint16_t)GSM_MQTTCLIENTSIMCOM_FALLBACK_SIZE;
-    return inst->Fallback;
+    return GSM_PGM_READ_BYTE(&kStep[state]);
 }
 
 /* ---- received messages ---- */
 
-static void rxFlush(GSM_MqttClientSimcom_Instance* inst)
+/* Delivers the buffered bytes as a chunk of the topic or the payload (the two event records are
+ * laid out alike). */
+static void rxFlush(GSM_MqttClientSimcom_Instance* inst, const uint8_t* buf)
 {
-    uint16_t cap;
-    uint8_t* buf = rxBuffer(inst, &cap);
-    uint16_t n = inst->RxFill;
+    union
+    {
+        GSM_MqttClientSimcom_Event_MsgRxTopic Topic;
+        GSM_MqttClientSimcom_Event_MsgRxPayload Payload;
+    } ev;
+    ev.Payload.Payload = buf;
+    ev.Payload.Length = inst->RxFill;
+    ev.Payload.Offset = inst->RxGot;
+    ev.Payload.TotalLength = inst->RxTotal;
+    inst->RxGot = (uint16_t)(inst->RxGot + inst->RxFill);
     inst->RxFill = 0u;
-    if (inst->RxState == RX_TOPIC)
-    {
-        GSM_MqttClientSimcom_Event_MsgRxTopic ev;
-        ev.Topic = (const char*)buf;
-        ev.Length = n;
-        ev.Offset = inst->RxTopicGot;
-        ev.TotalLength = inst->RxTopicTotal;
-        inst->RxTopicGot = (uint16_t)(inst->RxTopicGot + n);
-        ev.Last = inst->RxTopicGot == inst->RxTopicTotal;
-        mqRaise(inst, GSM_MqttClientSimcom_EventType_MsgRxTopic, &ev);
-    }
-    else if (inst->RxState == RX_PAYLOAD)
-    {
-        GSM_MqttClientSimcom_Event_MsgRxPayload ev;
-        ev.Payload = buf;
-        ev.Length = n;
-        ev.Offset = inst->RxPayloadGot;
-        ev.TotalLength = inst->RxPayloadTotal;
-        inst->RxPayloadGot = (uint16_t)(inst->RxPayloadGot + n);
-        ev.Last = inst->RxPayloadGot == inst->RxPayloadTotal;
-        mqRaise(inst, GSM_MqttClientSimcom_EventType_MsgRxPayload, &ev);
-    }
+    ev.Payload.Last = inst->RxGot == inst->RxTotal;
+    mqRaise(inst, (uint8_t)(inst->RxState * 3u), &ev);
 }
 
 static void onRxData(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
 {
     GSM_MqttClientSimcom_Instance* inst = (GSM_MqttClientSimcom_Instance*)ctx;
-    uint16_t cap;
-    uint8_t* buf = rxBuffer(inst, &cap);
-    uint16_t i;
-    if ((inst->RxState != RX_TOPIC) && (inst->RxState != RX_PAYLOAD))
+    unsigned i;
+    /* bytes of a skipped part are consumed by count; the handler may change the buffer */
+    for (i = 0u; (i < len) && (inst->RxState != RX_NONE); i++)
     {
-        return; /* discarded: the bytes are consumed by count */
-    }
-    for (i = 0u; i < len; i++)
-    {
-        buf[inst->RxFill++] = data[i];
-        if (inst->RxFill >= cap)
+        uint8_t* buf = inst->Fallback;
+        uint16_t cap = (uint16_t)GSM_MQTTCLIENTSIMCOM_FALLBACK_SIZE;
+        if ((inst->RxBuffer != NULL) && (inst->RxBufferSize > 0u))
         {
-            rxFlush(inst);
-            if ((inst->RxState != RX_TOPIC) && (inst->RxState != RX_PAYLOAD))
-            {
-                return;
-            }
-            buf = rxBuffer(inst, &cap); /* the handler may have changed the buffer */
+            buf = inst->RxBuffer;
+            cap = inst->RxBufferSize;
         }
-    }
-    if ((remaining == 0u) && (inst->RxFill > 0u))
-    {
-        rxFlush(inst);
+        buf[inst->RxFill++] = data[i];
+        if ((inst->RxFill >= cap) || ((remaining == 0u) && (i + 1u == len)))
+        {
+            rxFlush(inst, buf);
+        }
     }
 }
 
@@ -195,413 +243,310 @@ static bool field16(const char* line, uint16_t len, uint8_t index, uint16_t* out
     return true;
 }
 
-/* Result and URC names after "+CMQTT" (constants in flash on AVR). */
-static const char kRxStart[] GSM_PGM = "RXSTART";
-static const char kRxTopic[] GSM_PGM = "RXTOPIC";
-static const char kRxPayload[] GSM_PGM = "RXPAYLOAD";
-static const char kRxEnd[] GSM_PGM = "RXEND";
-static const char kConnLost[] GSM_PGM = "CONNLOST";
-static const char kPing[] GSM_PGM = "PING";
-static const char kAtCmqtt[] GSM_PGM = "AT+CMQTT";
-
-/* True for the result line "+CMQTT<name>:" of the command text `cmd` (a GSM_PGM text whose leading
- * capital letters are the name). */
-static bool isResultOf(const char* cmd, const char* line, uint16_t len)
+/* Ends the received message (at its end, or after a fault: its remaining bytes are skipped) and
+ * raises `type`. */
+static void rxStop(GSM_MqttClientSimcom_Instance* inst, uint8_t type)
 {
-    uint16_t i = 6u; /* after "+CMQTT" (the subscription prefix) */
-    uint8_t c;
-    while (((c = GSM_PGM_READ_BYTE(cmd)) >= (uint8_t)'A') && (c <= (uint8_t)'Z'))
-    {
-        if ((i >= len) || ((uint8_t)line[i] != c))
-        {
-            return false;
-        }
-        i++;
-        cmd++;
-    }
-    return (i < len) && (line[i] == ':');
-}
-
-static void onRxLine(GSM_MqttClientSimcom_Instance* inst, const char* line, uint16_t len)
-{
-    uint16_t n;
-    if (isResultOf(kRxStart, line, len))
-    {
-        inst->RxFill = 0u;
-        inst->RxTopicGot = 0u;
-        inst->RxPayloadGot = 0u;
-        if (field16(line, len, 1u, &inst->RxTopicTotal) && field16(line, len, 2u, &inst->RxPayloadTotal))
-        {
-            inst->RxState = RX_TOPIC;
-        }
-        else
-        {
-            inst->RxState = RX_DISCARD;
-            mqRaise(inst, GSM_MqttClientSimcom_EventType_MsgRxTopicHeaderError, NULL);
-        }
-        return;
-    }
-    if (isResultOf(kRxTopic, line, len) || isResultOf(kRxPayload, line, len))
-    {
-        /* the event types of the topic and the payload are laid out alike: part, header error, error */
-        bool payload = line[8] == 'P';
-        uint8_t base = payload ? (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxPayload : (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxTopic;
-        uint16_t got;
-        uint16_t total;
-        if (!field16(line, len, 1u, &n))
-        {
-            inst->RxState = RX_DISCARD;
-            mqRaise(inst, (GSM_MqttClientSimcom_EventType)(base + 1u), NULL);
-            return;
-        }
-        if (payload && (inst->RxState == RX_TOPIC))
-        {
-            if (inst->RxTopicGot != inst->RxTopicTotal)
-            {
-                mqRaise(inst, GSM_MqttClientSimcom_EventType_MsgRxTopicError, NULL);
-            }
-            inst->RxState = RX_PAYLOAD;
-        }
-        got = payload ? inst->RxPayloadGot : inst->RxTopicGot;
-        total = payload ? inst->RxPayloadTotal : inst->RxTopicTotal;
-        if ((inst->RxState != (payload ? RX_PAYLOAD : RX_TOPIC)) || ((uint32_t)got + n > total))
-        {
-            inst->RxState = RX_DISCARD;
-            mqRaise(inst, (GSM_MqttClientSimcom_EventType)(base + 2u), NULL);
-        }
-        gsmPromptBinaryExpect(inst->Prompt, n, &onRxData, inst);
-        return;
-    }
-    if (isResultOf(kRxEnd, line, len))
-    {
-        if ((inst->RxState == RX_TOPIC) && (inst->RxTopicGot != inst->RxTopicTotal))
-        {
-            mqRaise(inst, GSM_MqttClientSimcom_EventType_MsgRxTopicError, NULL);
-        }
-        else if (((inst->RxState == RX_TOPIC) || (inst->RxState == RX_PAYLOAD)) && (inst->RxPayloadGot != inst->RxPayloadTotal))
-        {
-            mqRaise(inst, GSM_MqttClientSimcom_EventType_MsgRxPayloadError, NULL);
-        }
-        inst->RxState = RX_IDLE;
-        mqRaise(inst, GSM_MqttClientSimcom_EventType_MsgRxEnd, NULL);
-    }
+    inst->RxState = RX_NONE;
+    mqRaise(inst, type, NULL);
 }
 
 static void onUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_MqttClientSimcom_Instance* inst = (GSM_MqttClientSimcom_Instance*)ctx;
-    const char* expected = gsmUtilListText(kCmd, inst->State);
-    if (line[0] != '+')
+    unsigned n = 6u; /* end of the name after "+CMQTT" */
+    uint16_t v = 0u;
+    bool ok = field16(line, len, 1u, &v); /* the second field: a length, a cause or an <err> */
+    unsigned m = U_PING;
+    if (line[0] == '+')
     {
-        /* the modem restarted: its MQTT service is gone */
-        inst->LostCause = 0u;
-        inst->Flags = (uint8_t)((inst->Flags | F_LOST) & (uint8_t)~F_SVC);
-        return;
-    }
-    if ((len > 8u) && (line[6] == 'R') && (line[7] == 'X'))
-    {
-        onRxLine(inst, line, len);
-        return;
-    }
-    if (isResultOf(kConnLost, line, len) || isResultOf(kPing, line, len))
-    {
-        uint16_t cause = 0u;
-        if ((line[6] == 'C') && field16(line, len, 1u, &cause) && (cause < 256u))
+        while ((n < len) && (line[n] != ':'))
         {
-            inst->LostCause = (uint8_t)cause;
+            n++;
         }
-        else
-        {
-            inst->LostCause = 0u;
-        }
-        inst->Flags |= F_LOST;
-        return;
+        m = gsmUtilMatchText(line + 6, (uint16_t)(n - 6u), kNames);
     }
-    if (gsmUtilEquals(line, len, "+CMQTTNONET"))
+    else
+    {
+        inst->Flags &= (uint8_t)~F_SVC; /* RDY: the modem restarted, its MQTT service is gone */
+    }
+    if (m == U_RXSTART)
+    {
+        inst->RxFill = 0u;
+        inst->RxGot = 0u;
+        inst->RxTotal = v;
+        inst->RxState = RX_TOPIC;
+        if (!ok || !field16(line, len, 2u, &inst->RxPayloadTotal))
+        {
+            rxStop(inst, (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxTopicHeaderError);
+        }
+    }
+    else if ((m >= U_RXTOPIC) && (m <= U_RXEND))
+    {
+        unsigned part = m - 1u; /* RX_TOPIC, RX_PAYLOAD, 3: the end */
+        if ((part != 3u) && !ok)
+        {
+            rxStop(inst, (uint8_t)(part * 3u + 1u));
+            return;
+        }
+        if ((part >= RX_PAYLOAD) && (inst->RxState == RX_TOPIC))
+        {
+            /* the topic is over: the payload follows */
+            inst->RxState = RX_PAYLOAD;
+            if (inst->RxGot != inst->RxTotal)
+            {
+                mqRaise(inst, (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxTopicError, NULL);
+                if (part == 3u)
+                {
+                    inst->RxState = RX_NONE; /* one fault per message */
+                }
+            }
+            inst->RxGot = 0u;
+            inst->RxTotal = inst->RxPayloadTotal;
+        }
+        if (part == 3u)
+        {
+            if ((inst->RxState == RX_PAYLOAD) && (inst->RxGot != inst->RxTotal))
+            {
+                mqRaise(inst, (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxPayloadError, NULL);
+            }
+            rxStop(inst, (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxEnd);
+            return;
+        }
+        if ((inst->RxState != part) || ((uint32_t)inst->RxGot + v > inst->RxTotal))
+        {
+            rxStop(inst, (uint8_t)(part * 3u + 2u));
+        }
+        gsmPromptBinaryExpect(inst->Prompt, v, &onRxData, inst);
+    }
+    else if (m == U_NONET)
     {
         inst->Flags |= F_NONET;
-        return;
     }
-    if ((inst->State != MQ_IDLE) && isResultOf(expected, line, len))
+    else if (m > U_NONET)
     {
-        uint8_t count = gsmUtilFieldCount(line, len);
-        uint16_t code;
-        if ((count > 0u) && field16(line, len, (uint8_t)(count - 1u), &code) && (code < 0x8000u))
+        /* the result line of the running step: "+CMQTT<name>: <idx>,<err>" or "+CMQTT<name>: <err>" */
+        if ((m == nameOf(inst->State)) && (ok || field16(line, len, 0u, &v)) && (v < 0x8000u))
         {
-            inst->ResultCode = (int16_t)code;
+            inst->Timer_ms = v;
             inst->Flags |= F_RESULT;
         }
+    }
+    else if (m >= U_CONNLOST)
+    {
+        inst->LostCause = (uint8_t)((m == U_CONNLOST) ? v : 0u);
+        inst->Flags |= F_LOST;
     }
 }
 
 /* ---- commands ---- */
 
-/* The data a prompt step sends. */
-static const char* stepData(const GSM_MqttClientSimcom_Instance* inst, uint16_t* len)
+/* The data a prompt step sends (none: the step is skipped). The will steps use the slots of the
+ * unsubscribe and publish topics, which are free while connecting. */
+#define DATA_OF(state) (((unsigned)(state) - MQ_SUB) & 3u)
+static const char* stepData(const GSM_MqttClientSimcom_Instance* inst)
 {
-    const char* d;
-    switch (inst->State)
-    {
-    case MQ_WILLTOPIC:
-        d = inst->Session->WillTopic;
-        break;
-    case MQ_WILLMSG:
-        d = inst->Session->WillMessage;
-        break;
-    case MQ_SUB:
-        d = inst->SubTopic;
-        break;
-    case MQ_UNSUB:
-        d = inst->UnsubTopic;
-        break;
-    case MQ_TOPIC:
-        d = inst->PubTopic;
-        break;
-    default: /* MQ_PAYLOAD */
-        *len = inst->PubLen;
-        return inst->PubMsg;
-    }
-    *len = textLen(d);
-    return d;
+    return inst->Data[DATA_OF(inst->State)];
 }
 
-static void compose(GSM_MqttClientSimcom_Instance* inst)
+/* Writes the command of the running step; `n` is the length of its data. */
+static void compose(GSM_MqttClientSimcom_Instance* inst, uint8_t info, uint16_t n)
 {
     GSM_Prompt_Interface* p = inst->Prompt;
     const GSM_MqttClientSimcom_Connect_Session* s = inst->Session;
-    const char* c = gsmUtilListText(kCmd, inst->State);
-    uint16_t n = 0u;
+    const char* c = gsmUtilListText(kArgs, inst->State);
     uint8_t b;
-    if ((BIT(inst->State) & MQ_PROMPTS) != 0u)
-    {
-        (void)stepData(inst, &n);
-    }
     gsmPromptHelperAppendP(p, kAtCmqtt);
+    gsmPromptHelperAppendP(p, gsmUtilListText(kNames, (uint8_t)(nameOf(inst->State) - 1u))); /* counted from 0 */
+    if ((info & S_IDX) != 0u)
+    {
+        gsmPromptCmdAppend(p, "=0");
+    }
     while ((b = GSM_PGM_READ_BYTE(c)) != 0u)
     {
-        uint32_t v;
+        uint32_t v = 1u;
+        const char* q = NULL;
         c++;
-        if (b >= 0x20u)
+        switch (b)
         {
-            gsmPromptCmdAppendBytes(p, &b, 1u); /* text of the command */
+        case 0x01: v = n; break;
+        case 0x02:
+        case 0x04:
+        case 0x06: v = (uint32_t)(inst->QoS >> (b - 2u)) & 0x03u; break;
+        case 0x03: v = s->WillQoS; break;
+        case 0x05: v = inst->PubTimeout_s; break;
+        case 0x07: v = s->KeepAlive_s; break;
+        case 0x08: v = s->CleanSession ? 1u : 0u; break;
+        case 0x09:
+            if (!s->UseTls)
+            {
+                continue;
+            }
+            break;
+        case 0x0A: q = s->ClientId; break;
+        case 0x0B: q = s->ServerAddress; break;
+        case 0x0C: q = s->UserName; break;
+        case 0x0D: q = s->Password; break;
+        default: /* text of the command */
+            gsmPromptCmdAppendBytes(p, &b, 1u);
             continue;
         }
-        switch (b) /* argument marker */
+        if (b < 0x0Au)
         {
-        case 1: v = n; break;
-        case 2: v = inst->SubQoS; break;
-        case 3: v = s->WillQoS; break;
-        case 4: v = (uint8_t)(inst->PubQoS & 0x03u); break;
-        case 5: v = inst->PubTimeout_s; break;
-        case 6: v = ((inst->PubQoS & MQ_RETAIN_BIT) != 0u) ? 1u : 0u; break;
-        case 10: v = s->KeepAlive_s; break;
-        case 11: v = s->CleanSession ? 1u : 0u; break;
-        case 7:
-            gsmPromptCmdAppendQuoted(p, s->ClientId);
-            continue;
-        case 8:
-            if (s->UseTls)
-            {
-                gsmPromptCmdAppend(p, ",1");
-            }
-            continue;
-        case 9:
-            gsmPromptCmdAppendQuoted(p, s->ServerAddress);
-            continue;
-        default: /* 12 */
-            if (s->UserName != NULL)
-            {
-                gsmPromptCmdAppend(p, ",");
-                gsmPromptCmdAppendQuoted(p, s->UserName);
-                if (s->Password != NULL)
-                {
-                    gsmPromptCmdAppend(p, ",");
-                    gsmPromptCmdAppendQuoted(p, s->Password);
-                }
-            }
-            continue;
+            gsmPromptCmdAppend(p, ",");
+            gsmPromptCmdAppendUint(p, v, 1u);
         }
-        gsmPromptCmdAppendUint(p, v, 1u);
+        else if (q != NULL)
+        {
+            gsmPromptCmdAppend(p, ",");
+            gsmPromptCmdAppendQuoted(p, q);
+        }
     }
 }
 
-static void enterStep(GSM_MqttClientSimcom_Instance* inst, uint8_t state)
+/* Ends the running step and goes on with `state` (MQ_IDLE: none). */
+static void nextStep(GSM_MqttClientSimcom_Instance* inst, uint8_t state)
 {
     inst->State = state;
-    inst->ResultCode = 0;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(F_SENT | F_RESULT | F_WAITRES));
+    inst->Flags &= (uint8_t)~(F_SENT | F_RESULT | F_WAITRES);
 }
 
+/* Abandons the running step (releasing the prompt abandons its command). */
 static void abortStep(GSM_MqttClientSimcom_Instance* inst)
 {
-    gsmPromptCmdAbort(inst->Prompt, inst);
     gsmPromptRelease(inst->Prompt, inst);
-    enterStep(inst, MQ_IDLE);
+    nextStep(inst, MQ_IDLE);
 }
-
-static void errorResponse(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_Operation op, int16_t code)
-{
-    GSM_MqttClientSimcom_Event_ErrorResponse ev;
-    ev.Operation = (uint8_t)op;
-    ev.ErrorCode = code;
-    mqRaise(inst, GSM_MqttClientSimcom_EventType_ErrorResponse, &ev);
-}
-
-/* Operation and wanted-operation bit of a step. */
-static uint8_t operationOf(uint8_t s)
-{
-    if (s <= MQ_CONNECT)
-    {
-        return (uint8_t)GSM_MqttClientSimcom_Operation_Connect;
-    }
-    if (s == MQ_SUB)
-    {
-        return (uint8_t)GSM_MqttClientSimcom_Operation_Subscribe;
-    }
-    if (s == MQ_UNSUB)
-    {
-        return (uint8_t)GSM_MqttClientSimcom_Operation_Unsubscribe;
-    }
-    return (s <= MQ_PUB) ? (uint8_t)GSM_MqttClientSimcom_Operation_Publish : (uint8_t)GSM_MqttClientSimcom_Operation_Disconnect;
-}
-
-static const uint8_t kOpWant[] = {W_CONN, W_SUB, W_UNSUB, W_PUB, W_DISC};
-/* Step after a successful one (MQ_IDLE: the operation is complete). */
-static const uint8_t kNext[] = {MQ_IDLE,    MQ_START, MQ_ACCQ, MQ_WILLTOPIC, MQ_WILLMSG, MQ_CONNECT, MQ_IDLE, MQ_IDLE,
-                                MQ_IDLE,    MQ_PAYLOAD, MQ_PUB, MQ_IDLE,      MQ_REL,     MQ_STOPD,   MQ_IDLE};
-/* Event of a completed operation, by operation. */
-static const uint8_t kDoneEvent[] = {GSM_MqttClientSimcom_EventType_ConnectSuccess, GSM_MqttClientSimcom_EventType_SubscribeSuccess,
-                                     GSM_MqttClientSimcom_EventType_UnsubscribeSuccess, GSM_MqttClientSimcom_EventType_PublishSuccess,
-                                     GSM_MqttClientSimcom_EventType_DisconnectSuccess};
 
 /* The step ended with `code` (0 = success). */
 static void stepDone(GSM_MqttClientSimcom_Instance* inst, int16_t code)
 {
     uint8_t s = inst->State;
-    uint8_t op = operationOf(s);
-    uint8_t next = kNext[s];
+    uint8_t info = stepInfo(s);
+    uint8_t op = (uint8_t)(info & S_OP);
+    uint8_t type;
+    GSM_MqttClientSimcom_Event_ErrorResponse ev;
+    void* data = NULL;
     gsmPromptRelease(inst->Prompt, inst);
-    if ((s == MQ_STOP) || ((s == MQ_START) && ((code == GSM_MQTTCLIENTSIMCOM_ERR_REFUSED) || (code == 23))) || ((s == MQ_ACCQ) && (code == 19)) ||
-        (s >= MQ_DISC))
+    /* start: ERROR or <err> 23 when the service is already running; accq: 19 when already acquired */
+    if (((info & S_IGNORE) != 0u) || ((s == MQ_START) && ((code == GSM_MQTTCLIENTSIMCOM_ERR_REFUSED) || (code == 23))) ||
+        ((s == MQ_ACCQ) && (code == 19)))
     {
-        code = 0; /* stop: result irrelevant; start: already running; accq: already acquired; disconnect: best effort */
+        code = 0;
     }
-    if (s == MQ_START)
+    if ((code == 0) && ((info & S_LAST) == 0u))
     {
-        inst->Flags |= F_SVC;
-    }
-    if (((s == MQ_ACCQ) && (inst->Session->WillTopic == NULL)) || ((s == MQ_TOPIC) && (inst->PubLen == 0u)))
-    {
-        next = (uint8_t)(s == MQ_ACCQ ? MQ_CONNECT : MQ_PUB); /* no will message / empty payload */
-    }
-    if ((code == 0) && (next != MQ_IDLE))
-    {
-        enterStep(inst, next);
+        nextStep(inst, (uint8_t)(s + 1u));
         return;
     }
-    enterStep(inst, MQ_IDLE);
-    inst->Want = (uint8_t)(inst->Want & (uint8_t)~kOpWant[op]);
+    nextStep(inst, MQ_IDLE);
+    inst->Want &= (uint8_t)~(1u << op);
     if (code != 0)
     {
-        if (op == (uint8_t)GSM_MqttClientSimcom_Operation_Connect)
-        {
-            inst->Conn = (uint8_t)GSM_MQTT_ServerStatus_Disconnected;
-        }
-        errorResponse(inst, (GSM_MqttClientSimcom_Operation)op, code);
-        return;
-    }
-    if (op == (uint8_t)GSM_MqttClientSimcom_Operation_Connect)
-    {
-        inst->Conn = (uint8_t)GSM_MQTT_ServerStatus_Connected;
-    }
-    else if (op == (uint8_t)GSM_MqttClientSimcom_Operation_Disconnect)
-    {
-        inst->Want = 0u;
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~F_SVC);
-        inst->Conn = (uint8_t)GSM_MQTT_ServerStatus_Disconnected;
-    }
-    mqRaise(inst, (GSM_MqttClientSimcom_EventType)kDoneEvent[op], NULL);
-}
-
-/* Runs the present step's command. */
-static void runStep(GSM_MqttClientSimcom_Instance* inst, uint32_t now)
-{
-    GSM_Prompt_Interface* p = inst->Prompt;
-    GSM_Prompt_CmdStatus st;
-    int16_t code;
-    if ((inst->Flags & F_WAITRES) != 0u)
-    {
-        if ((inst->Flags & F_RESULT) != 0u)
-        {
-            stepDone(inst, inst->ResultCode);
-        }
-        else if (GSM_TIME_REACHED(now, inst->Timer_ms))
-        {
-            stepDone(inst, GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT);
-        }
-        return;
-    }
-    if ((inst->Flags & F_SENT) == 0u)
-    {
-        bool prompt = (BIT(inst->State) & MQ_PROMPTS) != 0u;
-        if (!gsmPromptClaim(p, inst) || !gsmPromptCmdBegin(p, inst, prompt ? &kPromptSpec : &kSpec, NULL, inst))
-        {
-            return;
-        }
-        compose(inst);
-        gsmPromptCmdSend(p);
-        inst->Flags |= F_SENT;
-        return;
-    }
-    st = gsmPromptCmdStatus(p, inst);
-    if (st == GSM_Prompt_CmdStatus_DataPrompt)
-    {
-        uint16_t n;
-        const char* d = stepData(inst, &n);
-        (void)gsmPromptDataSend(p, inst, (const uint8_t*)d, n, GSM_PROMPT_DATA_NO_TERMINATOR, 12000u);
-        return;
-    }
-    if (st == GSM_Prompt_CmdStatus_Pending)
-    {
-        return;
-    }
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~F_SENT);
-    if (st == GSM_Prompt_CmdStatus_Ok)
-    {
-        if (((BIT(inst->State) & MQ_WAITS) != 0u) && ((inst->Flags & F_RESULT) == 0u))
-        {
-            gsmPromptRelease(p, inst); /* the prompt is free while the modem works */
-            inst->Flags |= F_WAITRES;
-            inst->Timer_ms = now + ((inst->State == MQ_PUB) ? ((uint32_t)inst->PubTimeout_s * 1000u + 10000u)
-                                                            : (inst->State == MQ_STOP) ? 15000u : GSM_MQTTCLIENTSIMCOM_RESULT_TIMEOUT_MS);
-            return;
-        }
-        code = ((inst->Flags & F_RESULT) != 0u) ? inst->ResultCode : 0;
-    }
-    else if ((st == GSM_Prompt_CmdStatus_Error) || (st == GSM_Prompt_CmdStatus_CmeError) || (st == GSM_Prompt_CmdStatus_CmsError))
-    {
-        code = ((inst->Flags & F_RESULT) != 0u) ? inst->ResultCode : GSM_MQTTCLIENTSIMCOM_ERR_REFUSED;
-        if (code == 0)
-        {
-            code = GSM_MQTTCLIENTSIMCOM_ERR_REFUSED;
-        }
+        ev.Operation = op;
+        ev.ErrorCode = code;
+        data = &ev;
+        type = (uint8_t)GSM_MqttClientSimcom_EventType_ErrorResponse;
     }
     else
     {
-        code = (st == GSM_Prompt_CmdStatus_Timeout) ? GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT : GSM_MQTTCLIENTSIMCOM_ERR_ABORTED;
+        if (op == OP_CONN)
+        {
+            inst->Flags |= F_CONN;
+        }
+        else if (op == OP_DISC)
+        {
+            inst->Flags &= (uint8_t)~(F_SVC | F_CONN);
+        }
+        type = GSM_PGM_READ_BYTE(&kDoneEvent[op]);
     }
-    stepDone(inst, code);
+    mqRaise(inst, type, data);
 }
 
-/* Drops every operation; the connection is gone. */
-static void dropAll(GSM_MqttClientSimcom_Instance* inst)
+/* Runs the present step's command. */
+static void runStep(GSM_MqttClientSimcom_Instance* inst)
 {
-    if (inst->State != MQ_IDLE)
+    GSM_Prompt_Interface* p = inst->Prompt;
+    uint8_t info = stepInfo(inst->State);
+    uint8_t fl = inst->Flags;
+    int16_t code = ((fl & F_RESULT) != 0u) ? (int16_t)inst->Timer_ms : 0;
+    unsigned n = 0u;
+    const char* d = NULL;
+    GSM_Prompt_CmdStatus st;
+    if ((info & S_PROMPT) != 0u)
     {
-        abortStep(inst);
+        d = stepData(inst);
+        n = (inst->State == MQ_PAYLOAD) ? inst->PubLen : textLen(d);
     }
-    inst->Want = 0u;
-    inst->Conn = (uint8_t)GSM_MQTT_ServerStatus_Disconnected;
+    if (((info & S_PROMPT) != 0u) && (n == 0u))
+    {
+        /* nothing to send (no will message, empty message): the step is skipped */
+    }
+    else if ((fl & F_WAITRES) != 0u)
+    {
+        if ((fl & F_RESULT) == 0u)
+        {
+            if (!GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Timer_ms))
+            {
+                return;
+            }
+            code = GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT;
+        }
+    }
+    else if ((fl & F_SENT) == 0u)
+    {
+        if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, &kMqttCommand, NULL, inst))
+        {
+            compose(inst, info, (uint16_t)n);
+            gsmPromptCmdSend(p);
+            inst->Flags |= F_SENT;
+        }
+        return;
+    }
+    else
+    {
+        st = gsmPromptCmdStatus(p, inst);
+        if (st == GSM_Prompt_CmdStatus_DataPrompt)
+        {
+            (void)gsmPromptDataSend(p, inst, (const uint8_t*)d, (uint16_t)n, GSM_PROMPT_DATA_NO_TERMINATOR, 12000u);
+            return;
+        }
+        if (st == GSM_Prompt_CmdStatus_Pending)
+        {
+            return;
+        }
+        if (st == GSM_Prompt_CmdStatus_Ok)
+        {
+            if (((info & S_WAIT) != 0u) && ((fl & F_RESULT) == 0u))
+            {
+                uint32_t t = GSM_MQTTCLIENTSIMCOM_RESULT_TIMEOUT_MS;
+                if (inst->State == MQ_PUB)
+                {
+                    t = (uint32_t)inst->PubTimeout_s * 1000u + 10000u;
+                }
+                else if (inst->State == MQ_STOP)
+                {
+                    t = 15000u;
+                }
+                gsmPromptRelease(p, inst); /* the prompt is free while the modem works */
+                inst->Flags |= F_WAITRES;
+                inst->Timer_ms = gsm__SysTime_ms() + t;
+                return;
+            }
+        }
+        else if ((uint8_t)(st - GSM_Prompt_CmdStatus_Error) <= (uint8_t)(GSM_Prompt_CmdStatus_CmsError - GSM_Prompt_CmdStatus_Error))
+        {
+            if (code == 0)
+            {
+                code = GSM_MQTTCLIENTSIMCOM_ERR_REFUSED;
+            }
+        }
+        else
+        {
+            code = (st == GSM_Prompt_CmdStatus_Timeout) ? GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT : GSM_MQTTCLIENTSIMCOM_ERR_ABORTED;
+        }
+    }
+    stepDone(inst, code);
 }
 
 static bool networkUp(const GSM_MqttClientSimcom_Instance* inst)
@@ -616,28 +561,10 @@ void gsmMqttClientSimcomInit(GSM_MqttClientSimcom_Instance* inst)
     {
         return;
     }
-    inst->Session = NULL;
-    inst->SubTopic = NULL;
-    inst->UnsubTopic = NULL;
-    inst->PubTopic = NULL;
-    inst->PubMsg = NULL;
-    inst->Timer_ms = 0u;
-    inst->PubLen = 0u;
-    inst->ResultCode = 0;
-    inst->RxTopicTotal = 0u;
-    inst->RxTopicGot = 0u;
-    inst->RxPayloadTotal = 0u;
-    inst->RxPayloadGot = 0u;
-    inst->RxFill = 0u;
-    inst->RxState = RX_IDLE;
-    inst->SubQoS = 0u;
-    inst->PubQoS = 0u;
-    inst->PubTimeout_s = GSM_MQTTCLIENTSIMCOM_PUBLISH_TIMEOUT_S;
+    inst->RxState = RX_NONE;
     inst->State = MQ_IDLE;
-    inst->Conn = (uint8_t)GSM_MQTT_ServerStatus_Disconnected;
     inst->Want = 0u;
     inst->Flags = F_SVC; /* a service left running from before is stopped at the first connect */
-    inst->LostCause = 0u;
     inst->PowerStartCount = gsmPowerIfStartCount(inst->Power);
     inst->Urc.Prefixes = kUrcPrefixes;
     inst->Urc.Handler = &onUrc;
@@ -647,96 +574,81 @@ void gsmMqttClientSimcomInit(GSM_MqttClientSimcom_Instance* inst)
 
 void gsmMqttClientSimcomPoll(GSM_MqttClientSimcom_Instance* inst)
 {
-    uint32_t now;
+    uint8_t w;
+    uint8_t f;
+    uint8_t starts;
+    uint8_t lost = 0u; /* the connection ended: its event, ConnectionLost or NoNetwork */
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
     }
-    if (inst->Power != NULL)
+    w = inst->Want;
+    f = inst->Flags;
+    starts = gsmPowerIfStartCount(inst->Power);
+    if ((inst->Power != NULL) && ((starts != inst->PowerStartCount) || !gsmPowerIfIsOn(inst->Power)))
     {
-        uint8_t starts = gsmPowerIfStartCount(inst->Power);
-        if ((starts != inst->PowerStartCount) || !gsmPowerIfIsOn(inst->Power))
+        /* the modem is off or restarted: no MQTT service is running */
+        inst->PowerStartCount = starts;
+        inst->RxState = RX_NONE;
+        inst->LostCause = 0u;
+        inst->Flags = 0u;
+        if (((f & F_CONN) != 0u) || ((w & W_DISC) != 0u))
         {
-            bool was = (inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Connected) || (inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Disconnecting);
-            bool connecting = inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Connecting;
-            inst->PowerStartCount = starts;
-            dropAll(inst);
-            inst->RxState = RX_IDLE;
-            inst->Flags = 0u; /* a restarted modem has no MQTT service running */
-            if (was)
-            {
-                GSM_MqttClientSimcom_Event_ConnectionLost ev;
-                ev.Cause = 0u;
-                mqRaise(inst, GSM_MqttClientSimcom_EventType_ConnectionLost, &ev);
-            }
-            else if (connecting)
-            {
-                mqRaise(inst, GSM_MqttClientSimcom_EventType_NoNetwork, NULL);
-            }
-            return;
+            lost = EV_LOST;
+        }
+        else if (w != 0u)
+        {
+            lost = EV_NONET; /* connecting */
         }
     }
-    now = gsm__SysTime_ms();
-
-    if ((inst->Flags & (F_LOST | F_NONET)) != 0u)
+    else if ((f & (F_LOST | F_NONET)) != 0u)
     {
-        bool nonet = (inst->Flags & F_NONET) != 0u;
-        bool was = (inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Connected) || (inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Connecting);
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(F_LOST | F_NONET));
-        if (was && (inst->Conn != (uint8_t)GSM_MQTT_ServerStatus_Disconnecting))
+        inst->Flags = (uint8_t)(f & ~(F_LOST | F_NONET));
+        if (((w & W_DISC) == 0u) && (((w & W_CONN) != 0u) || ((f & F_CONN) != 0u)))
         {
-            dropAll(inst);
-            if (nonet)
+            lost = EV_LOST;
+            if ((f & F_NONET) != 0u)
             {
+                lost = EV_NONET;
                 gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
-                mqRaise(inst, GSM_MqttClientSimcom_EventType_NoNetwork, NULL);
-            }
-            else
-            {
-                GSM_MqttClientSimcom_Event_ConnectionLost ev;
-                ev.Cause = inst->LostCause;
-                mqRaise(inst, GSM_MqttClientSimcom_EventType_ConnectionLost, &ev);
             }
         }
-        return;
     }
-
-    if (inst->State != MQ_IDLE)
+    else if (inst->State != MQ_IDLE)
     {
-        runStep(inst, now);
-        return;
+        runStep(inst);
     }
-    if ((inst->Want & W_DISC) != 0u)
+    /* idle (the flags of a step are clear): start the next requested operation */
+    else if ((w & W_DISC) != 0u)
     {
-        inst->Want = W_DISC;
-        inst->Conn = (uint8_t)GSM_MQTT_ServerStatus_Disconnecting;
-        enterStep(inst, MQ_DISC);
+        inst->State = MQ_DISC;
     }
-    else if ((inst->Want & W_CONN) != 0u)
+    else if ((w & W_CONN) != 0u)
     {
-        if (!networkUp(inst))
+        if (networkUp(inst))
         {
-            inst->Want = 0u;
-            inst->Conn = (uint8_t)GSM_MQTT_ServerStatus_Disconnected;
-            mqRaise(inst, GSM_MqttClientSimcom_EventType_NoNetwork, NULL);
-            return;
+            /* a service that may be running is stopped first; from the start on it may run */
+            inst->State = ((f & F_SVC) != 0u) ? MQ_STOP : MQ_START;
+            inst->Flags = (uint8_t)(f | F_SVC);
         }
-        enterStep(inst, ((inst->Flags & F_SVC) != 0u) ? MQ_STOP : MQ_START);
+        else
+        {
+            lost = EV_NONET;
+        }
     }
-    else if (inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Connected)
+    else if (w != 0u)
     {
-        if ((inst->Want & W_SUB) != 0u)
-        {
-            enterStep(inst, MQ_SUB);
-        }
-        else if ((inst->Want & W_UNSUB) != 0u)
-        {
-            enterStep(inst, MQ_UNSUB);
-        }
-        else if ((inst->Want & W_PUB) != 0u)
-        {
-            enterStep(inst, MQ_TOPIC);
-        }
+        inst->State = ((w & W_SUB) != 0u) ? MQ_SUB : ((w & W_UNSUB) != 0u) ? MQ_UNSUB : MQ_TOPIC;
+    }
+    if (lost != 0u)
+    {
+        /* every operation is dropped with the connection */
+        GSM_MqttClientSimcom_Event_ConnectionLost ev;
+        abortStep(inst);
+        inst->Want = 0u;
+        inst->Flags &= (uint8_t)~F_CONN;
+        ev.Cause = inst->LostCause;
+        mqRaise(inst, lost, (lost == EV_LOST) ? &ev : NULL);
     }
 }
 
@@ -761,39 +673,40 @@ void gsmMqttClientSimcomInitConfigDefault(GSM_MqttClientSimcom_Connect_Session* 
 bool gsmMqttClientSimcomConnect(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_Connect_Session* connect_session)
 {
     GSM_MqttClientSimcom_Connect_Session* s = connect_session;
-    if ((inst == NULL) || (s == NULL) || (inst->Conn != (uint8_t)GSM_MQTT_ServerStatus_Disconnected) || (inst->Want != 0u) ||
-        (textLen(s->ClientId) == 0u) || (textLen(s->ClientId) > 128u) || (textLen(s->ServerAddress) == 0u) ||
-        ((s->Password != NULL) && (s->UserName == NULL)) || (s->WillQoS > 2u) || (s->KeepAlive_s == 0u) ||
-        ((s->WillTopic != NULL) && ((textLen(s->WillTopic) == 0u) || (textLen(s->WillMessage) == 0u))))
+    if ((inst == NULL) || (s == NULL) || (gsmMqttClientServerConnectionState(inst) != GSM_MQTT_ServerStatus_Disconnected) ||
+        ((textLen(s->ClientId) - 1u) >= 128u) || noText(s->ServerAddress) || ((s->Password != NULL) && (s->UserName == NULL)) ||
+        (s->WillQoS > 2u) || (s->KeepAlive_s == 0u) || ((s->WillTopic != NULL) && (noText(s->WillTopic) || noText(s->WillMessage))))
     {
         return false;
     }
     inst->Session = s;
+    inst->Data[DATA_OF(MQ_WILLTOPIC)] = s->WillTopic;
+    inst->Data[DATA_OF(MQ_WILLMSG)] = (s->WillTopic != NULL) ? s->WillMessage : NULL;
     inst->Want = W_CONN;
-    inst->Conn = (uint8_t)GSM_MQTT_ServerStatus_Connecting;
     return true;
 }
 
-static bool topicOk(const char* topic)
+/* Queues operation `op` (subscribe, unsubscribe, publish) for `topic` when connected, no other of
+ * its kind is pending and the topic has 1..1024 characters. */
+static bool queueOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op, const char* topic)
 {
-    uint16_t n = textLen(topic);
-    return (n > 0u) && (n <= 1024u);
-}
-
-static bool connectedAndFree(const GSM_MqttClientSimcom_Instance* inst, uint8_t want)
-{
-    return (inst != NULL) && (inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Connected) && ((inst->Want & (want | W_DISC)) == 0u);
+    if ((gsmMqttClientServerConnectionState(inst) != GSM_MQTT_ServerStatus_Connected) || ((inst->Want & (1u << op)) != 0u) ||
+        ((textLen(topic) - 1u) >= 1024u))
+    {
+        return false;
+    }
+    inst->Data[op - 1u] = topic;
+    inst->Want |= (uint8_t)(1u << op);
+    return true;
 }
 
 bool gsmMqttClientSimcomSubscribe(GSM_MqttClientSimcom_Instance* inst, char* subscribe_topic, uint8_t subscribe_QoS)
 {
-    if (!connectedAndFree(inst, W_SUB) || !topicOk(subscribe_topic) || (subscribe_QoS > 2u))
+    if ((subscribe_QoS > 2u) || !queueOp(inst, OP_SUB, subscribe_topic))
     {
         return false;
     }
-    inst->SubTopic = subscribe_topic;
-    inst->SubQoS = subscribe_QoS;
-    inst->Want |= W_SUB;
+    inst->QoS = (uint8_t)((inst->QoS & ~0x03u) | subscribe_QoS);
     return true;
 }
 
@@ -812,60 +725,48 @@ bool gsmMqttClientSimcomPublish(GSM_MqttClientSimcom_Instance* inst, char* publi
 bool gsmMqttClientSimcomPublishEx(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_Publish_Parameters* publish_parameters)
 {
     const GSM_MqttClientSimcom_Publish_Parameters* prm = publish_parameters;
-    uint16_t n;
-    if (!connectedAndFree(inst, W_PUB) || (prm == NULL) || !topicOk(prm->Topic) || (prm->Message == NULL) || (prm->QoS > 2u) ||
-        (prm->Timeout_s > 180u))
+    uint32_t n;
+    if ((prm == NULL) || (prm->Message == NULL) || (prm->QoS > 2u) || (prm->Timeout_s > 180u))
     {
         return false;
     }
     n = (prm->MessageLength != 0u) ? prm->MessageLength : textLen(prm->Message);
-    if (n > 10240u)
+    if ((n > 10240u) || !queueOp(inst, OP_PUB, prm->Topic))
     {
         return false;
     }
-    inst->PubTopic = prm->Topic;
-    inst->PubMsg = prm->Message;
-    inst->PubLen = n;
-    inst->PubQoS = (uint8_t)(prm->QoS | (prm->Retain ? MQ_RETAIN_BIT : 0u));
+    inst->Data[OP_PUB] = prm->Message;
+    inst->PubLen = (uint16_t)n;
+    inst->QoS = (uint8_t)((inst->QoS & 0x03u) | (uint8_t)(prm->QoS << 2) | (prm->Retain ? MQ_RETAIN : 0u));
     inst->PubTimeout_s = (prm->Timeout_s != 0u) ? prm->Timeout_s : (uint8_t)GSM_MQTTCLIENTSIMCOM_PUBLISH_TIMEOUT_S;
-    inst->Want |= W_PUB;
     return true;
 }
 
 bool gsmMqttClientSimcomUnsubscribe(GSM_MqttClientSimcom_Instance* inst, char* unsubscribe_topic)
 {
-    if (!connectedAndFree(inst, W_UNSUB) || !topicOk(unsubscribe_topic))
-    {
-        return false;
-    }
-    inst->UnsubTopic = unsubscribe_topic;
-    inst->Want |= W_UNSUB;
-    return true;
+    return queueOp(inst, OP_UNSUB, unsubscribe_topic);
 }
 
 bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst)
 {
-    if ((inst == NULL) || (inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Disconnected) ||
-        (inst->Conn == (uint8_t)GSM_MQTT_ServerStatus_Disconnecting) || ((inst->Want & W_DISC) != 0u))
+    GSM_MQTT_ServerStatus st = gsmMqttClientServerConnectionState(inst);
+    if ((st != GSM_MQTT_ServerStatus_Connecting) && (st != GSM_MQTT_ServerStatus_Connected))
     {
-        return false;
+        return false; /* disconnected or disconnecting */
     }
-    if ((inst->State != MQ_IDLE) && (inst->State < MQ_DISC))
-    {
-        abortStep(inst);
-    }
+    abortStep(inst);
     inst->Want = W_DISC;
     return true;
 }
 
-static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t want, uint8_t first, uint8_t last)
+static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op)
 {
-    if ((inst == NULL) || ((inst->Want & want) == 0u))
+    if ((inst == NULL) || ((inst->Want & (1u << op)) == 0u))
     {
         return false;
     }
-    inst->Want = (uint8_t)(inst->Want & (uint8_t)~want);
-    if ((inst->State >= first) && (inst->State <= last))
+    inst->Want &= (uint8_t)~(1u << op);
+    if ((stepInfo(inst->State) & S_OP) == op)
     {
         abortStep(inst);
     }
@@ -874,20 +775,32 @@ static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t want, uint8_t 
 
 bool gsmMqttClientSimcomCancelPublish(GSM_MqttClientSimcom_Instance* inst)
 {
-    return cancelOp(inst, W_PUB, MQ_TOPIC, MQ_PUB);
+    return cancelOp(inst, OP_PUB);
 }
 
 bool gsmMqttClientSimcomCancelSubscribe(GSM_MqttClientSimcom_Instance* inst)
 {
-    return cancelOp(inst, W_SUB, MQ_SUB, MQ_SUB);
+    return cancelOp(inst, OP_SUB);
 }
 
 bool gsmMqttClientSimcomCancelUnsubscribe(GSM_MqttClientSimcom_Instance* inst)
 {
-    return cancelOp(inst, W_UNSUB, MQ_UNSUB, MQ_UNSUB);
+    return cancelOp(inst, OP_UNSUB);
 }
 
 GSM_MQTT_ServerStatus gsmMqttClientServerConnectionState(GSM_MqttClientSimcom_Instance* inst)
 {
-    return (inst == NULL) ? GSM_MQTT_ServerStatus_Disconnected : (GSM_MQTT_ServerStatus)inst->Conn;
+    if (inst == NULL)
+    {
+        return GSM_MQTT_ServerStatus_Disconnected;
+    }
+    if ((inst->Want & W_DISC) != 0u)
+    {
+        return GSM_MQTT_ServerStatus_Disconnecting;
+    }
+    if ((inst->Want & W_CONN) != 0u)
+    {
+        return GSM_MQTT_ServerStatus_Connecting;
+    }
+    return ((inst->Flags & F_CONN) != 0u) ? GSM_MQTT_ServerStatus_Connected : GSM_MQTT_ServerStatus_Disconnected;
 }

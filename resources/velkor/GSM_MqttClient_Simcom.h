@@ -175,31 +175,25 @@ struct GSM_MqttClientSimcom_Instance
     uint8_t* RxBuffer;     /**< optional receive buffer (see above) */
     uint16_t RxBufferSize; /**< its size in bytes */
 
-    /* ---- private ---- */
-    GSM_Prompt_UrcSubscriber Urc;
-    GSM_MqttClientSimcom_Connect_Session* Session;
-    const char* SubTopic;
-    const char* UnsubTopic;
-    const char* PubTopic;
-    const char* PubMsg;
-    uint32_t Timer_ms;
-    uint16_t PubLen;
-    int16_t ResultCode;
-    uint16_t RxTopicTotal;
-    uint16_t RxTopicGot;
-    uint16_t RxPayloadTotal;
-    uint16_t RxPayloadGot;
-    uint16_t RxFill;
-    uint8_t RxState;
-    uint8_t SubQoS;
-    uint8_t PubQoS;     /* bit 7: retain */
-    uint8_t PubTimeout_s;
-    uint8_t State;
-    uint8_t Conn;       /* GSM_MQTT_ServerStatus */
-    uint8_t Want;
+    /* ---- private ---- (the members used most come first: shorter code on small cores) */
     uint8_t Flags;
-    uint8_t PowerStartCount;
+    uint8_t State;     /* step now running */
+    uint8_t Want;      /* requested operations, one bit per GSM_MqttClientSimcom_Operation */
+    uint8_t RxState;
     uint8_t LostCause;
+    uint8_t PowerStartCount;
+    uint16_t RxFill;   /* bytes in the receive buffer */
+    uint16_t RxGot;    /* bytes of the topic / payload delivered so far */
+    uint16_t RxTotal;  /* length of the topic / payload being received */
+    uint16_t RxPayloadTotal;
+    uint16_t PubLen;
+    uint8_t QoS;       /* bits 0-1 subscribe QoS, bits 2-3 publish QoS, bit 4 retain */
+    uint8_t PubTimeout_s;
+    uint32_t Timer_ms; /* deadline of the awaited result line; its <err> once it arrived */
+    GSM_MqttClientSimcom_Connect_Session* Session;
+    const char* Data[4]; /* subscribe topic, unsubscribe topic (will topic while connecting),
+                            publish topic (will message while connecting), publish message */
+    GSM_Prompt_UrcSubscriber Urc;
     uint8_t Fallback[GSM_MQTTCLIENTSIMCOM_FALLBACK_SIZE];
 };
 
@@ -245,7 +239,8 @@ bool gsmMqttClientSimcomPublishEx(GSM_MqttClientSimcom_Instance* inst, GSM_MqttC
 bool gsmMqttClientSimcomUnsubscribe(GSM_MqttClientSimcom_Instance* inst, char* unsubscribe_topic);
 
 /**
- * Disconnects, releases the client and stops the MQTT service; pending operations are dropped.
+ * Disconnects, releases the client and stops the MQTT service; pending operations are dropped. The
+ * state is Disconnecting from this call until DisconnectSuccess.
  * @return true when accepted (connected or connecting); false when already disconnected / disconnecting.
  */
 bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst);

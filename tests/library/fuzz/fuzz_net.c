@@ -3,6 +3,9 @@
  * the prompt into the HTTP client (+HTTPACTION, the 2G and LTE +HTTPREAD forms with their counted
  * bodies, +HTTP_NONET_EVENT) and the MQTT client (delayed results, +CMQTTRXSTART / RXTOPIC /
  * RXPAYLOAD / RXEND groups, +CMQTTCONNLOST, +CMQTTNONET), with a GET and an MQTT session started.
+ * The LTE and 2G connection modules listen on the same prompt (their result and loss lines: +NETOPEN,
+ * +NETCLOSE, +IPADDR, +IP ERROR, +CIPEVENT, +CGEV, +SAPBR); the one of the selected family also runs
+ * its connection sequence. The clients use a connection interface of their own that stays up.
  *
  * Input layout: byte 0 selects the family (2G / LTE), the body and receive buffer sizes and whether
  * echo cancellation has a buffer; byte 1 the read fragment size; the rest is what the modem sends.
@@ -14,6 +17,8 @@
 
 #include "GSM_HttpClient_Simcom.h"
 #include "GSM_InternetConnection_Interface.h"
+#include "GSM_InternetConnection_Simcom.h"
+#include "GSM_InternetConnection_Simcom2G.h"
 #include "GSM_MqttClient_Simcom.h"
 #include "GSM_Prompt.h"
 
@@ -127,6 +132,8 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static GSM_HttpClientSimcom_Instance http;
     static GSM_MqttClientSimcom_Instance mqtt;
     static GSM_MqttClientSimcom_Connect_Session session;
+    static GSM_InternetConnectionSimcom_Instance lte;
+    static GSM_InternetConnectionSimcom2G_Instance g2;
     static const uint16_t kSizes[] = {0u, 1u, 7u, 64u, 300u};
     uint8_t mode;
     int polls = 0;
@@ -144,6 +151,8 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     memset(&conn, 0, sizeof conn);
     memset(&http, 0, sizeof http);
     memset(&mqtt, 0, sizeof mqtt);
+    memset(&lte, 0, sizeof lte);
+    memset(&g2, 0, sizeof g2);
     memset(s_body, GUARD, sizeof s_body);
     memset(s_rx, GUARD, sizeof s_rx);
 
@@ -182,6 +191,13 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     session.ClientId = (char*)"fz";
     session.ServerAddress = (char*)"tcp://b:1883";
 
+    lte.Prompt = &prompt._i;
+    lte.APN_IfAny = (char*)"apn";
+    gsmInternetConnectionSimcomInit(&lte);
+    g2.Prompt = &prompt._i;
+    g2.APN_IfAny = (char*)"apn";
+    gsmInternetConnectionSimcom2GInit(&g2);
+
     (void)gsmHttpClientSimcomGet(&http, (char*)"http://e/x");
     (void)gsmMqttClientSimcomConnect(&mqtt, &session);
     while (s_pos < s_len && polls < 20000)
@@ -190,6 +206,18 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         gsmPromptPoll(&prompt);
         gsmHttpClientSimcomPoll(&http);
         gsmMqttClientSimcomPoll(&mqtt);
+        if ((mode & 1u) != 0u)
+        {
+            gsmInternetConnectionSimcom2GPoll(&g2);
+        }
+        else
+        {
+            gsmInternetConnectionSimcomPoll(&lte);
+        }
+        if ((lte._i.Connected > 1u) || (g2._i.Connected > 1u))
+        {
+            abort();
+        }
         if (gsmMqttClientServerConnectionState(&mqtt) == GSM_MQTT_ServerStatus_Connected && (polls & 63) == 0)
         {
             (void)gsmMqttClientSimcomSubscribe(&mqtt, (char*)"a/#", 1u);

@@ -327,6 +327,66 @@ static void silentLossIsFoundByPeriodicCheck(void)
     teardown();
 }
 
+/* Loss reports while the modem keeps the packet data service open: each one marks the connection
+ * down and it comes back (on LTE after closing the dead context); other reports leave it up. */
+static void lossReportsReopenTheConnection(void)
+{
+    static const struct
+    {
+        const char* urc;
+        bool lost;
+    } kCases[] = {
+#if NET_WITH_MQTT
+        {"+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY", true},
+        {"+CGEV: NW PDN DEACT 1", true},
+        {"+CGEV: ME DETACH", true},
+        {"+CGEV: ME PDN ACT 1", false},
+        {"+NETCLOSE: 0", false},
+#else
+        {"+SAPBR 1: DEACT", true},
+        {"+SAPBR 2: DEACT", false},
+#endif
+    };
+    int f;
+    size_t c;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
+        {
+            const GSM_InternetConnection_Interface* conn;
+            uint8_t before;
+            snprintf(g_ctx, sizeof g_ctx, "lossReportsReopenTheConnection/%s/%s/echo%d", kCases[c].urc, kFamilyNames[f],
+                     HARNESS_ECHO_ON);
+            g_check_context = g_ctx;
+            CHECK(start_connected(f, 256, 256));
+#if NET_WITH_MQTT
+            conn = &mGsmInternetConnectionSimcomInst._i;
+#else
+            conn = &mGsmInternetConnectionSimcom2GInst._i;
+#endif
+            before = conn->ConnectCount;
+            sim_tx_clear(g_sim);
+            sim_inject_urc(g_sim, kCases[c].urc);
+            if (!kCases[c].lost)
+            {
+                harness_poll(3000);
+                CHECK(IsConnected());
+                CHECK_EQ_INT(conn->ConnectCount, before);
+                continue;
+            }
+            CHECK(harness_run_until(disconnected, 1000));
+            CHECK(harness_run_until(connected, 60000));
+            CHECK_EQ_INT(conn->ConnectCount, (uint8_t)(before + 1));
+            CHECK(sim_net_is_open(g_net));
+#if NET_WITH_MQTT
+            CHECK(find_command("AT+NETCLOSE", 0) > find_command("AT+NETOPEN?", 0));
+            CHECK(find_command("AT+NETOPEN", 0) > find_command("AT+NETCLOSE", 0));
+#endif
+        }
+    }
+    teardown();
+}
+
 /* ---- HTTP --------------------------------------------------------------------------------------- */
 
 typedef struct HttpCase
@@ -1055,6 +1115,70 @@ static void mqttCancelDropsPendingOperations(void)
     teardown();
 }
 
+/* An empty message is published without its AT+CMQTTPAYLOAD step; subscribers get the topic and the end. */
+static void mqttEmptyMessageIsPublishedWithoutPayload(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        size_t len = 99;
+        set_context("mqttEmptyMessageIsPublishedWithoutPayload", f);
+        CHECK(mqtt_start(f, 256));
+        CHECK(gsmmgrMqttClientSimcomSubscribe("e/#", 0));
+        CHECK(wait_event(GSM_MqttClientSimcom_EventType_SubscribeSuccess, 30000));
+        sim_tx_clear(g_sim);
+        net_mqtt_log_clear();
+        CHECK(gsmmgrMqttClientSimcomPublish("e/1", ""));
+        CHECK(wait_event(GSM_MqttClientSimcom_EventType_PublishSuccess, 30000));
+        {
+            static const char* const kPublish[] = {"AT+CMQTTTOPIC=0,3", "AT+CMQTTPUB=0,0,60,0", NULL};
+            check_group("AT+CMQTT", kPublish);
+        }
+        CHECK_EQ_INT(sim_mqtt_published_count(g_mqtt), 1);
+        CHECK(sim_mqtt_published_payload(g_mqtt, 0, &len) != NULL);
+        CHECK_EQ_INT(len, 0);
+        CHECK(harness_run_until(mqtt_message, 10000));
+        CHECK_EQ_STR(net_mqtt_log()->topic, "e/1");
+        CHECK_EQ_INT(net_mqtt_log()->payload_len, 0);
+        CHECK(!mqtt_event_seen(GSM_MqttClientSimcom_EventType_MsgRxPayloadError));
+    }
+    teardown();
+}
+
+/* Disconnect while the connect sequence runs: the state says Disconnecting at once, the sequence is
+ * abandoned and the service stopped; a new connect works. */
+static void mqttDisconnectWhileConnecting(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        set_context("mqttDisconnectWhileConnecting", f);
+        CHECK(start_connected(f, 256, 256));
+        gsmmgrMqttClientSimcomInitConfigDefault(&g_session);
+        g_session.ClientId = "velkor-01";
+        g_session.ServerAddress = "tcp://broker.example.com:1883";
+        harness_events_clear();
+        CHECK(!gsmmgrMqttClientSimcomDisconnect()); /* nothing to disconnect */
+        CHECK(gsmmgrMqttClientSimcomConnect(&g_session));
+        harness_poll(100);
+        CHECK_EQ_INT(gsmmgrMqttClientServerConnectionState(), GSM_MQTT_ServerStatus_Connecting);
+        CHECK(gsmmgrMqttClientSimcomDisconnect());
+        CHECK_EQ_INT(gsmmgrMqttClientServerConnectionState(), GSM_MQTT_ServerStatus_Disconnecting);
+        CHECK(!gsmmgrMqttClientSimcomDisconnect());
+        CHECK(!gsmmgrMqttClientSimcomConnect(&g_session));
+        CHECK(!gsmmgrMqttClientSimcomPublish("a", "b"));
+        CHECK(wait_event(GSM_MqttClientSimcom_EventType_DisconnectSuccess, 30000));
+        CHECK_EQ_INT(gsmmgrMqttClientServerConnectionState(), GSM_MQTT_ServerStatus_Disconnected);
+        CHECK(!mqtt_event_seen(GSM_MqttClientSimcom_EventType_ConnectSuccess));
+        CHECK(!mqtt_event_seen(GSM_MqttClientSimcom_EventType_ErrorResponse));
+        CHECK(!sim_mqtt_started(g_mqtt));
+        harness_events_clear();
+        CHECK(gsmmgrMqttClientSimcomConnect(&g_session));
+        CHECK(wait_event(GSM_MqttClientSimcom_EventType_ConnectSuccess, 30000));
+    }
+    teardown();
+}
+
 /* Faulty receive groups: the events name the fault and the stream stays in step. */
 static void mqttReceiveFramingFaultsAreReported(void)
 {
@@ -1120,6 +1244,7 @@ static const CheckTest kTests[] = {
     {"failedOpenIsRetried", failedOpenIsRetried},
     {"networkLossIsDetectedAndRecovered", networkLossIsDetectedAndRecovered},
     {"silentLossIsFoundByPeriodicCheck", silentLossIsFoundByPeriodicCheck},
+    {"lossReportsReopenTheConnection", lossReportsReopenTheConnection},
     {"httpGetDeliversBodyInChunks", httpGetDeliversBodyInChunks},
     {"httpPostSendsBodyAndContentType", httpPostSendsBodyAndContentType},
     {"httpSlowAnswerTimesOutAndNextRequestWorks", httpSlowAnswerTimesOutAndNextRequestWorks},
@@ -1140,6 +1265,8 @@ static const CheckTest kTests[] = {
     {"mqttConnectionLossAndNoNetworkAreReported", mqttConnectionLossAndNoNetworkAreReported},
     {"mqttConnectWithoutNetworkReportsNoNetwork", mqttConnectWithoutNetworkReportsNoNetwork},
     {"mqttCancelDropsPendingOperations", mqttCancelDropsPendingOperations},
+    {"mqttEmptyMessageIsPublishedWithoutPayload", mqttEmptyMessageIsPublishedWithoutPayload},
+    {"mqttDisconnectWhileConnecting", mqttDisconnectWhileConnecting},
     {"mqttReceiveFramingFaultsAreReported", mqttReceiveFramingFaultsAreReported},
     {"mqttModemRestartIsConnectionLost", mqttModemRestartIsConnectionLost},
 #endif
