@@ -48,7 +48,7 @@ user_buffer_bytes() {
 }
 
 report() {
-  local name=$1 cc=$2 nm=$3 flags=$4 ldflags=$5 dir=$work/$1
+  local name=$1 cc=$2 nm=$3 flags=$4 ldflags=$5 dir=$work/$1 variant=${6:-}
   mkdir -p "$dir"
   if ! command -v "$cc" >/dev/null 2>&1; then
     echo "== $name: SKIPPED ($cc not found)"
@@ -59,15 +59,15 @@ report() {
     $cc $flags -I"$lib" -c "$lib/$m.c" -o "$dir/$m.o"
     objs+=("$dir/$m.o")
   done
-  $cc $flags -I"$lib" -c "$root/tests/library/size_net/fw_all.c" -o "$dir/fw_all.o"
-  $cc $flags -I"$lib" -c "$root/tests/library/size_net/fw_app.c" -o "$dir/fw_app.o"
+  $cc $flags $variant -I"$lib" -c "$root/tests/library/size_net/fw_all.c" -o "$dir/fw_all.o"
+  $cc $flags $variant -I"$lib" -c "$root/tests/library/size_net/fw_app.c" -o "$dir/fw_app.o"
   $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/fw_all.o" "$dir/fw_app.o" -o "$dir/fw.elf"
   local ub rodata_ram=0
   ub=$(user_buffer_bytes "$nm" "$dir/fw.elf")
   [ "$name" = atmega2560 ] && rodata_ram=1
   echo "== $name ($cc $flags)"
   map_sizes "$dir/fw.map" | sort > "$dir/sizes.txt"
-  awk -v ub="$ub" -v mods="${all_modules[*]} fw_all" -v net="$net_modules" -v rodata_ram="$rodata_ram" '
+  awk -v ub="$ub" -v mods="${all_modules[*]} fw_all" -v net="$net_modules" -v rodata_ram="$rodata_ram" -v netlabel="${net_label:-}" '
     BEGIN { n = split(mods, order, " "); split(net, nl, " "); for (i in nl) isnet[nl[i]] = 1 }
     { t[$1] = $2; r[$1] = $3; d[$1] = $4; b[$1] = $5 }
     END {
@@ -78,7 +78,7 @@ report() {
         printf "  %-34s %8d %8d\n", label, fl, ram; tf += fl; tr += ram
         if (o in isnet) { nf += fl; nr += ram }
       }
-      printf "  %-34s %8d %8d\n", "internet + HTTP + MQTT modules", nf, nr
+      printf "  %-34s %8d %8d\n", (netlabel != "" ? netlabel : "internet + HTTP + MQTT modules"), nf, nr
       printf "  %-34s %8d %8d\n", "TOTAL library + manager", tf, tr
       printf "  %-34s %8s %8d\n", "user buffers (excluded)", "", ub
       printf "  %-34s %8d %8d\n", "application (excluded)", t["fw_app"] + r["fw_app"] + d["fw_app"], d["fw_app"] + b["fw_app"] + (rodata_ram ? r["fw_app"] : 0)
@@ -99,3 +99,11 @@ if [ -f "$work/cortex-m0plus/fw.elf" ]; then
   arm-none-eabi-nm -S "$work/cortex-m0plus/fw.elf" | awk '$4 ~ /^mGsm(InternetConnectionSimcom|HttpClientSimcom|MqttClientSimcom)Inst$/ { print $2 }' |
     while read -r size; do echo $((16#$size)); done | awk '{ s += $1 } END { printf "  %-36s %5d\n", "internet + HTTP + MQTT instances", s }'
 fi
+
+# The same firmware with the 2G connection instead of the LTE one (HTTP over 2G; MQTT needs LTE).
+all_modules=(GSM_Util GSM_Power GSM_Prompt GSM_Prompt_Helper GSM_BasicComms GSM_PIN GSM_SignalQuality GSM_NetworkRegistration
+             GSM_SMS_Send GSM_SMS_Read GSM_USSD GSM_Internet_Helper GSM_InternetConnection_Simcom2G GSM_HttpClient_Simcom)
+net_modules="GSM_Internet_Helper GSM_InternetConnection_Simcom2G GSM_HttpClient_Simcom"
+net_label="internet (2G) + HTTP modules"
+report cortex-m0plus-2g arm-none-eabi-gcc arm-none-eabi-nm \
+  "-mcpu=cortex-m0plus -mthumb -Os -ffunction-sections -fdata-sections -std=c99" "--specs=nano.specs --specs=nosys.specs" "-DFW_NET_2G"

@@ -17,16 +17,27 @@
 #include "GSM_SMS_Send.h"
 #include "GSM_SMS_Read.h"
 #include "GSM_USSD.h"
+#if defined(FW_NET_2G)
+/* 2G variant: the 2G connection, under the instance name the HTTP init uses (an alias of its header);
+ * no MQTT, which needs the LTE family. */
+#include "GSM_InternetConnection_Simcom2G.h"
+#define GSM_InternetConnectionSimcom_Instance GSM_InternetConnectionSimcom2G_Instance
+#define gsmInternetConnectionSimcomInit gsmInternetConnectionSimcom2GInit
+#define gsmInternetConnectionSimcomPoll gsmInternetConnectionSimcom2GPoll
+#else
 #include "GSM_InternetConnection_Simcom.h"
-#include "GSM_HttpClient_Simcom.h"
 #include "GSM_MqttClient_Simcom.h"
+#endif
+#include "GSM_HttpClient_Simcom.h"
 #include "fw_regs.h"
 
 /* User buffers (excluded from the library's RAM figure). */
 static uint8_t mau8GsmPromptBuff[256];
 static uint8_t mau8UartGsmEchoCancelBuff[128];
 static uint8_t mau8HttpBody[256];
+#if !defined(FW_NET_2G)
 static uint8_t mau8MqttRx[128];
+#endif
 
 GSM_Power_Instance mGsmPwrInst = {0};
 GSM_Prompt_Instance mGsmPromptInst = {0};
@@ -39,7 +50,9 @@ GSM_SmsRead_Instance mGsmSmsReadInst = {0};
 GSM_USSD_Instance mGsmUssdInst = {0};
 GSM_InternetConnectionSimcom_Instance mGsmInternetConnectionSimcomInst = {0};
 GSM_HttpClientSimcom_Instance mGsmHttpClientSimcomInst = {0};
+#if !defined(FW_NET_2G)
 GSM_MqttClientSimcom_Instance mGsmMqttClientSimcomInst = {0};
+#endif
 
 uint32_t gsm__SysTime_ms(void) { return TIMER_MS; }
 static void gsmSetPowerKey(GSM_Power_Instance* inst, bool activated) { (void)inst; GPIO_OUT = activated ? 1u : 0u; }
@@ -60,12 +73,14 @@ static void gsmHttpClientSimcomEventHandler(GSM_HttpClientSimcom_Instance* inst,
     (void)inst;
     GPIO_OUT = (uint8_t)(t + ((GSM_HttpClientSimcom_Event_HttpResult*)d)->DataLen);
 }
+#if !defined(FW_NET_2G)
 static void gsmMqttClientSimcomEventHandler(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_EventType t, void* d)
 {
     (void)inst;
     (void)d;
     GPIO_OUT = (uint8_t)t;
 }
+#endif
 
 void gsmmgrInit(void)
 {
@@ -126,17 +141,21 @@ void gsmmgrInit(void)
     mGsmHttpClientSimcomInst.InternetConnection = (&mGsmInternetConnectionSimcomInst._i);
     mGsmHttpClientSimcomInst.EventHandler = &gsmHttpClientSimcomEventHandler;
     gsmHttpClientSimcomInit(&mGsmHttpClientSimcomInst);
+#if !defined(FW_NET_2G)
     mGsmMqttClientSimcomInst.Power = (&mGsmPwrInst._i);
     mGsmMqttClientSimcomInst.Prompt = (&mGsmPromptInst._i);
     mGsmMqttClientSimcomInst.NetworkRegistration = (&mGsmNetworkRegistrationInst._i);
     mGsmMqttClientSimcomInst.InternetConnection = (&mGsmInternetConnectionSimcomInst._i);
     mGsmMqttClientSimcomInst.EventHandler = &gsmMqttClientSimcomEventHandler;
     gsmMqttClientSimcomInit(&mGsmMqttClientSimcomInst);
+#endif
     /* USER CODE Init: the body and receive buffers */
     mGsmHttpClientSimcomInst.BodyBuffer = mau8HttpBody;
     mGsmHttpClientSimcomInst.BodyBufferSize = sizeof(mau8HttpBody);
+#if !defined(FW_NET_2G)
     mGsmMqttClientSimcomInst.RxBuffer = mau8MqttRx;
     mGsmMqttClientSimcomInst.RxBufferSize = sizeof(mau8MqttRx);
+#endif
 }
 
 void gsmmgrPoll(void)
@@ -152,5 +171,7 @@ void gsmmgrPoll(void)
     gsmUssdPoll(&mGsmUssdInst);
     gsmInternetConnectionSimcomPoll(&mGsmInternetConnectionSimcomInst);
     gsmHttpClientSimcomPoll(&mGsmHttpClientSimcomInst);
+#if !defined(FW_NET_2G)
     gsmMqttClientSimcomPoll(&mGsmMqttClientSimcomInst);
+#endif
 }

@@ -7,9 +7,15 @@
 #include "GSM_SignalQuality.h"
 #include "GSM_SMS_Send.h"
 #include "GSM_USSD.h"
+#if defined(FW_NET_2G)
+#include "GSM_InternetConnection_Simcom2G.h"
+#define GSM_InternetConnectionSimcom_Instance GSM_InternetConnectionSimcom2G_Instance
+#define gsmInternetConnectionSimcomIsConnected gsmInternetConnectionSimcom2GIsConnected
+#else
 #include "GSM_InternetConnection_Simcom.h"
-#include "GSM_HttpClient_Simcom.h"
 #include "GSM_MqttClient_Simcom.h"
+#endif
+#include "GSM_HttpClient_Simcom.h"
 #include "fw_regs.h"
 
 extern GSM_Power_Instance mGsmPwrInst;
@@ -19,14 +25,18 @@ extern GSM_SmsSend_Instance mGsmSmsSendInst;
 extern GSM_USSD_Instance mGsmUssdInst;
 extern GSM_InternetConnectionSimcom_Instance mGsmInternetConnectionSimcomInst;
 extern GSM_HttpClientSimcom_Instance mGsmHttpClientSimcomInst;
+#if !defined(FW_NET_2G)
 extern GSM_MqttClientSimcom_Instance mGsmMqttClientSimcomInst;
+#endif
 
 int main(void)
 {
+#if !defined(FW_NET_2G)
     static GSM_MqttClientSimcom_Connect_Session session;
     static GSM_MqttClientSimcom_Publish_Parameters pub;
-    gsmmgrInit();
     gsmMqttClientSimcomInitConfigDefault(&session);
+#endif
+    gsmmgrInit();
     for (;;)
     {
         uint8_t in = (uint8_t)GPIO_IN;
@@ -45,6 +55,7 @@ int main(void)
         case 12u: (void)gsmHttpClientSimcomCancel(&mGsmHttpClientSimcomInst); break;
         case 13u: gsmHttpClientSimcomHttpTermWhenDone(&mGsmHttpClientSimcomInst, false); break;
         case 14u: gsmHttpClientSimcomSetTimeouts(&mGsmHttpClientSimcomInst, 1000u, 1000u); break;
+#if !defined(FW_NET_2G)
         case 15u: (void)gsmMqttClientSimcomConnect(&mGsmMqttClientSimcomInst, &session); break;
         case 16u: (void)gsmMqttClientSimcomSubscribe(&mGsmMqttClientSimcomInst, (char*)"a/#", 1u); break;
         case 17u: (void)gsmMqttClientSimcomPublish(&mGsmMqttClientSimcomInst, (char*)"a/b", (char*)"c"); break;
@@ -54,9 +65,10 @@ int main(void)
         case 21u: (void)gsmMqttClientSimcomCancelPublish(&mGsmMqttClientSimcomInst); break;
         case 22u: (void)gsmMqttClientSimcomCancelSubscribe(&mGsmMqttClientSimcomInst); break;
         case 23u: (void)gsmMqttClientSimcomCancelUnsubscribe(&mGsmMqttClientSimcomInst); break;
+        case 24u: GPIO_OUT = (uint8_t)gsmMqttClientServerConnectionState(&mGsmMqttClientSimcomInst); break;
+#endif
         default:
-            GPIO_OUT = (uint8_t)(gsmMqttClientServerConnectionState(&mGsmMqttClientSimcomInst) +
-                                 gsmInternetConnectionSimcomIsConnected(&mGsmInternetConnectionSimcomInst) +
+            GPIO_OUT = (uint8_t)(gsmInternetConnectionSimcomIsConnected(&mGsmInternetConnectionSimcomInst) +
                                  gsmHttpClientSimcomHttpOperationPending(&mGsmHttpClientSimcomInst) +
                                  gsmHttpClientSimcomHttpOperationStarted(&mGsmHttpClientSimcomInst) +
                                  gsmPowerGet(&mGsmPwrInst) + (uint8_t)gsmPinStatus(&mGsmPinInst));
