@@ -107,3 +107,25 @@ net_modules="GSM_Internet_Helper GSM_InternetConnection_Simcom2G GSM_HttpClient_
 net_label="internet (2G) + HTTP modules"
 report cortex-m0plus-2g arm-none-eabi-gcc arm-none-eabi-nm \
   "-mcpu=cortex-m0plus -mthumb -Os -ffunction-sections -fdata-sections -std=c99" "--specs=nano.specs --specs=nosys.specs" "-DFW_NET_2G"
+
+# The every-module firmware for the ATmega2560 built the way the Arduino IDE builds a sketch (-Os -flto,
+# --gc-sections): the figure to compare with an Arduino Mega sketch that uses every feature, less the
+# Arduino core (HardwareSerial, millis) that a sketch adds.
+if command -v avr-gcc >/dev/null 2>&1; then
+  dir=$work/atmega2560-lto
+  mkdir -p "$dir"
+  srcs=()
+  for m in GSM_Util GSM_Power GSM_Prompt GSM_Prompt_Helper GSM_BasicComms GSM_PIN GSM_SignalQuality GSM_NetworkRegistration \
+           GSM_SMS_Send GSM_SMS_Read GSM_USSD GSM_Internet_Helper GSM_InternetConnection_Simcom GSM_HttpClient_Simcom \
+           GSM_MqttClient_Simcom; do
+    srcs+=("$lib/$m.c")
+  done
+  avr-gcc -mmcu=atmega2560 -Os -flto -ffunction-sections -fdata-sections -std=gnu11 -I"$lib" "${srcs[@]}" \
+    "$root/tests/library/size_net/fw_all.c" "$root/tests/library/size_net/fw_app.c" -Wl,--gc-sections -o "$dir/fw.elf"
+  avr-size -A "$dir/fw.elf" | awk -v ub="$(user_buffer_bytes avr-nm "$dir/fw.elf")" '
+    $1 == ".text" || $1 == ".data" { fl += $2 } $1 == ".data" || $1 == ".bss" { ram += $2 }
+    END {
+      print "== atmega2560, every module (LTE), Arduino build flags (-Os -flto), whole image incl. C runtime and application"
+      printf "  %-34s %8d %8d\n", "flash B / RAM B (no user buffers)", fl, ram - ub
+    }'
+fi
