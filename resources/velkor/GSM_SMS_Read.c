@@ -21,12 +21,12 @@
 enum
 {
     SR_STEP_WAIT_COMMS = 0, /* no communication yet / lost */
-    SR_STEP_SETUP,          /* set-up table, then the store's fill level */
+    SR_STEP_SETUP,          /* set-up commands, then the store's fill level */
     SR_STEP_IDLE,           /* scanning the store or waiting for +CMTI */
     SR_STEP_READ,           /* AT+CMGR */
-    SR_STEP_DELETE,         /* AT+CMGD */
-    SR_STEP_RETRY_WAIT      /* pause, then the step in Retry */
+    SR_STEP_DELETE          /* AT+CMGD */
 };
+#define SR_STEP_PAUSE 0x80u /* added to a failed step: it is repeated after GSM_SMSREAD_RETRY_MS */
 
 #define SR_F_HEADER    0x01u /* the +CMGR header of the message being read arrived */
 #define SR_F_RECEIVED  0x02u /* ... and it is a received message with good fields */
@@ -45,19 +45,15 @@ enum
 
 #define SR_CMD_TIMEOUT_MS 5000u
 #define SR_SETUP_STEPS    6u
-#define SR_CPMS_STEP      4u /* first step whose answer carries the fill level */
+/* Set-up steps whose error answer does not stop the set-up: AT+CSDH=1 (the body is then read line
+ * by line) and the store selection (a module without SIM storage uses its own default store). */
+#define SR_SETUP_OPTIONAL 0x14u
 
-static const GSM_PromptHelper_Step kSetup[SR_SETUP_STEPS] = {
-    {"AT+CMGF=1", {NULL, SR_CMD_TIMEOUT_MS, 0u}, 0u},
-    {"AT+CSCS=\"GSM\"", {NULL, SR_CMD_TIMEOUT_MS, 0u}, 0u},
-    {"AT+CSDH=1", {NULL, SR_CMD_TIMEOUT_MS, 0u}, GSM_PROMPTHELPER_STEP_IGNORE_ERROR},
-    {"AT+CNMI=2,1,0,1,0", {NULL, SR_CMD_TIMEOUT_MS, 0u}, 0u},
-    /* A module without SIM storage answers with an error: its own default store is used then. */
-    {"AT+CPMS=\"SM\",\"SM\",\"SM\"", {"+CPMS:", SR_CMD_TIMEOUT_MS, 0u}, GSM_PROMPTHELPER_STEP_IGNORE_ERROR},
-    {"AT+CPMS?", {"+CPMS:", SR_CMD_TIMEOUT_MS, 0u}, 0u},
-};
+/* Only the two AT+CPMS commands answer with a "+CPMS:" line (the fill level). */
+static const char* const kSetup[SR_SETUP_STEPS] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSDH=1", "AT+CNMI=2,1,0,1,0",
+                                                   "AT+CPMS=\"SM\",\"SM\",\"SM\"", "AT+CPMS?"};
+static const GSM_Prompt_CmdSpec kSetupSpec = {"+CPMS:", SR_CMD_TIMEOUT_MS, 0u};
 static const GSM_Prompt_CmdSpec kCmgrSpec = {"+CMGR:", SR_CMD_TIMEOUT_MS, GSM_PROMPT_CMD_UNPREFIXED};
-static const GSM_Prompt_CmdSpec kCmgdSpec = {NULL, SR_CMD_TIMEOUT_MS, 0u};
 static const char* const kCmtiPrefixes[] = {"+CMTI:", NULL};
 
 bool gsmSmsReadDecodeCmti(const char* line, uint16_t len, uint8_t* index)
@@ -71,19 +67,20 @@ bool gsmSmsReadDecodeCmti(const char* line, uint16_t len, uint8_t* index)
     return true;
 }
 
-/* Copies a field cut to the buffer; true when it had to be cut. */
-static bool copyCut(const char* line, uint16_t len, uint8_t field, char* dst, uint16_t size)
+/* Copies a field cut to the buffer (size >= 1, "" when the field is missing). Returns 0 when the field
+ * is missing, 2 when it had to be cut, else 1. */
+static uint8_t copyCut(const char* line, uint16_t len, uint8_t field, char* dst, uint16_t size)
 {
     uint16_t s = 0u;
     uint16_t l = 0u;
     uint16_t i;
-    (void)gsmUtilField(line, len, field, &s, &l, NULL);
+    uint8_t r = gsmUtilField(line, len, field, &s, &l, NULL) ? 1u : 0u;
     for (i = 0u; (i < l) && ((i + 1u) < size); i++)
     {
         dst[i] = line[s + i];
     }
     dst[i] = '\0';
-    return i < l;
+    return (i < l) ? 2u : r;
 }
 
 bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size, char* timestamp,
@@ -93,12 +90,11 @@ bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t
     uint16_t l;
     if ((sender == NULL) || (timestamp == NULL) || (truncated == NULL) || (sender_size == 0u) || (timestamp_size == 0u) ||
         !gsmUtilStartsWith(line, len, "+CMGR:") || !gsmUtilField(line, len, 0u, &s, &l, NULL) ||
-        !gsmUtilStartsWith(&line[s], l, "REC ") || !gsmUtilField(line, len, 3u, &s, &l, NULL))
+        !gsmUtilStartsWith(&line[s], l, "REC ") || (copyCut(line, len, 3u, timestamp, timestamp_size) == 0u))
     {
         return false;
     }
-    *truncated = copyCut(line, len, 1u, sender, sender_size);
-    (void)copyCut(line, len, 3u, timestamp, timestamp_size);
+    *truncated = copyCut(line, len, 1u, sender, sender_size) > 1u;
     return true;
 }
 
@@ -120,18 +116,13 @@ static void onCmtiUrc(void* ctx, const char* line, uint16_t len)
     }
 }
 
+/* "+CPMS: <used>,<total>,..." (set) or "+CPMS: <mem>,<used>,<total>,..." (read) */
 static void onSetupLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
     uint32_t used;
     uint32_t total;
-    uint8_t f;
-    if (inst->Seq.Index < SR_CPMS_STEP)
-    {
-        return;
-    }
-    /* "+CPMS: <used>,<total>,..." (set) or "+CPMS: <mem>,<used>,<total>,..." (read) */
-    f = gsmUtilFieldUint(line, len, 0u, &used) ? 0u : 1u;
+    uint8_t f = gsmUtilFieldUint(line, len, 0u, &used) ? 0u : 1u;
     if (gsmUtilFieldUint(line, len, f, &used) && gsmUtilFieldUint(line, len, (uint8_t)(f + 1u), &total))
     {
         inst->ScanLeft = (used > 255u) ? 255u : (uint8_t)used;
@@ -140,21 +131,9 @@ static void onSetupLine(void* ctx, const char* line, uint16_t len)
     }
 }
 
-static void appendText(GSM_SmsRead_Instance* inst, char c)
-{
-    if ((inst->TextLen + 1u) < sizeof(inst->Text))
-    {
-        inst->Text[inst->TextLen++] = c;
-        inst->Text[inst->TextLen] = '\0';
-    }
-    else
-    {
-        inst->Flags |= SR_F_TRUNCATED;
-    }
-}
-
 /* Raw body bytes of the counted payload: CR LF, lone CR and lone LF become one LF; other control
- * bytes are dropped as in line mode. Nothing in the body is taken for a result code or URC. */
+ * bytes are dropped as in line mode. Nothing in the body is taken for a result code or URC. The
+ * text is cut at the buffer size (Truncated). */
 static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
@@ -162,20 +141,28 @@ static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remain
     for (i = 0u; i < len; i++)
     {
         uint8_t c = data[i];
-        bool cr = (inst->Body & SR_B_CR) != 0u;
-        inst->Body = (uint8_t)(inst->Body & (uint8_t)~SR_B_CR);
+        uint8_t body = inst->Body;
+        inst->Body = (uint8_t)(body & (uint8_t)~SR_B_CR);
         if (c == (uint8_t)'\r')
         {
             inst->Body |= SR_B_CR;
             c = (uint8_t)'\n';
         }
-        else if ((c == (uint8_t)'\n') && cr)
+        else if ((c == (uint8_t)'\n') && ((body & SR_B_CR) != 0u))
         {
             continue;
         }
         if ((c == (uint8_t)'\n') || ((c >= 0x20u) && (c <= 0x7Eu)))
         {
-            appendText(inst, (char)c);
+            if ((inst->TextLen + 1u) < sizeof(inst->Text))
+            {
+                inst->Text[inst->TextLen++] = (char)c;
+                inst->Text[inst->TextLen] = '\0';
+            }
+            else
+            {
+                inst->Flags |= SR_F_TRUNCATED;
+            }
         }
     }
     if (remaining == 0u)
@@ -187,11 +174,15 @@ static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remain
 static void onCmgrLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
+    uint8_t body;
     if (((inst->Flags & SR_F_HEADER) == 0u) && gsmUtilStartsWith(line, len, "+CMGR:"))
     {
         bool cut = false;
         uint32_t blen;
-        inst->Flags |= SR_F_HEADER;
+        inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~SR_F_BODY) | SR_F_HEADER);
+        /* the command text is no longer needed; lines before the header are not part of the body */
+        inst->Text[0] = '\0';
+        inst->TextLen = 0u;
         if (gsmSmsReadDecodeCmgr(line, len, inst->Sender, (uint16_t)sizeof(inst->Sender), inst->Timestamp,
                                  (uint16_t)sizeof(inst->Timestamp), &cut))
         {
@@ -206,7 +197,6 @@ static void onCmgrLine(void* ctx, const char* line, uint16_t len)
         if (gsmUtilFieldUint(line, len, 10u, &blen) && (blen <= GSM_SMSREAD_MAX_BODY))
         {
             inst->Flags |= SR_F_BODY;
-            inst->Text[0] = '\0'; /* the command text is no longer needed (an empty body stays empty) */
             inst->Body = (uint8_t)((blen == 0u) ? (SR_B_COUNTED | SR_B_DONE) : SR_B_COUNTED);
             gsmPromptBinaryExpect(inst->Prompt, (uint16_t)blen, &onBody, inst);
         }
@@ -214,27 +204,14 @@ static void onCmgrLine(void* ctx, const char* line, uint16_t len)
     }
     /* Body line without a counted payload, or a rest after a too short count (a modem that prints a
      * stored LF as CR LF): lines are joined with LF; the first rest line continues the payload. */
-    if ((inst->Body & SR_B_COUNTED) != 0u)
+    body = (uint8_t)(inst->Body & (uint8_t)~SR_B_CR);
+    inst->Body = (uint8_t)(body | ((body & SR_B_COUNTED) * SR_B_TAIL));
+    if ((((body & SR_B_COUNTED) != 0u) ? (body & SR_B_TAIL) : (inst->Flags & SR_F_BODY)) != 0u)
     {
-        if ((inst->Body & SR_B_TAIL) != 0u)
-        {
-            appendText(inst, '\n');
-        }
-        inst->Body |= SR_B_TAIL;
-    }
-    else if ((inst->Flags & SR_F_BODY) != 0u)
-    {
-        appendText(inst, '\n');
+        onBody(inst, (const uint8_t*)"\n", 1u, 1u);
     }
     inst->Flags |= SR_F_BODY;
     onBody(inst, (const uint8_t*)line, len, 1u);
-}
-
-static void enterStep(GSM_SmsRead_Instance* inst, uint8_t step)
-{
-    inst->Step = step;
-    inst->CmdState = 0u;
-    inst->Aux = (uint16_t)gsm__SysTime_ms();
 }
 
 /* The message at Index is done (or given up): continue with the next one. */
@@ -246,29 +223,29 @@ static void nextMessage(GSM_SmsRead_Instance* inst)
     {
         if (inst->Index >= inst->ScanEnd)
         {
-            inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~SR_F_SCAN);
+            inst->Flags &= (uint8_t)~SR_F_SCAN;
         }
         else
         {
             inst->Index++;
         }
     }
-    enterStep(inst, SR_STEP_IDLE);
+    inst->Step = SR_STEP_IDLE;
 }
 
-/* The step failed: repeat it after a pause, or give the message up. */
+/* The step failed: repeat it after a pause, or give the message up. The set-up is always repeated. */
 static void failStep(GSM_SmsRead_Instance* inst)
 {
     gsmPromptRelease(inst->Prompt, inst);
-    inst->Attempts++;
-    if ((inst->Step != SR_STEP_SETUP) && (inst->Attempts >= GSM_SMSREAD_ATTEMPTS))
+    if ((inst->Step != SR_STEP_SETUP) && (++inst->Attempts >= GSM_SMSREAD_ATTEMPTS))
     {
         GSM_DEBUG_TEXT("GSM SMS: message given up\r\n");
         nextMessage(inst);
         return;
     }
-    inst->Retry = inst->Step;
-    enterStep(inst, SR_STEP_RETRY_WAIT);
+    inst->SetupStep = 0u; /* a failed set-up starts again from its first command */
+    inst->Aux = (uint16_t)gsm__SysTime_ms();
+    inst->Step |= SR_STEP_PAUSE;
 }
 
 static void stepIdle(GSM_SmsRead_Instance* inst)
@@ -276,18 +253,17 @@ static void stepIdle(GSM_SmsRead_Instance* inst)
     uint8_t i;
     if (((inst->Flags & SR_F_SCAN) != 0u) && (inst->ScanLeft > 0u) && (inst->Index <= inst->ScanEnd))
     {
-        enterStep(inst, SR_STEP_READ);
+        inst->Step = SR_STEP_READ;
         return;
     }
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~SR_F_SCAN);
+    inst->Flags &= (uint8_t)~SR_F_SCAN;
     gsmPromptRelease(inst->Prompt, inst); /* nothing to read: free the channel */
     if ((inst->Flags & SR_F_RESCAN) != 0u)
     {
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~SR_F_RESCAN);
+        inst->Flags &= (uint8_t)~SR_F_RESCAN;
         inst->QueueCount = 0u;
-        inst->Seq.Index = (uint8_t)(SR_SETUP_STEPS - 1u); /* read the fill level again */
-        inst->Seq.CmdState = 0u;
-        enterStep(inst, SR_STEP_SETUP);
+        inst->SetupStep = (uint8_t)(SR_SETUP_STEPS - 1u); /* read the fill level again */
+        inst->Step = SR_STEP_SETUP;
     }
     else if (inst->QueueCount > 0u)
     {
@@ -297,7 +273,7 @@ static void stepIdle(GSM_SmsRead_Instance* inst)
         {
             inst->Queue[i] = inst->Queue[i + 1u];
         }
-        enterStep(inst, SR_STEP_READ);
+        inst->Step = SR_STEP_READ;
     }
 }
 
@@ -305,18 +281,17 @@ static void raiseRead(GSM_SmsRead_Instance* inst)
 {
     GSM_SmsRead_Event_ReadSuccess ev;
     uint16_t n = 0u;
-    int8_t tz = 0;
     while (inst->Timestamp[n] != '\0')
     {
         n++;
     }
-    if (!gsmUtilDateTimeToEpoch(inst->Timestamp, n, &ev.TimestampUtc, &tz))
+    ev.TimeZoneQuarters = 0;
+    if (!gsmUtilDateTimeToEpoch(inst->Timestamp, n, &ev.TimestampUtc, &ev.TimeZoneQuarters))
     {
         ev.TimestampUtc = 0u;
     }
     ev.Sender = inst->Sender;
     ev.Timestamp = inst->Timestamp;
-    ev.TimeZoneQuarters = tz;
     ev.Text = inst->Text;
     ev.TextLength = inst->TextLen;
     ev.Truncated = (inst->Flags & SR_F_TRUNCATED) != 0u;
@@ -327,30 +302,70 @@ static void raiseRead(GSM_SmsRead_Instance* inst)
     }
 }
 
-/* AT+CMGR / AT+CMGD of the message at Index. */
+/* The set-up command of SetupStep, or AT+CMGR / AT+CMGD of the message at Index. */
 static void stepCommand(GSM_SmsRead_Instance* inst)
 {
+    static const char kHead[] = "AT+CMGR=";
     GSM_Prompt_CmdStatus st;
-    bool reading = inst->Step == SR_STEP_READ;
-    if (inst->CmdState == 0u)
+    uint8_t step = inst->Step;
+    bool reading = step == SR_STEP_READ;
+    const char* cmd = inst->Text;
+    GSM_Prompt_LineHandler onLine = &onCmgrLine;
+    uint8_t fl;
+    if (step == SR_STEP_SETUP)
+    {
+        cmd = kSetup[inst->SetupStep];
+        onLine = &onSetupLine;
+    }
+    else if (inst->CmdState == 0u)
     {
         /* The command is composed in the text buffer: the prompt has written it out before the
          * first body line can arrive, and a body replaces it. */
-        static const char kHead[] = "AT+CMGR=";
         uint8_t i;
         for (i = 0u; i < 8u; i++)
         {
             inst->Text[i] = kHead[i];
         }
-        inst->Text[6] = reading ? 'R' : 'D';
+        if (!reading)
+        {
+            inst->Text[6] = 'D';
+        }
         (void)gsmUtilUintToStr(&inst->Text[8], 4u, inst->Index, 1u);
         inst->TextLen = 0u;
         inst->Body = 0u;
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t) ~(SR_F_HEADER | SR_F_RECEIVED | SR_F_BODY | SR_F_TRUNCATED | SR_F_OUTGOING));
+        inst->Flags &= (uint8_t) ~(SR_F_HEADER | SR_F_RECEIVED | SR_F_BODY | SR_F_TRUNCATED | SR_F_OUTGOING);
     }
-    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, inst->Text, reading ? &kCmgrSpec : &kCmgdSpec, &onCmgrLine, inst);
+    else
+    {
+        /* AT+CMGR / AT+CMGD running */
+    }
+    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, cmd, reading ? &kCmgrSpec : &kSetupSpec, onLine, inst);
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
+        return;
+    }
+    if (step == SR_STEP_SETUP)
+    {
+        step = inst->SetupStep;
+        if ((st == GSM_Prompt_CmdStatus_Ok) ||
+            (gsmPromptHelperIsErrorStatus(st) && (((SR_SETUP_OPTIONAL >> step) & 1u) != 0u)))
+        {
+            inst->SetupStep = ++step;
+            if (step < SR_SETUP_STEPS)
+            {
+                return;
+            }
+            if ((inst->Flags & SR_F_COUNT_OK) != 0u)
+            {
+                inst->Attempts = 0u;
+                inst->Index = 0u;
+                inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~SR_F_COUNT_OK) | SR_F_SCAN);
+                inst->Step = SR_STEP_IDLE;
+                return;
+            }
+        }
+        /* Before "SMS Ready" / "SMS DONE" the modem refuses these commands: try again later. */
+        failStep(inst);
         return;
     }
     /* A payload still open at the end (time-out: the count was more than the modem sent) would hold
@@ -360,34 +375,31 @@ static void stepCommand(GSM_SmsRead_Instance* inst)
     {
         st = GSM_Prompt_CmdStatus_Ok; /* invalid memory index: nothing stored there */
     }
+    fl = inst->Flags;
     if (st != GSM_Prompt_CmdStatus_Ok)
     {
         failStep(inst);
         return;
     }
-    if (!reading || ((inst->Flags & (SR_F_HEADER | SR_F_BODY)) == 0u))
+    if (!reading || ((fl & (SR_F_HEADER | SR_F_BODY)) == 0u))
     {
         nextMessage(inst); /* deleted, or an empty index */
         return;
     }
-    if ((inst->Flags & SR_F_SCAN) != 0u)
+    if ((fl & SR_F_SCAN) != 0u)
     {
         inst->ScanLeft--; /* found one of the stored messages */
     }
-    if ((inst->Flags & SR_F_OUTGOING) != 0u)
+    if ((fl & SR_F_OUTGOING) != 0u)
     {
         nextMessage(inst); /* stored outgoing message: not ours to report or delete */
         return;
-    }
-    if ((inst->Flags & SR_F_BODY) == 0u)
-    {
-        inst->Text[0] = '\0'; /* no body: drop the command text */
     }
     if ((inst->Body & (SR_B_COUNTED | SR_B_DONE)) == SR_B_COUNTED)
     {
         inst->Flags |= SR_F_TRUNCATED; /* the counted body did not arrive whole */
     }
-    if ((inst->Flags & SR_F_RECEIVED) != 0u)
+    if ((fl & SR_F_RECEIVED) != 0u)
     {
         raiseRead(inst);
     }
@@ -396,7 +408,7 @@ static void stepCommand(GSM_SmsRead_Instance* inst)
         GSM_DEBUG_TEXT("GSM SMS: unreadable message deleted\r\n");
     }
     inst->Attempts = 0u;
-    enterStep(inst, SR_STEP_DELETE);
+    inst->Step = SR_STEP_DELETE;
 }
 
 void gsmSmsReadInit(GSM_SmsRead_Instance* inst)
@@ -405,81 +417,56 @@ void gsmSmsReadInit(GSM_SmsRead_Instance* inst)
     {
         return;
     }
-    inst->QueueCount = 0u;
-    inst->Flags = 0u;
-    inst->Attempts = 0u;
-    inst->Session = gsmBasicCommsIfSession(inst->BasicComms);
+    inst->Step = SR_STEP_WAIT_COMMS;
+    inst->CmdState = 0u;
     inst->Urc.Prefixes = kCmtiPrefixes;
     inst->Urc.Handler = &onCmtiUrc;
     inst->Urc.Context = inst;
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
-    enterStep(inst, SR_STEP_WAIT_COMMS);
 }
 
 void gsmSmsReadPoll(GSM_SmsRead_Instance* inst)
 {
-    GSM_Prompt_CmdStatus st;
+    uint8_t step;
+    uint8_t session;
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
     }
     if (!gsmBasicCommsIfEstablished(inst->BasicComms))
     {
-        if (inst->Step != SR_STEP_WAIT_COMMS)
-        {
-            gsmPromptRelease(inst->Prompt, inst);
-            enterStep(inst, SR_STEP_WAIT_COMMS);
-        }
+        gsmPromptRelease(inst->Prompt, inst);
+        inst->Step = SR_STEP_WAIT_COMMS;
+        inst->CmdState = 0u; /* a command may have been running */
         return;
     }
-    if ((inst->Step == SR_STEP_WAIT_COMMS) || (gsmBasicCommsIfSession(inst->BasicComms) != inst->Session))
+    session = gsmBasicCommsIfSession(inst->BasicComms);
+    if ((inst->Step == SR_STEP_WAIT_COMMS) || (session != inst->Session))
     {
         /* New session: the modem forgot its settings; announcements of the old one are covered by the scan. */
         gsmPromptRelease(inst->Prompt, inst);
-        inst->Session = gsmBasicCommsIfSession(inst->BasicComms);
+        inst->Session = session;
         inst->QueueCount = 0u;
         inst->Attempts = 0u;
         inst->Flags = 0u;
-        gsmPromptHelperSeqReset(&inst->Seq);
-        enterStep(inst, SR_STEP_SETUP);
+        inst->SetupStep = 0u;
+        inst->Step = SR_STEP_SETUP;
+        inst->CmdState = 0u;
     }
-
-    switch (inst->Step)
+    step = inst->Step;
+    if (step >= SR_STEP_PAUSE)
     {
-    case SR_STEP_SETUP:
-        st = gsmPromptHelperSeqRun(inst->Prompt, inst, &inst->Seq, kSetup, SR_SETUP_STEPS, &onSetupLine, inst);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            break;
-        }
-        if ((st == GSM_Prompt_CmdStatus_Ok) && ((inst->Flags & SR_F_COUNT_OK) != 0u))
-        {
-            inst->Attempts = 0u;
-            inst->Index = 0u;
-            inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~SR_F_COUNT_OK) | SR_F_SCAN);
-            enterStep(inst, SR_STEP_IDLE);
-        }
-        else
-        {
-            /* Before "SMS Ready" / "SMS DONE" the modem refuses these commands: try again later. */
-            gsmPromptHelperSeqReset(&inst->Seq);
-            failStep(inst);
-        }
-        break;
-
-    case SR_STEP_IDLE:
-        stepIdle(inst);
-        break;
-
-    case SR_STEP_RETRY_WAIT:
         if ((uint16_t)((uint16_t)gsm__SysTime_ms() - inst->Aux) >= GSM_SMSREAD_RETRY_MS)
         {
-            enterStep(inst, inst->Retry);
+            inst->Step = (uint8_t)(step - SR_STEP_PAUSE);
         }
-        break;
-
-    default:
+    }
+    else if (step == SR_STEP_IDLE)
+    {
+        stepIdle(inst);
+    }
+    else
+    {
         stepCommand(inst);
-        break;
     }
 }

@@ -40,13 +40,14 @@
 extern "C" {
 #endif
 
-/** Sender buffer size (terminator included); a longer sender is cut (Truncated). */
+/** Sender buffer size (terminator included; a number is at most '+' and 20 digits, an alphanumeric
+ *  sender at most 11 characters); a longer sender is cut (Truncated). */
 #ifndef GSM_SMSREAD_SENDER_SIZE
-#define GSM_SMSREAD_SENDER_SIZE 24u
+#define GSM_SMSREAD_SENDER_SIZE 23u
 #endif
 /** Time stamp buffer size: "yy/MM/dd,hh:mm:ss+zz" is 20 characters. */
 #ifndef GSM_SMSREAD_TIMESTAMP_SIZE
-#define GSM_SMSREAD_TIMESTAMP_SIZE 24u
+#define GSM_SMSREAD_TIMESTAMP_SIZE 21u
 #endif
 /** Text buffer size (terminator included); at least 12 (it also holds the read / delete command). */
 #ifndef GSM_SMSREAD_TEXT_SIZE
@@ -102,8 +103,10 @@ struct GSM_SmsRead_Instance
     GSM_BasicComms_Interface* BasicComms; /**< &(mGsmBasicCommsInst._i) */
     GSM_SmsRead_EventHandler EventHandler; /**< may be NULL (messages are then read and dropped) */
 
-    /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
-    uint8_t Step;                           /* SR_STEP_... */
+    /* ---- private (ordered so that the byte fields have short offsets and nothing needs padding) ---- */
+    uint16_t TextLen;
+    uint16_t Aux;                           /* pause: its start (low 16 bits of the time) */
+    uint8_t Step;                           /* SR_STEP_..., with SR_STEP_PAUSE while waiting to repeat it */
     uint8_t CmdState;                       /* prompt helper state */
     uint8_t Flags;                          /* SR_F_... */
     uint8_t Body;                           /* SR_B_...: state of the body being read */
@@ -113,15 +116,12 @@ struct GSM_SmsRead_Instance
     uint8_t ScanEnd;                        /* last index of the store scan */
     uint8_t ScanLeft;                       /* stored messages not found yet */
     uint8_t Attempts;                       /* failures of the present step */
-    uint8_t Retry;                          /* step to repeat after the retry pause */
-    uint16_t TextLen;
-    uint16_t Aux;                           /* RETRY_WAIT: start of the pause (low 16 bits of the time) */
+    uint8_t SetupStep;                      /* set-up command now running */
     uint8_t Queue[GSM_SMSREAD_QUEUE_SIZE];  /* announced indices, oldest first */
-    GSM_Prompt_UrcSubscriber Urc;           /* "+CMTI:" */
-    GSM_PromptHelper_Seq Seq;               /* set-up table progress */
     char Sender[GSM_SMSREAD_SENDER_SIZE];
     char Timestamp[GSM_SMSREAD_TIMESTAMP_SIZE];
     char Text[GSM_SMSREAD_TEXT_SIZE];
+    GSM_Prompt_UrcSubscriber Urc;           /* "+CMTI:" */
 };
 
 /** Initialises the instance and subscribes to "+CMTI:". Not interrupt safe. */
@@ -139,7 +139,8 @@ bool gsmSmsReadDecodeCmti(const char* line, uint16_t len, uint8_t* index);
 /**
  * Decodes a "+CMGR: <stat>,<oa>,[<alpha>],<scts>[,...]" header line. Sender and time stamp are
  * copied (cut to their buffers, zero-terminated). @return false when the line is malformed or the
- * message is not a received one ("REC UNREAD" / "REC READ"). *truncated is set when the sender was cut.
+ * message is not a received one ("REC UNREAD" / "REC READ"); the time stamp buffer may then hold
+ * "". *truncated is set when the sender was cut.
  * Pure function; may be called from an interrupt.
  */
 bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size, char* timestamp,

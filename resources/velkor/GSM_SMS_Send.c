@@ -1,8 +1,8 @@
 /*
  * GSM_SMS_Send.c - text-mode SMS send state machine and "+CDS:" delivery reports.
  *
- * A send runs one command at a time through the prompt helper: the set-up commands of the session
- * (once), "AT+CMGS=..." up to its "> " prompt, then the text with Ctrl-Z and the final result.
+ * A send runs one command at a time on the prompt: the set-up commands of the session (once),
+ * "AT+CMGS=\"<number>\"" up to its "> " prompt, then the text with Ctrl-Z and the final result.
  */
 #include "GSM_SMS_Send.h"
 #include "GSM_Required_Externals.h"
@@ -33,68 +33,45 @@ enum
 #define SS_F_SETUP_OK  0x04u /* set-up done in session SetupSession */
 #define SS_F_REPORTSET 0x08u /* the set-up requested reports (AT+CSMP=49) */
 
-#define SS_CMD_PREFIX_LEN 9u /* AT+CMGS=" */
+#define SS_SUCCESS 0xFFu /* finish(): not a GSM_SmsSend_FailReason, the send succeeded */
 
-static const GSM_Prompt_CmdSpec kSetupSpec = {NULL, 5000u, 0u};
-static const GSM_Prompt_CmdSpec kCmgsSpec = {"+CMGS:", GSM_SMSSEND_PROMPT_TIMEOUT_MS, GSM_PROMPT_CMD_DATA_PROMPT};
-static const GSM_Prompt_CmdSpec kEscSpec = {NULL, 1000u, 0u};
+/* The command of each step from SS_STEP_SETUP on (AT+CMGS is followed by the quoted number; the one
+ * after SS_STEP_ESC is the AT+CSMP that asks for delivery reports). The set-up
+ * routes as the SMS Receive module does: stored messages announced by +CMTI, status reports
+ * delivered as +CDS (only sent by the network for messages that asked for one). */
+static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CMGS=", NULL,
+                                    "\x1B", "AT+CSMP=49,167,0,0"};
+/* By step from SS_STEP_CMGS on: AT+CMGS, the set-up commands (also the slot of SS_STEP_DATA, which
+ * starts no command), ESC */
+static const GSM_Prompt_CmdSpec kSpecs[] = {{"+CMGS:", GSM_SMSSEND_PROMPT_TIMEOUT_MS, GSM_PROMPT_CMD_DATA_PROMPT},
+                                            {NULL, 5000u, 0u},
+                                            {NULL, 1000u, 0u}};
 static const char* const kCdsPrefixes[] = {"+CDS:", NULL};
 
-/* The same routing as the SMS Receive module uses: stored messages announced by +CMTI, status
- * reports delivered as +CDS (only sent by the network for messages that asked for one). NULL is
- * the AT+CSMP command, which depends on the report setting. */
-static const char* const kSetupCmds[4] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", NULL, "AT+CNMI=2,1,0,1,0"};
-static const char kCsmpReport[] = "AT+CSMP=49,167,0,0";
-static const char kCsmpPlain[] = "AT+CSMP=17,167,0,0";
-static const char kEsc[] = "\x1B";
-
-static void finish(GSM_SmsSend_Instance* inst, GSM_SmsSend_EventType type, void* data)
+/* Ends the send with SendFailed (reason Cancelled after gsmSmsSendCancel) or SendSuccess. */
+static void finish(GSM_SmsSend_Instance* inst, uint8_t reason, int16_t code)
 {
+    union
+    {
+        GSM_SmsSend_Event_SendFailed Failed;
+        GSM_SmsSend_Event_SendSuccess Success;
+    } ev;
+    GSM_SmsSend_EventType type = GSM_SmsSend_EventType_SendFailed;
     gsmPromptRelease(inst->Prompt, inst);
     inst->Step = SS_STEP_IDLE;
     inst->CmdState = 0u;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~SS_F_CANCEL);
+    ev.Failed.Reason = (GSM_SmsSend_FailReason)(((inst->Flags & SS_F_CANCEL) != 0u) ? (uint8_t)GSM_SmsSend_FailReason_Cancelled : reason);
+    ev.Failed.ErrorCode = code;
+    inst->Flags &= (uint8_t)~SS_F_CANCEL;
+    if (reason == SS_SUCCESS)
+    {
+        type = GSM_SmsSend_EventType_SendSuccess;
+        ev.Success.MessageReference = inst->MsgRef;
+    }
     if (inst->EventHandler != NULL)
     {
-        inst->EventHandler(inst, type, data);
+        inst->EventHandler(inst, type, &ev);
     }
-}
-
-static void fail(GSM_SmsSend_Instance* inst, uint8_t reason, int16_t code)
-{
-    GSM_SmsSend_Event_SendFailed ev;
-    ev.Reason = (GSM_SmsSend_FailReason)(((inst->Flags & SS_F_CANCEL) != 0u) ? (uint8_t)GSM_SmsSend_FailReason_Cancelled : reason);
-    ev.ErrorCode = code;
-    finish(inst, GSM_SmsSend_EventType_SendFailed, &ev);
-}
-
-/* Maps a final status that is not Ok to a failure. */
-static void failFromStatus(GSM_SmsSend_Instance* inst, GSM_Prompt_CmdStatus st)
-{
-    if (gsmPromptHelperIsErrorStatus(st))
-    {
-        fail(inst, (uint8_t)GSM_SmsSend_FailReason_ErrorResponse, gsmPromptCmdErrorCode(inst->Prompt));
-    }
-    else
-    {
-        fail(inst, (st == GSM_Prompt_CmdStatus_Timeout) ? (uint8_t)GSM_SmsSend_FailReason_NoResult
-                                                       : (uint8_t)GSM_SmsSend_FailReason_CommsLost,
-             -1);
-    }
-}
-
-static void succeed(GSM_SmsSend_Instance* inst)
-{
-    GSM_SmsSend_Event_SendSuccess ev;
-    if ((inst->Flags & SS_F_REPORTSET) != 0u)
-    {
-        uint8_t slot = inst->ReportNext;
-        inst->ReportRef[slot] = inst->MsgRef;
-        inst->ReportUsed = (uint8_t)(inst->ReportUsed | (uint8_t)(1u << slot));
-        inst->ReportNext = (uint8_t)((slot + 1u) % GSM_SMSSEND_REPORT_SLOTS);
-    }
-    ev.MessageReference = inst->MsgRef;
-    finish(inst, GSM_SmsSend_EventType_SendSuccess, &ev);
 }
 
 static void onCmgsLine(void* ctx, const char* line, uint16_t len)
@@ -111,11 +88,10 @@ bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_Deliv
 {
     uint32_t mr;
     uint32_t st;
-    uint32_t dt = 0u;
     uint16_t s;
     uint16_t l;
     if ((report == NULL) || !gsmUtilStartsWith(line, len, "+CDS:") || !gsmUtilFieldUint(line, len, 1u, &mr) ||
-        !gsmUtilFieldUint(line, len, 6u, &st) || (mr > 255u) || (st > 255u))
+        !gsmUtilFieldUint(line, len, 6u, &st) || ((mr | st) > 255u))
     {
         return false;
     }
@@ -123,11 +99,11 @@ bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_Deliv
     report->Status = (uint8_t)st;
     report->Matched = false;
     report->Recipient = gsmUtilFieldCopy(line, len, 2u, recipient_buf, recipient_size) ? recipient_buf : "";
-    if (gsmUtilField(line, len, 5u, &s, &l, NULL) && !gsmUtilDateTimeToEpoch(&line[s], l, &dt, NULL))
+    /* some networks print other formats: the time is then left unknown (0) */
+    if (!gsmUtilField(line, len, 5u, &s, &l, NULL) || !gsmUtilDateTimeToEpoch(&line[s], l, &report->DischargeTime, NULL))
     {
-        dt = 0u; /* some networks print other formats: left unknown */
+        report->DischargeTime = 0u;
     }
-    report->DischargeTime = dt;
     return true;
 }
 
@@ -137,6 +113,7 @@ static void onCdsUrc(void* ctx, const char* line, uint16_t len)
     GSM_SmsSend_Event_DeliveryStatusReport rep;
     char ra[GSM_SMSSEND_NUMBER_SIZE];
     uint8_t i;
+    uint8_t slot = inst->ReportNext;
     if (!gsmSmsSendDecodeCds(line, len, &rep, ra, (uint16_t)sizeof(ra)))
     {
         GSM_DEBUG_TEXT("GSM SMS: malformed +CDS dropped\r\n");
@@ -145,14 +122,15 @@ static void onCdsUrc(void* ctx, const char* line, uint16_t len)
     /* Newest message with this reference first: <mr> wraps at 255. */
     for (i = 0u; i < GSM_SMSSEND_REPORT_SLOTS; i++)
     {
-        uint8_t slot = (uint8_t)((inst->ReportNext + GSM_SMSSEND_REPORT_SLOTS - 1u - i) % GSM_SMSSEND_REPORT_SLOTS);
-        uint8_t bit = (uint8_t)(1u << slot);
+        uint8_t bit;
+        slot = (uint8_t)((slot + (GSM_SMSSEND_REPORT_SLOTS - 1u)) % GSM_SMSSEND_REPORT_SLOTS);
+        bit = (uint8_t)(1u << slot);
         if (((inst->ReportUsed & bit) != 0u) && (inst->ReportRef[slot] == rep.MessageReference))
         {
             rep.Matched = true;
             if (gsmSmsSendGetDeliveryStatusReportType(&rep) != GSM_SmsSend_DeliveryStatusReportType_Pending)
             {
-                inst->ReportUsed = (uint8_t)(inst->ReportUsed & (uint8_t)~bit); /* final report */
+                inst->ReportUsed &= (uint8_t)~bit; /* final report */
             }
             break;
         }
@@ -165,13 +143,14 @@ static void onCdsUrc(void* ctx, const char* line, uint16_t len)
 
 GSM_SmsSend_DeliveryStatusReportType gsmSmsSendGetDeliveryStatusReportType(const GSM_SmsSend_Event_DeliveryStatusReport* report)
 {
-    if ((report == NULL) || (report->Status >= 128u))
+    uint8_t c;
+    if (report == NULL)
     {
         return GSM_SmsSend_DeliveryStatusReportType_Unknown;
     }
-    /* 0..31 completed, 32..63 still trying, 64..127 given up */
-    return (report->Status >= 64u) ? GSM_SmsSend_DeliveryStatusReportType_Failed
-                                   : (GSM_SmsSend_DeliveryStatusReportType)(report->Status >> 5);
+    /* 0..31 completed, 32..63 still trying, 64..127 given up, 128..255 reserved */
+    c = (uint8_t)(report->Status >> 5);
+    return (GSM_SmsSend_DeliveryStatusReportType)((c < 2u) ? c : ((c < 4u) ? 2u : 3u));
 }
 
 void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
@@ -191,46 +170,34 @@ void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
 }
 
-/* Builds "AT+CMGS=\"<number>\"": optional '+', then 1..20 digits. */
-static bool setNumber(char* cmd, const char* src)
+/* Takes the number (optional '+', then 1..20 digits) and the text with LF line breaks; false when
+ * the number is not valid or the text is not one GSM 7-bit message. */
+static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char* src)
 {
-    static const char kPrefix[] = "AT+CMGS=\"";
-    uint8_t n;
+    uint16_t septets = 0u;
+    uint8_t n = 0u;
     uint8_t digits = 0u;
-    for (n = 0u; n < SS_CMD_PREFIX_LEN; n++)
+    if (*num == '+')
     {
-        cmd[n] = kPrefix[n];
+        inst->Number[n++] = *num++;
     }
-    if (*src == '+')
+    for (; *num != '\0'; num++)
     {
-        cmd[n++] = *src++;
-    }
-    while (*src != '\0')
-    {
-        if ((*src < '0') || (*src > '9') || (digits >= 20u) || (n >= (GSM_SMSSEND_NUMBER_SIZE + SS_CMD_PREFIX_LEN - 1u)))
+        if (((uint8_t)(*num - '0') > 9u) || (digits >= 20u))
         {
             return false;
         }
-        cmd[n++] = *src++;
+#if GSM_SMSSEND_NUMBER_SIZE < 22u
+        if (n >= (GSM_SMSSEND_NUMBER_SIZE - 1u)) /* (a '+' and 20 digits always fit a larger buffer) */
+        {
+            return false;
+        }
+#endif
+        inst->Number[n++] = *num;
         digits++;
     }
-    cmd[n] = '"';
-    cmd[n + 1u] = '\0';
-    return digits > 0u;
-}
-
-/* [ \ ] ^ (0x5B..0x5E) and { | } ~ (0x7B..0x7E) are in the GSM 7-bit alphabet's escape table: they
- * take two characters each. Clearing bit 5 maps the second range onto the first. */
-static bool isEscapeTableChar(char c)
-{
-    return (uint8_t)(((uint8_t)c & 0xDFu) - 0x5Bu) < 4u;
-}
-
-/* Copies the text with LF line breaks; false when it is not one GSM 7-bit message. */
-static bool setText(GSM_SmsSend_Instance* inst, const char* src)
-{
-    uint16_t septets = 0u;
-    uint16_t n = 0u;
+    inst->Number[n] = '\0';
+    n = 0u;
     while (*src != '\0')
     {
         char c = *src++;
@@ -246,28 +213,34 @@ static bool setText(GSM_SmsSend_Instance* inst, const char* src)
         {
             return false;
         }
-        septets = (uint16_t)(septets + (isEscapeTableChar(c) ? 2u : 1u));
-        if ((septets > GSM_SMSSEND_MAX_SEPTETS) || (n >= (GSM_SMSSEND_TEXT_SIZE - 1u)))
+        /* [ \ ] ^ (0x5B..0x5E) and { | } ~ (0x7B..0x7E) are in the GSM 7-bit alphabet's escape
+         * table: they take two characters each. Clearing bit 5 maps the second range onto the first. */
+        septets = (uint16_t)(septets + ((uint8_t)(((uint8_t)c & 0xDFu) - 0x5Bu) < 4u ? 2u : 1u));
+        if (septets > GSM_SMSSEND_MAX_SEPTETS)
         {
             return false;
         }
+#if (GSM_SMSSEND_TEXT_SIZE - 1u) < GSM_SMSSEND_MAX_SEPTETS
+        if (n >= (GSM_SMSSEND_TEXT_SIZE - 1u)) /* (every byte is at least one septet: a full-size buffer needs no check) */
+        {
+            return false;
+        }
+#endif
         inst->Text[n++] = c;
     }
-    inst->Text[n] = '\0';
-    inst->TextLen = (uint8_t)n;
-    return true;
+    inst->TextLen = n;
+    return digits > 0u;
 }
 
 bool gsmSmsSend(GSM_SmsSend_Instance* inst, char* phoneNumber, char* textBody)
 {
-    if ((inst == NULL) || (phoneNumber == NULL) || (textBody == NULL) || (inst->Step != SS_STEP_IDLE) ||
-        !setNumber(inst->Cmd, phoneNumber) || !setText(inst, textBody))
+    if ((inst == NULL) || (inst->Prompt == NULL) || (phoneNumber == NULL) || (textBody == NULL) || (inst->Step != SS_STEP_IDLE) ||
+        !takeMessage(inst, phoneNumber, textBody))
     {
         return false;
     }
     inst->Step = SS_STEP_WAIT_REG;
-    inst->CmdState = 0u;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~SS_F_CANCEL);
+    inst->Flags &= (uint8_t)~SS_F_CANCEL;
     inst->MsgRef = 0u;
     inst->Deadline_ms = gsm__SysTime_ms() + GSM_SMSSEND_REGISTRATION_TIMEOUT_MS;
     return true;
@@ -294,127 +267,138 @@ void gsmSmsSendSetDeliveryReports(GSM_SmsSend_Instance* inst, bool enable)
     }
 }
 
-static void stepWaitRegistration(GSM_SmsSend_Instance* inst)
-{
-    bool wanted = (inst->Flags & SS_F_REPORTS) != 0u;
-    if ((inst->Flags & SS_F_CANCEL) != 0u)
-    {
-        fail(inst, (uint8_t)GSM_SmsSend_FailReason_Cancelled, -1);
-    }
-    else if (gsmBasicCommsIfEstablished(inst->BasicComms) &&
-             ((inst->NetworkRegistration == NULL) || gsmNetworkRegistrationIfIsRegisteredForSms(inst->NetworkRegistration)))
-    {
-        /* the set-up is repeated in a new session and when the report setting changed */
-        inst->Step = (((inst->Flags & SS_F_SETUP_OK) != 0u) && (inst->SetupSession == gsmBasicCommsIfSession(inst->BasicComms)) &&
-                      (wanted == ((inst->Flags & SS_F_REPORTSET) != 0u)))
-                         ? (uint8_t)SS_STEP_CMGS
-                         : (uint8_t)SS_STEP_SETUP;
-        inst->CmdState = 0u;
-    }
-    else if (GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
-    {
-        fail(inst, (uint8_t)GSM_SmsSend_FailReason_NotRegistered, -1);
-    }
-}
-
 void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
 {
+    GSM_Prompt_Interface* p;
     GSM_Prompt_CmdStatus st;
-    const char* cmd;
-    const GSM_Prompt_CmdSpec* spec = &kSetupSpec;
     uint8_t step;
+    uint8_t fl;
+    uint8_t reason = (uint8_t)GSM_SmsSend_FailReason_Cancelled;
     if ((inst == NULL) || (inst->Step == SS_STEP_IDLE))
     {
         return;
     }
+    p = inst->Prompt;
     step = inst->Step;
+    fl = inst->Flags;
+    if (((fl & SS_F_CANCEL) != 0u) && (step < SS_STEP_CMGS))
+    {
+        finish(inst, reason, -1); /* nothing was sent yet (the release drops a late OK) */
+        return;
+    }
     if (step == SS_STEP_WAIT_REG)
     {
-        stepWaitRegistration(inst);
+        if (gsmBasicCommsIfEstablished(inst->BasicComms) &&
+            ((inst->NetworkRegistration == NULL) || gsmNetworkRegistrationIfIsRegisteredForSms(inst->NetworkRegistration)))
+        {
+            /* the set-up is repeated in a new session and when the report setting changed (SS_F_REPORTS
+             * shifted onto SS_F_REPORTSET; SS_F_CANCEL, shifted onto SS_F_SETUP_OK, is clear here) */
+            inst->Step = ((((fl ^ (uint8_t)(fl << 2)) & (SS_F_SETUP_OK | SS_F_REPORTSET)) == SS_F_SETUP_OK) &&
+                          (inst->SetupSession == gsmBasicCommsIfSession(inst->BasicComms)))
+                             ? (uint8_t)SS_STEP_CMGS
+                             : (uint8_t)SS_STEP_SETUP;
+        }
+        else if (GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
+        {
+            finish(inst, (uint8_t)GSM_SmsSend_FailReason_NotRegistered, -1);
+        }
+        else
+        {
+            /* still waiting */
+        }
         return;
     }
-    if (step == SS_STEP_DATA)
+    if (inst->CmdState == 0u)
     {
-        st = gsmPromptCmdStatus(inst->Prompt, inst);
-        if (st == GSM_Prompt_CmdStatus_Ok)
+        /* (never in SS_STEP_DATA: the command of AT+CMGS still runs there) */
+        if (gsmPromptClaim(p, inst) &&
+            gsmPromptCmdBegin(p, inst, &kSpecs[((uint8_t)(step - SS_STEP_CMGS) <= 2u) ? (uint8_t)(step - SS_STEP_CMGS) : 1u], &onCmgsLine, inst))
         {
-            succeed(inst);
-        }
-        else if (st != GSM_Prompt_CmdStatus_Pending)
-        {
-            failFromStatus(inst, st);
+            gsmPromptCmdAppend(p, kCmds[step - SS_STEP_SETUP + (((step == (SS_STEP_SETUP + 2u)) && ((fl & SS_F_REPORTS) != 0u)) ? 5u : 0u)]);
+            if (step == SS_STEP_CMGS)
+            {
+                gsmPromptCmdAppendQuoted(p, inst->Number);
+            }
+            gsmPromptCmdSend(p);
+            inst->CmdState = 1u;
         }
         return;
     }
-    if (((inst->Flags & SS_F_CANCEL) != 0u) && (step < SS_STEP_CMGS))
-    {
-        fail(inst, (uint8_t)GSM_SmsSend_FailReason_Cancelled, -1); /* the release drops a late OK */
-        return;
-    }
-    if (step == SS_STEP_CMGS)
-    {
-        cmd = inst->Cmd;
-        spec = &kCmgsSpec;
-    }
-    else if (step == SS_STEP_ESC)
-    {
-        cmd = kEsc;
-        spec = &kEscSpec;
-    }
-    else
-    {
-        cmd = kSetupCmds[step - SS_STEP_SETUP];
-        if (cmd == NULL)
-        {
-            cmd = ((inst->Flags & SS_F_REPORTS) != 0u) ? kCsmpReport : kCsmpPlain;
-        }
-    }
-    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, cmd, spec, &onCmgsLine, inst);
+    st = gsmPromptCmdStatus(p, inst);
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
         return;
     }
+    if (st != GSM_Prompt_CmdStatus_DataPrompt)
+    {
+        inst->CmdState = 0u;
+    }
     if (step == SS_STEP_ESC)
     {
-        fail(inst, inst->Fail, -1);
+        reason = (uint8_t)GSM_SmsSend_FailReason_NoPrompt;
     }
     else if (st == GSM_Prompt_CmdStatus_DataPrompt)
     {
-        if ((inst->Flags & SS_F_CANCEL) != 0u)
+        if ((fl & SS_F_CANCEL) != 0u)
         {
-            gsmPromptCmdAbort(inst->Prompt, inst); /* writes ESC: the modem drops the message */
-            fail(inst, (uint8_t)GSM_SmsSend_FailReason_Cancelled, -1);
+            gsmPromptCmdAbort(p, inst); /* writes ESC: the modem drops the message */
         }
-        else if (gsmPromptDataSend(inst->Prompt, inst, (const uint8_t*)inst->Text, inst->TextLen, GSM_PROMPT_DATA_CTRL_Z,
-                                   GSM_SMSSEND_RESULT_TIMEOUT_MS))
+        else
         {
-            inst->Step = SS_STEP_DATA; /* too late to cancel from now on */
+            if (gsmPromptDataSend(p, inst, (const uint8_t*)inst->Text, inst->TextLen, GSM_PROMPT_DATA_CTRL_Z,
+                                  GSM_SMSSEND_RESULT_TIMEOUT_MS))
+            {
+                inst->Step = SS_STEP_DATA; /* too late to cancel from now on */
+            }
+            return;
         }
     }
     else if (st == GSM_Prompt_CmdStatus_Ok)
     {
-        inst->Step++;
-        if (inst->Step == SS_STEP_CMGS)
+        if (step >= SS_STEP_CMGS)
         {
-            inst->SetupSession = gsmBasicCommsIfSession(inst->BasicComms);
-            inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~SS_F_REPORTSET) | SS_F_SETUP_OK |
-                                    (((inst->Flags & SS_F_REPORTS) != 0u) ? SS_F_REPORTSET : 0u));
+            if ((fl & SS_F_REPORTSET) != 0u)
+            {
+                uint8_t slot = inst->ReportNext;
+                inst->ReportRef[slot] = inst->MsgRef;
+                inst->ReportUsed |= (uint8_t)(1u << slot);
+                inst->ReportNext = (uint8_t)((slot + 1u) % GSM_SMSSEND_REPORT_SLOTS);
+            }
+            reason = SS_SUCCESS;
+        }
+        else
+        {
+            inst->Step = ++step;
+            if (step == SS_STEP_CMGS)
+            {
+                inst->SetupSession = gsmBasicCommsIfSession(inst->BasicComms);
+                inst->Flags = (uint8_t)((fl & (uint8_t)~SS_F_REPORTSET) | SS_F_SETUP_OK | ((fl & SS_F_REPORTS) << 2));
+            }
+            return;
         }
     }
     else if ((step == SS_STEP_CMGS) && (st == GSM_Prompt_CmdStatus_Timeout))
     {
         /* The prompt may have been lost on the line while the modem waits for text: ESC ends that. */
-        inst->Fail = (uint8_t)GSM_SmsSend_FailReason_NoPrompt;
         inst->Step = SS_STEP_ESC;
+        return;
     }
-    else if ((step < SS_STEP_CMGS) && !gsmPromptHelperIsErrorStatus(st) && !GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
+    else if (gsmPromptHelperIsErrorStatus(st))
+    {
+        finish(inst, (uint8_t)GSM_SmsSend_FailReason_ErrorResponse, gsmPromptCmdErrorCode(inst->Prompt));
+        return;
+    }
+    else if ((step < SS_STEP_CMGS) && !GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
     {
         /* Set-up time-out or restart: nothing was sent yet, wait for the modem again. */
-        gsmPromptRelease(inst->Prompt, inst);
+        gsmPromptRelease(p, inst);
         inst->Step = SS_STEP_WAIT_REG;
+        return;
     }
     else
     {
-        failFromStatus(inst, st);
+        reason = (st == GSM_Prompt_CmdStatus_Timeout) ? (uint8_t)GSM_SmsSend_FailReason_NoResult
+                                                      : (uint8_t)GSM_SmsSend_FailReason_CommsLost;
     }
+    finish(inst, reason, -1);
 }

@@ -42,7 +42,8 @@ extern "C" {
 #ifndef GSM_SMSSEND_NUMBER_SIZE
 #define GSM_SMSSEND_NUMBER_SIZE 22u
 #endif
-/** Longest text in bytes + 1 (terminator); the text is copied, so this is the instance's text buffer. */
+/** Longest text in bytes + 1; the text is copied into the instance (without terminator, so its text
+ *  buffer is one byte shorter). */
 #ifndef GSM_SMSSEND_TEXT_SIZE
 #define GSM_SMSSEND_TEXT_SIZE 161u
 #endif
@@ -137,19 +138,18 @@ struct GSM_SmsSend_Instance
 
     /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
     uint8_t Step;                               /* SS_STEP_... */
-    uint8_t CmdState;                           /* prompt helper state */
+    uint8_t CmdState;                           /* 1 while a command of this module runs on the prompt */
     uint8_t SetupSession;                       /* Basic Comms session the set-up was done in */
     uint8_t Flags;                              /* SS_F_... */
     uint8_t MsgRef;                             /* <mr> of "+CMGS:" */
     uint8_t TextLen;                            /* bytes in Text */
-    uint8_t Fail;                               /* failure reason kept while ESC is sent */
     uint8_t ReportUsed;                         /* bit i: ReportRef[i] is in use */
     uint8_t ReportNext;                         /* slot for the next message */
     uint8_t ReportRef[GSM_SMSSEND_REPORT_SLOTS]; /* <mr> of messages awaiting their report */
     uint32_t Deadline_ms;                       /* end of the registration wait */
     GSM_Prompt_UrcSubscriber Urc;               /* "+CDS:" delivery reports */
-    char Cmd[GSM_SMSSEND_NUMBER_SIZE + 10u];    /* "AT+CMGS=\"<number>\"" */
-    char Text[GSM_SMSSEND_TEXT_SIZE];
+    char Number[GSM_SMSSEND_NUMBER_SIZE];
+    char Text[GSM_SMSSEND_TEXT_SIZE - 1u];      /* the text as it is sent (no terminator) */
 };
 
 /** Initialises the instance and subscribes to "+CDS:" reports. Not interrupt safe. */
@@ -164,9 +164,9 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst);
  * @param phoneNumber destination, "+" and up to 20 digits or up to 20 digits (e.g. "+491701234567")
  * @param textBody    the text (rules in the file comment), zero-terminated; "" sends an empty message
  * @return true: accepted, exactly one SendSuccess or SendFailed event follows.
- *         false: no event follows, because inst, phoneNumber or textBody is NULL, a send is still
- *         running, the number is not valid, the text does not fit into one message or holds a
- *         character outside the modem's text character set.
+ *         false: no event follows, because inst, its Prompt, phoneNumber or textBody is NULL, a send
+ *         is still running, the number is not valid, the text does not fit into one message or holds
+ *         a character outside the modem's text character set.
  */
 bool gsmSmsSend(GSM_SmsSend_Instance* inst, char* phoneNumber, char* textBody);
 

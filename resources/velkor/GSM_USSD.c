@@ -28,33 +28,12 @@ enum
 #define US_F_CANCEL 0x08u /* gsmUssdCancelSession() while the request was not yet accepted */
 #define US_F_CR     0x10u /* multi-line text: the last byte was CR */
 #define US_F_QUOTE  0x20u /* multi-line text: the closing quote came, ",<dcs>" up to the line end follows */
+#define US_F_HEAD   0x40u /* decodeLine: the line has a valid "+CUSD: <m>" */
 
 #define US_NONE 0xFFu
 
 static const GSM_Prompt_CmdSpec kCusdSpec = {NULL, 5000u, 0u};
 static const char* const kCusdPrefixes[] = {"+CUSD:", NULL};
-
-/* "+CUSD: <m>": *m (US_NONE above 254), *p the first text position after the opening quote (0: none). */
-static bool parseHead(const char* line, uint16_t len, uint8_t* m, uint16_t* p)
-{
-    uint16_t i = 6u;
-    uint32_t v;
-    *p = 0u;
-    if (!gsmUtilStartsWith(line, len, "+CUSD:") || !gsmUtilParseUint(line, len, &i, &v))
-    {
-        return false;
-    }
-    *m = (v < US_NONE) ? (uint8_t)v : (uint8_t)US_NONE;
-    while ((i < len) && (line[i] != '"'))
-    {
-        i++;
-    }
-    if (i < len)
-    {
-        *p = (uint16_t)(i + 1u);
-    }
-    return true;
-}
 
 /*
  * One byte of a quoted text, from the byte after the opening quote on (US_F_CONT set) to the line
@@ -119,33 +98,56 @@ static uint8_t textByte(char* buf, uint16_t size, uint16_t* blen, uint8_t* dcs, 
     return fl;
 }
 
+/*
+ * Decodes "+CUSD: <m>[,\"<str>\",<dcs>]" up to the end of this line: *m (US_NONE when missing or
+ * above 254), the text on the line into buf, the <dcs> after its closing quote. Returns the textByte
+ * flags (US_F_CONT: the line end is still to come; without a text the closing quote counts as seen)
+ * and US_F_HEAD when the line starts with "+CUSD: <m>".
+ */
+static uint8_t decodeLine(const char* line, uint16_t len, uint8_t* m, char* buf, uint16_t size, uint16_t* blen, uint8_t* dcs)
+{
+    uint16_t i = 6u;
+    uint32_t v;
+    uint8_t fl = US_F_CONT | US_F_QUOTE;
+    *blen = 0u;
+    buf[0] = '\0';
+    *dcs = US_NONE;
+    *m = US_NONE;
+    if (gsmUtilStartsWith(line, len, "+CUSD:") && gsmUtilParseUint(line, len, &i, &v))
+    {
+        fl |= US_F_HEAD;
+        if (v < US_NONE)
+        {
+            *m = (uint8_t)v;
+        }
+        while (i < len)
+        {
+            if (line[i++] == '"')
+            {
+                fl = US_F_HEAD | US_F_CONT;
+                break;
+            }
+        }
+        while (i < len)
+        {
+            fl = textByte(buf, size, blen, dcs, fl, (uint8_t)line[i++]);
+        }
+    }
+    return fl;
+}
+
 bool gsmUssdDecodeCusd(const char* line, uint16_t len, uint8_t* m, char* text, uint16_t text_size, uint16_t* text_len,
                        uint8_t* dcs, bool* truncated)
 {
-    uint16_t p;
-    uint8_t fl = US_F_CONT;
+    uint8_t fl;
     if ((m == NULL) || (text == NULL) || (text_size == 0u) || (text_len == NULL) || (dcs == NULL) || (truncated == NULL))
     {
         return false;
     }
-    *text_len = 0u;
-    text[0] = '\0';
-    *dcs = US_NONE;
-    *truncated = false;
-    if (!parseHead(line, len, m, &p))
-    {
-        return false;
-    }
-    if (p != 0u)
-    {
-        while (p < len)
-        {
-            fl = textByte(text, text_size, text_len, dcs, fl, (uint8_t)line[p++]);
-        }
-        /* cut, or the text did not end on this line */
-        *truncated = (fl & (US_F_TRUNC | US_F_QUOTE)) != US_F_QUOTE;
-    }
-    return true;
+    fl = decodeLine(line, len, m, text, text_size, text_len, dcs);
+    /* cut, or the text did not end on this line */
+    *truncated = (fl & (US_F_TRUNC | US_F_QUOTE)) != US_F_QUOTE;
+    return (fl & US_F_HEAD) != 0u;
 }
 
 /* Text bytes into Response; true when the line end after the closing quote was reached. */
@@ -177,30 +179,18 @@ static void onCusdRaw(void* ctx, const uint8_t* data, uint16_t len, uint16_t rem
     }
 }
 
+/* A malformed "+CUSD:" line is reported too (Status Invalid). */
 static void onCusdLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
-    uint16_t p = 0u;
-    inst->RespLen = 0u;
-    inst->Response[0] = '\0';
-    inst->RespDcs = US_NONE;
-    inst->Flags = (uint8_t)((inst->Flags & (uint8_t) ~(US_F_TRUNC | US_F_CR | US_F_QUOTE)) | US_F_CONT);
+    uint8_t fl = decodeLine(line, len, &inst->RespM, inst->Response, (uint16_t)sizeof(inst->Response), &inst->RespLen, &inst->RespDcs);
     inst->ContStart_ms = (uint16_t)gsm__SysTime_ms();
-    if (!parseHead(line, len, &inst->RespM, &p))
-    {
-        inst->RespM = US_NONE;
-    }
-    if (p == 0u)
-    {
-        p = len; /* no text: the line end completes the answer */
-        inst->Flags = (uint8_t)(inst->Flags | US_F_QUOTE);
-    }
-    /* the text on this line and its line end; when the text goes on, the rest comes raw */
-    (void)feedText(inst, (const uint8_t*)&line[p], (uint16_t)(len - p));
+    inst->Flags = (uint8_t)((inst->Flags & (uint8_t) ~(US_F_TRUNC | US_F_CR | US_F_QUOTE | US_F_CONT)) | (fl & (uint8_t)~US_F_HEAD));
+    /* the line end; when the text goes on, the rest comes raw */
     onCusdRaw(inst, (const uint8_t*)"\n", 1u, 0u);
 }
 
-static void raiseEvent(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t status)
+static void raiseEvent(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t status, int16_t code)
 {
     GSM_USSD_Event_UssdResponse ev;
     ev.Status = (GSM_USSD_Status)status;
@@ -208,7 +198,7 @@ static void raiseEvent(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t
     ev.TextLength = inst->RespLen;
     ev.Dcs = inst->RespDcs;
     ev.Truncated = (inst->Flags & US_F_TRUNC) != 0u;
-    ev.ErrorCode = (status == (uint8_t)GSM_USSD_Status_ErrorResponse) ? inst->ErrorCode : (int16_t)-1;
+    ev.ErrorCode = code;
     if (inst->EventHandler != NULL)
     {
         inst->EventHandler(inst, type, &ev);
@@ -217,7 +207,7 @@ static void raiseEvent(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t
 
 /* Ends the request / session with an event that carries no network text: UssdCancelled for a
  * cancel and for a menu session lost with the modem, UssdResponse otherwise. */
-static void finish(GSM_USSD_Instance* inst, uint8_t status)
+static void finish(GSM_USSD_Instance* inst, uint8_t status, int16_t code)
 {
     GSM_USSD_EventType type = ((status == (uint8_t)GSM_USSD_Status_Cancelled) ||
                                ((status == (uint8_t)GSM_USSD_Status_CommsLost) && (inst->Step == US_STEP_MENU)))
@@ -229,22 +219,8 @@ static void finish(GSM_USSD_Instance* inst, uint8_t status)
     inst->RespLen = 0u;
     inst->Response[0] = '\0';
     inst->RespDcs = US_NONE;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(US_F_CANCEL | US_F_TRUNC));
-    raiseEvent(inst, type, status);
-}
-
-/* Reports the received +CUSD answer; `follow` lets it decide the session state. */
-static void deliverAnswer(GSM_USSD_Instance* inst, bool follow)
-{
-    uint8_t m = inst->RespM;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~US_F_READY);
-    if (follow)
-    {
-        inst->Step = (m == 1u) ? US_STEP_MENU : US_STEP_IDLE;
-        inst->CmdState = 0u;
-    }
-    raiseEvent(inst, (m == 2u) ? GSM_USSD_EventType_UssdCancelled : GSM_USSD_EventType_UssdResponse,
-               (m <= 5u) ? m : (uint8_t)GSM_USSD_Status_Invalid);
+    inst->Flags &= (uint8_t)~(US_F_CANCEL | US_F_TRUNC);
+    raiseEvent(inst, type, status, code);
 }
 
 static void startCancel(GSM_USSD_Instance* inst, uint8_t outcome)
@@ -273,35 +249,50 @@ void gsmUssdInit(GSM_USSD_Instance* inst)
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
 }
 
-/* The running AT+CUSD=1 / AT+CUSD=2 command. */
-static void stepCommand(GSM_USSD_Instance* inst, uint32_t now)
+/* The running AT+CUSD=1,"<code>",15 / AT+CUSD=2 command. Returns the status to finish with (the
+ * claim is still held then, so that the error number can be read), or US_NONE to go on. */
+static uint8_t stepCommand(GSM_USSD_Instance* inst, uint32_t now)
 {
+    GSM_Prompt_Interface* p = inst->Prompt;
     GSM_Prompt_CmdStatus st;
     bool cancel = (inst->Flags & US_F_CANCEL) != 0u;
-    if (inst->Step == US_STEP_CANCEL)
+    bool sending = inst->Step == US_STEP_SEND;
+    if (!sending)
     {
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~US_F_READY); /* answers to the cancel itself */
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, "AT+CUSD=2", &kCusdSpec, NULL, NULL);
-        if (st != GSM_Prompt_CmdStatus_Pending)
+        inst->Flags &= (uint8_t)~US_F_READY; /* answers to the cancel itself */
+    }
+    if (inst->CmdState == 0u)
+    {
+        if (sending && cancel)
         {
-            finish(inst, inst->Outcome);
+            return (uint8_t)GSM_USSD_Status_Cancelled;
         }
-        return;
+        if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, &kCusdSpec, NULL, NULL))
+        {
+            gsmPromptCmdAppend(p, sending ? "AT+CUSD=1," : "AT+CUSD=2");
+            if (sending)
+            {
+                gsmPromptCmdAppendQuoted(p, inst->Payload);
+                gsmPromptCmdAppend(p, ",15");
+            }
+            gsmPromptCmdSend(p);
+            inst->CmdState = 1u;
+        }
+        return US_NONE;
     }
-    if (cancel && (inst->CmdState == 0u))
-    {
-        finish(inst, (uint8_t)GSM_USSD_Status_Cancelled);
-        return;
-    }
-    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, inst->Cmd, &kCusdSpec, NULL, NULL);
+    st = gsmPromptCmdStatus(p, inst);
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
-        return;
+        return US_NONE;
     }
-    inst->ErrorCode = gsmPromptCmdErrorCode(inst->Prompt);
-    gsmPromptRelease(inst->Prompt, inst);
+    inst->CmdState = 0u;
+    if (!sending)
+    {
+        return inst->Outcome;
+    }
     if (st == GSM_Prompt_CmdStatus_Ok)
     {
+        gsmPromptRelease(p, inst);
         inst->Step = US_STEP_WAIT_RESP;
         inst->Timer_ms = now + (gsmNetworkRegistrationIfIsLte(inst->NetworkRegistration) ? (2u * GSM_USSD_RESPONSE_TIMEOUT_MS)
                                                                                            : GSM_USSD_RESPONSE_TIMEOUT_MS);
@@ -311,28 +302,30 @@ static void stepCommand(GSM_USSD_Instance* inst, uint32_t now)
         }
         if (cancel && (inst->Step == US_STEP_WAIT_RESP))
         {
-            inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~US_F_CANCEL);
+            inst->Flags &= (uint8_t)~US_F_CANCEL;
             startCancel(inst, (uint8_t)GSM_USSD_Status_Cancelled);
         }
+        return US_NONE;
     }
-    else if (cancel)
+    if (cancel)
     {
-        finish(inst, (uint8_t)GSM_USSD_Status_Cancelled);
+        return (uint8_t)GSM_USSD_Status_Cancelled;
     }
-    else if (st == GSM_Prompt_CmdStatus_Timeout)
+    if (st == GSM_Prompt_CmdStatus_Timeout)
     {
         startCancel(inst, (uint8_t)GSM_USSD_Status_NoResponse); /* the request may be on its way */
+        return US_NONE;
     }
-    else
-    {
-        finish(inst, gsmPromptHelperIsErrorStatus(st) ? (uint8_t)GSM_USSD_Status_ErrorResponse : (uint8_t)GSM_USSD_Status_CommsLost);
-    }
+    /* the modem's error (code -1 for a plain ERROR), or Aborted / Idle: the session was reset */
+    return gsmPromptHelperIsErrorStatus(st) ? (uint8_t)GSM_USSD_Status_ErrorResponse : (uint8_t)GSM_USSD_Status_CommsLost;
 }
 
 void gsmUssdPoll(GSM_USSD_Instance* inst)
 {
     uint32_t now;
     uint8_t starts;
+    uint8_t step;
+    uint8_t status = US_NONE;
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
@@ -344,77 +337,83 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         gsmPromptBinaryCancel(inst->Prompt, &onCusdRaw);
         inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~(US_F_CONT | US_F_QUOTE)) | US_F_READY | US_F_TRUNC);
     }
+    step = inst->Step;
     starts = gsmPowerIfStartCount(inst->Power);
     if ((starts != inst->PowerStartCount) || ((inst->Power != NULL) && !gsmPowerIfIsOn(inst->Power)))
     {
         inst->PowerStartCount = starts;
-        if ((inst->Step == US_STEP_WAIT_RESP) || (inst->Step == US_STEP_MENU))
+        if ((step == US_STEP_WAIT_RESP) || (step == US_STEP_MENU))
         {
-            finish(inst, (uint8_t)GSM_USSD_Status_CommsLost);
+            finish(inst, (uint8_t)GSM_USSD_Status_CommsLost, -1);
+            step = US_STEP_IDLE;
         }
     }
-
-    switch (inst->Step)
+    if ((step == US_STEP_SEND) || (step == US_STEP_CANCEL))
     {
-    case US_STEP_IDLE:
-    case US_STEP_MENU:
-    case US_STEP_WAIT_RESP:
+        status = stepCommand(inst, now);
+    }
+    else
+    {
         if ((inst->Flags & US_F_READY) != 0u)
         {
-            deliverAnswer(inst, true);
+            /* The answer decides the session state, except while a request waits for the registration:
+             * then it is network-initiated, not the answer to that request. */
+            uint8_t m = inst->RespM;
+            inst->Flags &= (uint8_t)~US_F_READY;
+            if (step != US_STEP_WAIT_REG)
+            {
+                inst->Step = (m == 1u) ? US_STEP_MENU : US_STEP_IDLE;
+            }
+            raiseEvent(inst, (m == 2u) ? GSM_USSD_EventType_UssdCancelled : GSM_USSD_EventType_UssdResponse,
+                       (m <= 5u) ? m : (uint8_t)GSM_USSD_Status_Invalid, -1);
+            if (inst->Step != step)
+            {
+                return; /* the session state changed (or the handler ended / started a request) */
+            }
         }
-        else if ((inst->Step == US_STEP_WAIT_RESP) && ((inst->Flags & US_F_CONT) == 0u) && GSM_TIME_REACHED(now, inst->Timer_ms))
+        if (step == US_STEP_WAIT_REG)
+        {
+            if ((inst->Flags & US_F_CANCEL) != 0u)
+            {
+                status = (uint8_t)GSM_USSD_Status_Cancelled;
+            }
+            else if (gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration))
+            {
+                inst->Step = US_STEP_SEND;
+            }
+            else if (GSM_TIME_REACHED(now, inst->Timer_ms))
+            {
+                status = (uint8_t)GSM_USSD_Status_NotRegistered;
+            }
+            else
+            {
+                /* still waiting */
+            }
+        }
+        else if ((step == US_STEP_WAIT_RESP) && ((inst->Flags & US_F_CONT) == 0u) && GSM_TIME_REACHED(now, inst->Timer_ms))
         {
             startCancel(inst, (uint8_t)GSM_USSD_Status_NoResponse);
         }
-        break;
-
-    case US_STEP_WAIT_REG:
-        if ((inst->Flags & US_F_READY) != 0u)
+        else
         {
-            deliverAnswer(inst, false); /* network-initiated: not the answer to this request */
+            /* idle, or waiting */
         }
-        if (inst->Step != US_STEP_WAIT_REG)
-        {
-            break; /* the handler ended the request */
-        }
-        if ((inst->Flags & US_F_CANCEL) != 0u)
-        {
-            finish(inst, (uint8_t)GSM_USSD_Status_Cancelled);
-        }
-        else if (gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration))
-        {
-            inst->Step = US_STEP_SEND;
-            inst->CmdState = 0u;
-        }
-        else if (GSM_TIME_REACHED(now, inst->Timer_ms))
-        {
-            finish(inst, (uint8_t)GSM_USSD_Status_NotRegistered);
-        }
-        break;
-
-    default:
-        stepCommand(inst, now);
-        break;
+    }
+    if (status != US_NONE)
+    {
+        finish(inst, status, (status == (uint8_t)GSM_USSD_Status_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : -1);
     }
 }
 
 bool gsmUssdSend(GSM_USSD_Instance* inst, char* ussd_payload)
 {
-    static const char kHead[] = "AT+CUSD=1,\"";
-    static const char kTail[] = "\",15";
-    uint8_t n;
     uint8_t i;
     if ((inst == NULL) || (ussd_payload == NULL) || ((inst->Step != US_STEP_IDLE) && (inst->Step != US_STEP_MENU)) ||
         (ussd_payload[0] == '\0'))
     {
         return false;
     }
-    /* No command runs in these steps, so the command buffer may be filled while checking. */
-    for (n = 0u; n < (sizeof(kHead) - 1u); n++)
-    {
-        inst->Cmd[n] = kHead[n];
-    }
+    /* No command runs in these steps, so the payload buffer may be filled while checking. */
     for (i = 0u; ussd_payload[i] != '\0'; i++)
     {
         char c = ussd_payload[i];
@@ -422,15 +421,11 @@ bool gsmUssdSend(GSM_USSD_Instance* inst, char* ussd_payload)
         {
             return false;
         }
-        inst->Cmd[n++] = c;
+        inst->Payload[i] = c;
     }
-    for (i = 0u; i < sizeof(kTail); i++)
-    {
-        inst->Cmd[n++] = kTail[i];
-    }
+    inst->Payload[i] = '\0';
     inst->Step = US_STEP_WAIT_REG;
-    inst->CmdState = 0u;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~US_F_CANCEL);
+    inst->Flags &= (uint8_t)~US_F_CANCEL;
     inst->Timer_ms = gsm__SysTime_ms() + GSM_USSD_REGISTRATION_TIMEOUT_MS;
     return true;
 }
@@ -441,7 +436,7 @@ bool gsmUssdCancelSession(GSM_USSD_Instance* inst)
     {
         return false;
     }
-    if ((inst->Step == US_STEP_WAIT_REG) || (inst->Step == US_STEP_SEND))
+    if (inst->Step <= US_STEP_SEND) /* waiting for the registration, or AT+CUSD=1 not yet answered */
     {
         inst->Flags |= US_F_CANCEL;
     }

@@ -108,7 +108,7 @@ struct GSM_USSD_Instance
 
     /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
     uint8_t Step;                 /* US_STEP_... */
-    uint8_t CmdState;
+    uint8_t CmdState;             /* 1 while an AT+CUSD command of this module runs */
     uint8_t Flags;                /* US_F_... */
     uint8_t PowerStartCount;
     uint8_t RespM;                /* <m> of the received answer (0xFF malformed) */
@@ -118,8 +118,7 @@ struct GSM_USSD_Instance
     GSM_Prompt_UrcSubscriber Urc; /* "+CUSD:" (the rest of a multi-line text comes as raw bytes) */
     uint16_t ContStart_ms;        /* low 16 bits of the time the answer line began */
     uint16_t RespLen;
-    int16_t ErrorCode;
-    char Cmd[GSM_USSD_PAYLOAD_SIZE + 15u]; /* "AT+CUSD=1,\"<code>\",15" */
+    char Payload[GSM_USSD_PAYLOAD_SIZE];  /* the code or menu reply of the request */
     char Response[GSM_USSD_RESPONSE_SIZE];
 };
 

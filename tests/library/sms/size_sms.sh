@@ -77,9 +77,9 @@ report() {
   r3=$(symbol_size "$nm" "$dir/fw.elf" mGsmUssdInst)
   echo "== $name ($cc $flags)"
   printf "  %-14s %8s %14s %14s\n" module "flash B" "RAM B (state)" "text buffers B"
-  # text buffers: SMS Send "AT+CMGS=\"<number>\"" and the text; SMS Read sender, time stamp, text;
-  # USSD "AT+CUSD=1,\"<code>\",15" and the answer
-  local b1=$((nb + 10 + tb)) b2=$((sb + ub + rb)) b3=$((pb + 15 + respb))
+  # text buffers: SMS Send number and text (kept without terminator); SMS Read sender, time stamp,
+  # text; USSD code and answer
+  local b1=$((nb + tb - 1)) b2=$((sb + ub + rb)) b3=$((pb + respb))
   printf "  %-14s %8d %14d %14d\n" GSM_SMS_Send "$f1" $((r1 - b1)) $b1
   printf "  %-14s %8d %14d %14d\n" GSM_SMS_Read "$f2" $((r2 - b2)) $b2
   printf "  %-14s %8d %14d %14d\n" GSM_USSD "$f3" $((r3 - b3)) $b3

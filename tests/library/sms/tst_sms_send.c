@@ -431,6 +431,13 @@ static void refusedTextsAndNumbersRaiseNoEventAndAcceptedOnesArriveIntact(void)
         CHECK(!gsmmgrSmsSend(NULL, s("x")));
         CHECK(!gsmmgrSmsSend(s(NUMBER), NULL));
         CHECK(!gsmSmsSend(NULL, s(NUMBER), s("x")));
+        {
+            /* an instance without its Prompt could never end the send: refused, no event */
+            GSM_SmsSend_Instance unwired;
+            memset(&unwired, 0, sizeof unwired);
+            CHECK(!gsmSmsSend(&unwired, s(NUMBER), s("x")));
+            CHECK(!gsmSmsSendBusy(&unwired));
+        }
         for (i = 0; i < sizeof kCases / sizeof kCases[0]; i++)
         {
             char ctx[200];
