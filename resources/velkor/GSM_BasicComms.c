@@ -16,8 +16,8 @@ enum
     BC_STEP_PROBE,          /* "AT" after a time-out or a long silence */
     BC_STEP_ESTABLISHED,    /* watching */
     BC_STEP_WAIT_RECOVERY,  /* Power is resetting / power-cycling the modem */
-    BC_STEP_RESTARTED,      /* set by the boot message handler: set the modem up again */
-    BC_STEP_POWERED_DOWN    /* set by the boot message handler: the modem announced its shutdown */
+    BC_STEP_RESTARTED,      /* a boot message arrived: set the modem up again */
+    BC_STEP_POWERED_DOWN    /* the modem announced its shutdown */
 };
 
 /* 2 ms ticks of the step timer. */
@@ -37,30 +37,9 @@ static const char kCommands[] GSM_PGM = "AT\0ATE0\0ATE1\0AT+CMEE=1";
 #define BC_CMD_ECHO    3u /* ATE0; ATE1 follows 5 characters later */
 #define BC_CMD_CMEE    13u
 
-/* Boot messages first (the handler tells them apart by their first letter), then power-down ones. */
-static const char* const kBootPrefixes[] = {"RDY", "*ATREADY: 1", "START", "NORMAL POWER", "POWERD DOWN",
-                                            "UNDER-VOLTAGE P", "OVER-VOLTAGE P", NULL}; /* not the WARNNING ones */
-
 static uint16_t ticksNow(void)
 {
     return (uint16_t)(gsm__SysTime_ms() >> 1);
-}
-
-static void onBootUrc(void* ctx, const char* line, uint16_t len)
-{
-    GSM_BasicComms_Instance* inst = (GSM_BasicComms_Instance*)ctx;
-    if ((line[0] == 'R') || (line[0] == '*') || (line[0] == 'S'))
-    {
-        /* "RDY", "START", "*ATREADY: 1" alone; during the handshake the set-up follows anyway. */
-        if (((len == 3u) || (len == 5u) || (len == 11u)) && (inst->Step != BC_STEP_HANDSHAKE))
-        {
-            inst->Step = BC_STEP_RESTARTED;
-        }
-    }
-    else
-    {
-        inst->Step = BC_STEP_POWERED_DOWN; /* NORMAL POWER DOWN/OFF, POWERD DOWN, voltage shutdown */
-    }
 }
 
 GSM_NOINLINE static void enterStep(GSM_BasicComms_Instance* inst, uint8_t step)
@@ -87,10 +66,6 @@ void gsmBasicCommsInit(GSM_BasicComms_Instance* inst)
     }
     inst->_i.Established = false;
     inst->_i.Session = 0u;
-    inst->Urc.Prefixes = kBootPrefixes;
-    inst->Urc.Handler = &onBootUrc;
-    inst->Urc.Context = inst;
-    gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
     enterStep(inst, BC_STEP_WAIT_POWER);
 }
 
@@ -99,12 +74,26 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
     GSM_Prompt_CmdStatus st;
     uint16_t elapsed;
     uint8_t step;
+    uint8_t ev;
     uint8_t cmd = BC_CMD_AT;
     const GSM_Prompt_CmdSpec* spec = &kProbeSpec;
 
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
         return;
+    }
+
+    /* A boot message means the modem restarted: the set-up runs again (during the handshake it
+     * follows anyway). A shutdown message: the Power module switches the modem on again. */
+    ev = inst->Prompt->ModemEvent;
+    inst->Prompt->ModemEvent = 0u;
+    if (ev == GSM_PROMPT_MODEM_POWER_DOWN)
+    {
+        inst->Step = BC_STEP_POWERED_DOWN;
+    }
+    else if ((ev == GSM_PROMPT_MODEM_RESTARTED) && (inst->Step != BC_STEP_HANDSHAKE))
+    {
+        inst->Step = BC_STEP_RESTARTED;
     }
 
     /* Power supervision first: no power, no communication. A modem that is switched on again

@@ -63,9 +63,6 @@ typedef struct GSM_BasicComms_Instance
     GSM_Power_Interface* Power;   /**< &(mGsmPwrInst._i) */
     GSM_Prompt_Interface* Prompt; /**< &(mGsmPromptInst._i) */
 
-    /* ---- private (before EchoOn so that the byte-sized members share the last word) ---- */
-    GSM_Prompt_UrcSubscriber Urc; /* boot and power-down messages */
-
     /* ---- set by the application before gsmBasicCommsInit ---- */
     uint8_t EchoOn; /**< 1 (any non-zero): modem echoes commands (ATE1), 0: no echo (ATE0) */
 
@@ -74,12 +71,12 @@ typedef struct GSM_BasicComms_Instance
 
     /* ---- private ---- */
     uint8_t CmdState; /* gsmPromptHelperExec state of the running command */
-    uint8_t Step;     /* internal state (the boot message handler may set it as well) */
+    uint8_t Step;     /* internal state */
     uint8_t Tries;    /* handshake attempts / probes without answer */
     uint16_t Timer;   /* start of the present step, in 2 ms ticks */
 } GSM_BasicComms_Instance;
 
-/** Initialises the instance and subscribes to the boot messages. Not interrupt safe. */
+/** Initialises the instance. Not interrupt safe. */
 void gsmBasicCommsInit(GSM_BasicComms_Instance* inst);
 
 /** Advances the set-up / watch state machine. Returns at once. Not interrupt safe. */

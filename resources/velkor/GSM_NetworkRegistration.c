@@ -5,14 +5,15 @@
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
 
+/* Steps, as they are kept in bits 3..5 of State. */
 enum
 {
-    NR_STEP_WAIT_COMMS = 0, /* no communication */
-    NR_STEP_ENABLE,         /* AT+C(G|E)REG=1 for each domain */
-    NR_STEP_READ,           /* AT+C(G|E)REG? for each domain */
-    NR_STEP_IDLE,           /* following the URCs */
-    NR_STEP_RETRY_WAIT,     /* pause after a failure */
-    NR_STEP_NONE            /* (no step change) */
+    NR_STEP_WAIT_COMMS = 0x00, /* no communication */
+    NR_STEP_ENABLE = 0x08,     /* AT+C(G|E)REG=1 for each domain */
+    NR_STEP_READ = 0x10,       /* AT+C(G|E)REG? for each domain */
+    NR_STEP_IDLE = 0x18,       /* following the URCs */
+    NR_STEP_RETRY_WAIT = 0x20, /* pause after a failure */
+    NR_STEP_NONE = 0x28        /* (no step change) */
 };
 
 #define NR_EPS_UNKNOWN 0u
@@ -21,14 +22,33 @@ enum
 
 #define NR_DOMAINS ((uint8_t)GSM_NetworkRegistration_Domain_Count)
 
+/* Parts of State. A step change starts the step with the first domain and no command sent. */
+#define NR_STATE(step)      ((uint8_t)(step))
+#define NR_STEP_OF(state)   ((uint8_t)((state) & 0x38u))
+#define NR_DOMAIN_OF(state) ((uint8_t)(((state) >> 1) & 3u))
+#define NR_DOMAIN_MASK      0x06u
+
+/* Step timer: a tick count passes the period in full (the start tick is truncated). */
+#define NR_TICK_SHIFT GSM_NETWORKREGISTRATION_TICK_SHIFT
+#define NR_TICKS(ms)  ((uint8_t)((((uint32_t)(ms)) + (1UL << NR_TICK_SHIFT) - 1u) >> NR_TICK_SHIFT))
+
+static uint8_t ticksNow(void)
+{
+#if defined(__AVR__) && (NR_TICK_SHIFT <= 8)
+    return (uint8_t)((uint16_t)gsm__SysTime_ms() >> NR_TICK_SHIFT); /* a 16-bit shift is shorter on AVR */
+#else
+    return (uint8_t)(gsm__SysTime_ms() >> NR_TICK_SHIFT);
+#endif
+}
+
 static const char kCreg[] = "+CREG:";
 static const char kCgreg[] = "+CGREG:";
 static const char kCereg[] = "+CEREG:";
 /* Line prefixes in the order of GSM_NetworkRegistration_Domain. */
 static const char* const kRegPrefixes[] = {kCreg, kCgreg, kCereg, NULL};
-static const GSM_Prompt_CmdSpec kEnableSpec = {NULL, 1000u, 0u};
-/* LTE-A documents up to 9 s for the read commands. */
-static const GSM_Prompt_CmdSpec kReadSpecs[NR_DOMAINS] = {{kCreg, 9000u, 0u}, {kCgreg, 9000u, 0u}, {kCereg, 9000u, 0u}};
+/* The enable commands, then the reads of the domains (LTE-A documents up to 9 s for them). */
+static const GSM_Prompt_CmdSpec kSpecs[1u + NR_DOMAINS] = {
+    {NULL, 1000u, 0u}, {kCreg, 9000u, 0u}, {kCgreg, 9000u, 0u}, {kCereg, 9000u, 0u}};
 
 /* Domain of a registration line; NR_DOMAINS for other lines. */
 static uint8_t lineDomain(const char* line, uint16_t len)
@@ -46,21 +66,14 @@ static uint8_t lineDomain(const char* line, uint16_t len)
  * outside a pending read is a late one and ignored. */
 static uint8_t decodeStat(const char* line, uint16_t len, bool is_read_response)
 {
-    uint32_t stat;
-    uint32_t second;
-    if (!gsmUtilFieldUint(line, len, 0u, &stat))
+    uint32_t v[2];
+    uint8_t n = (uint8_t)(gsmUtilUintFields(line, len, v, 2u) & (uint8_t)~GSM_UTIL_FIELDS_MORE);
+    if ((n == 0u) || ((n >= 2u) != is_read_response))
     {
         return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
     }
-    if (gsmUtilFieldUint(line, len, 1u, &second) != is_read_response)
-    {
-        return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
-    }
-    if (is_read_response)
-    {
-        stat = second;
-    }
-    return (stat <= 11u) ? (uint8_t)stat : GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
+    v[0] = v[is_read_response ? 1u : 0u];
+    return (v[0] <= 11u) ? (uint8_t)v[0] : GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
 }
 
 uint8_t gsmNetworkRegistrationDecodeStat(const char* line, uint16_t len, bool is_read_response)
@@ -123,7 +136,7 @@ static uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
     char cmd[12];
     const char* p;
     uint8_t n = 2u;
-    uint8_t d = inst->Domain;
+    uint8_t d = NR_DOMAIN_OF(inst->State);
     GSM_Prompt_CmdStatus st;
     bool eps;
 
@@ -149,8 +162,9 @@ static uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
     cmd[n] = read ? '?' : '=';
     cmd[n + 1u] = read ? '\0' : '1';
     cmd[n + 2u] = '\0';
-    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, cmd, read ? &kReadSpecs[d] : &kEnableSpec,
-                             read ? &onReadLine : NULL, inst);
+    /* an enable command expects no lines: the handler of the reads never gets any of it */
+    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->State, cmd, &kSpecs[read ? (uint8_t)(d + 1u) : 0u],
+                             &onReadLine, inst);
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
         return NR_STEP_NONE;
@@ -164,7 +178,8 @@ static uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
         {
             inst->_i.EpsSupport = (st == GSM_Prompt_CmdStatus_Ok) ? NR_EPS_YES : NR_EPS_NO;
         }
-        inst->Domain = (uint8_t)(d + 1u);
+        /* the next domain (the helper has cleared its bit) */
+        inst->State = (uint8_t)((inst->State & (uint8_t)~NR_DOMAIN_MASK) | (uint8_t)((d + 1u) << 1));
         return NR_STEP_NONE;
     }
     gsmPromptRelease(inst->Prompt, inst);
@@ -180,7 +195,7 @@ void gsmNetworkRegistrationInit(GSM_NetworkRegistration_Instance* inst)
     inst->_i.EpsSupport = NR_EPS_UNKNOWN;
     forgetStates(inst);
     inst->_i.ChangeCount = 0u;
-    inst->Step = NR_STEP_WAIT_COMMS;
+    inst->State = NR_STATE(NR_STEP_WAIT_COMMS);
     inst->Urc.Prefixes = kRegPrefixes;
     inst->Urc.Handler = &onRegUrc;
     inst->Urc.Context = inst;
@@ -190,7 +205,8 @@ void gsmNetworkRegistrationInit(GSM_NetworkRegistration_Instance* inst)
 void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
 {
     uint8_t next = NR_STEP_NONE;
-    GSM_NETWORKREGISTRATION_TIME_T elapsed;
+    uint8_t elapsed;
+    uint8_t step;
     bool up;
 
     if ((inst == NULL) || (inst->Prompt == NULL))
@@ -198,54 +214,46 @@ void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
         return;
     }
     up = gsmBasicCommsIfEstablished(inst->BasicComms);
-    if (!up || (inst->Step == NR_STEP_WAIT_COMMS) || (inst->BasicComms->Session != inst->Session))
+    step = NR_STEP_OF(inst->State);
+    if (!up || (step == NR_STEP_WAIT_COMMS) || (inst->BasicComms->Session != inst->Session))
     {
-        if (inst->Step != NR_STEP_WAIT_COMMS)
+        if (step != NR_STEP_WAIT_COMMS)
         {
             /* communication lost or modem restarted: it registers anew */
             gsmPromptRelease(inst->Prompt, inst);
             forgetStates(inst);
-            inst->Step = NR_STEP_WAIT_COMMS;
+            inst->State = NR_STATE(NR_STEP_WAIT_COMMS);
         }
         if (!up)
         {
             return;
         }
         inst->Session = inst->BasicComms->Session;
-        inst->Domain = 0u;
-        inst->CmdState = 0u;
-        inst->Step = NR_STEP_ENABLE;
+        step = NR_STEP_ENABLE;
+        inst->State = NR_STATE(NR_STEP_ENABLE);
     }
-    elapsed = (GSM_NETWORKREGISTRATION_TIME_T)((GSM_NETWORKREGISTRATION_TIME_T)gsm__SysTime_ms() - inst->Timer_ms);
-    switch (inst->Step)
+    elapsed = (uint8_t)(ticksNow() - inst->Timer);
+    if (step <= NR_STEP_READ) /* NR_STEP_ENABLE, NR_STEP_READ */
     {
-    case NR_STEP_ENABLE:
-    case NR_STEP_READ:
-        next = runCommand(inst, inst->Step == NR_STEP_READ);
-        break;
-
-    case NR_STEP_IDLE:
+        next = runCommand(inst, step == NR_STEP_READ);
+    }
+    else if (step == NR_STEP_IDLE)
+    {
 #if GSM_NETWORKREGISTRATION_REFRESH_MS > 0
-        if (elapsed >= GSM_NETWORKREGISTRATION_REFRESH_MS)
+        if (elapsed > NR_TICKS(GSM_NETWORKREGISTRATION_REFRESH_MS))
         {
             next = NR_STEP_READ;
         }
 #endif
-        break;
-
-    default: /* NR_STEP_RETRY_WAIT */
-        if (elapsed >= GSM_NETWORKREGISTRATION_RETRY_MS)
-        {
-            next = NR_STEP_ENABLE;
-        }
-        break;
+    }
+    else if (elapsed > NR_TICKS(GSM_NETWORKREGISTRATION_RETRY_MS)) /* NR_STEP_RETRY_WAIT */
+    {
+        next = NR_STEP_ENABLE;
     }
     if (next != NR_STEP_NONE)
     {
-        inst->Step = next;
-        inst->Timer_ms = (GSM_NETWORKREGISTRATION_TIME_T)gsm__SysTime_ms();
-        inst->Domain = 0u;
-        inst->CmdState = 0u;
+        inst->State = NR_STATE(next);
+        inst->Timer = ticksNow();
     }
 }
 

@@ -30,11 +30,27 @@ extern "C" {
 #define GSM_NETWORKREGISTRATION_RETRY_MS 2000u
 #endif
 
-/* Type of the module's timer: 16 bits hold the default periods. */
-#if (GSM_NETWORKREGISTRATION_REFRESH_MS > 0xFFFFu) || (GSM_NETWORKREGISTRATION_RETRY_MS > 0xFFFFu)
-#define GSM_NETWORKREGISTRATION_TIME_T uint32_t
+/* The module times its steps in ticks of 2^GSM_NETWORKREGISTRATION_TICK_SHIFT ms held in a byte: the
+ * shortest tick with which the longer of the two periods takes at most 127 ticks (256 ms for the
+ * defaults), so that a wait that is over stays recognisable for more than as long again. */
+#define GSM_NETWORKREGISTRATION_LONGEST_MS                                         \
+    ((GSM_NETWORKREGISTRATION_REFRESH_MS > GSM_NETWORKREGISTRATION_RETRY_MS)   \
+         ? GSM_NETWORKREGISTRATION_REFRESH_MS                                  \
+         : GSM_NETWORKREGISTRATION_RETRY_MS)
+#if GSM_NETWORKREGISTRATION_LONGEST_MS <= 8128u
+#define GSM_NETWORKREGISTRATION_TICK_SHIFT 6
+#elif GSM_NETWORKREGISTRATION_LONGEST_MS <= 16256u
+#define GSM_NETWORKREGISTRATION_TICK_SHIFT 7
+#elif GSM_NETWORKREGISTRATION_LONGEST_MS <= 32512u
+#define GSM_NETWORKREGISTRATION_TICK_SHIFT 8
+#elif GSM_NETWORKREGISTRATION_LONGEST_MS <= 65024UL
+#define GSM_NETWORKREGISTRATION_TICK_SHIFT 9
+#elif GSM_NETWORKREGISTRATION_LONGEST_MS <= 260096UL
+#define GSM_NETWORKREGISTRATION_TICK_SHIFT 11
+#elif GSM_NETWORKREGISTRATION_LONGEST_MS <= 1040384UL
+#define GSM_NETWORKREGISTRATION_TICK_SHIFT 13
 #else
-#define GSM_NETWORKREGISTRATION_TIME_T uint16_t
+#error "GSM_NetworkRegistration: the refresh and retry periods are limited to 1040 s"
 #endif
 
 /** Network Registration instance. Zero-initialise, set Power, Prompt, BasicComms, then Init. */
@@ -49,11 +65,10 @@ typedef struct GSM_NetworkRegistration_Instance
     GSM_NetworkRegistration_Interface _i;
 
     /* ---- private (small members first: Thumb loads reach them with a short offset) ---- */
-    uint8_t Step;
-    uint8_t Domain;   /* domain of the command now running */
-    uint8_t CmdState;
-    uint8_t Session;  /* Basic Comms session the set-up was done for */
-    GSM_NETWORKREGISTRATION_TIME_T Timer_ms; /* start of the present step (system time, truncated) */
+    uint8_t State;   /* bits 3..5: step; bits 1..2: domain of the command now running; bit 0: the
+                        command was sent (gsmPromptHelperExec state) */
+    uint8_t Session; /* Basic Comms session the set-up was done for */
+    uint8_t Timer;   /* start of the present step, in ticks (see GSM_NETWORKREGISTRATION_TICK_SHIFT) */
     GSM_Prompt_UrcSubscriber Urc;
 } GSM_NetworkRegistration_Instance;
 

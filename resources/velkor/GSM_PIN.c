@@ -9,22 +9,52 @@
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
 
+/* Steps, as they are kept in bits 1..2 of State. */
 enum
 {
-    PIN_STEP_WAIT_COMMS = 0, /* no communication */
-    PIN_STEP_QUERY,          /* AT+CPIN? (after a pause when Tries is not 0) */
-    PIN_STEP_IDLE,           /* status known */
-    PIN_STEP_ENTER,          /* AT+CPIN="...." */
-    PIN_STEP_NONE            /* (no step change) */
+    PIN_STEP_WAIT_COMMS = 0x00, /* no communication */
+    PIN_STEP_QUERY = 0x02,      /* AT+CPIN? (after a pause when Tries is not 0) */
+    PIN_STEP_IDLE = 0x04,       /* status known */
+    PIN_STEP_ENTER = 0x06,      /* AT+CPIN="...." */
+    PIN_STEP_NONE = 0x08        /* (no step change) */
 };
 
-#define PIN_F_REQUESTED 0x01u /* gsmPinEnter was called: the PIN waits to be sent */
-#define PIN_F_VERIFYING 0x02u /* the PIN was accepted: the status reads wait for READY */
+/* Parts of State: the step, the flags, and bit 0 for gsmPromptHelperExec. */
+#define PIN_STEP_OF(state) ((uint8_t)((state) & 0x06u))
+#define PIN_F_REQUESTED    0x08u /* gsmPinEnter was called: the PIN waits to be sent */
+#define PIN_F_VERIFYING    0x10u /* the PIN was accepted: the status reads wait for READY */
+#define PIN_FLAGS          (PIN_F_REQUESTED | PIN_F_VERIFYING)
+#define PIN_SENT           0x01u
 
-/* The pause between two status reads is timed with the low 16 bits of the system time. */
+/* The pause between two status reads is timed in ticks of 2^PIN_TICK_SHIFT ms held in a byte: the
+ * shortest tick with which the pause takes at most 127 ticks, so that a pause that is over stays
+ * recognisable for more than as long again. */
 #if GSM_PIN_RETRY_MS > 0xFFFFu
 #error "GSM_PIN_RETRY_MS must not exceed 65535"
+#elif GSM_PIN_RETRY_MS <= 127u
+#define PIN_TICK_SHIFT 0
+#elif GSM_PIN_RETRY_MS <= 508u
+#define PIN_TICK_SHIFT 2
+#elif GSM_PIN_RETRY_MS <= 1016u
+#define PIN_TICK_SHIFT 3
+#elif GSM_PIN_RETRY_MS <= 4064u
+#define PIN_TICK_SHIFT 5
+#elif GSM_PIN_RETRY_MS <= 16256u
+#define PIN_TICK_SHIFT 7
+#else
+#define PIN_TICK_SHIFT 10
 #endif
+/* Ticks that pass the pause in full (the start tick is truncated). */
+#define PIN_RETRY_TICKS ((uint8_t)((GSM_PIN_RETRY_MS + (1UL << PIN_TICK_SHIFT) - 1u) >> PIN_TICK_SHIFT))
+
+static uint8_t ticksNow(void)
+{
+#if defined(__AVR__) && (PIN_TICK_SHIFT <= 8)
+    return (uint8_t)((uint16_t)gsm__SysTime_ms() >> PIN_TICK_SHIFT); /* a 16-bit shift is shorter on AVR */
+#else
+    return (uint8_t)(gsm__SysTime_ms() >> PIN_TICK_SHIFT);
+#endif
+}
 
 /* Status reads after an accepted PIN before the entry is reported as timed out. */
 #define PIN_VERIFY_TRIES (GSM_PIN_READY_TIMEOUT_MS / GSM_PIN_RETRY_MS)
@@ -53,7 +83,8 @@ static GSM_PIN_SimStatus decodeCode(const char* line, uint16_t len)
     {
         pos++;
     }
-    return (GSM_PIN_SimStatus)gsmUtilMatchText(&line[pos], (uint16_t)(len - pos), kPinCodes);
+    return (GSM_PIN_SimStatus)gsmUtilMatchList(&line[pos], (uint16_t)(len - pos), kPinCodes,
+                                               GSM_UTIL_MATCH_EXACT);
 }
 
 GSM_PIN_SimStatus gsmPinDecodeStatus(const char* line, uint16_t len)
@@ -88,7 +119,7 @@ PIN_NOINLINE static void setStatus(GSM_PIN_Instance* inst, GSM_PIN_SimStatus sta
 static void fail(GSM_PIN_Instance* inst, GSM_PIN_FailReason reason, int16_t cme)
 {
     GSM_PIN_Event_PinFailed ev;
-    inst->Flags = 0u;
+    inst->State &= (uint8_t)~PIN_FLAGS;
     ev.Reason = reason;
     ev.CmeError = cme;
     raise(inst, GSM_PIN_EventType_PinFailed, &ev);
@@ -115,7 +146,7 @@ static const uint8_t kCmeStatus[16] GSM_PGM = {0u, 0u, 0u, 0u, 0u, (uint8_t)GSM_
  * be Unknown: no usable answer). Returns the next step. */
 static uint8_t statusSeen(GSM_PIN_Instance* inst, GSM_PIN_SimStatus s, bool read)
 {
-    bool verifying = (inst->Flags & PIN_F_VERIFYING) != 0u;
+    bool verifying = (inst->State & PIN_F_VERIFYING) != 0u;
     if (read && (verifying ? (s != GSM_PIN_SimStatus_Ready) : ((s == GSM_PIN_SimStatus_Unknown) || (s == GSM_PIN_SimStatus_NotReady))))
     {
         /* the SIM is not ready (yet): read again after a pause, a limited number of times */
@@ -138,7 +169,7 @@ static uint8_t statusSeen(GSM_PIN_Instance* inst, GSM_PIN_SimStatus s, bool read
     setStatus(inst, s);
     if (verifying && (s == GSM_PIN_SimStatus_Ready))
     {
-        inst->Flags &= (uint8_t)~PIN_F_VERIFYING;
+        inst->State &= (uint8_t)~PIN_F_VERIFYING;
         raise(inst, GSM_PIN_EventType_PinSuccess, NULL);
     }
     else if (!read)
@@ -156,7 +187,7 @@ static uint8_t enterDone(GSM_PIN_Instance* inst, GSM_Prompt_CmdStatus st, int16_
 {
     if (st == GSM_Prompt_CmdStatus_Ok)
     {
-        inst->Flags |= PIN_F_VERIFYING;
+        inst->State |= PIN_F_VERIFYING;
     }
     else if (!gsmPromptHelperIsErrorStatus(st))
     {
@@ -177,8 +208,7 @@ void gsmPinInit(GSM_PIN_Instance* inst)
         return;
     }
     inst->Status = (uint8_t)GSM_PIN_SimStatus_Unknown;
-    inst->Flags = 0u;
-    inst->Step = PIN_STEP_WAIT_COMMS;
+    inst->State = 0u; /* PIN_STEP_WAIT_COMMS, no flags */
     inst->Urc.Prefixes = kCpinPrefixes;
     inst->Urc.Handler = &onCpinLine;
     inst->Urc.Context = inst;
@@ -190,6 +220,7 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
     GSM_Prompt_CmdStatus st;
     GSM_PIN_SimStatus s;
     uint8_t next = PIN_STEP_NONE;
+    uint8_t step;
     bool up;
     bool seen = false;
     bool read = false;
@@ -199,17 +230,18 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
         return;
     }
     up = gsmBasicCommsIfEstablished(inst->BasicComms);
-    if (!up || (inst->Step == PIN_STEP_WAIT_COMMS) || (inst->BasicComms->Session != inst->Session))
+    step = PIN_STEP_OF(inst->State);
+    if (!up || (step == PIN_STEP_WAIT_COMMS) || (inst->BasicComms->Session != inst->Session))
     {
-        if (inst->Step != PIN_STEP_WAIT_COMMS)
+        if (step != PIN_STEP_WAIT_COMMS)
         {
             /* communication lost or modem restarted: a running entry has failed */
             gsmPromptRelease(inst->Prompt, inst);
-            if ((inst->Step == PIN_STEP_ENTER) || ((inst->Flags & PIN_F_VERIFYING) != 0u))
+            if ((step == PIN_STEP_ENTER) || ((inst->State & PIN_F_VERIFYING) != 0u))
             {
                 fail(inst, GSM_PIN_FailReason_Timeout, -1);
             }
-            inst->Step = PIN_STEP_WAIT_COMMS;
+            inst->State &= PIN_FLAGS; /* PIN_STEP_WAIT_COMMS */
         }
         if (!up)
         {
@@ -220,26 +252,26 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
         inst->Status = (uint8_t)GSM_PIN_SimStatus_Unknown;
         inst->LineStatus = 0u;
         inst->Tries = 0u;
-        inst->CmdState = 0u;
-        inst->Step = PIN_STEP_QUERY;
+        step = PIN_STEP_QUERY;
+        inst->State = (uint8_t)((inst->State & PIN_FLAGS) | PIN_STEP_QUERY);
     }
     s = (GSM_PIN_SimStatus)inst->LineStatus;
-    if ((s != GSM_PIN_SimStatus_Unknown) && (inst->CmdState == 0u))
+    if ((s != GSM_PIN_SimStatus_Unknown) && ((inst->State & PIN_SENT) == 0u))
     {
         /* a "+CPIN:" URC (while a command runs, the line is its answer) */
         inst->LineStatus = 0u;
         seen = true;
     }
-    else if (inst->Step != PIN_STEP_IDLE)
+    else if (step != PIN_STEP_IDLE)
     {
         /* AT+CPIN? or AT+CPIN="0123" (at least four digits, leading zeros kept): "AT", the answer
          * prefix without its ':', then the tail */
         char cmd[16];
-        bool enter = inst->Step == PIN_STEP_ENTER;
+        bool enter = step == PIN_STEP_ENTER;
         int16_t code;
         uint8_t n;
-        if (!enter && (inst->CmdState == 0u) && (inst->Tries != 0u) &&
-            ((uint16_t)((uint16_t)gsm__SysTime_ms() - inst->Timer_ms) < GSM_PIN_RETRY_MS))
+        if (!enter && ((inst->State & PIN_SENT) == 0u) && (inst->Tries != 0u) &&
+            ((uint8_t)(ticksNow() - inst->Timer) <= PIN_RETRY_TICKS))
         {
             return; /* pause between two reads */
         }
@@ -259,7 +291,7 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
             cmd[9u + n] = '"';
             cmd[10u + n] = '\0';
         }
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->CmdState, cmd, &kCpinSpec, &onCpinLine, inst);
+        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->State, cmd, &kCpinSpec, &onCpinLine, inst);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             return;
@@ -285,13 +317,13 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
             read = true;
         }
     }
-    else if ((inst->Flags & PIN_F_REQUESTED) != 0u)
+    else if ((inst->State & PIN_F_REQUESTED) != 0u)
     {
         /* the status is known (never Unknown in PIN_STEP_IDLE) */
         s = (GSM_PIN_SimStatus)inst->Status;
         if (s == GSM_PIN_SimStatus_SimPin)
         {
-            inst->Flags = 0u;
+            inst->State &= (uint8_t)~PIN_FLAGS;
             next = PIN_STEP_ENTER;
         }
         else
@@ -309,9 +341,9 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
     }
     if (next != PIN_STEP_NONE)
     {
-        inst->Step = next;
-        inst->Timer_ms = (uint16_t)gsm__SysTime_ms();
-        inst->CmdState = 0u;
+        /* the flags stay; no command of the new step sent yet */
+        inst->State = (uint8_t)((inst->State & PIN_FLAGS) | next);
+        inst->Timer = ticksNow();
     }
 }
 
@@ -320,7 +352,7 @@ void gsmPinEnter(GSM_PIN_Instance* inst, uint16_t sim_pin)
     if (inst != NULL)
     {
         inst->Pin = sim_pin;
-        inst->Flags |= PIN_F_REQUESTED;
+        inst->State |= PIN_F_REQUESTED;
     }
 }
 

@@ -99,15 +99,14 @@ struct GSM_PIN_Instance
     GSM_PIN_EventHandler EventHandler; /**< may be NULL (no events) */
 
     /* ---- private (small members first: Thumb loads reach them with a short offset) ---- */
-    uint16_t Timer_ms;     /* start of the pause between status reads (low 16 bits of the system time) */
     uint16_t Pin;          /* PIN waiting to be sent */
     uint8_t Status;        /* GSM_PIN_SimStatus */
     uint8_t LineStatus;    /* status of the last "+CPIN:" line (answer or URC) not yet handled, 0: none */
-    uint8_t Step;
-    uint8_t CmdState;
+    uint8_t State;         /* bits 1..2: step; bits 3..4: PIN_F_...; bit 0: the command was sent
+                              (gsmPromptHelperExec state) */
     uint8_t Tries;         /* status reads in the present wait */
     uint8_t Session;
-    uint8_t Flags;         /* PIN_F_... */
+    uint8_t Timer;         /* start of the pause between status reads, in ticks (see GSM_PIN.c) */
     GSM_Prompt_UrcSubscriber Urc;
 };
 

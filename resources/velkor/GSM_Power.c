@@ -28,6 +28,22 @@ enum
 /* Time for STATUS to drop after a power-off press (LTE modems log off the network first). */
 #define PWR_OFF_STATUS_TIMEOUT_MS 30000u
 
+/* Wait of each step (ms) that is timed by the clock (the key presses use their set lengths). */
+static const uint16_t kStepWait[] GSM_PGM = {
+    GSM_POWER_STARTUP_DELAY_MS,  /* PWR_STEP_STARTUP */
+    0u,                          /* PWR_STEP_OFF (not timed) */
+    GSM_POWER_RETRY_DELAY_MS,    /* PWR_STEP_FAILED */
+    GSM_POWER_OFF_GUARD_MS,      /* PWR_STEP_OFF_GUARD */
+    0u,                          /* PWR_STEP_PRESS_ON */
+    GSM_POWER_STATUS_TIMEOUT_MS, /* PWR_STEP_WAIT_ON */
+    GSM_POWER_STATUS_TIMEOUT_MS, /* PWR_STEP_WAIT_ON_RESET */
+    GSM_POWER_RESET_PULSE_MS,    /* PWR_STEP_RESET */
+    0u,                          /* PWR_STEP_ON (not timed) */
+    0u,                          /* PWR_STEP_RECOVER (not timed) */
+    0u,                          /* PWR_STEP_PRESS_OFF */
+    PWR_OFF_STATUS_TIMEOUT_MS    /* PWR_STEP_WAIT_OFF */
+};
+
 /* Press length in GSM_POWER_PRESS_UNIT_MS steps, rounded up (for ms up to 12750). */
 #define PWR_PRESS_UNITS(ms) ((uint8_t)(((ms) + GSM_POWER_PRESS_UNIT_MS - 1u) / GSM_POWER_PRESS_UNIT_MS))
 
@@ -185,7 +201,6 @@ void gsmPowerPoll(GSM_Power_Instance* inst)
             becameOn(inst);
             return;
         }
-        limit = GSM_POWER_STATUS_TIMEOUT_MS;
         break;
 
     case PWR_STEP_WAIT_OFF:
@@ -196,32 +211,20 @@ void gsmPowerPoll(GSM_Power_Instance* inst)
             inst->Timer_ms = (uint16_t)gsm__SysTime_ms();
             return;
         }
-        limit = PWR_OFF_STATUS_TIMEOUT_MS;
         break;
 
-    case PWR_STEP_PRESS_ON:
-        limit = (uint16_t)(inst->OnPress * GSM_POWER_PRESS_UNIT_MS);
+    default:
         break;
-
-    case PWR_STEP_PRESS_OFF:
-        limit = (uint16_t)(inst->OffPress * GSM_POWER_PRESS_UNIT_MS);
-        break;
-
-    case PWR_STEP_STARTUP:
-        limit = GSM_POWER_STARTUP_DELAY_MS;
-        break;
-
-    case PWR_STEP_RESET:
-        limit = GSM_POWER_RESET_PULSE_MS;
-        break;
-
-    case PWR_STEP_FAILED:
-        limit = GSM_POWER_RETRY_DELAY_MS;
-        break;
-
-    default: /* PWR_STEP_OFF_GUARD */
-        limit = GSM_POWER_OFF_GUARD_MS;
-        break;
+    }
+    /* The wait of the step: a key press as set, the others from the table. */
+    if ((step == PWR_STEP_PRESS_ON) || (step == PWR_STEP_PRESS_OFF))
+    {
+        limit = (uint16_t)(((step == PWR_STEP_PRESS_ON) ? inst->OnPress : inst->OffPress) *
+                           GSM_POWER_PRESS_UNIT_MS);
+    }
+    else
+    {
+        limit = GSM_PGM_READ_WORD(&kStepWait[step]);
     }
     if (elapsed < limit)
     {

@@ -15,17 +15,20 @@
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
 
-/* Flags (GSM_Prompt_Instance.Flags). */
+/* Flags (GSM_Prompt_Interface.Flags, private to this file). */
 #define PR_F_ACTIVE       0x01u /* a command was sent and awaits its final result */
 #define PR_F_ECHO_PENDING 0x02u /* the echo of the command has not been seen yet */
-#define PR_F_SKIP_SPACE   0x04u /* drop the blank that follows the '>' of the data prompt */
+#define PR_F_SKIP         0x04u /* drop the next byte if it is the blank after the '>' of the data prompt,
+                                   or in a counted payload the LF after the CR of its header line */
 #define PR_F_DROP_OK      0x08u /* a late final result of an abandoned command may still come */
 #define PR_F_OVERFLOW     0x10u /* the line being received did not fit the buffer */
 #define PR_F_TX_DATA      0x20u /* data after the prompt is being written */
 #define PR_F_DATA_ECHO    0x40u /* received bytes may be the echo of that data */
-#define PR_F_BIN_SKIP_LF  0x80u /* the counted header ended with CR: its LF is not payload */
 
 #define PR_ST(s) ((uint8_t)GSM_Prompt_CmdStatus_##s)
+
+/* The time-out after data written at the "> " prompt is kept in steps of 2^PR_DATA_TIMEOUT_SHIFT ms. */
+#define PR_DATA_TIMEOUT_SHIFT 4
 
 /* Keeps a function called from several places out of line (gcc would copy it into every caller). */
 #if defined(__GNUC__)
@@ -34,12 +37,16 @@
 #define PR_NOINLINE
 #endif
 
-/* Lines that are never the answer of a command that expects unprefixed lines: every "+..." and
- * "*..." line, and the plain unsolicited messages of both families ("NO CARRIER" is a final result
- * and never gets this far). Texts one after another, each zero-terminated, the list ends with an
- * empty text (kept in program memory on AVR). */
-static const char kKnownUrcPrefixes[] GSM_PGM = "+\0*\0RDY\0START\0Call Ready\0SMS \0PB DONE\0RING\0"
-                                                "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE\0OVER-VOLTAGE\0DST:\0";
+/* Lines that are never the answer of a command that expects unprefixed lines: the boot and shutdown
+ * messages first (their positions are PR_URC_...), then every "+..." and "*..." line and the other
+ * plain unsolicited messages of both families ("NO CARRIER" is a final result and never gets this
+ * far). Texts one after another, each zero-terminated, the list ends with an empty text (kept in
+ * program memory on AVR). */
+static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
+                                                "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE P\0OVER-VOLTAGE P\0"
+                                                "+\0*\0Call Ready\0SMS \0PB DONE\0RING\0UNDER-VOLTAGE\0OVER-VOLTAGE\0DST:\0";
+#define PR_URC_BOOT_LAST 3u /* "RDY", "START", "*ATREADY: 1": a restart when alone on the line */
+#define PR_URC_DOWN_LAST 7u /* then the shutdown messages (not the voltage warnings that follow later) */
 
 /* The final result codes and "DOWNLOAD" (the data prompt of AT+HTTPDATA). A text that ends with
  * ':' begins the line (a number or a text follows), the others are the whole line. The position
@@ -50,7 +57,6 @@ static const char kResults[] GSM_PGM = "OK\0ERROR\0+CME ERROR:\0+CMS ERROR:\0NO 
 #define PR_RESULT_CMS      4u
 #define PR_RESULT_LAST     8u
 #define PR_RESULT_DOWNLOAD 9u
-#define PR_CODED_PREFIX_LEN 11u /* length of "+CME ERROR:" and "+CMS ERROR:" */
 
 /* The instance around its interface (the first member: the same address). Integer arithmetic, and
  * the result is used only after the public entry has checked the interface pointer. */
@@ -66,7 +72,7 @@ static bool commandOpen(const GSM_Prompt_Instance* inst)
 
 static bool composing(const GSM_Prompt_Instance* inst)
 {
-    return (inst->_i.Status == PR_ST(Pending)) && ((inst->Flags & PR_F_ACTIVE) == 0u);
+    return (inst->_i.Status == PR_ST(Pending)) && ((inst->_i.Flags & PR_F_ACTIVE) == 0u);
 }
 
 static void writeByte(GSM_Prompt_Instance* inst, uint8_t b)
@@ -81,7 +87,7 @@ static void writeByte(GSM_Prompt_Instance* inst, uint8_t b)
  * the command may still come: PR_F_DROP_OK (a session reset clears it again). */
 static PR_NOINLINE void finishCommand(GSM_Prompt_Instance* inst, uint8_t status, int16_t code)
 {
-    uint8_t f = (uint8_t)(inst->Flags & (uint8_t)~(PR_F_ACTIVE | PR_F_ECHO_PENDING | PR_F_TX_DATA | PR_F_DATA_ECHO));
+    uint8_t f = (uint8_t)(inst->_i.Flags & (uint8_t)~(PR_F_ACTIVE | PR_F_ECHO_PENDING | PR_F_TX_DATA | PR_F_DATA_ECHO));
     inst->_i.Status = status;
     inst->Code = code;
     inst->TxDataLeft = 0u;
@@ -101,36 +107,7 @@ static PR_NOINLINE void finishCommand(GSM_Prompt_Instance* inst, uint8_t status,
     {
         inst->_i.ConsecutiveTimeouts = 0u;
     }
-    inst->Flags = f;
-}
-
-/* Index (1 for the first) of the first text of a list laid out as kKnownUrcPrefixes that matches
- * the line: that begins it (every text with `prefix` true, otherwise texts ending with ':') or
- * equals it; 0 when none does. */
-static uint8_t matchList(const char* line, uint16_t len, const char* list, bool prefix)
-{
-    uint8_t n = 1u;
-    while (GSM_PGM_READ_BYTE(list) != 0u)
-    {
-        uint16_t i = 0u;
-        uint8_t c;
-        while (((c = GSM_PGM_READ_BYTE(list)) != 0u) && (i < len) && ((uint8_t)line[i] == c))
-        {
-            list++;
-            i++;
-        }
-        if ((c == 0u) && (prefix || (i == len) || (line[i - 1u] == ':')))
-        {
-            return n;
-        }
-        while (GSM_PGM_READ_BYTE(list) != 0u) /* rest of this text */
-        {
-            list++;
-        }
-        list++;
-        n++;
-    }
-    return 0u;
+    inst->_i.Flags = f;
 }
 
 /* The data prompt of kind `kind` (GSM_PROMPT_CMD_DATA_PROMPT or GSM_PROMPT_CMD_DOWNLOAD) for the
@@ -138,13 +115,13 @@ static uint8_t matchList(const char* line, uint16_t len, const char* list, bool 
  * Returns false (nothing changed) when no command waits for that prompt. */
 static bool enterDataPrompt(GSM_Prompt_Instance* inst, uint8_t kind, uint8_t flags)
 {
-    if (((inst->Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) != PR_F_ACTIVE) || (inst->_i.Status != PR_ST(Pending)) ||
+    if (((inst->_i.Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) != PR_F_ACTIVE) || (inst->_i.Status != PR_ST(Pending)) ||
         ((inst->CmdSpec->Flags & kind) == 0u))
     {
         return false;
     }
     inst->_i.Status = PR_ST(DataPrompt);
-    inst->Flags = (uint8_t)((inst->Flags | flags) & (uint8_t)~PR_F_ECHO_PENDING);
+    inst->_i.Flags = (uint8_t)((inst->_i.Flags | flags) & (uint8_t)~PR_F_ECHO_PENDING);
     return true;
 }
 
@@ -159,7 +136,7 @@ static void toCommand(const GSM_Prompt_Instance* inst, const char* line, uint16_
 /* Routes one complete, non-empty line. */
 static PR_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len)
 {
-    uint8_t f = inst->Flags;
+    uint8_t f = inst->_i.Flags;
     const GSM_Prompt_CmdSpec* spec = inst->CmdSpec; /* set whenever PR_F_ACTIVE is */
     GSM_Prompt_UrcSubscriber* s;
     bool any = false;
@@ -184,25 +161,20 @@ static PR_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line, 
         }
         if ((i == len) && ((uint16_t)h == inst->Sent.Echo.Hash))
         {
-            inst->Flags = (uint8_t)(f & (uint8_t)~PR_F_ECHO_PENDING);
+            inst->_i.Flags = (uint8_t)(f & (uint8_t)~PR_F_ECHO_PENDING);
             return;
         }
     }
 
     /* 2. final result codes */
-    k = matchList(line, len, kResults, false);
-    if ((k != 0u) && (k <= PR_RESULT_LAST))
+    k = gsmUtilMatchList(line, len, kResults, GSM_UTIL_MATCH_COLON);
+    if ((uint8_t)(k - 1u) < PR_RESULT_LAST)
     {
-        fin = PR_ST(OtherFinal);
-        if (k <= PR_RESULT_CMS)
+        fin = (k <= PR_RESULT_CMS) ? (uint8_t)(PR_ST(Ok) - 1u + k) : PR_ST(OtherFinal);
+        if ((uint8_t)(k - PR_RESULT_CME) <= (PR_RESULT_CMS - PR_RESULT_CME))
         {
-            fin = (uint8_t)(PR_ST(Ok) + k - 1u);
-        }
-        if ((k >= PR_RESULT_CME) && (k <= PR_RESULT_CMS))
-        {
-            uint16_t pos = PR_CODED_PREFIX_LEN;
-            uint32_t v;
-            if (gsmUtilParseUint(line, len, &pos, &v) && (pos == len) && (v <= 32767u))
+            uint32_t v = 0u;
+            if ((gsmUtilUintFields(line, len, &v, 1u) == 1u) && (v <= 32767u))
             {
                 code = (int16_t)v;
             }
@@ -220,7 +192,7 @@ static PR_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line, 
         }
         if ((fin <= PR_ST(Error)) && ((f & PR_F_DROP_OK) != 0u))
         {
-            inst->Flags = (uint8_t)(f & (uint8_t)~PR_F_DROP_OK); /* late answer of an abandoned command */
+            inst->_i.Flags = (uint8_t)(f & (uint8_t)~PR_F_DROP_OK); /* late answer of an abandoned command */
             return;
         }
         if (fin != PR_ST(OtherFinal))
@@ -241,7 +213,7 @@ static PR_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line, 
     if (((f & PR_F_ACTIVE) != 0u) && (spec->Prefix != NULL) && gsmUtilStartsWith(line, len, spec->Prefix))
     {
         toCommand(inst, line, len);
-        if (((spec->Flags & GSM_PROMPT_CMD_PREFIX_FINAL) != 0u) && ((inst->Flags & PR_F_ACTIVE) != 0u))
+        if (((spec->Flags & GSM_PROMPT_CMD_PREFIX_FINAL) != 0u) && ((inst->_i.Flags & PR_F_ACTIVE) != 0u))
         {
             finishCommand(inst, PR_ST(Ok), -1);
         }
@@ -267,14 +239,30 @@ static PR_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line, 
         }
         s = next;
     }
+
+    /* 4b. boot and shutdown messages, for Basic Comms */
+    k = gsmUtilMatchList(line, len, kKnownUrcPrefixes, GSM_UTIL_MATCH_PREFIX);
+    if ((uint8_t)(k - 1u) < PR_URC_DOWN_LAST)
+    {
+        if (k > PR_URC_BOOT_LAST)
+        {
+            inst->_i.ModemEvent = GSM_PROMPT_MODEM_POWER_DOWN;
+            return;
+        }
+        if ((len == 3u) || (len == 5u) || (len == 11u))
+        {
+            inst->_i.ModemEvent = GSM_PROMPT_MODEM_RESTARTED;
+            return;
+        }
+    }
     if (any)
     {
         return;
     }
 
     /* 5. unprefixed answer lines */
-    if (((inst->Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) == PR_F_ACTIVE) && ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u) &&
-        (matchList(line, len, kKnownUrcPrefixes, true) == 0u))
+    if (((inst->_i.Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) == PR_F_ACTIVE) &&
+        ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u) && (k == 0u))
     {
         toCommand(inst, line, len);
         return;
@@ -299,19 +287,23 @@ static void flushBinary(GSM_Prompt_Instance* inst, uint8_t* buf)
 
 static PR_NOINLINE void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint16_t cap)
 {
-    uint8_t f = inst->Flags;
+    uint8_t f = inst->_i.Flags;
+
+    /* The blank after the '>' of the data prompt (it may arrive after the data was queued), or the
+     * LF after the CR of the header of a counted payload: the two never wait at the same time. */
+    if ((f & PR_F_SKIP) != 0u)
+    {
+        f = (uint8_t)(f & (uint8_t)~PR_F_SKIP);
+        inst->_i.Flags = f;
+        if (b == ((inst->BinRemaining > 0u) ? (uint8_t)'\n' : (uint8_t)' '))
+        {
+            return;
+        }
+    }
 
     /* Counted binary payload: raw bytes. */
     if (inst->BinRemaining > 0u)
     {
-        if ((f & PR_F_BIN_SKIP_LF) != 0u)
-        {
-            inst->Flags = (uint8_t)(f & (uint8_t)~PR_F_BIN_SKIP_LF);
-            if (b == '\n')
-            {
-                return; /* second half of the header's CR LF */
-            }
-        }
 #if GSM_PROMPT_FALLBACK_LINE_SIZE == 0
         if (cap == 0u)
         {
@@ -329,28 +321,17 @@ static PR_NOINLINE void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_
         return;
     }
 
-    /* The blank after the '>' of the data prompt (it may arrive after the data was queued). */
-    if ((f & PR_F_SKIP_SPACE) != 0u)
-    {
-        f = (uint8_t)(f & (uint8_t)~PR_F_SKIP_SPACE);
-        inst->Flags = f;
-        if (b == ' ')
-        {
-            return;
-        }
-    }
-
     /* Echo of the data written after the prompt. */
     if ((f & PR_F_DATA_ECHO) != 0u)
     {
-        uint16_t behind = inst->TxDataUnechoed;
+        uint16_t behind = inst->Sent.Data.Unechoed;
         if ((behind > 0u) && (b == inst->TxData[-(int32_t)behind]))
         {
-            inst->TxDataUnechoed = (uint16_t)(behind - 1u);
+            inst->Sent.Data.Unechoed = (uint16_t)(behind - 1u);
             return;
         }
         f = (uint8_t)(f & (uint8_t)~PR_F_DATA_ECHO);
-        inst->Flags = f;
+        inst->_i.Flags = f;
         if ((behind == 0u) && (inst->TxDataLeft == 0u) && (inst->Code >= 0) && (b == (uint8_t)inst->Code))
         {
             return; /* the terminator: echo complete */
@@ -362,7 +343,7 @@ static PR_NOINLINE void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_
     {
         uint16_t n = inst->LineLen;
         inst->LineLen = 0u;
-        inst->Flags = (uint8_t)(f & (uint8_t)~PR_F_OVERFLOW);
+        inst->_i.Flags = (uint8_t)(f & (uint8_t)~PR_F_OVERFLOW);
         if ((f & PR_F_OVERFLOW) != 0u)
         {
             GSM_DEBUG_TEXT("GSM prompt: line too long, dropped\r\n");
@@ -373,7 +354,7 @@ static PR_NOINLINE void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_
             handleLine(inst, (const char*)buf, n);
             if ((b == '\r') && (inst->BinRemaining > 0u))
             {
-                inst->Flags |= PR_F_BIN_SKIP_LF; /* a counted payload starts after the LF */
+                inst->_i.Flags |= PR_F_SKIP; /* a counted payload starts after the LF */
             }
         }
         return;
@@ -384,13 +365,13 @@ static PR_NOINLINE void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_
     }
     if (inst->LineLen >= cap)
     {
-        inst->Flags = (uint8_t)(f | PR_F_OVERFLOW);
+        inst->_i.Flags = (uint8_t)(f | PR_F_OVERFLOW);
         return;
     }
     buf[inst->LineLen++] = b;
 
     /* The data prompt: '>' at the start of a line, only while a command waits for it. */
-    if ((b == '>') && (inst->LineLen == 1u) && enterDataPrompt(inst, GSM_PROMPT_CMD_DATA_PROMPT, PR_F_SKIP_SPACE))
+    if ((b == '>') && (inst->LineLen == 1u) && enterDataPrompt(inst, GSM_PROMPT_CMD_DATA_PROMPT, PR_F_SKIP))
     {
         inst->LineLen = 0u;
     }
@@ -407,17 +388,17 @@ static void writeData(GSM_Prompt_Instance* inst, uint32_t now)
     {
         writeByte(inst, *inst->TxData++);
         inst->TxDataLeft--;
-        inst->TxDataUnechoed++;
+        inst->Sent.Data.Unechoed++;
         n--;
     }
-    inst->CmdTimer_ms = now + inst->Sent.DataTimeout_ms;
+    inst->CmdTimer_ms = now + ((uint32_t)inst->Sent.Data.Timeout << PR_DATA_TIMEOUT_SHIFT);
     if (inst->TxDataLeft == 0u)
     {
         if (inst->Code >= 0)
         {
             writeByte(inst, (uint8_t)inst->Code);
         }
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_TX_DATA);
+        inst->_i.Flags = (uint8_t)(inst->_i.Flags & (uint8_t)~PR_F_TX_DATA);
     }
 }
 
@@ -430,7 +411,7 @@ static void abandonCommand(GSM_Prompt_Instance* inst)
     {
         return;
     }
-    if ((inst->_i.Status == PR_ST(DataPrompt)) || ((inst->Flags & PR_F_TX_DATA) != 0u))
+    if ((inst->_i.Status == PR_ST(DataPrompt)) || ((inst->_i.Flags & PR_F_TX_DATA) != 0u))
     {
         writeByte(inst, 0x1Bu);
     }
@@ -448,7 +429,7 @@ static void resetSession(GSM_Prompt_Instance* inst)
     inst->LineLen = 0u;
     inst->BinRemaining = 0u;
     inst->BinHandler = NULL;
-    inst->Flags = 0u;
+    inst->_i.Flags = 0u;
 }
 
 void gsmPromptInit(GSM_Prompt_Instance* inst)
@@ -466,7 +447,6 @@ void gsmPromptInit(GSM_Prompt_Instance* inst)
     }
     inst->Code = -1; /* no error number, no data terminator */
     inst->CmdTimer_ms = gsm__SysTime_ms() - GSM_PROMPT_COMMAND_GAP_MS;
-    inst->PowerStartCount = gsmPowerIfStartCount(inst->Power);
 }
 
 void gsmPromptPoll(GSM_Prompt_Instance* inst)
@@ -486,19 +466,16 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
     pwr = inst->Power;
     if (pwr != NULL)
     {
-        uint8_t starts = pwr->StartCount;
+        /* A modem that is switched off or restarted (power-on, reset, power cycle) always passes
+         * through a state other than On, which ends the session (and keeps it clear meanwhile). */
         powered = pwr->State == (uint8_t)GSM_Power_State_On;
-        if (!powered || (starts != inst->PowerStartCount))
+        if (!powered)
         {
-            inst->PowerStartCount = starts;
-            if (commandOpen(inst) || (inst->_i.Owner != NULL) || (inst->LineLen != 0u) || (inst->BinRemaining != 0u))
-            {
-                resetSession(inst);
-            }
+            resetSession(inst);
         }
     }
 
-    if (powered && ((inst->Flags & PR_F_TX_DATA) != 0u))
+    if (powered && ((inst->_i.Flags & PR_F_TX_DATA) != 0u))
     {
         writeData(inst, now);
     }
@@ -529,7 +506,7 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
         flushBinary(inst, buf); /* hand over what arrived so far */
     }
 
-    if (((inst->Flags & PR_F_ACTIVE) != 0u) && GSM_TIME_REACHED(now, inst->CmdTimer_ms))
+    if (((inst->_i.Flags & PR_F_ACTIVE) != 0u) && GSM_TIME_REACHED(now, inst->CmdTimer_ms))
     {
         GSM_DEBUG_TEXT("GSM prompt: command timed out\r\n");
         finishCommand(inst, PR_ST(Timeout), -1);
@@ -686,7 +663,7 @@ void gsmPromptCmdSend(GSM_Prompt_Interface* prompt)
         return;
     }
     writeByte(inst, (uint8_t)'\r');
-    inst->Flags |= PR_F_ACTIVE | PR_F_ECHO_PENDING;
+    inst->_i.Flags |= PR_F_ACTIVE | PR_F_ECHO_PENDING;
     inst->CmdTimer_ms = gsm__SysTime_ms() + inst->CmdSpec->Timeout_ms;
 }
 
@@ -733,6 +710,7 @@ bool gsmPromptDataSend(GSM_Prompt_Interface* prompt, const void* owner, const ui
 {
     GSM_Prompt_Instance* inst = fromIf(prompt);
     uint32_t now = gsm__SysTime_ms();
+    uint32_t t;
     if ((prompt == NULL) || (owner == NULL) || ((data == NULL) && (len > 0u)) || (inst->CmdOwner != owner) ||
         (prompt->Status != PR_ST(DataPrompt)))
     {
@@ -740,11 +718,13 @@ bool gsmPromptDataSend(GSM_Prompt_Interface* prompt, const void* owner, const ui
     }
     inst->TxData = data;
     inst->TxDataLeft = len;
-    inst->TxDataUnechoed = 0u;
+    inst->Sent.Data.Unechoed = 0u;
     inst->Code = terminator;
-    inst->Sent.DataTimeout_ms = timeout_ms;
+    /* kept in 16 ms steps, rounded up (a time-out of more than 17 minutes is cut to that) */
+    t = (timeout_ms >> PR_DATA_TIMEOUT_SHIFT) + 1u;
+    inst->Sent.Data.Timeout = (uint16_t)((t > 0xFFFFu) ? 0xFFFFu : t);
     /* Without data there is no echo to discard (not even of the terminator). */
-    inst->Flags |= (uint8_t)((len > 0u) ? (PR_F_TX_DATA | PR_F_DATA_ECHO) : PR_F_TX_DATA);
+    inst->_i.Flags |= (uint8_t)((len > 0u) ? (PR_F_TX_DATA | PR_F_DATA_ECHO) : PR_F_TX_DATA);
     inst->LineLen = 0u;
     prompt->Status = PR_ST(Pending);
     inst->CmdTimer_ms = now + timeout_ms;
@@ -772,7 +752,7 @@ void gsmPromptBinaryCancel(GSM_Prompt_Interface* prompt, GSM_Prompt_BinaryHandle
     {
         inst->BinRemaining = 0u;
         inst->BinHandler = NULL;
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~PR_F_BIN_SKIP_LF);
+        inst->_i.Flags = (uint8_t)(inst->_i.Flags & (uint8_t)~PR_F_SKIP);
         inst->LineLen = 0u;
     }
 }

@@ -71,12 +71,9 @@ struct GSM_Prompt_Instance
     GSM_Prompt_Interface _i;
 
     /* ---- private ---- */
-    uint8_t Flags;                      /* PR_F_... in GSM_Prompt.c */
-    uint8_t PowerStartCount;
     uint16_t LineLen;
     uint16_t BinRemaining;
     uint16_t TxDataLeft;                /* data bytes after "> " still to write */
-    uint16_t TxDataUnechoed;            /* data bytes written whose echo has not arrived yet */
     int16_t Code;                       /* after a +CME/+CMS ERROR result: its number (or -1); while data
                                            after "> " is written: the byte that ends it (or -1).
                                            The two never overlap: data is written before the final
@@ -88,7 +85,11 @@ struct GSM_Prompt_Instance
             uint16_t Len;               /* length of the command line sent (without CR) */
             uint16_t Hash;              /* checksum of the command line sent */
         } Echo;                         /* until the echo of the command is seen */
-        uint32_t DataTimeout_ms;        /* while data after "> " is written (the echo is past) */
+        struct
+        {
+            uint16_t Timeout;           /* time for the final result after each chunk, in 16 ms steps */
+            uint16_t Unechoed;          /* data bytes written whose echo has not arrived yet */
+        } Data;                         /* while data after "> " is written (the echo is past) */
     } Sent;
     const GSM_Prompt_CmdSpec* CmdSpec;  /* expectations of the running command */
     GSM_Prompt_LineHandler CmdOnLine;   /* its response line handler */

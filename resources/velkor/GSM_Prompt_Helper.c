@@ -3,9 +3,8 @@
  */
 #include "GSM_Prompt_Helper.h"
 
-/* Helper states (the caller's state byte). */
-#define HLP_IDLE 0u
-#define HLP_SENT 1u
+/* Bit of the caller's state byte: the command was sent (the other bits belong to the caller). */
+#define HLP_SENT 0x01u
 
 /* gsmPromptHelperExec; on AVR with `pgm` true the command text is in program memory. */
 static GSM_Prompt_CmdStatus helperExec(GSM_Prompt_Interface* prompt, const void* owner, uint8_t* state, const char* command,
@@ -17,7 +16,7 @@ static GSM_Prompt_CmdStatus helperExec(GSM_Prompt_Interface* prompt, const void*
     {
         return GSM_Prompt_CmdStatus_Aborted;
     }
-    if (*state == HLP_IDLE)
+    if ((*state & HLP_SENT) == 0u)
     {
         /* Channel busy or in its pause: retry next poll. */
         if (gsmPromptClaim(prompt, owner) && gsmPromptCmdBegin(prompt, owner, spec, on_line, ctx))
@@ -33,7 +32,7 @@ static GSM_Prompt_CmdStatus helperExec(GSM_Prompt_Interface* prompt, const void*
                 gsmPromptCmdAppend(prompt, command);
             }
             gsmPromptCmdSend(prompt);
-            *state = HLP_SENT;
+            *state |= HLP_SENT;
         }
         return GSM_Prompt_CmdStatus_Pending;
     }
@@ -46,7 +45,7 @@ static GSM_Prompt_CmdStatus helperExec(GSM_Prompt_Interface* prompt, const void*
         }
         st = GSM_Prompt_CmdStatus_Aborted; /* the claim was lost (session reset) before the result was read */
     }
-    *state = HLP_IDLE;
+    *state &= (uint8_t)~HLP_SENT;
     return st;
 }
 
@@ -71,7 +70,7 @@ void gsmPromptHelperSeqReset(GSM_PromptHelper_Seq* seq)
     if (seq != NULL)
     {
         seq->Index = 0u;
-        seq->CmdState = HLP_IDLE;
+        seq->CmdState = 0u;
     }
 }
 

@@ -27,8 +27,10 @@ extern "C" {
 #endif
 
 /**
- * Runs one command. `state` is a byte of the caller's instance, 0 before the first call; the helper
- * keeps it non-zero while the command runs and sets it back to 0 when it returns the final status.
+ * Runs one command. `state` is a byte of the caller's instance of which the helper uses bit 0: clear
+ * before the first call, set while the command runs, cleared when the final status is returned. The
+ * other bits are left alone (a caller may keep its own data there), so a byte used for nothing else
+ * is 0 before the first call, non-zero while the command runs and 0 again after the final status.
  * @return GSM_Prompt_CmdStatus_Pending while waiting (also while the prompt cannot be claimed yet),
  *         otherwise the final status (Ok, Error, CmeError, CmsError, OtherFinal, Timeout, Aborted)
  *         or DataPrompt for GSM_PROMPT_CMD_DATA_PROMPT commands (state stays non-zero then).

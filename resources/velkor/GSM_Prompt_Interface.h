@@ -42,7 +42,19 @@ typedef struct GSM_Prompt_Interface
     const void* Owner;           /**< holder of the claim, NULL when free */
     uint8_t Status;              /**< GSM_Prompt_CmdStatus of the last command */
     uint8_t ConsecutiveTimeouts; /**< commands that timed out in a row (reset by any final result) */
+    uint8_t ModemEvent;          /**< GSM_PROMPT_MODEM_... of the last boot or shutdown message, 0 when none;
+                                      Basic Comms takes it (sets it back to 0) */
+    uint8_t Flags;               /**< private to the Prompt module (receiver and command state) */
 } GSM_Prompt_Interface;
+
+/* ---- Boot and shutdown messages (GSM_Prompt_Interface.ModemEvent) ----
+ * The Prompt recognises them among the unsolicited lines (after offering them to the subscribers),
+ * so that Basic Comms needs no subscription of its own. */
+/** "RDY", "START" or "*ATREADY: 1" alone on a line: the modem (re)started. */
+#define GSM_PROMPT_MODEM_RESTARTED  1u
+/** "NORMAL POWER DOWN" / "NORMAL POWER OFF", "POWERD DOWN", "UNDER-VOLTAGE POWER DOWN",
+ *  "OVER-VOLTAGE POWER DOWN" (not the voltage warnings): the modem switches itself off. */
+#define GSM_PROMPT_MODEM_POWER_DOWN 2u
 
 /** Called with a complete line (without CR/LF, not zero-terminated). */
 typedef void (*GSM_Prompt_LineHandler)(void* ctx, const char* line, uint16_t len);

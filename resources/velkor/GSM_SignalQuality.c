@@ -17,18 +17,16 @@ static const char kCsqPrefix[] = "+CSQ:";
 static const char kCsqCmd[] GSM_PGM = "AT+CSQ";
 static const GSM_Prompt_CmdSpec kCsqSpec = {kCsqPrefix, 1000u, 0u};
 
-/* "<rssi>,<ber>" after the ':' of a "+CSQ:" line. */
+/* "<rssi>,<ber>" after the ':' of a "+CSQ:" line: exactly two numbers. */
 static bool decodeFields(const char* line, uint16_t len, uint8_t* rssi, uint8_t* ber)
 {
-    uint32_t r;
-    uint32_t b;
-    if ((gsmUtilFieldCount(line, len) != 2u) || !gsmUtilFieldUint(line, len, 0u, &r) || !gsmUtilFieldUint(line, len, 1u, &b) ||
-        (r > 199u) || (b > 99u))
+    uint32_t v[2];
+    if ((gsmUtilUintFields(line, len, v, 2u) != 2u) || (v[0] > 199u) || (v[1] > 99u))
     {
         return false;
     }
-    *rssi = (uint8_t)r;
-    *ber = (uint8_t)b;
+    *rssi = (uint8_t)v[0];
+    *ber = (uint8_t)v[1];
     return true;
 }
 

@@ -228,34 +228,29 @@ bool gsmUtilEquals(const char* line, uint16_t len, const char* text)
     return len == 0u;
 }
 
-uint8_t gsmUtilMatchText(const char* line, uint16_t len, const char* list)
+uint8_t gsmUtilMatchList(const char* line, uint16_t len, const char* list, uint8_t mode)
 {
     uint8_t n = 1u;
-    uint16_t i;
-    uint8_t c;
     if ((line == NULL) || (list == NULL))
     {
         return 0u;
     }
     while (GSM_PGM_READ_BYTE(list) != 0u)
     {
-        for (i = 0u;; i++)
+        uint16_t i = 0u;
+        uint8_t c;
+        while (((c = GSM_PGM_READ_BYTE(list)) != 0u) && (i < len) && ((uint8_t)line[i] == c))
         {
-            c = GSM_PGM_READ_BYTE(&list[i]);
-            if (c == 0u)
-            {
-                if (i == len)
-                {
-                    return n;
-                }
-                break;
-            }
-            if ((i >= len) || ((uint8_t)line[i] != c))
-            {
-                break;
-            }
+            list++;
+            i++;
         }
-        while (GSM_PGM_READ_BYTE(list) != 0u) /* next text */
+        /* the whole text matched (texts are not empty: line[i - 1] exists) */
+        if ((c == 0u) && ((i == len) || (mode == GSM_UTIL_MATCH_PREFIX) ||
+                          ((mode == GSM_UTIL_MATCH_COLON) && (line[i - 1u] == ':'))))
+        {
+            return n;
+        }
+        while (GSM_PGM_READ_BYTE(list) != 0u) /* rest of this text */
         {
             list++;
         }
@@ -263,6 +258,11 @@ uint8_t gsmUtilMatchText(const char* line, uint16_t len, const char* list)
         n++;
     }
     return 0u;
+}
+
+uint8_t gsmUtilMatchText(const char* line, uint16_t len, const char* list)
+{
+    return gsmUtilMatchList(line, len, list, GSM_UTIL_MATCH_EXACT);
 }
 
 const char* gsmUtilListText(const char* list, uint8_t index)
@@ -311,6 +311,64 @@ bool gsmUtilParseUint(const char* line, uint16_t len, uint16_t* pos, uint32_t* v
     *pos = p;
     *value = v;
     return true;
+}
+
+uint8_t gsmUtilUintFields(const char* line, uint16_t len, uint32_t* values, uint8_t max)
+{
+    const char* p;
+    const char* end;
+    uint8_t n = 0u;
+    if (line == NULL)
+    {
+        return GSM_UTIL_FIELDS_MORE;
+    }
+    end = &line[len];
+    /* Fields start after the first ':' that comes before any '"', else at the line start. */
+    for (p = line; (p < end) && (*p != ':') && (*p != '"'); p++)
+    {
+    }
+    p = ((p < end) && (*p == ':')) ? &p[1] : line;
+    for (;;)
+    {
+        uint32_t v = 0u;
+        const char* digits;
+        while ((p < end) && (*p == ' '))
+        {
+            p++;
+        }
+        digits = p;
+        while ((p < end) && ((uint8_t)(*p - '0') <= 9u))
+        {
+            uint8_t d = (uint8_t)(*p - '0');
+            uint32_t t = (v * 10u) + d;
+            /* past 4294967295: v was too large for ten times, or the sum wrapped */
+            if ((v > 429496729UL) || (t < d))
+            {
+                return (uint8_t)(n | GSM_UTIL_FIELDS_MORE);
+            }
+            v = t;
+            p++;
+        }
+        while ((p < end) && (*p == ' '))
+        {
+            p++;
+        }
+        /* a field of digits alone (blanks around them allowed) */
+        if ((p == digits) || ((p < end) && (*p != ',')) || (n >= 127u))
+        {
+            return (uint8_t)(n | GSM_UTIL_FIELDS_MORE);
+        }
+        if (n < max)
+        {
+            values[n] = v;
+        }
+        n++;
+        if (p >= end)
+        {
+            return n;
+        }
+        p++; /* past the comma */
+    }
 }
 
 bool gsmUtilField(const char* line, uint16_t len, uint8_t index, uint16_t* start, uint16_t* flen, bool* quoted)

@@ -71,6 +71,20 @@ bool gsmUtilEquals(const char* line, uint16_t len, const char* text);
 uint8_t gsmUtilMatchText(const char* line, uint16_t len, const char* list);
 
 /**
+ * Finds the line in a list of texts laid out as for gsmUtilMatchText, by the rule `mode`:
+ * - GSM_UTIL_MATCH_EXACT: the text equals the line (gsmUtilMatchText);
+ * - GSM_UTIL_MATCH_COLON: a text that ends with ':' begins the line, the others equal it
+ *   ("OK\0+CME ERROR:\0" finds "OK" and "+CME ERROR: 10");
+ * - GSM_UTIL_MATCH_PREFIX: the text begins the line.
+ * @return 1 for the first text that matches, 2 for the second...; 0 when none does.
+ */
+uint8_t gsmUtilMatchList(const char* line, uint16_t len, const char* list, uint8_t mode);
+
+#define GSM_UTIL_MATCH_EXACT  0u
+#define GSM_UTIL_MATCH_COLON  1u
+#define GSM_UTIL_MATCH_PREFIX 2u
+
+/**
  * Text `index` (0 for the first) of a list laid out as for gsmUtilMatchText; empty texts count as
  * entries ("\0TERM\0INIT" has "" at 0). The index must be within the list.
  * @return its address (in program memory when the list is defined with GSM_PGM).
@@ -99,6 +113,20 @@ bool gsmUtilFieldUint(const char* line, uint16_t len, uint8_t index, uint32_t* v
  * @return true when the field exists.
  */
 bool gsmUtilField(const char* line, uint16_t len, uint8_t index, uint16_t* start, uint16_t* flen, bool* quoted);
+
+/**
+ * Reads the leading fields of a "+XXX: a,b,c" line (fields as for gsmUtilFieldUint) that are plain
+ * unsigned numbers, up to the end of the line or the first field that is not one. Cheaper than
+ * calls of gsmUtilFieldUint for lines made of numbers ("+CSQ: 21,99", "+CREG: 1,5").
+ * @param values receives the first `max` numbers (may be NULL when max is 0)
+ * @return how many leading fields are numbers (at most 127), plus GSM_UTIL_FIELDS_MORE when
+ *         another field (empty, quoted or not a number) follows them; 0 | GSM_UTIL_FIELDS_MORE when
+ *         the first field is not a number (or the line has no field).
+ */
+uint8_t gsmUtilUintFields(const char* line, uint16_t len, uint32_t* values, uint8_t max);
+
+/** gsmUtilUintFields: a field that is not a plain number follows the numbers. */
+#define GSM_UTIL_FIELDS_MORE 0x80u
 
 /** Number of comma separated fields after the ':' (0 for an empty remainder). */
 uint8_t gsmUtilFieldCount(const char* line, uint16_t len);

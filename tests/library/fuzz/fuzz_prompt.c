@@ -1,7 +1,7 @@
 /*
  * libFuzzer target: the prompt's byte-stream handling (line assembly, echo cancellation, result
- * codes, data prompt, counted binary payloads, URC routing) together with the URC decoders of
- * Basic Comms, PIN and Network Registration, and the pure line decoders.
+ * codes, data prompt, counted binary payloads, URC routing, boot and shutdown messages) together
+ * with Basic Comms, the URC decoders of PIN and Network Registration, and the pure line decoders.
  *
  * Input layout: byte 0 selects buffers and the pending command, byte 1 the read fragment size;
  * the rest is what the modem sends. Time advances by 7 ms per poll, across the 32-bit wrap.
@@ -72,6 +72,7 @@ static void onLine(void* ctx, const char* line, uint16_t len)
 {
     uint8_t r, b;
     uint32_t e, v;
+    uint32_t nums[3];
     int8_t tz;
     char copy[16];
     (void)ctx;
@@ -81,6 +82,7 @@ static void onLine(void* ctx, const char* line, uint16_t len)
     (void)gsmSignalQualityDecode(line, len, &r, &b);
     (void)gsmUtilDateTimeToEpoch(line, len, &e, &tz);
     (void)gsmUtilFieldCount(line, len);
+    (void)gsmUtilUintFields(line, len, nums, 3u);
     (void)gsmUtilFieldUint(line, len, 1u, &v);
     (void)gsmUtilFieldCopy(line, len, 2u, copy, sizeof copy);
     if (gsmUtilStartsWith(line, len, "+BIN:") && gsmUtilFieldUint(line, len, 0u, &v) && v < 5000u)

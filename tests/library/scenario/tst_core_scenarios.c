@@ -755,6 +755,67 @@ static void modemPowerDownMessageLeadsToRestart(void)
     CHECK(sim_is_on(sim));
 }
 
+/* Boot and shutdown messages alone, without a real restart or switch-off of the modem: a boot
+ * message sets the modem up again, a shutdown message makes the power control wait for STATUS to
+ * drop, and look-alike lines (the voltage warnings, longer lines) change nothing. */
+static void bootAndShutdownMessagesAreTold(void)
+{
+    enum
+    {
+        NOTHING,
+        RESTART,
+        SHUTDOWN
+    };
+    static const struct
+    {
+        const char* line;
+        int kind;
+    } rows[] = {
+        {"RDY", RESTART},
+        {"START", RESTART},
+        {"*ATREADY: 1", RESTART},
+        {"NORMAL POWER DOWN", SHUTDOWN},
+        {"POWERD DOWN", SHUTDOWN},
+        {"UNDER-VOLTAGE POWER DOWN", SHUTDOWN},
+        {"OVER-VOLTAGE POWER DOWN", SHUTDOWN},
+        {"UNDER-VOLTAGE WARNNING", NOTHING},
+        {"OVER-VOLTAGE WARNNING", NOTHING},
+        {"RDY?", NOTHING},
+        {"STARTED", NOTHING},
+        {"*ATREADY: 0", NOTHING},
+    };
+    size_t i;
+    for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
+    {
+        SimModem* sim;
+        uint8_t session;
+        snprintf(g_ctx, sizeof g_ctx, "%s/%s", __func__, rows[i].line);
+        g_check_context = g_ctx;
+        sim = start_family(1);
+        CHECK(bring_up());
+        session = gsmBasicCommsIfSession(&mGsmBasicCommsInst._i);
+        sim_inject_urc(sim, rows[i].line);
+        harness_poll(50);
+        if (rows[i].kind == SHUTDOWN)
+        {
+            CHECK(!established());
+            CHECK_EQ_INT(gsmPowerIfState(&mGsmPwrInst._i), GSM_Power_State_SwitchingOff);
+            continue;
+        }
+        CHECK_EQ_INT(gsmPowerIfState(&mGsmPwrInst._i), GSM_Power_State_On);
+        CHECK(harness_run_until(established, 10000));
+        if (rows[i].kind == RESTART)
+        {
+            CHECK(gsmBasicCommsIfSession(&mGsmBasicCommsInst._i) != session);
+        }
+        else
+        {
+            CHECK_EQ_INT(gsmBasicCommsIfSession(&mGsmBasicCommsInst._i), session);
+        }
+        CHECK(sim_is_on(sim));
+    }
+}
+
 static void garbageBytesAreIgnored(void)
 {
     int f;
@@ -923,6 +984,7 @@ static const CheckTest kTests[] = {
     {"silentHangIsFoundByKeepAlive", silentHangIsFoundByKeepAlive},
     {"modemRebootIsFollowedBySetupAgain", modemRebootIsFollowedBySetupAgain},
     {"modemPowerDownMessageLeadsToRestart", modemPowerDownMessageLeadsToRestart},
+    {"bootAndShutdownMessagesAreTold", bootAndShutdownMessagesAreTold},
     {"garbageBytesAreIgnored", garbageBytesAreIgnored},
     {"linesSplitAtEveryBoundaryGiveSameResult", linesSplitAtEveryBoundaryGiveSameResult},
     {"worksWithoutOptionalPromptBuffers", worksWithoutOptionalPromptBuffers},

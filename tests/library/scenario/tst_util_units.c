@@ -228,6 +228,66 @@ static void fieldEdgeCases(void)
     CHECK_EQ_STR(gsmUtilListText("\0TERM\0INIT\0", 2), "INIT");
 }
 
+static void leadingNumberFieldsAndListRules(void)
+{
+    static const struct
+    {
+        const char* line;
+        uint8_t result; /* count, | GSM_UTIL_FIELDS_MORE */
+        uint32_t first;
+        uint32_t second;
+    } rows[] = {
+        {"+CSQ: 18,99", 2u, 18u, 99u},
+        {"+CSQ: 18,99,", 2u | GSM_UTIL_FIELDS_MORE, 18u, 99u},
+        {"+CREG: 5,\"1A2B\",\"3C4D\"", 1u | GSM_UTIL_FIELDS_MORE, 5u, 0u},
+        {"+X:  7 , 8 ", 2u, 7u, 8u},
+        {"+X: 1,2,3", 3u, 1u, 2u}, /* counted beyond the values kept */
+        {"+X: 4294967295", 1u, 4294967295u, 0u},
+        {"+X: 4294967296", GSM_UTIL_FIELDS_MORE, 0u, 0u},
+        {"+X: 42949672950", GSM_UTIL_FIELDS_MORE, 0u, 0u},
+        {"+X: 1 2", GSM_UTIL_FIELDS_MORE, 0u, 0u},
+        {"+X: 1,,3", 1u | GSM_UTIL_FIELDS_MORE, 1u, 0u},
+        {"+X:", GSM_UTIL_FIELDS_MORE, 0u, 0u},
+        {"", GSM_UTIL_FIELDS_MORE, 0u, 0u},
+        {"3,4", 2u, 3u, 4u},                           /* no ':': fields from the line start */
+        {"\"a:1\",2", GSM_UTIL_FIELDS_MORE, 0u, 0u},    /* a ':' inside quotes does not start them */
+        {"+CME ERROR: 10", 1u, 10u, 0u},
+        {"+CME ERROR: SIM busy", GSM_UTIL_FIELDS_MORE, 0u, 0u},
+    };
+    static const char kList[] = "OK\0+CME ERROR:\0RDY\0";
+    static const struct
+    {
+        const char* line;
+        uint8_t mode;
+        uint8_t index;
+    } matches[] = {
+        {"OK", GSM_UTIL_MATCH_EXACT, 1u},          {"OKAY", GSM_UTIL_MATCH_EXACT, 0u},
+        {"OKAY", GSM_UTIL_MATCH_COLON, 0u},        {"OKAY", GSM_UTIL_MATCH_PREFIX, 1u},
+        {"+CME ERROR: 5", GSM_UTIL_MATCH_EXACT, 0u}, {"+CME ERROR: 5", GSM_UTIL_MATCH_COLON, 2u},
+        {"+CME ERROR:", GSM_UTIL_MATCH_EXACT, 2u},  {"RDY", GSM_UTIL_MATCH_COLON, 3u},
+        {"RDYX", GSM_UTIL_MATCH_COLON, 0u},        {"RD", GSM_UTIL_MATCH_PREFIX, 0u},
+    };
+    size_t i;
+    for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
+    {
+        uint32_t v[3] = {0u, 0u, 12345u};
+        g_check_context = rows[i].line;
+        CHECK_EQ_INT(gsmUtilUintFields(rows[i].line, (uint16_t)strlen(rows[i].line), v, 2u), rows[i].result);
+        CHECK_EQ_INT(v[0], rows[i].first);
+        CHECK_EQ_INT(v[1], rows[i].second);
+        CHECK_EQ_INT(v[2], 12345u); /* nothing written past the values asked for */
+    }
+    for (i = 0; i < sizeof matches / sizeof matches[0]; i++)
+    {
+        g_check_context = matches[i].line;
+        CHECK_EQ_INT(gsmUtilMatchList(matches[i].line, (uint16_t)strlen(matches[i].line), kList, matches[i].mode),
+                     matches[i].index);
+    }
+    g_check_context = NULL;
+    CHECK_EQ_INT(gsmUtilUintFields(NULL, 0u, NULL, 0u), GSM_UTIL_FIELDS_MORE);
+    CHECK_EQ_INT(gsmUtilMatchList(NULL, 0u, kList, GSM_UTIL_MATCH_PREFIX), 0);
+}
+
 /* ---- power control with simulated hardware ---- */
 
 static int g_key;         /* power key pressed */
@@ -406,6 +466,7 @@ int main(int argc, char** argv)
         {"numbersFormatWithPaddingAndBounds", numbersFormatWithPaddingAndBounds},
         {"fieldsAreSplitOutsideQuotes", fieldsAreSplitOutsideQuotes},
         {"fieldEdgeCases", fieldEdgeCases},
+        {"leadingNumberFieldsAndListRules", leadingNumberFieldsAndListRules},
         {"powerPressLengthsAndToggleRecovery", powerPressLengthsAndToggleRecovery},
         {"registrationLinesDecodeByRole", registrationLinesDecodeByRole},
         {"registeredFollowsFamilyRules", registeredFollowsFamilyRules},
