@@ -65,7 +65,9 @@ report_target() {
   done
   $cc $flags -I"$lib" -I"$tl/harness" -I"$tl/harness/core" -I"$tl/sim" -c "$tl/harness/core/gsm_manager.c" -o "$dir/$wiring.o"
   $cc $flags -I"$lib" -I"$tl/harness" -I"$tl/harness/core" -I"$tl/sim" -c "$tl/size/fw_main.c" -o "$dir/fw_main.o"
-  $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/$wiring.o" "$dir/fw_main.o" -o "$dir/fw.elf"
+  $cc $flags -I"$lib" -I"$tl/harness" -I"$tl/harness/core" -I"$tl/sim" -c "$tl/size/fw_harness_hal.c" -o "$dir/fw_harness_hal.o"
+  $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/$wiring.o" "$dir/fw_main.o" \
+    "$dir/fw_harness_hal.o" -o "$dir/fw.elf"
   local ub
   ub=$(user_buffer_bytes "$nm" "$dir/fw.elf")
   echo "== $name ($cc $flags)"

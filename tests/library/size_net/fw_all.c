@@ -29,7 +29,7 @@
 #include "GSM_MqttClient_Simcom.h"
 #endif
 #include "GSM_HttpClient_Simcom.h"
-#include "fw_regs.h"
+#include "../size/fw_regs.h"
 
 /* User buffers (excluded from the library's RAM figure). */
 static uint8_t mau8GsmPromptBuff[256];

@@ -16,7 +16,10 @@
 #include "GSM_MqttClient_Simcom.h"
 #endif
 #include "GSM_HttpClient_Simcom.h"
-#include "fw_regs.h"
+#include "../size/fw_regs.h"
+
+void gsmmgrInit(void);
+void gsmmgrPoll(void);
 
 extern GSM_Power_Instance mGsmPwrInst;
 extern GSM_PIN_Instance mGsmPinInst;

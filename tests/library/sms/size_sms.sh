@@ -59,7 +59,9 @@ report() {
   local inc="-I$lib -I$tl/harness -I$tl/harness/sms -I$tl/sim"
   $cc $flags $inc -c "$tl/harness/sms/gsm_manager.c" -o "$dir/gsm_manager.o"
   $cc $flags $inc -c "$tl/sms/fw_sms_main.c" -o "$dir/fw_sms_main.o"
-  $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/gsm_manager.o" "$dir/fw_sms_main.o" -o "$dir/fw.elf"
+  $cc $flags $inc -c "$tl/size/fw_harness_hal.c" -o "$dir/fw_harness_hal.o"
+  $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/gsm_manager.o" "$dir/fw_sms_main.o" \
+    "$dir/fw_harness_hal.o" -o "$dir/fw.elf"
   local nb tb sb ub rb pb respb
   nb=$(macro "$cc" GSM_SMS_Send.h GSM_SMSSEND_NUMBER_SIZE)
   tb=$(macro "$cc" GSM_SMS_Send.h GSM_SMSSEND_TEXT_SIZE)

@@ -1,4 +1,4 @@
-/* Made-up memory-mapped registers of the size-report firmware (never run, only linked). */
+/* Made-up memory-mapped registers of the size-report firmwares (never run, only linked). */
 #ifndef FW_REGS_H_
 #define FW_REGS_H_
 
@@ -19,8 +19,5 @@
 #define GPIO_IN REG32(0x50000004u)
 #define TIMER_MS REG32(0x40008000u)
 #endif
-
-void gsmmgrInit(void);
-void gsmmgrPoll(void);
 
 #endif /* FW_REGS_H_ */
