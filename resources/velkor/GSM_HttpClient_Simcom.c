@@ -187,9 +187,8 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
     {
         const GSM_Prompt_CmdSpec* spec =
             &kSpecs[(state == HC_DATA) ? 1u : (((state == HC_INIT) || (state == HC_READ)) ? 2u : 0u)];
-        if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, spec, NULL, NULL))
+        if (gsmPromptHelperBeginP(p, inst, spec, kHttp))
         {
-            gsmPromptHelperAppendP(p, kHttp);
             gsmPromptHelperAppendP(p, gsmUtilListText(kCmd, state));
             switch (state)
             {
@@ -322,20 +321,15 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     {
         return;
     }
-    if (inst->Power != NULL)
+    if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount))
     {
-        uint8_t starts = gsmPowerIfStartCount(inst->Power);
-        if ((starts != inst->PowerStartCount) || !gsmPowerIfIsOn(inst->Power))
+        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_INIT | HC_F_SENT));
+        if ((inst->Flags & HC_F_BUSY) != 0u)
         {
-            inst->PowerStartCount = starts;
-            inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_INIT | HC_F_SENT));
-            if ((inst->Flags & HC_F_BUSY) != 0u)
-            {
-                finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemRestart);
-            }
-            inst->State = HC_IDLE;
-            return;
+            finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemRestart);
         }
+        inst->State = HC_IDLE;
+        return;
     }
     state = inst->State;
     if ((state == HC_IDLE) && ((inst->Flags & HC_F_BUSY) == 0u))

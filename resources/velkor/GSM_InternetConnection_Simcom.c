@@ -126,9 +126,8 @@ static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom_Instance* inst)
     GSM_Prompt_CmdStatus st;
     if ((inst->Flags & ICL_F_SENT) == 0u)
     {
-        if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, &kSpec, NULL, NULL))
+        if (gsmPromptHelperBeginP(p, inst, &kSpec, gsmUtilListText(kCmds, inst->State)))
         {
-            gsmPromptHelperAppendP(p, gsmUtilListText(kCmds, inst->State));
             if (inst->State == ICL_CGDCONT)
             {
                 gsmPromptCmdAppendQuoted(p, inst->APN_IfAny);

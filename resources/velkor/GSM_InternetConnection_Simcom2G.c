@@ -86,10 +86,8 @@ static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom2G_Instance* inst
     GSM_Prompt_CmdStatus st;
     if ((inst->Flags & IC2_F_SENT) == 0u)
     {
-        if (gsmPromptClaim(p, inst) &&
-            gsmPromptCmdBegin(p, inst, &kSpecs[((state == IC2_OPEN) || (state == IC2_CLOSE)) ? 1u : 0u], NULL, NULL))
+        if (gsmPromptHelperBeginP(p, inst, &kSpecs[((state == IC2_OPEN) || (state == IC2_CLOSE)) ? 1u : 0u], kSapbr))
         {
-            gsmPromptHelperAppendP(p, kSapbr);
             gsmPromptHelperAppendP(p, gsmUtilListText(kArgs, state));
             if (state == IC2_APN)
             {

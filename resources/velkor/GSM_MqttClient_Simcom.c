@@ -27,7 +27,7 @@ enum
     MQ_STOPD      /* AT+CMQTTSTOP after the disconnect */
 };
 
-/* Names after "+CMQTT" (texts one after another, numbered from 1 by gsmUtilMatchText; kept in flash
+/* Names after "+CMQTT" (texts one after another, numbered from 1 by gsmUtilMatchList; kept in flash
  * on AVR): the URCs, then the command of each step, which also names its result line
  * "+CMQTT<name>: [<idx>,]<err>". */
 static const char kNames[] GSM_PGM = "RXSTART\0RXTOPIC\0RXPAYLOAD\0RXEND\0CONNLOST\0PING\0NONET\0"
@@ -264,7 +264,7 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
         {
             n++;
         }
-        m = gsmUtilMatchText(line + 6, (uint16_t)(n - 6u), kNames);
+        m = gsmUtilMatchList(line + 6, (uint16_t)(n - 6u), kNames, GSM_UTIL_MATCH_EXACT);
     }
     else
     {
@@ -349,14 +349,13 @@ static const char* stepData(const GSM_MqttClientSimcom_Instance* inst)
     return inst->Data[DATA_OF(inst->State)];
 }
 
-/* Writes the command of the running step; `n` is the length of its data. */
+/* Writes the command of the running step after "AT+CMQTT"; `n` is the length of its data. */
 static void compose(GSM_MqttClientSimcom_Instance* inst, uint8_t info, uint16_t n)
 {
     GSM_Prompt_Interface* p = inst->Prompt;
     const GSM_MqttClientSimcom_Connect_Session* s = inst->Session;
     const char* c = gsmUtilListText(kArgs, inst->State);
     uint8_t b;
-    gsmPromptHelperAppendP(p, kAtCmqtt);
     gsmPromptHelperAppendP(p, gsmUtilListText(kNames, (uint8_t)(nameOf(inst->State) - 1u))); /* counted from 0 */
     if ((info & S_IDX) != 0u)
     {
@@ -495,7 +494,7 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     }
     else if ((fl & F_SENT) == 0u)
     {
-        if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, &kMqttCommand, NULL, inst))
+        if (gsmPromptHelperBeginP(p, inst, &kMqttCommand, kAtCmqtt))
         {
             compose(inst, info, (uint16_t)n);
             gsmPromptCmdSend(p);
@@ -576,7 +575,6 @@ void gsmMqttClientSimcomPoll(GSM_MqttClientSimcom_Instance* inst)
 {
     uint8_t w;
     uint8_t f;
-    uint8_t starts;
     uint8_t lost = 0u; /* the connection ended: its event, ConnectionLost or NoNetwork */
     if ((inst == NULL) || (inst->Prompt == NULL))
     {
@@ -584,11 +582,9 @@ void gsmMqttClientSimcomPoll(GSM_MqttClientSimcom_Instance* inst)
     }
     w = inst->Want;
     f = inst->Flags;
-    starts = gsmPowerIfStartCount(inst->Power);
-    if ((inst->Power != NULL) && ((starts != inst->PowerStartCount) || !gsmPowerIfIsOn(inst->Power)))
+    if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount))
     {
         /* the modem is off or restarted: no MQTT service is running */
-        inst->PowerStartCount = starts;
         inst->RxState = RX_NONE;
         inst->LostCause = 0u;
         inst->Flags = 0u;

@@ -348,6 +348,17 @@ uint8_t gsmPowerIfStartCount(const GSM_Power_Interface* pwr)
     return (pwr != NULL) ? pwr->StartCount : 0u;
 }
 
+bool gsmPowerIfRestarted(const GSM_Power_Interface* pwr, uint8_t* start_count)
+{
+    if ((pwr == NULL) || (start_count == NULL) ||
+        ((pwr->StartCount == *start_count) && (pwr->State == (uint8_t)GSM_Power_State_On)))
+    {
+        return false;
+    }
+    *start_count = pwr->StartCount;
+    return true;
+}
+
 void gsmPowerIfRequestRecovery(GSM_Power_Interface* pwr)
 {
     GSM_Power_Instance* inst;

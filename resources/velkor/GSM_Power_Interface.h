@@ -46,6 +46,13 @@ bool gsmPowerIfIsOn(const GSM_Power_Interface* pwr);
 uint8_t gsmPowerIfStartCount(const GSM_Power_Interface* pwr);
 
 /**
+ * True when the modem is off or has been (re)started since `*start_count` was taken from
+ * gsmPowerIfStartCount(); `*start_count` then takes the present count, so a restart is reported
+ * once (an off modem is reported on every call). False without a power control (pwr NULL).
+ */
+bool gsmPowerIfRestarted(const GSM_Power_Interface* pwr, uint8_t* start_count);
+
+/**
  * True when the On state is only assumed: the board has no STATUS input and the modem has not been
  * pressed on since start (it may be running from before, or off). Basic Comms then probes briefly
  * with "AT" and asks for recovery (one key press) when nothing answers.

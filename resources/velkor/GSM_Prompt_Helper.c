@@ -65,6 +65,16 @@ GSM_Prompt_CmdStatus gsmPromptHelperExecP(GSM_Prompt_Interface* prompt, const vo
 }
 #endif
 
+bool gsmPromptHelperBeginP(GSM_Prompt_Interface* prompt, const void* owner, const GSM_Prompt_CmdSpec* spec, const char* command)
+{
+    if (!gsmPromptClaim(prompt, owner) || !gsmPromptCmdBegin(prompt, owner, spec, NULL, NULL))
+    {
+        return false;
+    }
+    gsmPromptCmdAppendP(prompt, command);
+    return true;
+}
+
 void gsmPromptHelperSeqReset(GSM_PromptHelper_Seq* seq)
 {
     if (seq != NULL)

@@ -62,6 +62,15 @@ GSM_Prompt_CmdStatus gsmPromptHelperExecP(GSM_Prompt_Interface* prompt, const vo
 /** gsmPromptCmdAppend for a constant text defined with GSM_PGM (the same as gsmPromptCmdAppendP). */
 #define gsmPromptHelperAppendP gsmPromptCmdAppendP
 
+/**
+ * Claims the prompt for `owner` and begins a command without a line handler whose text starts with
+ * the constant `command` (defined with GSM_PGM). The caller appends the rest of the command and
+ * sends it (gsmPromptCmdSend), then follows it with gsmPromptCmdStatus.
+ * @return false while the prompt cannot take the command (claimed by another module, a command
+ *         open, the pause between commands, the modem off): try again on a later poll.
+ */
+bool gsmPromptHelperBeginP(GSM_Prompt_Interface* prompt, const void* owner, const GSM_Prompt_CmdSpec* spec, const char* command);
+
 /** One step of a constant command table. */
 typedef struct GSM_PromptHelper_Step
 {

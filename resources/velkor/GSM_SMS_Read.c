@@ -67,22 +67,6 @@ bool gsmSmsReadDecodeCmti(const char* line, uint16_t len, uint8_t* index)
     return true;
 }
 
-/* Copies a field cut to the buffer (size >= 1, "" when the field is missing). Returns 0 when the field
- * is missing, 2 when it had to be cut, else 1. */
-static uint8_t copyCut(const char* line, uint16_t len, uint8_t field, char* dst, uint16_t size)
-{
-    uint16_t s = 0u;
-    uint16_t l = 0u;
-    uint16_t i;
-    uint8_t r = gsmUtilField(line, len, field, &s, &l, NULL) ? 1u : 0u;
-    for (i = 0u; (i < l) && ((i + 1u) < size); i++)
-    {
-        dst[i] = line[s + i];
-    }
-    dst[i] = '\0';
-    return (i < l) ? 2u : r;
-}
-
 bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size, char* timestamp,
                           uint16_t timestamp_size, bool* truncated)
 {
@@ -90,11 +74,11 @@ bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t
     uint16_t l;
     if ((sender == NULL) || (timestamp == NULL) || (truncated == NULL) || (sender_size == 0u) || (timestamp_size == 0u) ||
         !gsmUtilStartsWith(line, len, "+CMGR:") || !gsmUtilField(line, len, 0u, &s, &l, NULL) ||
-        !gsmUtilStartsWith(&line[s], l, "REC ") || (copyCut(line, len, 3u, timestamp, timestamp_size) == 0u))
+        !gsmUtilStartsWith(&line[s], l, "REC ") || (gsmUtilFieldCopyCut(line, len, 3u, timestamp, timestamp_size) == 0u))
     {
         return false;
     }
-    *truncated = copyCut(line, len, 1u, sender, sender_size) > 1u;
+    *truncated = gsmUtilFieldCopyCut(line, len, 1u, sender, sender_size) > 1u;
     return true;
 }
 

@@ -98,7 +98,8 @@ bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_Deliv
     report->MessageReference = (uint8_t)mr;
     report->Status = (uint8_t)st;
     report->Matched = false;
-    report->Recipient = gsmUtilFieldCopy(line, len, 2u, recipient_buf, recipient_size) ? recipient_buf : "";
+    /* the recipient when it fits the buffer whole (with its terminator), else "" */
+    report->Recipient = (gsmUtilFieldCopyCut(line, len, 2u, recipient_buf, recipient_size) == 1u) ? recipient_buf : "";
     /* some networks print other formats: the time is then left unknown (0) */
     if (!gsmUtilField(line, len, 5u, &s, &l, NULL) || !gsmUtilDateTimeToEpoch(&line[s], l, &report->DischargeTime, NULL))
     {

@@ -4,6 +4,7 @@
 #include "GSM_USSD.h"
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
+#include "GSM_Prompt_Helper.h"
 
 #if (GSM_USSD_PAYLOAD_SIZE < 2u) || (GSM_USSD_PAYLOAD_SIZE > 200u)
 #error "GSM_USSD_PAYLOAD_SIZE must be 2..200"
@@ -33,6 +34,8 @@ enum
 #define US_NONE 0xFFu
 
 static const GSM_Prompt_CmdSpec kCusdSpec = {NULL, 5000u, 0u};
+static const char kCusdSend[] GSM_PGM = "AT+CUSD=1,";
+static const char kCusdCancel[] GSM_PGM = "AT+CUSD=2";
 static const char* const kCusdPrefixes[] = {"+CUSD:", NULL};
 
 /*
@@ -113,7 +116,8 @@ static uint8_t decodeLine(const char* line, uint16_t len, uint8_t* m, char* buf,
     buf[0] = '\0';
     *dcs = US_NONE;
     *m = US_NONE;
-    if (gsmUtilStartsWith(line, len, "+CUSD:") && gsmUtilParseUint(line, len, &i, &v))
+    /* <m> is the first field: a number (the text, when present, follows it) */
+    if (gsmUtilStartsWith(line, len, "+CUSD:") && ((gsmUtilUintFields(line, len, &v, 1u) & ~GSM_UTIL_FIELDS_MORE) != 0u))
     {
         fl |= US_F_HEAD;
         if (v < US_NONE)
@@ -267,9 +271,8 @@ static uint8_t stepCommand(GSM_USSD_Instance* inst, uint32_t now)
         {
             return (uint8_t)GSM_USSD_Status_Cancelled;
         }
-        if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, &kCusdSpec, NULL, NULL))
+        if (gsmPromptHelperBeginP(p, inst, &kCusdSpec, sending ? kCusdSend : kCusdCancel))
         {
-            gsmPromptCmdAppend(p, sending ? "AT+CUSD=1," : "AT+CUSD=2");
             if (sending)
             {
                 gsmPromptCmdAppendQuoted(p, inst->Payload);
@@ -323,7 +326,6 @@ static uint8_t stepCommand(GSM_USSD_Instance* inst, uint32_t now)
 void gsmUssdPoll(GSM_USSD_Instance* inst)
 {
     uint32_t now;
-    uint8_t starts;
     uint8_t step;
     uint8_t status = US_NONE;
     if ((inst == NULL) || (inst->Prompt == NULL))
@@ -338,10 +340,8 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~(US_F_CONT | US_F_QUOTE)) | US_F_READY | US_F_TRUNC);
     }
     step = inst->Step;
-    starts = gsmPowerIfStartCount(inst->Power);
-    if ((starts != inst->PowerStartCount) || ((inst->Power != NULL) && !gsmPowerIfIsOn(inst->Power)))
+    if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount))
     {
-        inst->PowerStartCount = starts;
         if ((step == US_STEP_WAIT_RESP) || (step == US_STEP_MENU))
         {
             finish(inst, (uint8_t)GSM_USSD_Status_CommsLost, -1);

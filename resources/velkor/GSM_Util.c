@@ -458,31 +458,57 @@ bool gsmUtilFieldUint(const char* line, uint16_t len, uint8_t index, uint32_t* v
 {
     uint16_t s;
     uint16_t l;
-    uint16_t p;
     bool quoted;
-    if (!gsmUtilField(line, len, index, &s, &l, &quoted) || quoted)
+    uint32_t v = 0u;
+    if ((value == NULL) || !gsmUtilField(line, len, index, &s, &l, &quoted) || quoted || (l == 0u))
     {
         return false;
     }
     /* The blanks are trimmed: the number must fill the field exactly (an empty field fails). */
-    p = s;
-    return gsmUtilParseUint(line, (uint16_t)(s + l), &p, value) && (p == (uint16_t)(s + l));
+    for (line = &line[s]; l > 0u; l--, line++)
+    {
+        uint8_t d = (uint8_t)(*line - '0');
+        uint32_t t = (v * 10u) + d;
+        /* not a digit, or past 4294967295 (v too large for ten times, or the sum wrapped) */
+        if ((d > 9u) || (v > 429496729UL) || (t < d))
+        {
+            return false;
+        }
+        v = t;
+    }
+    *value = v;
+    return true;
+}
+
+uint8_t gsmUtilFieldCopyCut(const char* line, uint16_t len, uint8_t index, char* dst, uint16_t dst_size)
+{
+    uint16_t s = 0u;
+    uint16_t l = 0u;
+    uint16_t i;
+    uint8_t r;
+    if ((dst == NULL) || (dst_size == 0u))
+    {
+        return 0u;
+    }
+    r = gsmUtilField(line, len, index, &s, &l, NULL) ? 1u : 0u;
+    for (i = 0u; (i < l) && ((i + 1u) < dst_size); i++)
+    {
+        dst[i] = line[s + i];
+    }
+    dst[i] = '\0';
+    return (i < l) ? 2u : r;
 }
 
 bool gsmUtilFieldCopy(const char* line, uint16_t len, uint8_t index, char* dst, uint16_t dst_size)
 {
-    uint16_t s;
-    uint16_t l;
     if ((dst == NULL) || (dst_size == 0u))
     {
         return false;
     }
-    dst[0] = '\0';
-    if (!gsmUtilField(line, len, index, &s, &l, NULL) || (l >= dst_size))
+    if (gsmUtilFieldCopyCut(line, len, index, dst, dst_size) == 1u)
     {
-        return false;
+        return true;
     }
-    memcpy(dst, &line[s], l);
-    dst[l] = '\0';
-    return true;
+    dst[0] = '\0'; /* missing or too long */
+    return false;
 }

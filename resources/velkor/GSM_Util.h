@@ -137,6 +137,14 @@ uint8_t gsmUtilFieldCount(const char* line, uint16_t len);
  */
 bool gsmUtilFieldCopy(const char* line, uint16_t len, uint8_t index, char* dst, uint16_t dst_size);
 
+/**
+ * Copies field `index` (quotes removed) into dst, cut to dst_size - 1 characters, with a
+ * terminating zero (dst holds "" when the field does not exist).
+ * @return 0 when the field does not exist (or dst is NULL or dst_size 0: nothing is written), 1 when
+ *         it was copied whole, 2 when it was cut.
+ */
+uint8_t gsmUtilFieldCopyCut(const char* line, uint16_t len, uint8_t index, char* dst, uint16_t dst_size);
+
 #ifdef __cplusplus
 }
 #endif

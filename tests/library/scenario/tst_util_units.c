@@ -145,6 +145,27 @@ static void fieldsAreSplitOutsideQuotes(void)
     CHECK(!gsmUtilFieldCopy(line, len, 4, out, sizeof out));
     CHECK(!gsmUtilFieldCopy(line, len, 1, out, 7)); /* too small: refused, not cut */
     CHECK_EQ_STR(out, "");
+    {
+        /* the cutting copy: 1 whole, 2 cut, 0 missing (always terminated) */
+        static const struct
+        {
+            uint8_t index;
+            uint16_t size;
+            uint8_t result;
+            const char* text;
+        } rows[] = {{1, 8, 1, "+4912,3"}, {1, 7, 2, "+4912,"}, {1, 1, 2, ""}, {2, 1, 1, ""}, {4, 8, 0, ""}};
+        size_t i;
+        for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
+        {
+            memset(out, 'x', sizeof out);
+            CHECK_EQ_INT(gsmUtilFieldCopyCut(line, len, rows[i].index, out, rows[i].size), rows[i].result);
+            CHECK_EQ_STR(out, rows[i].text);
+        }
+        out[0] = 'x';
+        CHECK_EQ_INT(gsmUtilFieldCopyCut(line, len, 1, out, 0), 0); /* no room: nothing written */
+        CHECK(out[0] == 'x');
+        CHECK_EQ_INT(gsmUtilFieldCopyCut(line, len, 1, NULL, 8), 0);
+    }
     CHECK(gsmUtilFieldUint("+CSQ: 18,99", 11, 1, &v));
     CHECK_EQ_INT(v, 99);
     CHECK(!gsmUtilFieldUint("+CSQ: 18,9x", 11, 1, &v));
@@ -340,6 +361,7 @@ static void powerPressLengthsAndToggleRecovery(void)
     {
         GSM_Power_Instance p;
         uint8_t starts;
+        uint8_t seen;
         memset(&p, 0, sizeof p);
         p.SetPowerKey = &fakeSetKey;
         g_now_ms = rows[i].start_ms;
@@ -353,9 +375,15 @@ static void powerPressLengthsAndToggleRecovery(void)
         CHECK(gsmPowerIfOnUnconfirmed(&p._i));
         CHECK_EQ_INT(g_key_presses, 0);
         starts = gsmPowerIfStartCount(&p._i);
+        seen = starts;
+        CHECK(!gsmPowerIfRestarted(&p._i, &seen));
+        CHECK(!gsmPowerIfRestarted(NULL, &seen));
         gsmPowerIfRequestRecovery(&p._i);
         runPower(&p, 1u);
         CHECK_EQ_INT(gsmPowerIfState(&p._i), GSM_Power_State_Resetting);
+        CHECK(gsmPowerIfRestarted(&p._i, &seen)); /* not on: reported on every call */
+        CHECK(gsmPowerIfRestarted(&p._i, &seen));
+        CHECK_EQ_INT(seen, starts);
         CHECK_EQ_INT(g_key_presses, 1);
         runPower(&p, rows[i].press_ms + GSM_POWER_OFF_GUARD_MS + 10u);
         CHECK_EQ_INT(g_key, 0);
@@ -364,6 +392,9 @@ static void powerPressLengthsAndToggleRecovery(void)
         CHECK(!gsmPowerIfOnUnconfirmed(&p._i));
         CHECK(gsmPowerGet(&p));
         CHECK_EQ_INT(gsmPowerIfStartCount(&p._i), (uint8_t)(starts + 1u));
+        CHECK(gsmPowerIfRestarted(&p._i, &seen)); /* the restart, once */
+        CHECK_EQ_INT(seen, (uint8_t)(starts + 1u));
+        CHECK(!gsmPowerIfRestarted(&p._i, &seen));
         CHECK_EQ_INT(g_key_presses, 1);
         /* switched off by the application: one press, then off */
         gsmPowerSet(&p, false);
