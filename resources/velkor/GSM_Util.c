@@ -5,14 +5,6 @@
 
 #include <string.h>
 
-/* Days of a common year before the first of each month. */
-static const uint16_t kDaysBefore[12] GSM_PGM = {0u, 31u, 59u, 90u, 120u, 151u, 181u, 212u, 243u, 273u, 304u, 334u};
-
-static uint16_t daysBefore(uint8_t month)
-{
-    return GSM_PGM_READ_WORD(&kDaysBefore[month - 1u]);
-}
-
 /* Upper limits of month, day, hour, minute and second (the day is checked against its month too). */
 static const uint8_t kFieldMax[5] GSM_PGM = {12u, 31u, 23u, 59u, 59u};
 
@@ -42,10 +34,13 @@ static uint32_t calendarToEpoch(uint16_t year, const uint8_t* f)
     {
         return 0u;
     }
-    t = daysBefore(f[0]);
-    if (f[0] > 2u)
+    /* Days before the month: 30 a month plus one for each 31-day month before it (January, March,
+     * May, July, August, October), less the two (one in a leap year) that February lacks. */
+    k = f[0];
+    t = (uint16_t)((30u * (unsigned)k) + ((unsigned)(k + (k >> 3)) >> 1) - 30u);
+    if (k > 2u)
     {
-        t += leap;
+        t = t - 2u + leap;
     }
     /* Days: years before (with their leap days 1972, 1976, ...; 2100 has none), months, days. */
     t += (365UL * (uint16_t)(year - 1970u)) + (uint16_t)((uint16_t)(year - 1969u) >> 2) - ((year > 2100u) ? 1u : 0u) +

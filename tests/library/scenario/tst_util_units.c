@@ -110,6 +110,38 @@ static void calendarChecksMonthLengthsAndYearRange(void)
     g_check_context = NULL;
 }
 
+/* Every day from 1970 to 2105 is the day before it plus 86400 s, and the day after each month's last
+ * day is rejected (month lengths by the Gregorian rules, counted here day by day). */
+static void calendarCountsEveryDayOfTheRange(void)
+{
+    static const uint8_t kLen[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    uint32_t expect = 0u;
+    uint16_t year;
+    uint8_t month;
+    uint8_t day;
+    for (year = 1970u; year <= 2105u; year++)
+    {
+        bool leap = ((year % 4u) == 0u) && (((year % 100u) != 0u) || ((year % 400u) == 0u));
+        for (month = 1u; month <= 12u; month++)
+        {
+            uint8_t len = (uint8_t)(kLen[month - 1u] + (((month == 2u) && leap) ? 1u : 0u));
+            char ctx[32];
+            snprintf(ctx, sizeof ctx, "%u-%u", year, month);
+            g_check_context = ctx;
+            for (day = 1u; day <= len; day++)
+            {
+                if (gsmUtilCalendarToEpoch(year, month, day, 0u, 0u, 0u) != expect)
+                {
+                    CHECK_EQ_INT(gsmUtilCalendarToEpoch(year, month, day, 0u, 0u, 0u), expect);
+                }
+                expect += 86400u;
+            }
+            CHECK_EQ_INT(gsmUtilCalendarToEpoch(year, month, (uint8_t)(len + 1u), 0u, 0u, 0u), 0u);
+        }
+    }
+    g_check_context = NULL;
+}
+
 static void numbersFormatWithPaddingAndBounds(void)
 {
     char b[12];
@@ -494,6 +526,7 @@ int main(int argc, char** argv)
     static const CheckTest tests[] = {
         {"dateTimeStringsConvertToUtcEpoch", dateTimeStringsConvertToUtcEpoch},
         {"calendarChecksMonthLengthsAndYearRange", calendarChecksMonthLengthsAndYearRange},
+        {"calendarCountsEveryDayOfTheRange", calendarCountsEveryDayOfTheRange},
         {"numbersFormatWithPaddingAndBounds", numbersFormatWithPaddingAndBounds},
         {"fieldsAreSplitOutsideQuotes", fieldsAreSplitOutsideQuotes},
         {"fieldEdgeCases", fieldEdgeCases},
