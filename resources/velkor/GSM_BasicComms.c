@@ -42,7 +42,7 @@ static uint16_t ticksNow(void)
     return (uint16_t)(gsm__SysTime_ms() >> 1);
 }
 
-GSM_NOINLINE static void enterStep(GSM_BasicComms_Instance* inst, uint8_t step)
+static GSM_NOINLINE void enterStep(GSM_BasicComms_Instance* inst, uint8_t step)
 {
     inst->Step = step;
     inst->Timer = ticksNow();
@@ -199,8 +199,9 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
     }
     if (step == BC_STEP_HANDSHAKE)
     {
-        if (elapsed < (gsmPowerIfOnUnconfirmed(inst->Power) ? BC_TICKS(BC_UNCONFIRMED_WINDOW_MS)
-                                                           : BC_TICKS(GSM_BASICCOMMS_BOOT_TIMEOUT_MS)))
+        /* (the power state is On here: see the power supervision above) */
+        if (elapsed < (((inst->Power != NULL) && inst->Power->Unconfirmed) ? BC_TICKS(BC_UNCONFIRMED_WINDOW_MS)
+                                                                          : BC_TICKS(GSM_BASICCOMMS_BOOT_TIMEOUT_MS)))
         {
             return; /* the next attempt follows */
         }

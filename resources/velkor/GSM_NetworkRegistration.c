@@ -64,7 +64,7 @@ static uint8_t lineDomain(const char* line, uint16_t len)
 /* <stat> of a line known to be a registration line. A URC is "<stat>" or "<stat>,"<lac>",...";
  * the answer of a read is "<n>,<stat>[,...]": a second numeric field marks the read answer, which
  * outside a pending read is a late one and ignored. */
-static uint8_t decodeStat(const char* line, uint16_t len, bool is_read_response)
+static GSM_ALWAYS_INLINE uint8_t decodeStat(const char* line, uint16_t len, bool is_read_response)
 {
     uint32_t v[2];
     uint8_t n = (uint8_t)(gsmUtilUintFields(line, len, v, 2u) & (uint8_t)~GSM_UTIL_FIELDS_MORE);
@@ -129,7 +129,7 @@ static void forgetStates(GSM_NetworkRegistration_Instance* inst)
 }
 
 /* One command of the enable or read round; returns the next step. */
-static uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
+static GSM_NOINLINE uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
 {
     /* "AT+CREG=1" / "AT+CREG?" (and the +CGREG, +CEREG forms): "AT", the line prefix of the domain
      * without its ':', then the tail */
@@ -232,23 +232,26 @@ void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
         step = NR_STEP_ENABLE;
         inst->State = NR_STATE(NR_STEP_ENABLE);
     }
-    elapsed = (uint8_t)(ticksNow() - inst->Timer);
     if (step <= NR_STEP_READ) /* NR_STEP_ENABLE, NR_STEP_READ */
     {
         next = runCommand(inst, step == NR_STEP_READ);
     }
-    else if (step == NR_STEP_IDLE)
+    else
     {
-#if GSM_NETWORKREGISTRATION_REFRESH_MS > 0
-        if (elapsed > NR_TICKS(GSM_NETWORKREGISTRATION_REFRESH_MS))
+        elapsed = (uint8_t)(ticksNow() - inst->Timer);
+        if (step == NR_STEP_IDLE)
         {
-            next = NR_STEP_READ;
-        }
+#if GSM_NETWORKREGISTRATION_REFRESH_MS > 0
+            if (elapsed > NR_TICKS(GSM_NETWORKREGISTRATION_REFRESH_MS))
+            {
+                next = NR_STEP_READ;
+            }
 #endif
-    }
-    else if (elapsed > NR_TICKS(GSM_NETWORKREGISTRATION_RETRY_MS)) /* NR_STEP_RETRY_WAIT */
-    {
-        next = NR_STEP_ENABLE;
+        }
+        else if (elapsed > NR_TICKS(GSM_NETWORKREGISTRATION_RETRY_MS)) /* NR_STEP_RETRY_WAIT */
+        {
+            next = NR_STEP_ENABLE;
+        }
     }
     if (next != NR_STEP_NONE)
     {

@@ -59,13 +59,6 @@ static uint8_t ticksNow(void)
 /* Status reads after an accepted PIN before the entry is reported as timed out. */
 #define PIN_VERIFY_TRIES (GSM_PIN_READY_TIMEOUT_MS / GSM_PIN_RETRY_MS)
 
-/* Keeps a helper with several callers out of line: gcc at -Os would copy it into each caller. */
-#if defined(__GNUC__)
-#define PIN_NOINLINE __attribute__((noinline))
-#else
-#define PIN_NOINLINE
-#endif
-
 static const char kCpinPrefix[] = "+CPIN:";
 static const char* const kCpinPrefixes[] = {kCpinPrefix, NULL};
 /* Both commands accept "+CPIN:" lines: a "+CPIN: READY" that arrives before the OK of the entry
@@ -76,7 +69,7 @@ static const GSM_Prompt_CmdSpec kCpinSpec = {kCpinPrefix, 5000u, 0u};
 static const char kPinCodes[] GSM_PGM = "READY\0SIM PIN\0SIM PUK\0PH-SIM PIN\0SIM PIN2\0SIM PUK2\0NOT READY\0NOT INSERTED\0";
 
 /* Status named after "+CPIN:" (blanks skipped); Unknown for an unknown code. */
-static GSM_PIN_SimStatus decodeCode(const char* line, uint16_t len)
+static GSM_ALWAYS_INLINE GSM_PIN_SimStatus decodeCode(const char* line, uint16_t len)
 {
     uint16_t pos = 6u; /* after "+CPIN:" */
     while ((pos < len) && (line[pos] == ' '))
@@ -104,7 +97,7 @@ static void raise(GSM_PIN_Instance* inst, GSM_PIN_EventType type, void* data)
     }
 }
 
-PIN_NOINLINE static void setStatus(GSM_PIN_Instance* inst, GSM_PIN_SimStatus status)
+static GSM_NOINLINE void setStatus(GSM_PIN_Instance* inst, GSM_PIN_SimStatus status)
 {
     GSM_PIN_Event_SimStatus ev;
     if ((uint8_t)status != inst->Status)

@@ -64,7 +64,7 @@ static void setReset(GSM_Power_Instance* inst, bool activated)
 }
 
 /* STATUS high; false without a STATUS input. */
-static bool statusHigh(GSM_Power_Instance* inst)
+static GSM_ALWAYS_INLINE bool statusHigh(GSM_Power_Instance* inst)
 {
     return (inst->ReadStatus != NULL) && inst->ReadStatus(inst);
 }
@@ -85,7 +85,7 @@ static void becameOn(GSM_Power_Instance* inst)
 }
 
 /* Presses the key and enters `step` (a press step). */
-static void press(GSM_Power_Instance* inst, uint8_t step, GSM_Power_State state)
+static GSM_ALWAYS_INLINE void press(GSM_Power_Instance* inst, uint8_t step, GSM_Power_State state)
 {
     setKey(inst, true);
     enterStep(inst, step, state);
@@ -94,7 +94,7 @@ static void press(GSM_Power_Instance* inst, uint8_t step, GSM_Power_State state)
 /* What to do when the modem is idle (start-up, off, after a failure): follow STATUS and the wish of
  * the application. Without STATUS at start-up the modem may already run: it is reported on
  * (unconfirmed) and Basic Comms probes before any press, which would switch a running modem off. */
-static void settle(GSM_Power_Instance* inst, bool startup)
+static GSM_ALWAYS_INLINE void settle(GSM_Power_Instance* inst, bool startup)
 {
     bool wantOn = (inst->Step & PWR_WANT_ON) != 0u;
     if (statusHigh(inst))
@@ -207,8 +207,7 @@ void gsmPowerPoll(GSM_Power_Instance* inst)
         if (!statusHigh(inst))
         {
             /* The state (switching off or resetting) stays until the guard time is over. */
-            inst->Step = (uint8_t)((inst->Step & PWR_WANT_ON) | PWR_STEP_OFF_GUARD);
-            inst->Timer_ms = (uint16_t)gsm__SysTime_ms();
+            enterStep(inst, PWR_STEP_OFF_GUARD, (GSM_Power_State)inst->_i.State);
             return;
         }
         break;

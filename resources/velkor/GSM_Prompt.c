@@ -30,13 +30,6 @@
 /* The time-out after data written at the "> " prompt is kept in steps of 2^PR_DATA_TIMEOUT_SHIFT ms. */
 #define PR_DATA_TIMEOUT_SHIFT 4
 
-/* Keeps a function called from several places out of line (gcc would copy it into every caller). */
-#if defined(__GNUC__)
-#define PR_NOINLINE __attribute__((noinline))
-#else
-#define PR_NOINLINE
-#endif
-
 /* Lines that are never the answer of a command that expects unprefixed lines: the boot and shutdown
  * messages first (their positions are PR_URC_...), then every "+..." and "*..." line and the other
  * plain unsolicited messages of both families ("NO CARRIER" is a final result and never gets this
@@ -44,9 +37,10 @@
  * program memory on AVR). */
 static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
                                                 "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE P\0OVER-VOLTAGE P\0"
-                                                "+\0*\0Call Ready\0SMS \0PB DONE\0RING\0UNDER-VOLTAGE\0OVER-VOLTAGE\0DST:\0";
+                                                "+\0*\0Call Ready\0SMS \0PB DONE\0RING\0UNDER-\0OVER-\0DST:\0";
 #define PR_URC_BOOT_LAST 3u /* "RDY", "START", "*ATREADY: 1": a restart when alone on the line */
-#define PR_URC_DOWN_LAST 7u /* then the shutdown messages (not the voltage warnings that follow later) */
+#define PR_URC_DOWN_LAST 7u /* then the shutdown messages (not the voltage warnings, "UNDER-VOLTAGE WARNNING" and
+                                "OVER-VOLTAGE WARNNING", which "UNDER-" and "OVER-" match later) */
 
 /* The final result codes and "DOWNLOAD" (the data prompt of AT+HTTPDATA). A text that ends with
  * ':' begins the line (a number or a text follows), the others are the whole line. The position
@@ -70,6 +64,17 @@ static bool commandOpen(const GSM_Prompt_Instance* inst)
     return (uint8_t)(inst->_i.Status - PR_ST(Pending)) <= (uint8_t)(PR_ST(DataPrompt) - PR_ST(Pending));
 }
 
+/* The modem is on (always, without a Power interface). */
+static bool modemOn(const GSM_Prompt_Instance* inst)
+{
+    return (inst->Power == NULL) || (inst->Power->State == (uint8_t)GSM_Power_State_On);
+}
+
+static GSM_ALWAYS_INLINE bool claimedBy(const GSM_Prompt_Interface* prompt, const void* owner)
+{
+    return (prompt != NULL) && (owner != NULL) && (prompt->Owner == owner);
+}
+
 static bool composing(const GSM_Prompt_Instance* inst)
 {
     return (inst->_i.Status == PR_ST(Pending)) && ((inst->_i.Flags & PR_F_ACTIVE) == 0u);
@@ -85,7 +90,7 @@ static void writeByte(GSM_Prompt_Instance* inst, uint8_t b)
 
 /* Ends the open command with a final status. After a time-out or an abort a late final result of
  * the command may still come: PR_F_DROP_OK (a session reset clears it again). */
-static PR_NOINLINE void finishCommand(GSM_Prompt_Instance* inst, uint8_t status, int16_t code)
+static GSM_NOINLINE void finishCommand(GSM_Prompt_Instance* inst, uint8_t status, int16_t code)
 {
     uint8_t f = (uint8_t)(inst->_i.Flags & (uint8_t)~(PR_F_ACTIVE | PR_F_ECHO_PENDING | PR_F_TX_DATA | PR_F_DATA_ECHO));
     inst->_i.Status = status;
@@ -134,7 +139,7 @@ static void toCommand(const GSM_Prompt_Instance* inst, const char* line, uint16_
 }
 
 /* Routes one complete, non-empty line. */
-static PR_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len)
+static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line, uint16_t len)
 {
     uint8_t f = inst->_i.Flags;
     const GSM_Prompt_CmdSpec* spec = inst->CmdSpec; /* set whenever PR_F_ACTIVE is */
@@ -285,7 +290,7 @@ static void flushBinary(GSM_Prompt_Instance* inst, uint8_t* buf)
     }
 }
 
-static PR_NOINLINE void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint16_t cap)
+static GSM_NOINLINE void receiveByte(GSM_Prompt_Instance* inst, uint8_t b, uint8_t* buf, uint16_t cap)
 {
     uint8_t f = inst->_i.Flags;
 
@@ -455,24 +460,19 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
     uint16_t cap;
     uint8_t* buf;
     uint_fast16_t count = GSM_PROMPT_MAX_RX_BYTES_PER_POLL;
-    bool powered = true;
-    const GSM_Power_Interface* pwr;
+    bool powered;
 
     if ((inst == NULL) || (inst->CanRead == NULL) || (inst->Read == NULL))
     {
         return;
     }
     now = gsm__SysTime_ms();
-    pwr = inst->Power;
-    if (pwr != NULL)
+    /* A modem that is switched off or restarted (power-on, reset, power cycle) always passes
+     * through a state other than On, which ends the session (and keeps it clear meanwhile). */
+    powered = modemOn(inst);
+    if (!powered)
     {
-        /* A modem that is switched off or restarted (power-on, reset, power cycle) always passes
-         * through a state other than On, which ends the session (and keeps it clear meanwhile). */
-        powered = pwr->State == (uint8_t)GSM_Power_State_On;
-        if (!powered)
-        {
-            resetSession(inst);
-        }
+        resetSession(inst);
     }
 
     if (powered && ((inst->_i.Flags & PR_F_TX_DATA) != 0u))
@@ -531,7 +531,7 @@ bool gsmPromptClaim(GSM_Prompt_Interface* prompt, const void* owner)
 void gsmPromptRelease(GSM_Prompt_Interface* prompt, const void* owner)
 {
     GSM_Prompt_Instance* inst;
-    if (!gsmPromptIsClaimedBy(prompt, owner))
+    if (!claimedBy(prompt, owner))
     {
         return;
     }
@@ -544,7 +544,7 @@ void gsmPromptRelease(GSM_Prompt_Interface* prompt, const void* owner)
 
 bool gsmPromptIsClaimedBy(const GSM_Prompt_Interface* prompt, const void* owner)
 {
-    return (prompt != NULL) && (owner != NULL) && (prompt->Owner == owner);
+    return claimedBy(prompt, owner);
 }
 
 /* ---- Interface: commands ---- */
@@ -553,12 +553,12 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
                        GSM_Prompt_LineHandler on_line, void* ctx)
 {
     GSM_Prompt_Instance* inst;
-    if ((spec == NULL) || !gsmPromptIsClaimedBy(prompt, owner))
+    if ((spec == NULL) || !claimedBy(prompt, owner))
     {
         return false;
     }
     inst = fromIf(prompt);
-    if (commandOpen(inst) || (inst->BinRemaining > 0u) || ((inst->Power != NULL) && !gsmPowerIfIsOn(inst->Power)) ||
+    if (commandOpen(inst) || (inst->BinRemaining > 0u) || !modemOn(inst) ||
         (GSM_TIME_ELAPSED(gsm__SysTime_ms(), inst->CmdTimer_ms) < GSM_PROMPT_COMMAND_GAP_MS))
     {
         return false;
@@ -796,5 +796,5 @@ uint32_t gsmPromptLastRxTime(const GSM_Prompt_Interface* prompt)
 bool gsmPromptModemPowered(const GSM_Prompt_Interface* prompt)
 {
     const GSM_Prompt_Instance* inst = fromIf(prompt);
-    return (prompt != NULL) && ((inst->Power == NULL) || gsmPowerIfIsOn(inst->Power));
+    return (prompt != NULL) && modemOn(inst);
 }

@@ -18,7 +18,7 @@ static const char kCsqCmd[] GSM_PGM = "AT+CSQ";
 static const GSM_Prompt_CmdSpec kCsqSpec = {kCsqPrefix, 1000u, 0u};
 
 /* "<rssi>,<ber>" after the ':' of a "+CSQ:" line: exactly two numbers. */
-static bool decodeFields(const char* line, uint16_t len, uint8_t* rssi, uint8_t* ber)
+static GSM_ALWAYS_INLINE bool decodeFields(const char* line, uint16_t len, uint8_t* rssi, uint8_t* ber)
 {
     uint32_t v[2];
     if ((gsmUtilUintFields(line, len, v, 2u) != 2u) || (v[0] > 199u) || (v[1] > 99u))

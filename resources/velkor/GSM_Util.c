@@ -9,9 +9,10 @@
 static const uint8_t kFieldMax[5] GSM_PGM = {12u, 31u, 23u, 59u, 59u};
 
 /* Epoch seconds of year and f = {month, day, hour, minute, second}; 0 when out of range. */
-static uint32_t calendarToEpoch(uint16_t year, const uint8_t* f)
+static GSM_ALWAYS_INLINE uint32_t calendarToEpoch(uint16_t year, const uint8_t* f)
 {
     uint32_t t;
+    unsigned days;
     uint8_t k;
     uint8_t leap;
 
@@ -35,17 +36,19 @@ static uint32_t calendarToEpoch(uint16_t year, const uint8_t* f)
         return 0u;
     }
     /* Days before the month: 30 a month plus one for each 31-day month before it (January, March,
-     * May, July, August, October), less the two (one in a leap year) that February lacks. */
+     * May, July, August, October), less the two (one in a leap year) that February lacks. Every
+     * day count up to 2105 fits 16 bits: `unsigned` keeps the sums short on 8-bit cores and
+     * free of truncations on 32-bit ones. */
     k = f[0];
-    t = (uint16_t)((30u * (unsigned)k) + ((unsigned)(k + (k >> 3)) >> 1) - 30u);
+    days = (30u * (unsigned)k) + ((unsigned)(k + (k >> 3)) >> 1) - 30u;
     if (k > 2u)
     {
-        t = t - 2u + leap;
+        days = days - 2u + leap;
     }
     /* Days: years before (with their leap days 1972, 1976, ...; 2100 has none), months, days. */
-    t += (365UL * (uint16_t)(year - 1970u)) + (uint16_t)((uint16_t)(year - 1969u) >> 2) - ((year > 2100u) ? 1u : 0u) +
-         f[1] - 1u;
+    days += (365u * (unsigned)(year - 1970u)) + ((unsigned)(year - 1969u) >> 2) - ((year > 2100u) ? 1u : 0u) + f[1] - 1u;
     /* then hours, minutes, seconds */
+    t = days;
     for (k = 2u; k < 5u; k++)
     {
         t = (t * ((k == 2u) ? 24u : 60u)) + f[k];
@@ -64,25 +67,15 @@ uint32_t gsmUtilCalendarToEpoch(uint16_t year, uint8_t month, uint8_t day, uint8
     return calendarToEpoch(year, f);
 }
 
-/* Two decimal digits at text[0..1] as 0..99, or 0xFF when they are not two digits. */
-static uint8_t twoDigits(const char* text)
-{
-    uint8_t a = (uint8_t)(text[0] - '0');
-    uint8_t b = (uint8_t)(text[1] - '0');
-    if ((a > 9u) || (b > 9u))
-    {
-        return 0xFFu;
-    }
-    return (uint8_t)((a * 10u) + b);
-}
-
 bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc, int8_t* tz_quarters)
 {
-    /* "yy/MM/dd,hh:mm:ss": two digits and a separator each (the seconds have none), then the zone
-     * "+zz" / "-zz" when present: 17 or 20 characters. */
-    static const char kSeparators[5] GSM_PGM = {'/', '/', ',', ':', ':'};
-    uint8_t v[6]; /* yy MM dd hh mm ss */
+    /* "yy/MM/dd,hh:mm:ss", then the zone "+zz" / "-zz" when present: 17 or 20 characters, read as
+     * six or seven fields of two digits, each but the last followed by its separator (the sign
+     * of the zone is the separator before it). */
+    static const char kSeparators[6] GSM_PGM = {'/', '/', ',', ':', ':', '+'};
+    uint8_t v[7]; /* yy MM dd hh mm ss zz */
     uint8_t k;
+    uint8_t n;
     int8_t tz = 0;
     uint32_t local;
 
@@ -104,25 +97,33 @@ bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc,
     {
         return false;
     }
-    for (k = 0u; k < 6u; k++)
+    n = (uint8_t)((len >> 2) + 2u); /* 17: 6 fields, 20: 7 */
+    for (k = 0u;; k++)
     {
-        v[k] = twoDigits(text);
-        if ((v[k] > 99u) || ((k < 5u) && (text[2] != (char)GSM_PGM_READ_BYTE(&kSeparators[k]))))
+        const char* f = &text[3u * k];
+        uint8_t a = (uint8_t)(f[0] - '0');
+        uint8_t b = (uint8_t)(f[1] - '0');
+        if ((a > 9u) || (b > 9u))
         {
             return false;
         }
-        text += 3;
+        v[k] = (uint8_t)((a * 10u) + b);
+        if ((uint8_t)(k + 1u) >= n)
+        {
+            break;
+        }
+        if ((f[2] != (char)GSM_PGM_READ_BYTE(&kSeparators[k])) && ((k != 5u) || (f[2] != '-')))
+        {
+            return false;
+        }
     }
-    if (len == 20u)
+    if (n == 7u)
     {
-        /* text points at the zone digits now */
-        uint8_t q = twoDigits(text);
-        char sign = text[-1];
-        if (((sign != '+') && (sign != '-')) || (q > 56u)) /* +-14 h */
+        if (v[6] > 56u) /* +-14 h */
         {
             return false;
         }
-        tz = (sign == '-') ? (int8_t)(-(int8_t)q) : (int8_t)q;
+        tz = (text[17] == '-') ? (int8_t)(-(int8_t)v[6]) : (int8_t)v[6];
     }
     /* A time from the year 2000 on is never 0: 0 means a field out of range. */
     local = calendarToEpoch((uint16_t)(2000u + v[0]), &v[1]);
@@ -308,21 +309,21 @@ bool gsmUtilParseUint(const char* line, uint16_t len, uint16_t* pos, uint32_t* v
     return true;
 }
 
-uint8_t gsmUtilUintFields(const char* line, uint16_t len, uint32_t* values, uint8_t max)
+/* Where the fields of a line begin: after the first ':' that comes before any '"', else at the
+ * line start. */
+static GSM_ALWAYS_INLINE const char* fieldsStart(const char* line, const char* end)
 {
     const char* p;
-    const char* end;
-    uint8_t n = 0u;
-    if (line == NULL)
-    {
-        return GSM_UTIL_FIELDS_MORE;
-    }
-    end = &line[len];
-    /* Fields start after the first ':' that comes before any '"', else at the line start. */
     for (p = line; (p < end) && (*p != ':') && (*p != '"'); p++)
     {
     }
-    p = ((p < end) && (*p == ':')) ? &p[1] : line;
+    return ((p < end) && (*p == ':')) ? &p[1] : line;
+}
+
+/* gsmUtilUintFields on the fields that begin at p (p .. end). */
+static uint8_t uintList(const char* p, const char* end, uint32_t* values, uint8_t max)
+{
+    uint8_t n = 0u;
     for (;;)
     {
         uint32_t v = 0u;
@@ -366,6 +367,15 @@ uint8_t gsmUtilUintFields(const char* line, uint16_t len, uint32_t* values, uint
     }
 }
 
+uint8_t gsmUtilUintFields(const char* line, uint16_t len, uint32_t* values, uint8_t max)
+{
+    if (line == NULL)
+    {
+        return GSM_UTIL_FIELDS_MORE;
+    }
+    return uintList(fieldsStart(line, &line[len]), &line[len], values, max);
+}
+
 bool gsmUtilField(const char* line, uint16_t len, uint8_t index, uint16_t* start, uint16_t* flen, bool* quoted)
 {
     const char* p;
@@ -379,16 +389,7 @@ bool gsmUtilField(const char* line, uint16_t len, uint8_t index, uint16_t* start
         return false;
     }
     end = &line[len];
-    /* Fields start after the first ':' that comes before any '"', else at the line start. */
-    fs = line;
-    for (p = line; (p < end) && (*p != '"'); p++)
-    {
-        if (*p == ':')
-        {
-            fs = p + 1;
-            break;
-        }
-    }
+    fs = fieldsStart(line, end);
     if (fs >= end)
     {
         return false; /* nothing after the ':' (or an empty line) */
@@ -454,25 +455,11 @@ bool gsmUtilFieldUint(const char* line, uint16_t len, uint8_t index, uint32_t* v
     uint16_t s;
     uint16_t l;
     bool quoted;
-    uint32_t v = 0u;
-    if ((value == NULL) || !gsmUtilField(line, len, index, &s, &l, &quoted) || quoted || (l == 0u))
-    {
-        return false;
-    }
-    /* The blanks are trimmed: the number must fill the field exactly (an empty field fails). */
-    for (line = &line[s]; l > 0u; l--, line++)
-    {
-        uint8_t d = (uint8_t)(*line - '0');
-        uint32_t t = (v * 10u) + d;
-        /* not a digit, or past 4294967295 (v too large for ten times, or the sum wrapped) */
-        if ((d > 9u) || (v > 429496729UL) || (t < d))
-        {
-            return false;
-        }
-        v = t;
-    }
-    *value = v;
-    return true;
+    /* The blanks are trimmed: the field must be one number and nothing else (an empty field
+     * fails). A field without a comma outside quotes gives at most one number, so *value is
+     * written only on success. */
+    return (value != NULL) && gsmUtilField(line, len, index, &s, &l, &quoted) && !quoted &&
+           (uintList(&line[s], &line[s + l], value, 1u) == 1u);
 }
 
 uint8_t gsmUtilFieldCopyCut(const char* line, uint16_t len, uint8_t index, char* dst, uint16_t dst_size)

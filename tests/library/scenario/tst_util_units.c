@@ -40,6 +40,10 @@ static void dateTimeStringsConvertToUtcEpoch(void)
         {"24/12/31 23:59:59", false, 0u, 0},
         {"24/1/31,23:59:59", false, 0u, 0},
         {"\"24/01/31,23:59:59", false, 0u, 0},
+        {"24/02/29,12:30:45*08", false, 0u, 0},                        /* no zone sign */
+        {"24/02/29-12:30:45+08", false, 0u, 0},                        /* a sign in place of ',' */
+        {"24+02/29,12:30:45", false, 0u, 0},                           /* a sign in place of '/' */
+        {"24/02/29,12:30:45+8", false, 0u, 0},
         {"", false, 0u, 0},
         {"99/12/31,23:59:59+00", true, 4102444799u, 0},
     };
@@ -258,6 +262,11 @@ static void fieldEdgeCases(void)
     CHECK(!gsmUtilFieldUint("+X: \"12\"", 8, 0, &v));
     CHECK(!gsmUtilFieldUint("+X: 1,,3", 8, 1, &v));
     CHECK(gsmUtilFieldUint("+X: 1, 22 ,3", 12, 1, &v));
+    CHECK_EQ_INT(v, 22);
+    /* a field that holds more than one number is none; the result stays as it was */
+    CHECK(!gsmUtilFieldUint("+X: 12:30,4", 11, 0, &v));
+    CHECK(!gsmUtilFieldUint("+X: 7\"1,2\"", 10, 0, &v));
+    CHECK(!gsmUtilFieldUint("+X: 7 8,4", 9, 0, &v));
     CHECK_EQ_INT(v, 22);
     pos = 3;
     CHECK(gsmUtilParseUint("+X:  17,5", 9, &pos, &v));
