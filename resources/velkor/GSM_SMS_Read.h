@@ -3,17 +3,20 @@
  *
  * In every Basic Comms session the module sets text mode up ("AT+CMGF=1", "AT+CSCS=\"GSM\"",
  * "AT+CSDH=1": the read header carries the body length, "AT+CNMI=2,1,0,1,0": new messages are
- * stored and announced with "+CMTI: <mem>,<index>"), selects
- * the SIM store for reading, writing and receiving ("AT+CPMS=\"SM\",\"SM\",\"SM\"") and reads the
- * store's fill level ("AT+CPMS?"). Messages that are already stored (received while the application
- * was not running) are then read one by one; afterwards every "+CMTI:" announcement is read.
+ * stored and announced with "+CMTI: <mem>,<index>") and selects the SIM store for reading, writing
+ * and receiving ("AT+CPMS=\"SM\",\"SM\",\"SM\""). Then, and again after every "+CMTI:"
+ * announcement, it walks the store: the answer of the store selection (or of "AT+CPMS?" on a module
+ * that refuses the selection) gives the number of stored messages, and the indices are read from 0
+ * on until that many were seen. So messages that were stored while the application was not
+ * running, and messages whose announcement was lost, are read as well.
  *
  * Each received message is read with "AT+CMGR=<index>" and reported as
  * GSM_SmsRead_EventType_ReadSuccess (sender, time stamp, text), then deleted with "AT+CMGD=<index>"
  * so that the store never fills up (a full store makes the network hold new messages back).
  * Stored outgoing messages ("STO UNSENT" / "STO SENT") are neither reported nor deleted. A message
  * whose header line could not be received (the Prompt's line buffer is too small for it) is deleted
- * without an event. A read that fails is retried GSM_SMSREAD_ATTEMPTS times.
+ * without an event. A read that fails is retried GSM_SMSREAD_ATTEMPTS times; a message given up is
+ * tried again by the next walk.
  *
  * The text is the message body as the modem prints it in the GSM character set; line breaks inside
  * the body are returned as LF. A body longer than the text buffer is cut at the buffer size and the
@@ -57,7 +60,8 @@ extern "C" {
 #ifndef GSM_SMSREAD_MAX_BODY
 #define GSM_SMSREAD_MAX_BODY 1024u
 #endif
-/** "+CMTI:" announcements remembered while a message is being read (more: the store is scanned). */
+/** Kept for source compatibility and not used: every "+CMTI:" makes the module walk the store, so
+ *  announcements are not queued. */
 #ifndef GSM_SMSREAD_QUEUE_SIZE
 #define GSM_SMSREAD_QUEUE_SIZE 4u
 #endif
@@ -104,20 +108,18 @@ struct GSM_SmsRead_Instance
     GSM_SmsRead_EventHandler EventHandler; /**< may be NULL (messages are then read and dropped) */
 
     /* ---- private (ordered so that the byte fields have short offsets and nothing needs padding) ---- */
-    uint16_t TextLen;
-    uint16_t Aux;                           /* pause: its start (low 16 bits of the time) */
+    uint16_t TextLen;                       /* characters in Text; while a failed step waits to be
+                                               repeated (no read runs, Text is composed anew): the
+                                               pause's start (low 16 bits of the time) */
     uint8_t Step;                           /* SR_STEP_..., with SR_STEP_PAUSE while waiting to repeat it */
     uint8_t CmdState;                       /* prompt helper state */
     uint8_t Flags;                          /* SR_F_... */
     uint8_t Body;                           /* SR_B_...: state of the body being read */
-    uint8_t Index;                          /* message being read */
-    uint8_t QueueCount;
+    uint8_t Index;                          /* store index being read or deleted */
     uint8_t Session;                        /* Basic Comms session of the set-up */
-    uint8_t ScanEnd;                        /* last index of the store scan */
-    uint8_t ScanLeft;                       /* stored messages not found yet */
+    uint8_t WalkEnd;                        /* last index of the walk */
+    uint8_t WalkLeft;                       /* counted messages not seen yet */
     uint8_t Attempts;                       /* failures of the present step */
-    uint8_t SetupStep;                      /* set-up command now running */
-    uint8_t Queue[GSM_SMSREAD_QUEUE_SIZE];  /* announced indices, oldest first */
     char Sender[GSM_SMSREAD_SENDER_SIZE];
     char Timestamp[GSM_SMSREAD_TIMESTAMP_SIZE];
     char Text[GSM_SMSREAD_TEXT_SIZE];
@@ -140,7 +142,8 @@ bool gsmSmsReadDecodeCmti(const char* line, uint16_t len, uint8_t* index);
  * Decodes a "+CMGR: <stat>,<oa>,[<alpha>],<scts>[,...]" header line. Sender and time stamp are
  * copied (cut to their buffers, zero-terminated). @return false when the line is malformed or the
  * message is not a received one ("REC UNREAD" / "REC READ"); the time stamp buffer may then hold
- * "". *truncated is set when the sender was cut.
+ * any zero-terminated part of the line (it is used to check <stat>). *truncated is set when the
+ * sender was cut.
  * Pure function; may be called from an interrupt.
  */
 bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size, char* timestamp,

@@ -22,7 +22,7 @@ enum
 {
     SS_STEP_IDLE = 0,
     SS_STEP_WAIT_REG, /* waiting for communication and SMS registration */
-    SS_STEP_SETUP,    /* first of the 4 set-up commands of the session */
+    SS_STEP_SETUP,    /* first of the 4 set-up commands */
     SS_STEP_CMGS = SS_STEP_SETUP + 4, /* AT+CMGS sent, waiting for the prompt */
     SS_STEP_DATA,     /* text written, waiting for +CMGS / error */
     SS_STEP_ESC       /* leaving a data entry that may be open after a lost prompt */
@@ -30,26 +30,24 @@ enum
 
 #define SS_F_CANCEL    0x01u /* gsmSmsSendCancel() was called */
 #define SS_F_REPORTS   0x02u /* request delivery reports */
-#define SS_F_SETUP_OK  0x04u /* set-up done in session SetupSession */
-#define SS_F_REPORTSET 0x08u /* the set-up requested reports (AT+CSMP=49) */
+#define SS_F_REPORTSET 0x04u /* this message asked for a report (AT+CSMP=49) */
 
 #define SS_SUCCESS 0xFFu /* finish(): not a GSM_SmsSend_FailReason, the send succeeded */
 
 /* The command of each step from SS_STEP_SETUP on (AT+CMGS is followed by the quoted number; the one
- * after SS_STEP_ESC is the AT+CSMP that asks for delivery reports). The set-up
- * routes as the SMS Receive module does: stored messages announced by +CMTI, status reports
- * delivered as +CDS (only sent by the network for messages that asked for one). */
+ * after SS_STEP_ESC is the AT+CSMP that asks for delivery reports). The set-up runs before every
+ * message, so that a restarted modem or another module's settings never get in the way; it routes
+ * as the SMS Receive module does: stored messages announced by +CMTI, status reports delivered as
+ * +CDS (only sent by the network for messages that asked for one). */
 static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CMGS=", NULL,
                                     "\x1B", "AT+CSMP=49,167,0,0"};
-/* By step from SS_STEP_CMGS on: AT+CMGS, the set-up commands (also the slot of SS_STEP_DATA, which
- * starts no command), ESC */
-static const GSM_Prompt_CmdSpec kSpecs[] = {{"+CMGS:", GSM_SMSSEND_PROMPT_TIMEOUT_MS, GSM_PROMPT_CMD_DATA_PROMPT},
-                                            {NULL, 5000u, 0u},
-                                            {NULL, 1000u, 0u}};
+static const GSM_Prompt_CmdSpec kCmgsSpec = {"+CMGS:", GSM_SMSSEND_PROMPT_TIMEOUT_MS, GSM_PROMPT_CMD_DATA_PROMPT};
+static const GSM_Prompt_CmdSpec kPlainSpec = {NULL, 5000u, 0u};
 static const char* const kCdsPrefixes[] = {"+CDS:", NULL};
 
-/* Ends the send with SendFailed (reason Cancelled after gsmSmsSendCancel) or SendSuccess. */
-static void finish(GSM_SmsSend_Instance* inst, uint8_t reason, int16_t code)
+/* Ends the send with SendFailed (reason Cancelled after gsmSmsSendCancel; the error number for
+ * ErrorResponse) or SendSuccess. */
+static void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
 {
     union
     {
@@ -57,11 +55,11 @@ static void finish(GSM_SmsSend_Instance* inst, uint8_t reason, int16_t code)
         GSM_SmsSend_Event_SendSuccess Success;
     } ev;
     GSM_SmsSend_EventType type = GSM_SmsSend_EventType_SendFailed;
+    ev.Failed.ErrorCode = (reason == (uint8_t)GSM_SmsSend_FailReason_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : -1;
     gsmPromptRelease(inst->Prompt, inst);
     inst->Step = SS_STEP_IDLE;
     inst->CmdState = 0u;
     ev.Failed.Reason = (GSM_SmsSend_FailReason)(((inst->Flags & SS_F_CANCEL) != 0u) ? (uint8_t)GSM_SmsSend_FailReason_Cancelled : reason);
-    ev.Failed.ErrorCode = code;
     inst->Flags &= (uint8_t)~SS_F_CANCEL;
     if (reason == SS_SUCCESS)
     {
@@ -100,10 +98,12 @@ bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_Deliv
     report->Matched = false;
     /* the recipient when it fits the buffer whole (with its terminator), else "" */
     report->Recipient = (gsmUtilFieldCopyCut(line, len, 2u, recipient_buf, recipient_size) == 1u) ? recipient_buf : "";
-    /* some networks print other formats: the time is then left unknown (0) */
-    if (!gsmUtilField(line, len, 5u, &s, &l, NULL) || !gsmUtilDateTimeToEpoch(&line[s], l, &report->DischargeTime, NULL))
+    /* some networks print other formats: the time is then left unknown (0; a failed conversion
+     * leaves it unchanged) */
+    report->DischargeTime = 0u;
+    if (gsmUtilField(line, len, 5u, &s, &l, NULL))
     {
-        report->DischargeTime = 0u;
+        (void)gsmUtilDateTimeToEpoch(&line[s], l, &report->DischargeTime, NULL);
     }
     return true;
 }
@@ -114,24 +114,20 @@ static void onCdsUrc(void* ctx, const char* line, uint16_t len)
     GSM_SmsSend_Event_DeliveryStatusReport rep;
     char ra[GSM_SMSSEND_NUMBER_SIZE];
     uint8_t i;
-    uint8_t slot = inst->ReportNext;
     if (!gsmSmsSendDecodeCds(line, len, &rep, ra, (uint16_t)sizeof(ra)))
     {
         GSM_DEBUG_TEXT("GSM SMS: malformed +CDS dropped\r\n");
         return;
     }
-    /* Newest message with this reference first: <mr> wraps at 255. */
+    /* Newest message with this reference first (slot 0 is the newest): <mr> wraps at 255. */
     for (i = 0u; i < GSM_SMSSEND_REPORT_SLOTS; i++)
     {
-        uint8_t bit;
-        slot = (uint8_t)((slot + (GSM_SMSSEND_REPORT_SLOTS - 1u)) % GSM_SMSSEND_REPORT_SLOTS);
-        bit = (uint8_t)(1u << slot);
-        if (((inst->ReportUsed & bit) != 0u) && (inst->ReportRef[slot] == rep.MessageReference))
+        if ((((inst->ReportUsed >> i) & 1u) != 0u) && (inst->ReportRef[i] == rep.MessageReference))
         {
             rep.Matched = true;
             if (gsmSmsSendGetDeliveryStatusReportType(&rep) != GSM_SmsSend_DeliveryStatusReportType_Pending)
             {
-                inst->ReportUsed &= (uint8_t)~bit; /* final report */
+                inst->ReportUsed &= (uint8_t)~(1u << i); /* final report */
             }
             break;
         }
@@ -164,7 +160,6 @@ void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
     inst->CmdState = 0u;
     inst->Flags = (GSM_SMSSEND_DELIVERY_REPORTS_DEFAULT != 0) ? SS_F_REPORTS : 0u;
     inst->ReportUsed = 0u;
-    inst->ReportNext = 0u;
     inst->Urc.Prefixes = kCdsPrefixes;
     inst->Urc.Handler = &onCdsUrc;
     inst->Urc.Context = inst;
@@ -241,7 +236,7 @@ bool gsmSmsSend(GSM_SmsSend_Instance* inst, char* phoneNumber, char* textBody)
         return false;
     }
     inst->Step = SS_STEP_WAIT_REG;
-    inst->Flags &= (uint8_t)~SS_F_CANCEL;
+    inst->Flags &= (uint8_t)~(SS_F_CANCEL | SS_F_REPORTSET);
     inst->MsgRef = 0u;
     inst->Deadline_ms = gsm__SysTime_ms() + GSM_SMSSEND_REGISTRATION_TIMEOUT_MS;
     return true;
@@ -284,7 +279,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     fl = inst->Flags;
     if (((fl & SS_F_CANCEL) != 0u) && (step < SS_STEP_CMGS))
     {
-        finish(inst, reason, -1); /* nothing was sent yet (the release drops a late OK) */
+        finish(inst, reason); /* nothing was sent yet (the release drops a late OK) */
         return;
     }
     if (step == SS_STEP_WAIT_REG)
@@ -292,16 +287,11 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
         if (gsmBasicCommsIfEstablished(inst->BasicComms) &&
             ((inst->NetworkRegistration == NULL) || gsmNetworkRegistrationIfIsRegisteredForSms(inst->NetworkRegistration)))
         {
-            /* the set-up is repeated in a new session and when the report setting changed (SS_F_REPORTS
-             * shifted onto SS_F_REPORTSET; SS_F_CANCEL, shifted onto SS_F_SETUP_OK, is clear here) */
-            inst->Step = ((((fl ^ (uint8_t)(fl << 2)) & (SS_F_SETUP_OK | SS_F_REPORTSET)) == SS_F_SETUP_OK) &&
-                          (inst->SetupSession == gsmBasicCommsIfSession(inst->BasicComms)))
-                             ? (uint8_t)SS_STEP_CMGS
-                             : (uint8_t)SS_STEP_SETUP;
+            inst->Step = SS_STEP_SETUP;
         }
         else if (GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
         {
-            finish(inst, (uint8_t)GSM_SmsSend_FailReason_NotRegistered, -1);
+            finish(inst, (uint8_t)GSM_SmsSend_FailReason_NotRegistered);
         }
         else
         {
@@ -313,9 +303,16 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     {
         /* (never in SS_STEP_DATA: the command of AT+CMGS still runs there) */
         if (gsmPromptClaim(p, inst) &&
-            gsmPromptCmdBegin(p, inst, &kSpecs[((uint8_t)(step - SS_STEP_CMGS) <= 2u) ? (uint8_t)(step - SS_STEP_CMGS) : 1u], &onCmgsLine, inst))
+            gsmPromptCmdBegin(p, inst, (step == SS_STEP_CMGS) ? &kCmgsSpec : &kPlainSpec, &onCmgsLine, inst))
         {
-            gsmPromptCmdAppend(p, kCmds[step - SS_STEP_SETUP + (((step == (SS_STEP_SETUP + 2u)) && ((fl & SS_F_REPORTS) != 0u)) ? 5u : 0u)]);
+            uint8_t i = (uint8_t)(step - SS_STEP_SETUP);
+            if ((step == (SS_STEP_SETUP + 2u)) && ((fl & SS_F_REPORTS) != 0u))
+            {
+                /* AT+CSMP=49: this message asks for a report */
+                inst->Flags = (uint8_t)(fl | SS_F_REPORTSET);
+                i = (uint8_t)(i + 5u);
+            }
+            gsmPromptCmdAppend(p, kCmds[i]);
             if (step == SS_STEP_CMGS)
             {
                 gsmPromptCmdAppendQuoted(p, inst->Number);
@@ -356,27 +353,23 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     }
     else if (st == GSM_Prompt_CmdStatus_Ok)
     {
-        if (step >= SS_STEP_CMGS)
+        if (step < SS_STEP_CMGS)
         {
-            if ((fl & SS_F_REPORTSET) != 0u)
-            {
-                uint8_t slot = inst->ReportNext;
-                inst->ReportRef[slot] = inst->MsgRef;
-                inst->ReportUsed |= (uint8_t)(1u << slot);
-                inst->ReportNext = (uint8_t)((slot + 1u) % GSM_SMSSEND_REPORT_SLOTS);
-            }
-            reason = SS_SUCCESS;
-        }
-        else
-        {
-            inst->Step = ++step;
-            if (step == SS_STEP_CMGS)
-            {
-                inst->SetupSession = gsmBasicCommsIfSession(inst->BasicComms);
-                inst->Flags = (uint8_t)((fl & (uint8_t)~SS_F_REPORTSET) | SS_F_SETUP_OK | ((fl & SS_F_REPORTS) << 2));
-            }
+            inst->Step = (uint8_t)(step + 1u);
             return;
         }
+        if ((fl & SS_F_REPORTSET) != 0u)
+        {
+            /* the new reference goes to slot 0, the oldest one falls out */
+            uint8_t i;
+            for (i = GSM_SMSSEND_REPORT_SLOTS - 1u; i != 0u; i--)
+            {
+                inst->ReportRef[i] = inst->ReportRef[i - 1u];
+            }
+            inst->ReportRef[0] = inst->MsgRef;
+            inst->ReportUsed = (uint8_t)((inst->ReportUsed << 1) | 1u);
+        }
+        reason = SS_SUCCESS;
     }
     else if ((step == SS_STEP_CMGS) && (st == GSM_Prompt_CmdStatus_Timeout))
     {
@@ -386,8 +379,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     }
     else if (gsmPromptHelperIsErrorStatus(st))
     {
-        finish(inst, (uint8_t)GSM_SmsSend_FailReason_ErrorResponse, gsmPromptCmdErrorCode(inst->Prompt));
-        return;
+        reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
     }
     else if ((step < SS_STEP_CMGS) && !GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
     {
@@ -401,5 +393,5 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
         reason = (st == GSM_Prompt_CmdStatus_Timeout) ? (uint8_t)GSM_SmsSend_FailReason_NoResult
                                                       : (uint8_t)GSM_SmsSend_FailReason_CommsLost;
     }
-    finish(inst, reason, -1);
+    finish(inst, reason);
 }

@@ -3,7 +3,7 @@
  *
  * gsmSmsSend() takes a copy of the number and the text and returns at once; gsmSmsSendPoll() then
  * waits until the modem is registered for SMS (Network Registration interface), sets text mode up
- * once per Basic Comms session ("AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=...", "AT+CNMI=2,1,0,1,0"),
+ * ("AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=...", "AT+CNMI=2,1,0,1,0", before every message),
  * sends "AT+CMGS=\"<number>\"", writes the text after the "> " prompt and ends it with Ctrl-Z.
  * Exactly one event follows every accepted send: GSM_SmsSend_EventType_SendSuccess with the message
  * reference of "+CMGS: <mr>", or GSM_SmsSend_EventType_SendFailed with the reason.
@@ -136,20 +136,19 @@ struct GSM_SmsSend_Instance
     GSM_NetworkRegistration_Interface* NetworkRegistration; /**< &(mGsmNetworkRegistrationInst._i) */
     GSM_SmsSend_EventHandler EventHandler;                /**< may be NULL (no events) */
 
-    /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
+    /* ---- private (short offsets for the byte fields, which give smaller code on small cores; the
+     * texts before the Urc so that no padding is needed) ---- */
+    uint32_t Deadline_ms;                       /* end of the registration wait */
     uint8_t Step;                               /* SS_STEP_... */
     uint8_t CmdState;                           /* 1 while a command of this module runs on the prompt */
-    uint8_t SetupSession;                       /* Basic Comms session the set-up was done in */
     uint8_t Flags;                              /* SS_F_... */
     uint8_t MsgRef;                             /* <mr> of "+CMGS:" */
     uint8_t TextLen;                            /* bytes in Text */
-    uint8_t ReportUsed;                         /* bit i: ReportRef[i] is in use */
-    uint8_t ReportNext;                         /* slot for the next message */
-    uint8_t ReportRef[GSM_SMSSEND_REPORT_SLOTS]; /* <mr> of messages awaiting their report */
-    uint32_t Deadline_ms;                       /* end of the registration wait */
-    GSM_Prompt_UrcSubscriber Urc;               /* "+CDS:" delivery reports */
+    uint8_t ReportUsed;                         /* bit i: ReportRef[i] awaits its report */
+    uint8_t ReportRef[GSM_SMSSEND_REPORT_SLOTS]; /* <mr> of sent messages, the newest first */
     char Number[GSM_SMSSEND_NUMBER_SIZE];
     char Text[GSM_SMSSEND_TEXT_SIZE - 1u];      /* the text as it is sent (no terminator) */
+    GSM_Prompt_UrcSubscriber Urc;               /* "+CDS:" delivery reports */
 };
 
 /** Initialises the instance and subscribes to "+CDS:" reports. Not interrupt safe. */

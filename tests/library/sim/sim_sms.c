@@ -314,12 +314,6 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
             sim_send_cms(sim, 302);
             return true;
         }
-        if (c->fail_read_count > 0)
-        {
-            c->fail_read_count--;
-            sim_send_cms(sim, c->fail_read);
-            return true;
-        }
         if (slot < 0 || slot >= c->capacity)
         {
             sim_send_cms(sim, 321);
@@ -335,6 +329,12 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
             {
                 sim_send_cms(sim, 321);
             }
+            return true;
+        }
+        if (c->fail_read_count > 0)
+        {
+            c->fail_read_count--;
+            sim_send_cms(sim, c->fail_read);
             return true;
         }
         print_message(c, &c->store[slot]);

@@ -78,7 +78,8 @@ int sim_sms_store_draft(SimSmsCentre* c, const char* number, const char* text);
 int sim_sms_stored_count(const SimSmsCentre* c);
 /** True when index `index` holds a message. */
 bool sim_sms_index_used(const SimSmsCentre* c, int index);
-/** The next AT+CMGR fails with "+CMS ERROR: <code>" (count times). */
+/** The next AT+CMGR of a stored message fails with "+CMS ERROR: <code>" (count times); reads of
+ *  empty or invalid indices answer as usual. */
 void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count);
 /** AT+CPMS="SM",... answers ERROR (a module without SIM storage selection). */
 void sim_sms_refuse_cpms_set(SimSmsCentre* c, bool refuse);

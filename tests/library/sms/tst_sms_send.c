@@ -96,13 +96,15 @@ static void sendWritesSetupCommandTextAndCtrlZThenReportsReference(void)
                 CHECK_EQ_INT(e->utc, 1714557603u);
             }
 
-            /* a second message in the same session: no set-up again, the next reference */
+            /* a second message: the set-up is repeated once before it, the next reference */
             sim_tx_clear(sim);
             CHECK(gsmmgrSmsSend(s(NUMBER), s("Second")));
             CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 2, 20000));
             e = last_send(GSM_SmsSend_EventType_SendSuccess);
             CHECK(e && e->a == 43);
-            CHECK_EQ_INT(sms_count_command(sim, "AT+CMGF=1"), 0);
+            CHECK_EQ_INT(sms_count_command(sim, "AT+CMGF=1"), 1);
+            CHECK_EQ_INT(sms_count_command(sim, "AT+CSMP=49,167,0,0"), 1);
+            CHECK(sms_find_command(sim, "AT+CSMP=49,167,0,0", 0) < sms_find_command(sim, "AT+CMGS=\"" NUMBER "\"", 0));
             CHECK_EQ_INT(sms_count_command(sim, "AT+CMGS=\"" NUMBER "\""), 1);
             CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
         }
