@@ -13,171 +13,171 @@
 #error "GSM_USSD_RESPONSE_SIZE must be 2..4096"
 #endif
 
+/* Steps, ordered so that the checks are ranges: a new request may start up to MENU, the modem holds
+ * an open session (AT+CUSD=2 closes it) in MENU and WAIT_RESP, a command is begun in the even steps
+ * from SEND on and followed in the odd step after it. The closing steps say which event follows. */
 enum
 {
     US_STEP_IDLE = 0,
-    US_STEP_WAIT_REG,  /* request waits for the registration */
-    US_STEP_SEND,      /* AT+CUSD=1,"<code>",15 */
-    US_STEP_WAIT_RESP, /* accepted, waiting for +CUSD */
-    US_STEP_MENU,      /* session open, waiting for the application's reply */
-    US_STEP_CANCEL     /* AT+CUSD=2, then the event of Outcome */
+    US_STEP_MENU,          /* session open, waiting for the application's reply */
+    US_STEP_WAIT_RESP,     /* accepted, waiting for +CUSD */
+    US_STEP_UNUSED3,
+    US_STEP_SEND,          /* AT+CUSD=1,"<code>",15 once registered */
+    US_STEP_SENDING,
+    US_STEP_CLOSE,         /* AT+CUSD=2 after a missing answer, then NoResponse */
+    US_STEP_CLOSING,
+    US_STEP_CANCEL,        /* AT+CUSD=2, then Cancelled (at once when nothing was sent) */
+    US_STEP_CANCELLING,
+    US_STEP_UNUSED10,
+    US_STEP_SENDING_CANCEL /* AT+CUSD=1 runs and the application cancelled */
 };
 
-#define US_F_READY  0x01u /* a complete +CUSD answer waits in Response */
-#define US_F_CONT   0x02u /* inside a multi-line +CUSD text */
-#define US_F_TRUNC  0x04u /* the answer text was cut */
-#define US_F_CANCEL 0x08u /* gsmUssdCancelSession() while the request was not yet accepted */
-#define US_F_CR     0x10u /* multi-line text: the last byte was CR */
-#define US_F_QUOTE  0x20u /* multi-line text: the closing quote came, ",<dcs>" up to the line end follows */
-#define US_F_HEAD   0x40u /* decodeLine: the line has a valid "+CUSD: <m>" */
+/* The step after gsmUssdCancelSession(), by step. */
+static const uint8_t kCancelStep[] GSM_PGM = {
+    US_STEP_IDLE,   US_STEP_CANCEL,     US_STEP_CANCEL, US_STEP_UNUSED3,    US_STEP_CANCELLING, US_STEP_SENDING_CANCEL,
+    US_STEP_CANCEL, US_STEP_CANCELLING, US_STEP_CANCEL, US_STEP_CANCELLING, US_STEP_UNUSED10,   US_STEP_SENDING_CANCEL};
+
+/* GSM_USSD_TextState.Fl: where in the "+CUSD:" line the reader is, and flags */
+#define US_PH_MASK  0x03u
+#define US_PH_SEEK  0x01u /* before the opening quote */
+#define US_PH_TEXT  0x02u /* inside the quotes (the line end is still to come) */
+#define US_PH_AFTER 0x03u /* after the closing quote: ",<dcs>" up to the line end */
+#define US_F_CR     0x04u /* the last text byte was CR */
+#define US_F_TRUNC  0x08u /* the text was cut */
+#define US_F_READY  0x10u /* a complete answer waits in Response */
 
 #define US_NONE 0xFFu
 
 static const GSM_Prompt_CmdSpec kCusdSpec = {NULL, 5000u, 0u};
-static const char kCusdSend[] GSM_PGM = "AT+CUSD=1,";
-static const char kCusdCancel[] GSM_PGM = "AT+CUSD=2";
+/* the close command, then the start of the request (its code and ",15" are appended) */
+static const char kCusd[] GSM_PGM = "AT+CUSD=2\0AT+CUSD=1,";
+#define US_CUSD_SEND_OFFSET 10u
 static const char* const kCusdPrefixes[] = {"+CUSD:", NULL};
 
-/*
- * One byte of a quoted text, from the byte after the opening quote on (US_F_CONT set) to the line
- * end after the closing quote (US_F_CONT cleared). Line breaks inside the text (CR LF, CR, LF)
- * become LF, other control bytes are dropped; the text is cut to the buffer (US_F_TRUNC). After the
- * closing quote (US_F_QUOTE) the digits of ",<dcs>" are read into *dcs. Returns the new flags.
- */
-static uint8_t textByte(char* buf, uint16_t size, uint16_t* blen, uint8_t* dcs, uint8_t fl, uint8_t c)
+/* Empties the text; `fl` is the new reader position and flags. */
+static void clearText(char* buf, GSM_USSD_TextState* t, uint8_t fl)
 {
-    bool cr = (fl & US_F_CR) != 0u;
-    fl = (uint8_t)(fl & (uint8_t)~US_F_CR);
-    if ((fl & US_F_QUOTE) != 0u)
-    {
-        if ((c == (uint8_t)'\r') || (c == (uint8_t)'\n'))
-        {
-            fl = (uint8_t)(fl & (uint8_t)~US_F_CONT);
-        }
-        else if ((c >= (uint8_t)'0') && (c <= (uint8_t)'9'))
-        {
-            uint16_t v = (uint16_t)((((*dcs == US_NONE) ? 0u : *dcs) * 10u) + (uint16_t)(c - (uint8_t)'0'));
-            *dcs = (v < US_NONE) ? (uint8_t)v : (uint8_t)(US_NONE - 1u);
-        }
-        else
-        {
-            /* the comma before <dcs> */
-        }
-        return fl;
-    }
-    if (c == (uint8_t)'"')
-    {
-        return (uint8_t)(fl | US_F_QUOTE);
-    }
-    if (c == (uint8_t)'\r')
-    {
-        fl |= US_F_CR;
-        c = (uint8_t)'\n';
-    }
-    else if (c == (uint8_t)'\n')
-    {
-        if (cr)
-        {
-            return fl; /* second half of CR LF */
-        }
-    }
-    else if ((c < 0x20u) || (c > 0x7Eu))
-    {
-        return fl;
-    }
-    else
-    {
-        /* text character */
-    }
-    if ((uint16_t)(*blen + 1u) < size)
-    {
-        buf[(*blen)++] = (char)c;
-        buf[*blen] = '\0';
-    }
-    else
-    {
-        fl |= US_F_TRUNC;
-    }
-    return fl;
+    buf[0] = '\0';
+    t->Len = 0u;
+    t->Dcs = US_NONE;
+    t->Fl = fl;
 }
 
 /*
- * Decodes "+CUSD: <m>[,\"<str>\",<dcs>]" up to the end of this line: *m (US_NONE when missing or
- * above 254), the text on the line into buf, the <dcs> after its closing quote. Returns the textByte
- * flags (US_F_CONT: the line end is still to come; without a text the closing quote counts as seen)
- * and US_F_HEAD when the line starts with "+CUSD: <m>".
+ * Reads the bytes of a "+CUSD:" line (the first line, then the raw bytes of a text that goes on past
+ * it): the text between the quotes into buf, the digits of ",<dcs>" after the closing quote into
+ * t->Dcs; "+CUSD: <m>," before the opening quote is skipped. Line breaks inside the text (CR LF, CR,
+ * LF) become LF, other control bytes are dropped, the text is cut to the buffer (US_F_TRUNC). Returns
+ * true (US_F_READY set) at the line end outside the quotes; the bytes after it are not read.
  */
-static uint8_t decodeLine(const char* line, uint16_t len, uint8_t* m, char* buf, uint16_t size, uint16_t* blen, uint8_t* dcs)
+static GSM_ALWAYS_INLINE bool feed(char* buf, uint16_t size, GSM_USSD_TextState* t, const uint8_t* data, uint16_t len)
 {
-    uint16_t i = 6u;
-    uint32_t v;
-    uint8_t fl = US_F_CONT | US_F_QUOTE;
-    *blen = 0u;
-    buf[0] = '\0';
-    *dcs = US_NONE;
-    *m = US_NONE;
-    /* <m> is the first field: a number (the text, when present, follows it) */
-    if (gsmUtilStartsWith(line, len, "+CUSD:") && ((gsmUtilUintFields(line, len, &v, 1u) & ~GSM_UTIL_FIELDS_MORE) != 0u))
+    uint_fast8_t fl = t->Fl;
+    uint_fast16_t n = t->Len;
+    uint_fast8_t dcs = t->Dcs;
+    bool done = false;
+    while ((len-- != 0u) && !done)
     {
-        fl |= US_F_HEAD;
-        if (v < US_NONE)
+        uint_fast8_t c = *data++;
+        uint_fast8_t ph = fl & US_PH_MASK;
+        if ((c == (uint_fast8_t)'\r') || (c == (uint_fast8_t)'\n'))
         {
-            *m = (uint8_t)v;
-        }
-        while (i < len)
-        {
-            if (line[i++] == '"')
+            if (ph != US_PH_TEXT)
             {
-                fl = US_F_HEAD | US_F_CONT;
-                break;
+                fl = (fl & US_F_TRUNC) | US_F_READY; /* (CR is only set inside the text) */
+                done = true;
+                continue;
+            }
+            if ((c == (uint_fast8_t)'\n') && ((fl & US_F_CR) != 0u))
+            {
+                fl &= ~(uint_fast8_t)US_F_CR; /* second half of CR LF */
+                continue;
+            }
+            fl = (c == (uint_fast8_t)'\r') ? (fl | US_F_CR) : (fl & ~(uint_fast8_t)US_F_CR);
+            c = (uint_fast8_t)'\n';
+        }
+        else
+        {
+            fl &= ~(uint_fast8_t)US_F_CR;
+            if (ph == US_PH_AFTER)
+            {
+                if ((uint_fast8_t)(c - (uint_fast8_t)'0') <= 9u)
+                {
+                    uint_fast16_t v = (uint_fast16_t)((dcs == US_NONE) ? 0u : dcs) * 10u + (c - (uint_fast8_t)'0');
+                    dcs = (v < US_NONE) ? (uint_fast8_t)v : (uint_fast8_t)(US_NONE - 1u); /* 0xFF means absent */
+                }
+                continue;
+            }
+            if (c == (uint_fast8_t)'"')
+            {
+                fl++; /* the opening quote starts the text, the closing one ends it */
+                continue;
+            }
+            if ((ph != US_PH_TEXT) || ((uint_fast8_t)(c - 0x20u) > 0x5Eu))
+            {
+                continue; /* before the opening quote, or a control byte: dropped */
             }
         }
-        while (i < len)
+        if ((n + 1u) < size)
         {
-            fl = textByte(buf, size, blen, dcs, fl, (uint8_t)line[i++]);
+            buf[n] = (char)c;
+            n++;
+            buf[n] = '\0';
+        }
+        else
+        {
+            fl |= US_F_TRUNC;
         }
     }
-    return fl;
+    t->Fl = (uint8_t)fl;
+    t->Len = (uint16_t)n;
+    t->Dcs = (uint8_t)dcs;
+    return done;
+}
+
+/* <m>, the first field of a "+CUSD:" line (the text, when present, follows it): 0..254, US_NONE when
+ * larger, above US_NONE when the field is not a number (the low byte is then US_NONE too). */
+static GSM_ALWAYS_INLINE uint16_t readM(const char* line, uint16_t len)
+{
+    uint32_t v;
+    if ((gsmUtilUintFields(line, len, &v, 1u) & ~GSM_UTIL_FIELDS_MORE) == 0u)
+    {
+        return 0x1FFu;
+    }
+    return (v < US_NONE) ? (uint16_t)v : (uint16_t)US_NONE;
 }
 
 bool gsmUssdDecodeCusd(const char* line, uint16_t len, uint8_t* m, char* text, uint16_t text_size, uint16_t* text_len,
                        uint8_t* dcs, bool* truncated)
 {
-    uint8_t fl;
+    GSM_USSD_TextState t;
+    uint16_t v;
     if ((m == NULL) || (text == NULL) || (text_size == 0u) || (text_len == NULL) || (dcs == NULL) || (truncated == NULL))
     {
         return false;
     }
-    fl = decodeLine(line, len, m, text, text_size, text_len, dcs);
-    /* cut, or the text did not end on this line */
-    *truncated = (fl & (US_F_TRUNC | US_F_QUOTE)) != US_F_QUOTE;
-    return (fl & US_F_HEAD) != 0u;
-}
-
-/* Text bytes into Response; true when the line end after the closing quote was reached. */
-static bool feedText(GSM_USSD_Instance* inst, const uint8_t* data, uint16_t len)
-{
-    uint16_t i;
-    for (i = 0u; i < len; i++)
+    v = gsmUtilStartsWith(line, len, "+CUSD:") ? readM(line, len) : 0x1FFu;
+    clearText(text, &t, US_PH_SEEK);
+    if (v <= US_NONE)
     {
-        inst->Flags = textByte(inst->Response, (uint16_t)sizeof(inst->Response), &inst->RespLen, &inst->RespDcs, inst->Flags, data[i]);
-        if ((inst->Flags & US_F_CONT) == 0u)
-        {
-            inst->Flags |= US_F_READY;
-            return true;
-        }
+        (void)feed(text, text_size, &t, (const uint8_t*)line, len);
     }
-    return false;
+    *m = (uint8_t)v;
+    *text_len = t.Len;
+    *dcs = t.Dcs;
+    /* cut, or the text did not end on this line */
+    *truncated = ((t.Fl & US_F_TRUNC) != 0u) || ((t.Fl & US_PH_MASK) == US_PH_TEXT);
+    return v <= US_NONE;
 }
 
-/* Raw bytes of a quoted text that went on past its first line, one at a time: the receiver stays in
- * binary mode up to the line end after the closing quote, so empty lines, "OK", "ERROR" and URC-like
- * lines inside the text are text. */
+/* Bytes of the answer line and of a quoted text that went on past its first line, which comes raw,
+ * one byte at a time: the receiver stays in binary mode up to the line end after the closing quote,
+ * so empty lines, "OK", "ERROR" and URC-like lines inside the text are text. The next byte is asked
+ * for when this block was the last one (`remaining` 0) and the line did not end. */
 static void onCusdRaw(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
 {
     GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
-    (void)remaining;
-    if (!feedText(inst, data, len))
+    if (!feed(inst->Response, (uint16_t)sizeof(inst->Response), &inst->Text, data, len) && (remaining == 0u))
     {
         gsmPromptBinaryExpect(inst->Prompt, 1u, &onCusdRaw, inst);
     }
@@ -187,52 +187,60 @@ static void onCusdRaw(void* ctx, const uint8_t* data, uint16_t len, uint16_t rem
 static void onCusdLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
-    uint8_t fl = decodeLine(line, len, &inst->RespM, inst->Response, (uint16_t)sizeof(inst->Response), &inst->RespLen, &inst->RespDcs);
+    uint16_t m;
+    clearText(inst->Response, &inst->Text, US_PH_SEEK);
     inst->ContStart_ms = (uint16_t)gsm__SysTime_ms();
-    inst->Flags = (uint8_t)((inst->Flags & (uint8_t) ~(US_F_TRUNC | US_F_CR | US_F_QUOTE | US_F_CONT)) | (fl & (uint8_t)~US_F_HEAD));
+    m = readM(line, len); /* the subscription matched the "+CUSD:" */
+    /* kept as the answer's status: <m> 0..5, else (also for a line without a valid <m>) Invalid */
+    inst->Text.M = (m <= 5u) ? (uint8_t)m : (uint8_t)GSM_USSD_Status_Invalid;
+    if (m <= US_NONE)
+    {
+        onCusdRaw(inst, (const uint8_t*)line, len, 1u); /* (nothing in "+CUSD:" is read; the line end follows) */
+    }
     /* the line end; when the text goes on, the rest comes raw */
     onCusdRaw(inst, (const uint8_t*)"\n", 1u, 0u);
 }
 
-static void raiseEvent(GSM_USSD_Instance* inst, GSM_USSD_EventType type, uint8_t status, int16_t code)
+/*
+ * Raises UssdResponse or UssdCancelled with `status`. A network answer (status up to Invalid) carries
+ * the text read and decides the session state (open after a menu), except while a request is not sent
+ * yet: then it is network-initiated, not the answer to that request. Every other status ends the
+ * request or session without a text (and drops an answer that was not reported yet: one that came
+ * during AT+CUSD=2). UssdCancelled: the network ended the session, a cancel, or a menu session lost
+ * with the modem.
+ */
+static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status)
 {
     GSM_USSD_Event_UssdResponse ev;
+    uint_fast8_t step = inst->Step;
+    bool ends = status > (uint_fast8_t)GSM_USSD_Status_Invalid; /* not a network answer */
+    GSM_USSD_EventType type = GSM_USSD_EventType_UssdResponse;
+    if ((((1u << status) & ((1u << GSM_USSD_Status_TerminatedByNetwork) | (1u << GSM_USSD_Status_Cancelled))) != 0u) ||
+        ((status == (uint_fast8_t)GSM_USSD_Status_CommsLost) && (step == US_STEP_MENU)))
+    {
+        type = GSM_USSD_EventType_UssdCancelled;
+    }
+    if (ends)
+    {
+        clearText(inst->Response, &inst->Text, (uint8_t)(inst->Text.Fl & (US_PH_MASK | US_F_CR)));
+    }
+    if (ends || (step != US_STEP_SEND))
+    {
+        /* the answer decides (a menu keeps the session open); every other status ends it */
+        step = (status == (uint_fast8_t)GSM_USSD_Status_ActionRequired) ? US_STEP_MENU : US_STEP_IDLE;
+    }
     ev.Status = (GSM_USSD_Status)status;
     ev.Text = inst->Response;
-    ev.TextLength = inst->RespLen;
-    ev.Dcs = inst->RespDcs;
-    ev.Truncated = (inst->Flags & US_F_TRUNC) != 0u;
-    ev.ErrorCode = code;
+    ev.TextLength = inst->Text.Len;
+    ev.Dcs = inst->Text.Dcs;
+    ev.Truncated = (inst->Text.Fl & US_F_TRUNC) != 0u;
+    /* (the claim of a command is given up by the next poll) */
+    ev.ErrorCode = (status == (uint_fast8_t)GSM_USSD_Status_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : (int16_t)-1;
+    inst->Step = (uint8_t)step;
     if (inst->EventHandler != NULL)
     {
         inst->EventHandler(inst, type, &ev);
     }
-}
-
-/* Ends the request / session with an event that carries no network text: UssdCancelled for a
- * cancel and for a menu session lost with the modem, UssdResponse otherwise. */
-static void finish(GSM_USSD_Instance* inst, uint8_t status, int16_t code)
-{
-    GSM_USSD_EventType type = ((status == (uint8_t)GSM_USSD_Status_Cancelled) ||
-                               ((status == (uint8_t)GSM_USSD_Status_CommsLost) && (inst->Step == US_STEP_MENU)))
-                                  ? GSM_USSD_EventType_UssdCancelled
-                                  : GSM_USSD_EventType_UssdResponse;
-    gsmPromptRelease(inst->Prompt, inst);
-    inst->Step = US_STEP_IDLE;
-    inst->CmdState = 0u;
-    inst->RespLen = 0u;
-    inst->Response[0] = '\0';
-    inst->RespDcs = US_NONE;
-    inst->Flags &= (uint8_t)~(US_F_CANCEL | US_F_TRUNC);
-    raiseEvent(inst, type, status, code);
-}
-
-static void startCancel(GSM_USSD_Instance* inst, uint8_t outcome)
-{
-    gsmPromptRelease(inst->Prompt, inst);
-    inst->Outcome = outcome;
-    inst->Step = US_STEP_CANCEL;
-    inst->CmdState = 0u;
 }
 
 void gsmUssdInit(GSM_USSD_Instance* inst)
@@ -242,212 +250,173 @@ void gsmUssdInit(GSM_USSD_Instance* inst)
         return;
     }
     inst->Step = US_STEP_IDLE;
-    inst->CmdState = 0u;
-    inst->Flags = 0u;
-    inst->RespLen = 0u;
-    inst->Response[0] = '\0';
-    inst->PowerStartCount = gsmPowerIfStartCount(inst->Power);
+    inst->Text.Fl = 0u; /* no answer being read (the text and its <dcs> are set when one begins) */
+    /* PowerStartCount: the first poll takes the present count (a restart seen then, in IDLE or
+     * while a request waits for the registration, ends nothing). */
     inst->Urc.Prefixes = kCusdPrefixes;
     inst->Urc.Handler = &onCusdLine;
     inst->Urc.Context = inst;
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
 }
 
-/* The running AT+CUSD=1,"<code>",15 / AT+CUSD=2 command. Returns the status to finish with (the
- * claim is still held then, so that the error number can be read), or US_NONE to go on. */
-static uint8_t stepCommand(GSM_USSD_Instance* inst, uint32_t now)
+void gsmUssdPoll(GSM_USSD_Instance* inst)
 {
-    GSM_Prompt_Interface* p = inst->Prompt;
-    GSM_Prompt_CmdStatus st;
-    bool cancel = (inst->Flags & US_F_CANCEL) != 0u;
-    bool sending = inst->Step == US_STEP_SEND;
-    if (!sending)
+    GSM_Prompt_Interface* p;
+    uint32_t now;
+    uint_fast8_t step;
+    uint_fast8_t status = US_NONE; /* the event to raise */
+    if ((inst == NULL) || (inst->Prompt == NULL))
     {
-        inst->Flags &= (uint8_t)~US_F_READY; /* answers to the cancel itself */
+        return;
     }
-    if (inst->CmdState == 0u)
+    p = inst->Prompt;
+    now = gsm__SysTime_ms();
+    if (((inst->Text.Fl & US_PH_MASK) != 0u) && ((uint16_t)((uint16_t)now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
     {
-        if (sending && cancel)
+        /* the closing quote never came: back to line mode */
+        gsmPromptBinaryCancel(p, &onCusdRaw);
+        inst->Text.Fl = US_F_READY | US_F_TRUNC; /* (no other flag applies any more) */
+    }
+    step = inst->Step;
+    /* a restart is taken note of in every step; it ends an open session (running commands report it) */
+    if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount) && ((uint_fast8_t)(step - US_STEP_MENU) < 2u))
+    {
+        status = GSM_USSD_Status_CommsLost;
+    }
+    else if ((step <= US_STEP_SEND) && ((inst->Text.Fl & US_F_READY) != 0u))
+    {
+        /* an answer; before the request is sent it is network-initiated (while the request is sent,
+         * it waits: some firmware prints the answer before the OK) */
+        inst->Text.Fl &= (uint8_t)~US_F_READY;
+        status = inst->Text.M;
+    }
+    else if (step < US_STEP_SEND)
+    {
+        gsmPromptRelease(p, inst); /* no command of this module runs: the prompt is free for the others */
+        if ((step == US_STEP_WAIT_RESP) && ((inst->Text.Fl & US_PH_MASK) == 0u) && GSM_TIME_REACHED(now, inst->Timer_ms))
         {
-            return (uint8_t)GSM_USSD_Status_Cancelled;
+            inst->Step = US_STEP_CLOSE;
         }
-        if (gsmPromptHelperBeginP(p, inst, &kCusdSpec, sending ? kCusdSend : kCusdCancel))
+    }
+    else if ((step & 1u) == 0u)
+    {
+        /* AT+CUSD=1,"<code>",15 (once registered) / AT+CUSD=2 */
+        if ((step == US_STEP_SEND) && !gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration))
         {
-            if (sending)
+            gsmPromptRelease(p, inst); /* (a claim left by the last command is not kept while waiting) */
+            if (GSM_TIME_REACHED(now, inst->Timer_ms))
+            {
+                status = GSM_USSD_Status_NotRegistered;
+            }
+        }
+        else if (gsmPromptHelperBeginP(p, inst, &kCusdSpec, (step == US_STEP_SEND) ? &kCusd[US_CUSD_SEND_OFFSET] : kCusd))
+        {
+            if (step == US_STEP_SEND)
             {
                 gsmPromptCmdAppendQuoted(p, inst->Payload);
                 gsmPromptCmdAppend(p, ",15");
             }
             gsmPromptCmdSend(p);
-            inst->CmdState = 1u;
-        }
-        return US_NONE;
-    }
-    st = gsmPromptCmdStatus(p, inst);
-    if (st == GSM_Prompt_CmdStatus_Pending)
-    {
-        return US_NONE;
-    }
-    inst->CmdState = 0u;
-    if (!sending)
-    {
-        return inst->Outcome;
-    }
-    if (st == GSM_Prompt_CmdStatus_Ok)
-    {
-        gsmPromptRelease(p, inst);
-        inst->Step = US_STEP_WAIT_RESP;
-        inst->Timer_ms = now + (gsmNetworkRegistrationIfIsLte(inst->NetworkRegistration) ? (2u * GSM_USSD_RESPONSE_TIMEOUT_MS)
-                                                                                           : GSM_USSD_RESPONSE_TIMEOUT_MS);
-        if (inst->EventHandler != NULL)
-        {
-            inst->EventHandler(inst, GSM_USSD_EventType_UssdSent, NULL);
-        }
-        if (cancel && (inst->Step == US_STEP_WAIT_RESP))
-        {
-            inst->Flags &= (uint8_t)~US_F_CANCEL;
-            startCancel(inst, (uint8_t)GSM_USSD_Status_Cancelled);
-        }
-        return US_NONE;
-    }
-    if (cancel)
-    {
-        return (uint8_t)GSM_USSD_Status_Cancelled;
-    }
-    if (st == GSM_Prompt_CmdStatus_Timeout)
-    {
-        startCancel(inst, (uint8_t)GSM_USSD_Status_NoResponse); /* the request may be on its way */
-        return US_NONE;
-    }
-    /* the modem's error (code -1 for a plain ERROR), or Aborted / Idle: the session was reset */
-    return gsmPromptHelperIsErrorStatus(st) ? (uint8_t)GSM_USSD_Status_ErrorResponse : (uint8_t)GSM_USSD_Status_CommsLost;
-}
-
-void gsmUssdPoll(GSM_USSD_Instance* inst)
-{
-    uint32_t now;
-    uint8_t step;
-    uint8_t status = US_NONE;
-    if ((inst == NULL) || (inst->Prompt == NULL))
-    {
-        return;
-    }
-    now = gsm__SysTime_ms();
-    if (((inst->Flags & US_F_CONT) != 0u) && ((uint16_t)((uint16_t)now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
-    {
-        /* the closing quote never came: back to line mode */
-        gsmPromptBinaryCancel(inst->Prompt, &onCusdRaw);
-        inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~(US_F_CONT | US_F_QUOTE)) | US_F_READY | US_F_TRUNC);
-    }
-    step = inst->Step;
-    if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount))
-    {
-        if ((step == US_STEP_WAIT_RESP) || (step == US_STEP_MENU))
-        {
-            finish(inst, (uint8_t)GSM_USSD_Status_CommsLost, -1);
-            step = US_STEP_IDLE;
-        }
-    }
-    if ((step == US_STEP_SEND) || (step == US_STEP_CANCEL))
-    {
-        status = stepCommand(inst, now);
-    }
-    else
-    {
-        if ((inst->Flags & US_F_READY) != 0u)
-        {
-            /* The answer decides the session state, except while a request waits for the registration:
-             * then it is network-initiated, not the answer to that request. */
-            uint8_t m = inst->RespM;
-            inst->Flags &= (uint8_t)~US_F_READY;
-            if (step != US_STEP_WAIT_REG)
-            {
-                inst->Step = (m == 1u) ? US_STEP_MENU : US_STEP_IDLE;
-            }
-            raiseEvent(inst, (m == 2u) ? GSM_USSD_EventType_UssdCancelled : GSM_USSD_EventType_UssdResponse,
-                       (m <= 5u) ? m : (uint8_t)GSM_USSD_Status_Invalid, -1);
-            if (inst->Step != step)
-            {
-                return; /* the session state changed (or the handler ended / started a request) */
-            }
-        }
-        if (step == US_STEP_WAIT_REG)
-        {
-            if ((inst->Flags & US_F_CANCEL) != 0u)
-            {
-                status = (uint8_t)GSM_USSD_Status_Cancelled;
-            }
-            else if (gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration))
-            {
-                inst->Step = US_STEP_SEND;
-            }
-            else if (GSM_TIME_REACHED(now, inst->Timer_ms))
-            {
-                status = (uint8_t)GSM_USSD_Status_NotRegistered;
-            }
-            else
-            {
-                /* still waiting */
-            }
-        }
-        else if ((step == US_STEP_WAIT_RESP) && ((inst->Flags & US_F_CONT) == 0u) && GSM_TIME_REACHED(now, inst->Timer_ms))
-        {
-            startCancel(inst, (uint8_t)GSM_USSD_Status_NoResponse);
+            inst->Step = (uint8_t)(step + 1u);
         }
         else
         {
-            /* idle, or waiting */
+            /* the prompt is busy: next poll */
+        }
+    }
+    else
+    {
+        /* the result of the command begun in the step before */
+        GSM_Prompt_CmdStatus st = gsmPromptCmdStatus(p, inst);
+        if (st == GSM_Prompt_CmdStatus_Pending)
+        {
+            /* waiting */
+        }
+        else if (step == US_STEP_CLOSING)
+        {
+            status = GSM_USSD_Status_NoResponse;
+        }
+        else if (step == US_STEP_CANCELLING)
+        {
+            status = GSM_USSD_Status_Cancelled;
+        }
+        else if (st == GSM_Prompt_CmdStatus_Ok)
+        {
+            inst->Step = US_STEP_WAIT_RESP;
+            /* twice the time on LTE modems */
+            inst->Timer_ms = now + ((uint32_t)GSM_USSD_RESPONSE_TIMEOUT_MS << (uint_fast8_t)gsmNetworkRegistrationIfIsLte(inst->NetworkRegistration));
+            if (inst->EventHandler != NULL)
+            {
+                inst->EventHandler(inst, GSM_USSD_EventType_UssdSent, NULL);
+            }
+            if (step == US_STEP_SENDING_CANCEL)
+            {
+                inst->Step = US_STEP_CANCEL; /* cancelled while it was being sent */
+            }
+        }
+        else if (step == US_STEP_SENDING_CANCEL)
+        {
+            status = GSM_USSD_Status_Cancelled;
+        }
+        else if (st == GSM_Prompt_CmdStatus_Timeout)
+        {
+            inst->Step = US_STEP_CLOSE; /* the request may be on its way */
+        }
+        else
+        {
+            /* the modem's error (code -1 for a plain ERROR), or Aborted / Idle: the session was reset */
+            status = gsmPromptHelperIsErrorStatus(st) ? (uint_fast8_t)GSM_USSD_Status_ErrorResponse : (uint_fast8_t)GSM_USSD_Status_CommsLost;
         }
     }
     if (status != US_NONE)
     {
-        finish(inst, status, (status == (uint8_t)GSM_USSD_Status_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : -1);
+        raiseEvent(inst, status);
     }
 }
 
 bool gsmUssdSend(GSM_USSD_Instance* inst, char* ussd_payload)
 {
-    uint8_t i;
-    if ((inst == NULL) || (ussd_payload == NULL) || ((inst->Step != US_STEP_IDLE) && (inst->Step != US_STEP_MENU)) ||
-        (ussd_payload[0] == '\0'))
+    uint_fast8_t i = 0u;
+    if ((inst == NULL) || (ussd_payload == NULL) || (inst->Step > US_STEP_MENU))
     {
         return false;
     }
     /* No command runs in these steps, so the payload buffer may be filled while checking. */
-    for (i = 0u; ussd_payload[i] != '\0'; i++)
+    for (;;)
     {
-        char c = ussd_payload[i];
-        if ((c < 0x20) || (c > 0x7E) || (c == '"') || (i >= (GSM_USSD_PAYLOAD_SIZE - 1u)))
+        uint_fast8_t c = (uint8_t)ussd_payload[i];
+        inst->Payload[i] = (char)c;
+        if (c == 0u)
+        {
+            break;
+        }
+        /* printable ASCII without '"', and room for the terminator */
+        if (((uint_fast8_t)(c - 0x20u) > 0x5Eu) || (c == (uint_fast8_t)'"') || (i >= (GSM_USSD_PAYLOAD_SIZE - 1u)))
         {
             return false;
         }
-        inst->Payload[i] = c;
+        i++;
     }
-    inst->Payload[i] = '\0';
-    inst->Step = US_STEP_WAIT_REG;
-    inst->Flags &= (uint8_t)~US_F_CANCEL;
+    if (i == 0u)
+    {
+        return false;
+    }
+    inst->Step = US_STEP_SEND; /* once registered */
     inst->Timer_ms = gsm__SysTime_ms() + GSM_USSD_REGISTRATION_TIMEOUT_MS;
     return true;
 }
 
 bool gsmUssdCancelSession(GSM_USSD_Instance* inst)
 {
-    if ((inst == NULL) || (inst->Step == US_STEP_IDLE))
+    uint_fast8_t step;
+    if ((inst == NULL) || ((step = inst->Step) == US_STEP_IDLE))
     {
         return false;
     }
-    if (inst->Step <= US_STEP_SEND) /* waiting for the registration, or AT+CUSD=1 not yet answered */
-    {
-        inst->Flags |= US_F_CANCEL;
-    }
-    else if (inst->Step != US_STEP_CANCEL)
-    {
-        startCancel(inst, (uint8_t)GSM_USSD_Status_Cancelled);
-    }
-    else
-    {
-        inst->Outcome = (uint8_t)GSM_USSD_Status_Cancelled;
-    }
+    /* An open session is closed with AT+CUSD=2. A request not sent yet ends at the next poll (no
+     * command of this module runs, so CANCELLING reports at once); one being sent ends, or closes its
+     * session, when its result comes; a running close reports Cancelled instead of NoResponse. */
+    inst->Step = GSM_PGM_READ_BYTE(&kCancelStep[step]);
     return true;
 }
 

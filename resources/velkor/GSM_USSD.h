@@ -97,6 +97,15 @@ typedef struct GSM_USSD_Instance GSM_USSD_Instance;
 /** Event handler shape. */
 typedef void (*GSM_USSD_EventHandler)(GSM_USSD_Instance* inst, GSM_USSD_EventType event_type, void* event_data);
 
+/** Private: progress of reading the text of a "+CUSD:" answer. */
+typedef struct GSM_USSD_TextState
+{
+    uint16_t Len; /* characters in the text buffer */
+    uint8_t Dcs;  /* <dcs> after the closing quote, 0xFF when absent */
+    uint8_t Fl;   /* position in the line and flags (US_... in GSM_USSD.c) */
+    uint8_t M;    /* the answer's status: <m> 0..5, else Invalid */
+} GSM_USSD_TextState;
+
 /** USSD instance. Zero-initialise, set the members marked "set", then gsmUssdInit(). */
 struct GSM_USSD_Instance
 {
@@ -108,16 +117,11 @@ struct GSM_USSD_Instance
 
     /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
     uint8_t Step;                 /* US_STEP_... */
-    uint8_t CmdState;             /* 1 while an AT+CUSD command of this module runs */
-    uint8_t Flags;                /* US_F_... */
     uint8_t PowerStartCount;
-    uint8_t RespM;                /* <m> of the received answer (0xFF malformed) */
-    uint8_t RespDcs;
-    uint8_t Outcome;              /* GSM_USSD_Status reported after the running "AT+CUSD=2" */
+    GSM_USSD_TextState Text;      /* the answer being read into Response */
+    uint16_t ContStart_ms;        /* low 16 bits of the time the answer line began */
     uint32_t Timer_ms;            /* deadline of the present wait */
     GSM_Prompt_UrcSubscriber Urc; /* "+CUSD:" (the rest of a multi-line text comes as raw bytes) */
-    uint16_t ContStart_ms;        /* low 16 bits of the time the answer line began */
-    uint16_t RespLen;
     char Payload[GSM_USSD_PAYLOAD_SIZE];  /* the code or menu reply of the request */
     char Response[GSM_USSD_RESPONSE_SIZE];
 };

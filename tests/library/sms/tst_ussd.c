@@ -450,6 +450,140 @@ static void timeoutsHoldAcrossTheClockWrap(void)
     }
 }
 
+/* ---- a cancel in every state of a request: one UssdCancelled, AT+CUSD=2 only when the modem may
+ * hold a session ---- */
+
+static int requests_sent(const SimModem* sim)
+{
+    size_t i;
+    int n = 0;
+    for (i = 0; i < sim_command_count(sim); i++)
+    {
+        n += (strncmp(sim_command(sim, i), "AT+CUSD=1,", 10) == 0) ? 1 : 0;
+    }
+    return n;
+}
+
+static bool cusd_close_sent(void) { return sms_find_command(harness_sim(), "AT+CUSD=2", 0) >= 0; }
+
+static void toRegistrationWait(int family)
+{
+    (void)family;
+    CHECK(gsmmgrUssdSend(s("*100#")));
+    harness_poll(1000);
+}
+
+static void toRequestBeingSent(int family)
+{
+    (void)family;
+    CHECK(gsmmgrUssdSend(s("*100#")));
+    CHECK(harness_run_until(cusd_sent, 5000));
+}
+
+static void toAnswerAwaited(int family)
+{
+    (void)family;
+    sim_ussd_set_answer_delay(sms_ussd(), 20000);
+    CHECK(gsmmgrUssdSend(s("*100#")));
+    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdSent, 1, 5000));
+}
+
+static void toMenuOpen(int family)
+{
+    (void)family;
+    CHECK(gsmmgrUssdSend(s("*123#")));
+    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+}
+
+/* no answer: the session is being closed when the cancel comes (Cancelled instead of NoResponse) */
+static void toClosingAfterNoAnswer(int family)
+{
+    CHECK(gsmmgrUssdSend(s("*000#")));
+    CHECK(harness_run_until(cusd_close_sent, answer_timeout(family) + 5000));
+}
+
+/* a cancel runs already */
+static void toCancelRunning(int family)
+{
+    toAnswerAwaited(family);
+    CHECK(gsmmgrUssdCancelSession());
+    CHECK(harness_run_until(cusd_close_sent, 5000));
+}
+
+static void cancelEndsTheRequestInEveryState(void)
+{
+    static const struct
+    {
+        const char* state;
+        bool registered;
+        void (*reach)(int family);
+        int requests; /* AT+CUSD=1 sent */
+        int closes;   /* AT+CUSD=2 sent */
+    } kRows[] = {
+        {"registration wait", false, toRegistrationWait, 0, 0},
+        {"request being sent", true, toRequestBeingSent, 1, 1},
+        {"answer awaited", true, toAnswerAwaited, 1, 1},
+        {"menu open", true, toMenuOpen, 1, 1},
+        {"closing after no answer", true, toClosingAfterNoAnswer, 1, 1},
+        {"cancel running", true, toCancelRunning, 1, 1},
+    };
+    int f;
+    size_t i;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
+        {
+            SimModem* sim;
+            const SmsEvent* e;
+            int answers;
+            sms_context(kRows[i].state, f);
+            sim = kRows[i].registered ? sms_start(f, NULL, NULL) : sms_start_only(f, stayUnregistered, NULL);
+            sim_tx_clear(sim);
+            kRows[i].reach(f);
+            answers = sms_count("USSD", GSM_USSD_EventType_UssdResponse);
+            CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 0);
+            CHECK(gsmmgrUssdCancelSession());
+            CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
+            harness_poll(5000);
+            e = nth(GSM_USSD_EventType_UssdCancelled, 0);
+            CHECK(e && e->a == GSM_USSD_Status_Cancelled && e->text[0] == '\0' && e->b == -1);
+            CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 1);
+            CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), answers);
+            CHECK_EQ_INT(requests_sent(sim), kRows[i].requests);
+            CHECK_EQ_INT(sms_count_command(sim, "AT+CUSD=2"), kRows[i].closes);
+            CHECK(!gsmUssdBusy(&mGsmUssdInst));
+        }
+    }
+}
+
+/* A "+CUSD:" while a request still waits for the registration is network-initiated: it is reported
+ * at once and the request goes on (it is sent once registered and gets its own answer). */
+static void networkAnswerWhileTheRequestWaitsForRegistration(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        long sent;
+        sms_context(__func__, f);
+        sim = sms_start_only(f, stayUnregistered, NULL);
+        harness_poll(30000); /* the modem is up, not registered */
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        harness_poll(1000);
+        sim_inject_urc(sim, "+CUSD: 0,\"Promo\",15");
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 1000));
+        check_answer(nth(GSM_USSD_EventType_UssdResponse, 0), GSM_USSD_Status_Final, "Promo");
+        CHECK(gsmUssdBusy(&mGsmUssdInst));
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdSent), 0);
+        sim_set_registration(sim, SIM_REG_CS, 1);
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 2, 20000));
+        sent = sms_find("USSD", GSM_USSD_EventType_UssdSent, 0);
+        CHECK(sent >= 0 && sent < sms_find("USSD", GSM_USSD_EventType_UssdResponse, 1));
+        check_answer(nth(GSM_USSD_EventType_UssdResponse, 1), GSM_USSD_Status_Final, "Your balance is 5.00 EUR. Valid until 31.12.2024");
+        CHECK(!gsmUssdBusy(&mGsmUssdInst));
+    }
+}
+
 static void invalidPayloadsAreRefused(void)
 {
     static const char* const kBad[] = {"", "*1\"#", "*1\r#", "0123456789012345678901234567890123", "caf\xC3\xA9"};
@@ -529,6 +663,8 @@ const CheckTest g_ussd_tests[] = {
     {"modemSwitchedOffEndsTheRequest", modemSwitchedOffEndsTheRequest},
     {"unfinishedMultiLineAnswerEndsAfterItsPause", unfinishedMultiLineAnswerEndsAfterItsPause},
     {"timeoutsHoldAcrossTheClockWrap", timeoutsHoldAcrossTheClockWrap},
+    {"cancelEndsTheRequestInEveryState", cancelEndsTheRequestInEveryState},
+    {"networkAnswerWhileTheRequestWaitsForRegistration", networkAnswerWhileTheRequestWaitsForRegistration},
     {"invalidPayloadsAreRefused", invalidPayloadsAreRefused},
     {"decoderHandlesEveryLineShape", decoderHandlesEveryLineShape},
 };
