@@ -33,20 +33,25 @@ static const char kHttp[] GSM_PGM = "AT+HTTP";
 #define HC_F_INIT    0x04u /* AT+HTTPINIT succeeded and no AT+HTTPTERM since */
 #define HC_F_KEEP    0x08u /* do not terminate after each request */
 #define HC_F_NONET   0x10u /* +HTTP_NONET_EVENT arrived during the request */
-/* Flags2 */
-#define HC_F2_READ_END 0x01u /* LTE "+HTTPREAD: 0" arrived */
-#define HC_F2_UNKNOWN  0x02u /* body length not announced: read until a short window */
-#define HC_F2_RESTART  0x04u /* a boot message arrived */
-#define HC_F2_LTE      0x08u /* the request runs on an LTE modem (else 2G), from the connection's family */
+#define HC_F_RESTART 0x20u /* a boot message arrived */
+/* Flags2: set up by each request. Bit n (n = HC_CID, HC_CONTENT, HC_DATA) set: the request skips
+ * the command state n; bits 0 and 1 are free for flags because no request skips HC_IDLE or HC_TERM. */
+#define HC_F2_READ_END 0x01u                       /* LTE "+HTTPREAD: 0" arrived */
+#define HC_F2_UNKNOWN  0x02u                       /* body length not announced: read until a short window */
+#define HC_F2_LTE      (1u << HC_CID)              /* LTE modem (no "CID" parameter), from the connection's family */
+#define HC_F2_GET      (1u << HC_CONTENT)          /* GET: no content type */
+#define HC_F2_NO_BODY  (1u << HC_DATA)             /* GET or empty POST body: no AT+HTTPDATA */
+/* The skip bits (up to HC_ACTION, reached by every request) fit the byte above the two flags. */
+typedef char hcSkipBitsFit[((HC_TERM == 1) && (HC_ACTION < 8)) ? 1 : -1];
 
 /* "+HTTP" covers +HTTPACTION:, +HTTPREAD and +HTTP_NONET_EVENT; the answer lines of the commands
  * arrive through this subscription too. */
 static const char* const kUrcPrefixes[] = {"+HTTP", "RDY", "*ATREADY:", NULL};
 
-/* Command expectations: any command; AT+HTTPDATA; AT+HTTPINIT (which may activate the packet data
- * context: up to 120 s) and AT+HTTPREAD (whose window also has its own time-out, ReadTimeout_ms,
- * checked by the poll). */
-static const GSM_Prompt_CmdSpec kSpecs[] = {{NULL, 10000u, 0u}, {NULL, 5000u, GSM_PROMPT_CMD_DOWNLOAD}, {NULL, 130000u, 0u}};
+/* Command expectations: any command ("DOWNLOAD" is the data prompt of AT+HTTPDATA and comes from no
+ * other); AT+HTTPINIT (which may activate the packet data context: up to 120 s) and AT+HTTPREAD (whose
+ * window also has its own time-out, ReadTimeout_ms, checked by the poll). */
+static const GSM_Prompt_CmdSpec kSpecs[] = {{NULL, 10000u, GSM_PROMPT_CMD_DOWNLOAD}, {NULL, 130000u, 0u}};
 
 static bool isLte(const GSM_HttpClientSimcom_Instance* inst)
 {
@@ -82,57 +87,46 @@ static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remain
     }
 }
 
-/* "+HTTPREAD: <n>" (2G, LTE-A), "+HTTPREAD: DATA,<n>" (LTE-Q), "+HTTPREAD: 0" (LTE end marker). */
-static void onRead(GSM_HttpClientSimcom_Instance* inst, const char* line, uint16_t len)
-{
-    uint32_t n;
-    bool plain = gsmUtilFieldUint(line, len, 0u, &n);
-    if (!plain && !gsmUtilFieldUint(line, len, 1u, &n))
-    {
-        return;
-    }
-    if ((n == 0u) && plain && isLte(inst))
-    {
-        inst->Flags2 |= HC_F2_READ_END;
-    }
-    else if (n <= 0xFFFFu)
-    {
-        gsmPromptBinaryExpect(inst->Prompt, (uint16_t)n, &onBody, inst);
-    }
-}
-
 static void onLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_HttpClientSimcom_Instance* inst = (GSM_HttpClientSimcom_Instance*)ctx;
-    uint32_t v;
+    uint32_t v[3];
+    uint8_t n;
     char c;
     if (line[0] != '+')
     {
         /* the modem restarted: the HTTP session is gone */
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~HC_F_INIT);
-        inst->Flags2 |= HC_F2_RESTART;
+        inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~HC_F_INIT) | HC_F_RESTART);
         return;
     }
     if (len < 11u)
     {
         return;
     }
+    n = (uint8_t)(gsmUtilUintFields(line, len, v, 3u) & (uint8_t)~GSM_UTIL_FIELDS_MORE); /* leading numbers */
     c = line[5];
-    if (c == 'R') /* "+HTTPREAD" */
+    if (c == 'R')
     {
-        onRead(inst, line, len);
+        /* "+HTTPREAD: <n>" (2G, LTE-A), "+HTTPREAD: DATA,<n>" (LTE-Q), "+HTTPREAD: 0" (LTE end marker) */
+        if ((n == 0u) && !gsmUtilFieldUint(line, len, 1u, &v[0]))
+        {
+            return;
+        }
+        if ((v[0] == 0u) && (n != 0u))
+        {
+            inst->Flags2 |= HC_F2_READ_END; /* only LTE modems wait for it */
+        }
+        else if (v[0] <= 0xFFFFu)
+        {
+            gsmPromptBinaryExpect(inst->Prompt, (uint16_t)v[0], &onBody, inst);
+        }
     }
     else if (c == 'A') /* "+HTTPACTION: <method>,<status>,<datalen>" */
     {
-        if (((uint8_t)(inst->State - HC_ACTION) <= 1u) /* HC_ACTION, HC_ACTION_RES */ && gsmUtilFieldUint(line, len, 1u, &v) &&
-            (v - 1u < 0xFFFFu))
+        if (((uint8_t)(inst->State - HC_ACTION) <= 1u) /* HC_ACTION, HC_ACTION_RES */ && (n >= 2u) && (v[1] - 1u < 0xFFFFu))
         {
-            inst->Status = (uint16_t)v; /* not 0 any more: the result arrived */
-            if (!gsmUtilFieldUint(line, len, 2u, &v))
-            {
-                v = 0u; /* not announced */
-            }
-            inst->ContentLength = v;
+            inst->Status = (uint16_t)v[1]; /* not 0 any more: the result arrived */
+            inst->ContentLength = (n >= 3u) ? v[2] : 0u; /* 0: not announced */
         }
     }
     else if ((c == '_') && ((inst->Flags & HC_F_BUSY) != 0u)) /* "+HTTP_NONET_EVENT" */
@@ -150,11 +144,13 @@ static void end(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
     inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_BUSY | HC_F_NONET | HC_F_SENT));
 }
 
-/* Raises a result event with `len` body bytes from the body buffer; `last` ends the request. */
+/* Raises a result event with `len` body bytes from the body buffer; `last` ends the request. Without
+ * a pending request only the end takes place (no event). */
 static void raise(GSM_HttpClientSimcom_Instance* inst, uint8_t result, uint16_t len, bool last)
 {
     GSM_HttpClientSimcom_Event_HttpResult ev;
     uint16_t cap;
+    bool busy = (inst->Flags & HC_F_BUSY) != 0u;
     ev.Result = result;
     ev.Last = last;
     ev.HttpStatus = inst->Status;
@@ -166,13 +162,13 @@ static void raise(GSM_HttpClientSimcom_Instance* inst, uint8_t result, uint16_t 
     {
         end(inst, result);
     }
-    if (inst->EventHandler != NULL)
+    if (busy && (inst->EventHandler != NULL))
     {
         inst->EventHandler(inst, GSM_HttpClientSimcom_EventType_HttpResult, &ev);
     }
 }
 
-/* Ends the request with a result that carries no body. */
+/* Ends the request with a result that carries no body (no event when none is pending). */
 static void finish(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
 {
     raise(inst, result, 0u, true);
@@ -186,7 +182,7 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
     if ((inst->Flags & HC_F_SENT) == 0u)
     {
         const GSM_Prompt_CmdSpec* spec =
-            &kSpecs[(state == HC_DATA) ? 1u : (((state == HC_INIT) || (state == HC_READ)) ? 2u : 0u)];
+            &kSpecs[((state == HC_INIT) || (state == HC_READ)) ? 1u : 0u];
         if (gsmPromptHelperBeginP(p, inst, spec, kHttp))
         {
             gsmPromptHelperAppendP(p, gsmUtilListText(kCmd, state));
@@ -317,48 +313,33 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     uint8_t state;
     uint8_t result;
     bool waiting = false;
-    if ((inst == NULL) || (inst->Prompt == NULL))
+    if (inst == NULL)
     {
-        return;
+        return; /* (a NULL Prompt needs no check: no request is accepted without one) */
     }
-    if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount))
+    if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount) || ((inst->Flags & HC_F_RESTART) != 0u))
     {
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_INIT | HC_F_SENT));
-        if ((inst->Flags & HC_F_BUSY) != 0u)
-        {
-            finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemRestart);
-        }
+        /* The modem's HTTP session is gone: the request ends, nothing is left to terminate. */
+        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_INIT | HC_F_RESTART));
+        finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemRestart);
         inst->State = HC_IDLE;
         return;
     }
     state = inst->State;
-    if ((state == HC_IDLE) && ((inst->Flags & HC_F_BUSY) == 0u))
-    {
-        return;
-    }
     now = gsm__SysTime_ms();
-
-    if ((inst->Flags2 & HC_F2_RESTART) != 0u)
-    {
-        inst->Flags2 = (uint8_t)(inst->Flags2 & (uint8_t)~HC_F2_RESTART);
-        if ((inst->Flags & HC_F_BUSY) != 0u)
-        {
-            finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemRestart);
-            inst->State = HC_IDLE; /* the session is gone (onLine cleared HC_F_INIT) */
-            return;
-        }
-    }
+    result = (uint8_t)GSM_HttpClientSimcom_Result_NoNetwork;
     if ((inst->Flags & HC_F_NONET) != 0u) /* only set while a request is pending */
     {
-        gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
-        finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_NoNetwork);
-        return;
+        goto lost;
     }
 
     switch (state)
     {
     case HC_IDLE:
-        inst->State = ((inst->Flags & HC_F_INIT) != 0u) ? HC_URL : HC_TERM;
+        if ((inst->Flags & HC_F_BUSY) != 0u)
+        {
+            inst->State = ((inst->Flags & HC_F_INIT) != 0u) ? HC_URL : HC_TERM;
+        }
         break;
 
     case HC_ACTION_RES:
@@ -368,11 +349,12 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
         }
         else if (inst->Status >= 600u)
         {
-            if (inst->Status == 601u)
+            result = (uint8_t)GSM_HttpClientSimcom_Result_ModemError;
+            if (inst->Status == 601u) /* network error */
             {
-                gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
+                goto lost;
             }
-            finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemError);
+            finish(inst, result);
         }
         else
         {
@@ -451,19 +433,10 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
             {
                 inst->Flags |= HC_F_INIT;
             }
-            state++;
-            if ((state == HC_CID) && isLte(inst))
+            do
             {
                 state++;
-            }
-            if ((state == HC_CONTENT) && (inst->PostData == NULL))
-            {
-                state++;
-            }
-            if ((state == HC_DATA) && (inst->Want == 0u))
-            {
-                state++; /* GET, or POST of an empty body */
-            }
+            } while ((inst->Flags2 & (1u << state)) != 0u); /* the commands this request skips */
             inst->State = state;
         }
         break;
@@ -472,6 +445,11 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     {
         finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_Timeout);
     }
+    return;
+
+lost: /* the modem reported the network gone: the connection checks itself */
+    gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
+    finish(inst, result);
 }
 
 /* Accepts a request: GET when body is NULL, else POST of the zero-terminated body. */
@@ -499,8 +477,9 @@ static bool request(GSM_HttpClientSimcom_Instance* inst, const char* url, const 
     inst->Status = 0u;
     inst->ContentLength = 0u;
     inst->Offset = 0u;
-    inst->Flags2 = (gsmInternetConnectionIfFamily(inst->InternetConnection) != GSM_InternetConnection_Family_2G) ? HC_F2_LTE : 0u;
-    inst->Flags |= HC_F_BUSY; /* HC_F_NONET is clear: it is only set while a request is pending */
+    inst->Flags2 = (uint8_t)(((inst->InternetConnection->Family != (uint8_t)GSM_InternetConnection_Family_2G) ? HC_F2_LTE : 0u) |
+                             ((body == NULL) ? HC_F2_GET : 0u) | ((n == 0u) ? HC_F2_NO_BODY : 0u));
+    inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~HC_F_RESTART) | HC_F_BUSY); /* HC_F_NONET is clear: it is only set while a request is pending */
     return true;
 }
 
@@ -539,7 +518,8 @@ bool gsmHttpClientSimcomCancel(GSM_HttpClientSimcom_Instance* inst)
     {
         return false;
     }
-    end(inst, (uint8_t)GSM_HttpClientSimcom_Result_CommandError); /* terminates the modem's session */
+    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~HC_F_BUSY); /* no event */
+    finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_CommandError); /* terminates the modem's session */
     return true;
 }
 

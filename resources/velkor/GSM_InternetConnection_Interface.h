@@ -26,7 +26,8 @@ typedef enum
     GSM_InternetConnection_Family_2G = 2   /**< SIM800 / SIM900: SAPBR bearer, HTTP "CID" parameter */
 } GSM_InternetConnection_Family;
 
-/** Interface data (owned by the connection module; read it through the functions below). */
+/** Interface data (owned by the connection module; the clients only read it, mostly through the
+ *  functions below). */
 typedef struct GSM_InternetConnection_Interface
 {
     uint8_t Family;       /**< GSM_InternetConnection_Family */

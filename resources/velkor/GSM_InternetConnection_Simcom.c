@@ -97,21 +97,16 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
             inst->Flags |= ICL_F_RESULT | ICL_F_RES_OK;
         }
     }
-    else if (line[2] == 'I') /* "+CIPEVENT" */
+    else
     {
-        if ((len >= 17u) && (line[11] == 'N')) /* "+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY" */
-        {
-            inst->Flags |= ICL_F_LOST;
-        }
-    }
-    else /* "+CGEV" */
-    {
+        /* "+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY" and the +CGEV deactivations and detaches ("NW PDN
+         * DEACT", "ME DETACH"...) are losses; "+CGEV: ME PDN ACT" and the like are not. */
         uint16_t i;
         for (i = 7u; i < len; i++)
         {
-            if ((line[i - 1u] == 'D') && (line[i] == 'E'))
+            if ((line[i] == 'E') && ((line[i - 1u] == 'D') || (line[i - 1u] == 'N')))
             {
-                inst->Flags |= ICL_F_LOST; /* "NW PDN DEACT", "ME DETACH"...; not "ME PDN ACT" */
+                inst->Flags |= ICL_F_LOST;
                 return;
             }
         }
@@ -185,11 +180,10 @@ void gsmInternetConnectionSimcomInit(GSM_InternetConnectionSimcom_Instance* inst
         return;
     }
     inst->_i.Family = (uint8_t)GSM_InternetConnection_Family_LTE;
+    inst->_i.Connected = 0u;
     inst->_i.ConnectCount = 0u;
     inst->_i.LostHint = 0u;
-    inst->Flags = 0u;
-    inst->Attempt = 0u;
-    down(inst, gsm__SysTime_ms());
+    inst->Flags = ICL_F_RESTART; /* the first poll starts from scratch */
     inst->Urc.Prefixes = kUrcPrefixes;
     inst->Urc.Handler = &onUrc;
     inst->Urc.Context = inst;

@@ -147,11 +147,10 @@ void gsmInternetConnectionSimcom2GInit(GSM_InternetConnectionSimcom2G_Instance* 
         return;
     }
     inst->_i.Family = (uint8_t)GSM_InternetConnection_Family_2G;
+    inst->_i.Connected = 0u;
     inst->_i.ConnectCount = 0u;
     inst->_i.LostHint = 0u;
-    inst->Flags = 0u;
-    inst->Attempt = 0u;
-    down(inst, gsm__SysTime_ms());
+    inst->Flags = IC2_F_RESTART; /* the first poll starts from scratch */
     inst->Urc.Prefixes = kUrcPrefixes;
     inst->Urc.Handler = &onUrc;
     inst->Urc.Context = inst;

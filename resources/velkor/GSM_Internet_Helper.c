@@ -8,8 +8,7 @@
 bool gsmInternetHelperParseIPv4(const char* text, uint16_t len, GSM_IPv4* out)
 {
     /* native widths: 32 bits on Cortex-M, 8 / 16 bits on AVR */
-    uint_fast16_t pos = 0u;
-    uint_fast16_t end = len;
+    const char* end;
     uint_fast16_t v = 0u;
     uint_fast8_t part = 0u;
     uint_fast8_t digits = 0u;
@@ -18,42 +17,55 @@ bool gsmInternetHelperParseIPv4(const char* text, uint16_t len, GSM_IPv4* out)
     {
         return false;
     }
-    while ((end > 0u) && (text[end - 1u] == ' '))
+    end = &text[len];
+    while ((end > text) && (end[-1] == ' '))
     {
         end--;
     }
-    while ((pos < end) && (text[pos] == ' '))
+    while ((text < end) && (*text == ' '))
     {
-        pos++;
+        text++;
     }
-    if ((pos < end) && (text[pos] == '"'))
+    if ((text < end) && (*text == '"'))
     {
         /* a quoted address: the closing quote must end the text */
-        if (((end - pos) < 2u) || (text[end - 1u] != '"'))
+        if (((end - text) < 2) || (end[-1] != '"'))
         {
             return false;
         }
-        pos++;
+        text++;
         end--;
     }
     /* Digits and dots only, one to three digits per part, each part at most 255; the end of the text
      * closes the fourth part as a dot closes the others. */
-    for (; pos <= end; pos++)
+    for (;;)
     {
-        char c = (pos < end) ? text[pos] : '.';
-        if (c == '.')
+        bool more = text < end;
+        uint_fast8_t d = (uint_fast8_t)(uint8_t)('.' - '0');
+        if (more)
         {
-            if ((digits == 0u) || (part > 3u))
+            d = (uint_fast8_t)(uint8_t)(*text++ - '0');
+        }
+        if (d <= 9u)
+        {
+            if ((++digits > 3u) || ((v = (uint_fast16_t)(v * 10u + d)) > 255u))
             {
                 return false;
             }
-            tmp.Octet[part++] = (uint8_t)v;
-            v = 0u;
-            digits = 0u;
         }
-        else if ((c < '0') || (c > '9') || (++digits > 3u) || ((v = (uint_fast16_t)(v * 10u + (uint_fast16_t)(c - '0'))) > 255u))
+        else if ((d != (uint8_t)('.' - '0')) || (digits == 0u) || (part > 3u))
         {
             return false;
+        }
+        else
+        {
+            tmp.Octet[part++] = (uint8_t)v;
+            if (!more)
+            {
+                break;
+            }
+            v = 0u;
+            digits = 0u;
         }
     }
     if (part != 4u)

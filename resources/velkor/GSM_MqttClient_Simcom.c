@@ -201,20 +201,20 @@ static void rxFlush(GSM_MqttClientSimcom_Instance* inst, const uint8_t* buf)
     } ev;
     ev.Payload.Payload = buf;
     ev.Payload.Length = inst->RxFill;
-    ev.Payload.Offset = inst->RxGot;
+    ev.Payload.Offset = (uint16_t)(inst->RxTotal - inst->RxLeft);
     ev.Payload.TotalLength = inst->RxTotal;
-    inst->RxGot = (uint16_t)(inst->RxGot + inst->RxFill);
+    inst->RxLeft = (uint16_t)(inst->RxLeft - inst->RxFill);
     inst->RxFill = 0u;
-    ev.Payload.Last = inst->RxGot == inst->RxTotal;
+    ev.Payload.Last = inst->RxLeft == 0u;
     mqRaise(inst, (uint8_t)(inst->RxState * 3u), &ev);
 }
 
 static void onRxData(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
 {
     GSM_MqttClientSimcom_Instance* inst = (GSM_MqttClientSimcom_Instance*)ctx;
-    unsigned i;
+    const uint8_t* end = &data[len];
     /* bytes of a skipped part are consumed by count; the handler may change the buffer */
-    for (i = 0u; (i < len) && (inst->RxState != RX_NONE); i++)
+    while ((data != end) && (inst->RxState != RX_NONE))
     {
         uint8_t* buf = inst->Fallback;
         uint16_t cap = (uint16_t)GSM_MQTTCLIENTSIMCOM_FALLBACK_SIZE;
@@ -223,24 +223,12 @@ static void onRxData(void* ctx, const uint8_t* data, uint16_t len, uint16_t rema
             buf = inst->RxBuffer;
             cap = inst->RxBufferSize;
         }
-        buf[inst->RxFill++] = data[i];
-        if ((inst->RxFill >= cap) || ((remaining == 0u) && (i + 1u == len)))
+        buf[inst->RxFill++] = *data++;
+        if ((inst->RxFill >= cap) || ((data == end) && (remaining == 0u)))
         {
             rxFlush(inst, buf);
         }
     }
-}
-
-/* Field `index` of a "+CMQTTxxx: ..." line as a 16-bit number. */
-static bool field16(const char* line, uint16_t len, uint8_t index, uint16_t* out)
-{
-    uint32_t v;
-    if (!gsmUtilFieldUint(line, len, index, &v) || (v > 0xFFFFu))
-    {
-        return false;
-    }
-    *out = (uint16_t)v;
-    return true;
 }
 
 /* Ends the received message (at its end, or after a fault: its remaining bytes are skipped) and
@@ -254,17 +242,15 @@ static void rxStop(GSM_MqttClientSimcom_Instance* inst, uint8_t type)
 static void onUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_MqttClientSimcom_Instance* inst = (GSM_MqttClientSimcom_Instance*)ctx;
-    unsigned n = 6u; /* end of the name after "+CMQTT" */
-    uint16_t v = 0u;
-    bool ok = field16(line, len, 1u, &v); /* the second field: a length, a cause or an <err> */
+    uint32_t f[3];
+    /* the leading numbers: [<idx>,]<err>, or <idx>,<length>[,<length>], or <idx>,<cause> */
+    unsigned k = (unsigned)gsmUtilUintFields(line, len, f, 3u) & (unsigned)~GSM_UTIL_FIELDS_MORE;
+    bool ok = (k >= 2u) && (f[1] <= 0xFFFFu); /* the second field: a length, a cause or an <err> */
+    uint16_t v = ok ? (uint16_t)f[1] : 0u;
     unsigned m = U_PING;
     if (line[0] == '+')
     {
-        while ((n < len) && (line[n] != ':'))
-        {
-            n++;
-        }
-        m = gsmUtilMatchList(line + 6, (uint16_t)(n - 6u), kNames, GSM_UTIL_MATCH_EXACT);
+        m = gsmUtilMatchList(line + 6, (uint16_t)(len - 6u), kNames, GSM_UTIL_MATCH_PREFIX);
     }
     else
     {
@@ -272,48 +258,51 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
     }
     if (m == U_RXSTART)
     {
+        /* +CMQTTRXSTART: <idx>,<topic length>,<payload length> */
         inst->RxFill = 0u;
-        inst->RxGot = 0u;
+        inst->RxLeft = v;
         inst->RxTotal = v;
         inst->RxState = RX_TOPIC;
-        if (!ok || !field16(line, len, 2u, &inst->RxPayloadTotal))
+        if ((k < 3u) || ((f[1] | f[2]) > 0xFFFFu))
         {
             rxStop(inst, (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxTopicHeaderError);
+        }
+        else
+        {
+            inst->RxPayloadTotal = (uint16_t)f[2];
         }
     }
     else if ((m >= U_RXTOPIC) && (m <= U_RXEND))
     {
         unsigned part = m - 1u; /* RX_TOPIC, RX_PAYLOAD, 3: the end */
+        unsigned st = inst->RxState;
         if ((part != 3u) && !ok)
         {
             rxStop(inst, (uint8_t)(part * 3u + 1u));
             return;
         }
-        if ((part >= RX_PAYLOAD) && (inst->RxState == RX_TOPIC))
+        /* the parts before this one are over: each must be complete */
+        while ((st != RX_NONE) && (st < part))
         {
-            /* the topic is over: the payload follows */
-            inst->RxState = RX_PAYLOAD;
-            if (inst->RxGot != inst->RxTotal)
+            if (inst->RxLeft != 0u)
             {
-                mqRaise(inst, (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxTopicError, NULL);
+                mqRaise(inst, (uint8_t)(st * 3u + 2u), NULL);
                 if (part == 3u)
                 {
-                    inst->RxState = RX_NONE; /* one fault per message */
+                    break; /* one fault per message */
                 }
             }
-            inst->RxGot = 0u;
+            st++;
             inst->RxTotal = inst->RxPayloadTotal;
+            inst->RxLeft = inst->RxTotal;
         }
+        inst->RxState = (uint8_t)st;
         if (part == 3u)
         {
-            if ((inst->RxState == RX_PAYLOAD) && (inst->RxGot != inst->RxTotal))
-            {
-                mqRaise(inst, (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxPayloadError, NULL);
-            }
             rxStop(inst, (uint8_t)GSM_MqttClientSimcom_EventType_MsgRxEnd);
             return;
         }
-        if ((inst->RxState != part) || ((uint32_t)inst->RxGot + v > inst->RxTotal))
+        if ((st != part) || (v > inst->RxLeft))
         {
             rxStop(inst, (uint8_t)(part * 3u + 2u));
         }
@@ -326,9 +315,9 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
     else if (m > U_NONET)
     {
         /* the result line of the running step: "+CMQTT<name>: <idx>,<err>" or "+CMQTT<name>: <err>" */
-        if ((m == nameOf(inst->State)) && (ok || field16(line, len, 0u, &v)) && (v < 0x8000u))
+        if ((m == nameOf(inst->State)) && (k != 0u) && (f[(k >= 2u) ? 1u : 0u] < 0x8000u))
         {
-            inst->Timer_ms = v;
+            inst->Timer_ms = f[(k >= 2u) ? 1u : 0u];
             inst->Flags |= F_RESULT;
         }
     }
@@ -344,10 +333,6 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
 /* The data a prompt step sends (none: the step is skipped). The will steps use the slots of the
  * unsubscribe and publish topics, which are free while connecting. */
 #define DATA_OF(state) (((unsigned)(state) - MQ_SUB) & 3u)
-static const char* stepData(const GSM_MqttClientSimcom_Instance* inst)
-{
-    return inst->Data[DATA_OF(inst->State)];
-}
 
 /* Writes the command of the running step after "AT+CMQTT"; `n` is the length of its data. */
 static void compose(GSM_MqttClientSimcom_Instance* inst, uint8_t info, uint16_t n)
@@ -417,65 +402,24 @@ static void abortStep(GSM_MqttClientSimcom_Instance* inst)
     nextStep(inst, MQ_IDLE);
 }
 
-/* The step ended with `code` (0 = success). */
-static void stepDone(GSM_MqttClientSimcom_Instance* inst, int16_t code)
-{
-    uint8_t s = inst->State;
-    uint8_t info = stepInfo(s);
-    uint8_t op = (uint8_t)(info & S_OP);
-    uint8_t type;
-    GSM_MqttClientSimcom_Event_ErrorResponse ev;
-    void* data = NULL;
-    gsmPromptRelease(inst->Prompt, inst);
-    /* start: ERROR or <err> 23 when the service is already running; accq: 19 when already acquired */
-    if (((info & S_IGNORE) != 0u) || ((s == MQ_START) && ((code == GSM_MQTTCLIENTSIMCOM_ERR_REFUSED) || (code == 23))) ||
-        ((s == MQ_ACCQ) && (code == 19)))
-    {
-        code = 0;
-    }
-    if ((code == 0) && ((info & S_LAST) == 0u))
-    {
-        nextStep(inst, (uint8_t)(s + 1u));
-        return;
-    }
-    nextStep(inst, MQ_IDLE);
-    inst->Want &= (uint8_t)~(1u << op);
-    if (code != 0)
-    {
-        ev.Operation = op;
-        ev.ErrorCode = code;
-        data = &ev;
-        type = (uint8_t)GSM_MqttClientSimcom_EventType_ErrorResponse;
-    }
-    else
-    {
-        if (op == OP_CONN)
-        {
-            inst->Flags |= F_CONN;
-        }
-        else if (op == OP_DISC)
-        {
-            inst->Flags &= (uint8_t)~(F_SVC | F_CONN);
-        }
-        type = GSM_PGM_READ_BYTE(&kDoneEvent[op]);
-    }
-    mqRaise(inst, type, data);
-}
-
-/* Runs the present step's command. */
+/* Runs the present step: sends its command (and its data at the prompt), awaits its result, then
+ * goes on with the next step or ends the operation with its event. */
 static void runStep(GSM_MqttClientSimcom_Instance* inst)
 {
     GSM_Prompt_Interface* p = inst->Prompt;
-    uint8_t info = stepInfo(inst->State);
-    uint8_t fl = inst->Flags;
-    int16_t code = ((fl & F_RESULT) != 0u) ? (int16_t)inst->Timer_ms : 0;
+    uint8_t s = inst->State;
+    uint8_t info = stepInfo(s);
+    uint8_t op = (uint8_t)(info & S_OP);
+    unsigned fl = inst->Flags;
+    int code = ((fl & F_RESULT) != 0u) ? (int16_t)inst->Timer_ms : 0;
     unsigned n = 0u;
     const char* d = NULL;
-    GSM_Prompt_CmdStatus st;
+    uint8_t type;
+    GSM_MqttClientSimcom_Event_ErrorResponse ev;
     if ((info & S_PROMPT) != 0u)
     {
-        d = stepData(inst);
-        n = (inst->State == MQ_PAYLOAD) ? inst->PubLen : textLen(d);
+        d = inst->Data[DATA_OF(s)];
+        n = (s == MQ_PAYLOAD) ? inst->PubLen : textLen(d);
     }
     if (((info & S_PROMPT) != 0u) && (n == 0u))
     {
@@ -496,7 +440,7 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     {
         if (gsmPromptHelperBeginP(p, inst, &kMqttCommand, kAtCmqtt))
         {
-            compose(inst, info, (uint16_t)n);
+            compose(inst, (uint8_t)info, (uint16_t)n);
             gsmPromptCmdSend(p);
             inst->Flags |= F_SENT;
         }
@@ -504,7 +448,7 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     }
     else
     {
-        st = gsmPromptCmdStatus(p, inst);
+        GSM_Prompt_CmdStatus st = gsmPromptCmdStatus(p, inst);
         if (st == GSM_Prompt_CmdStatus_DataPrompt)
         {
             (void)gsmPromptDataSend(p, inst, (const uint8_t*)d, (uint16_t)n, GSM_PROMPT_DATA_NO_TERMINATOR, 12000u);
@@ -518,14 +462,10 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
         {
             if (((info & S_WAIT) != 0u) && ((fl & F_RESULT) == 0u))
             {
-                uint32_t t = GSM_MQTTCLIENTSIMCOM_RESULT_TIMEOUT_MS;
-                if (inst->State == MQ_PUB)
+                uint32_t t = (s == MQ_STOP) ? 15000u : GSM_MQTTCLIENTSIMCOM_RESULT_TIMEOUT_MS;
+                if (s == MQ_PUB)
                 {
                     t = (uint32_t)inst->PubTimeout_s * 1000u + 10000u;
-                }
-                else if (inst->State == MQ_STOP)
-                {
-                    t = 15000u;
                 }
                 gsmPromptRelease(p, inst); /* the prompt is free while the modem works */
                 inst->Flags |= F_WAITRES;
@@ -545,7 +485,40 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
             code = (st == GSM_Prompt_CmdStatus_Timeout) ? GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT : GSM_MQTTCLIENTSIMCOM_ERR_ABORTED;
         }
     }
-    stepDone(inst, code);
+    /* the step is over */
+    gsmPromptRelease(p, inst);
+    /* start: ERROR or <err> 23 when the service is already running; accq: 19 when already acquired */
+    if (((info & S_IGNORE) != 0u) || ((s == MQ_START) && ((code == GSM_MQTTCLIENTSIMCOM_ERR_REFUSED) || (code == 23))) ||
+        ((s == MQ_ACCQ) && (code == 19)))
+    {
+        code = 0;
+    }
+    if ((code == 0) && ((info & S_LAST) == 0u))
+    {
+        nextStep(inst, (uint8_t)(s + 1u));
+        return;
+    }
+    nextStep(inst, MQ_IDLE);
+    inst->Want &= (uint8_t)~(1u << op);
+    if (code != 0)
+    {
+        ev.Operation = (uint8_t)op;
+        ev.ErrorCode = (int16_t)code;
+        type = (uint8_t)GSM_MqttClientSimcom_EventType_ErrorResponse;
+    }
+    else
+    {
+        if (op == OP_CONN)
+        {
+            inst->Flags |= F_CONN;
+        }
+        else if (op == OP_DISC)
+        {
+            inst->Flags &= (uint8_t)~(F_SVC | F_CONN);
+        }
+        type = GSM_PGM_READ_BYTE(&kDoneEvent[op]);
+    }
+    mqRaise(inst, type, (code != 0) ? &ev : NULL);
 }
 
 static bool networkUp(const GSM_MqttClientSimcom_Instance* inst)

@@ -180,15 +180,15 @@ struct GSM_MqttClientSimcom_Instance
     uint8_t State;     /* step now running */
     uint8_t Want;      /* requested operations, one bit per GSM_MqttClientSimcom_Operation */
     uint8_t RxState;
-    uint8_t LostCause;
-    uint8_t PowerStartCount;
+    uint8_t QoS;       /* bits 0-1 subscribe QoS, bits 2-3 publish QoS, bit 4 retain */
+    uint8_t PubTimeout_s;
     uint16_t RxFill;   /* bytes in the receive buffer */
-    uint16_t RxGot;    /* bytes of the topic / payload delivered so far */
+    uint16_t RxLeft;   /* bytes of the topic / payload still to come */
     uint16_t RxTotal;  /* length of the topic / payload being received */
     uint16_t RxPayloadTotal;
     uint16_t PubLen;
-    uint8_t QoS;       /* bits 0-1 subscribe QoS, bits 2-3 publish QoS, bit 4 retain */
-    uint8_t PubTimeout_s;
+    uint8_t LostCause;
+    uint8_t PowerStartCount;
     uint32_t Timer_ms; /* deadline of the awaited result line; its <err> once it arrived */
     GSM_MqttClientSimcom_Connect_Session* Session;
     const char* Data[4]; /* subscribe topic, unsubscribe topic (will topic while connecting),

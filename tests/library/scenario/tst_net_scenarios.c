@@ -340,7 +340,9 @@ static void lossReportsReopenTheConnection(void)
         {"+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY", true},
         {"+CGEV: NW PDN DEACT 1", true},
         {"+CGEV: ME DETACH", true},
+        {"+CGEV: ME PDN DEACT 1", true},
         {"+CGEV: ME PDN ACT 1", false},
+        {"+CGEV: EPS PDN ACT 5", false},
         {"+NETCLOSE: 0", false},
 #else
         {"+SAPBR 1: DEACT", true},
@@ -1179,7 +1181,7 @@ static void mqttDisconnectWhileConnecting(void)
     teardown();
 }
 
-/* Faulty receive groups: the events name the fault and the stream stays in step. */
+/* Faulty receive groups: the events name the fault (one fault per message) and the stream stays in step. */
 static void mqttReceiveFramingFaultsAreReported(void)
 {
     int f;
@@ -1187,15 +1189,27 @@ static void mqttReceiveFramingFaultsAreReported(void)
     {
         const char* raw;
         int event;
+        int absent;          /* an event that must not follow (-1: none) */
+        size_t payload_len;  /* payload bytes delivered */
     } kCases[] = {
-        {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,x\r\n\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxTopicHeaderError},
-        {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,5\r\nabcde\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxTopicError},
+        {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,x\r\n\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxTopicHeaderError,
+         GSM_MqttClientSimcom_EventType_MsgRxPayloadError, 0},
+        {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,5\r\nabcde\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxTopicError,
+         GSM_MqttClientSimcom_EventType_MsgRxPayloadError, 0},
         {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,3\r\nabc\r\n+CMQTTRXPAYLOAD: 0,\r\n\r\n+CMQTTRXEND: 0\r\n",
-         GSM_MqttClientSimcom_EventType_MsgRxPayloadHeaderError},
+         GSM_MqttClientSimcom_EventType_MsgRxPayloadHeaderError, GSM_MqttClientSimcom_EventType_MsgRxPayloadError, 0},
         {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,3\r\nabc\r\n+CMQTTRXPAYLOAD: 0,9\r\nOK\r\nERROR\r\n+CMQTTRXEND: 0\r\n",
-         GSM_MqttClientSimcom_EventType_MsgRxPayloadError},
-        {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,3\r\nabc\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxPayloadError},
-        {"\r\n+CMQTTRXSTART: 0,3,0\r\n\r\n+CMQTTRXTOPIC: 0,3\r\nabc\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxEnd},
+         GSM_MqttClientSimcom_EventType_MsgRxPayloadError, -1, 0},
+        {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,3\r\nabc\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxPayloadError,
+         GSM_MqttClientSimcom_EventType_MsgRxTopicError, 0},
+        {"\r\n+CMQTTRXSTART: 0,3,0\r\n\r\n+CMQTTRXTOPIC: 0,3\r\nabc\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxEnd,
+         GSM_MqttClientSimcom_EventType_MsgRxPayloadError, 0},
+        /* a short topic ended by the end of the message: the topic fault only */
+        {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,2\r\nab\r\n+CMQTTRXEND: 0\r\n", GSM_MqttClientSimcom_EventType_MsgRxTopicError,
+         GSM_MqttClientSimcom_EventType_MsgRxPayloadError, 0},
+        /* a short topic followed by its payload: the topic fault, the payload still arrives */
+        {"\r\n+CMQTTRXSTART: 0,3,2\r\n\r\n+CMQTTRXTOPIC: 0,2\r\nab\r\n+CMQTTRXPAYLOAD: 0,2\r\nxy\r\n+CMQTTRXEND: 0\r\n",
+         GSM_MqttClientSimcom_EventType_MsgRxTopicError, GSM_MqttClientSimcom_EventType_MsgRxPayloadError, 2},
     };
     size_t c;
     for (f = 0; f < FAMILY_COUNT; f++)
@@ -1211,6 +1225,8 @@ static void mqttReceiveFramingFaultsAreReported(void)
             harness_poll(200);
             CHECK(mqtt_event_seen(kCases[c].event));
             CHECK(mqtt_event_seen(GSM_MqttClientSimcom_EventType_MsgRxEnd));
+            CHECK(kCases[c].absent < 0 || !mqtt_event_seen(kCases[c].absent));
+            CHECK_EQ_INT(net_mqtt_log()->payload_len, kCases[c].payload_len);
             CHECK(gsmmgrMqttClientSimcomPublish("x", "y"));
             CHECK(wait_event(GSM_MqttClientSimcom_EventType_PublishSuccess, 30000));
         }
