@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # generator
   cmake make g++ qtbase5-dev qtbase5-dev-tools libquazip1-qt5-dev
+  # test projects generated for the library tests
+  python3
   # window screenshots, manual checks, icon conversion
   xvfb xauth poppler-utils imagemagick librsvg2-bin tango-icon-theme zip unzip
   # fonts the user manual is rendered with

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Size and speed report of the Velkor modem library core modules.
 #
-#  1. Links a small firmware (the core modules wired by the test manager, with register-level
+#  1. Links a small firmware (the core modules wired by the generated manager, with register-level
 #     hardware callbacks) for Cortex-M0+ (-Os, newlib-nano, --gc-sections) and ATmega2560 (-Os,
 #     --gc-sections) and prints flash and static RAM per module from the linker map.
 #  2. Counts host instructions per gsmmgrPoll() with valgrind --tool=callgrind: idle polls and the
@@ -15,33 +15,16 @@ lib=$root/resources/velkor
 tl=$root/tests/library
 work=${1:-$(mktemp -d)}
 mkdir -p "$work"
+. "$tl/size/report_lib.sh"
+# The manager unit the program generates for the core modules wires the firmware.
+mgr=$work/manager
+generated_manager "$mgr" Power,Prompt,BasicComms,Pin,RSSI,NetworkRegistration
 
 modules=(GSM_Util GSM_Power GSM_Prompt GSM_Prompt_Helper GSM_BasicComms GSM_PIN GSM_SignalQuality GSM_NetworkRegistration)
 wiring=gsm_manager
 # User buffers declared by the manager (the Prompt's line and echo buffers): reported apart.
 user_buffers='mau8GsmPromptBuff|mau8UartGsmEchoCancelBuff'
 
-# Sums input sections per object file from a GNU ld map (only what the linker kept).
-# Prints: object text rodata data bss
-map_sizes() {
-  awk '
-    function hex(s,   i, c, v) { v = 0; s = tolower(s); sub(/^0x/, "", s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
-    /^Linker script and memory map/ { inmap = 1; next }
-    !inmap { next }
-    {
-      if (pending != "") { line = pending " " $0; pending = "" } else { line = $0 }
-      n = split(line, f, " ")
-      if (n == 1 && f[1] ~ /^\.(text|rodata|data|bss|progmem)/) { pending = f[1]; next }
-      if (n < 4 || f[1] !~ /^\.(text|rodata|data|bss|progmem)/ || f[2] !~ /^0x/ || f[3] !~ /^0x/) next
-      size = hex(f[3]); obj = f[4]; sub(/.*\//, "", obj); sub(/\.o\)?$/, "", obj); sub(/^.*\(/, "", obj)
-      kind = f[1]; sub(/^\./, "", kind); sub(/\..*/, "", kind)
-      # .progmem (AVR constants kept in flash) counts as code: flash only.
-      if (kind == "rodata") r[obj] += size; else if (kind == "data") d[obj] += size; else if (kind == "bss") b[obj] += size; else t[obj] += size
-      seen[obj] = 1
-    }
-    END { for (o in seen) printf "%s %d %d %d %d\n", o, t[o], r[o], d[o], b[o] }
-  ' "$1"
-}
 
 # Symbol size of the user buffers (from nm).
 user_buffer_bytes() {
@@ -63,9 +46,9 @@ report_target() {
     $cc $flags -I"$lib" -c "$lib/$m.c" -o "$dir/$m.o"
     objs+=("$dir/$m.o")
   done
-  $cc $flags -I"$lib" -I"$tl/harness" -I"$tl/harness/core" -I"$tl/sim" -c "$tl/harness/core/gsm_manager.c" -o "$dir/$wiring.o"
-  $cc $flags -I"$lib" -I"$tl/harness" -I"$tl/harness/core" -I"$tl/sim" -c "$tl/size/fw_main.c" -o "$dir/fw_main.o"
-  $cc $flags -I"$lib" -I"$tl/harness" -I"$tl/harness/core" -I"$tl/sim" -c "$tl/size/fw_harness_hal.c" -o "$dir/fw_harness_hal.o"
+  $cc $flags -I"$lib" -I"$tl/harness" -I"$mgr" -I"$tl/sim" -c "$mgr/gsm_manager.c" -o "$dir/$wiring.o"
+  $cc $flags -I"$lib" -I"$tl/harness" -I"$mgr" -I"$tl/sim" -c "$tl/size/fw_main.c" -o "$dir/fw_main.o"
+  $cc $flags -I"$lib" -I"$tl/harness" -I"$mgr" -I"$tl/sim" -c "$tl/size/fw_harness_hal.c" -o "$dir/fw_harness_hal.o"
   $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/$wiring.o" "$dir/fw_main.o" \
     "$dir/fw_harness_hal.o" -o "$dir/fw.elf"
   local ub
@@ -110,8 +93,8 @@ if ! command -v valgrind >/dev/null 2>&1; then
 fi
 perf=$work/perf
 mkdir -p "$perf"
-gcc -std=c99 -Os -g -D_POSIX_C_SOURCE=200809L -DHARNESS_ECHO_ON=1 -I"$lib" -I"$tl/harness" -I"$tl/harness/core" -I"$tl/sim" \
-  "$tl/size/perf_polls.c" "$tl/harness/harness.c" "$tl/harness/core/gsm_manager.c" "$tl/sim/modem_sim.c" \
+gcc -std=c99 -Os -g -D_POSIX_C_SOURCE=200809L -DHARNESS_ECHO_ON=1 -I"$lib" -I"$tl/harness" -I"$mgr" -I"$tl/sim" \
+  "$tl/size/perf_polls.c" "$tl/harness/harness.c" "$mgr/gsm_manager.c" "$tl/sim/modem_sim.c" \
   $(for m in "${modules[@]}"; do echo "$lib/$m.c"; done) -o "$perf/perf_polls"
 rm -f "$perf"/callgrind.out.*
 (cd "$perf" && valgrind --tool=callgrind --dump-instr=no --compress-strings=no --compress-pos=no \

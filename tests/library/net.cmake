@@ -1,7 +1,8 @@
 # Tests of the internet connection, HTTP and MQTT modules of the modem library (included from
 # CMakeLists.txt of this folder): scenario tests against the simulator with its packet data, HTTP and
-# MQTT services, LTE wiring (harness/net) and 2G wiring (harness/net2g), echo on and off, plain and
-# with ASan/UBSan; the fuzz target for the HTTP and MQTT receive framing.
+# MQTT services, on generated managers of an LTE wiring (with HTTP and MQTT) and a 2G wiring (with
+# HTTP), echo on and off, plain and with ASan/UBSan; the fuzz target for the HTTP and MQTT receive
+# framing.
 
 set(VELKOR_LIB_NET_SOURCES
   ${VELKOR_LIB_DIR}/GSM_Internet_Helper.c
@@ -11,13 +12,21 @@ set(VELKOR_LIB_NET_SOURCES
   ${VELKOR_LIB_DIR}/GSM_MqttClient_Simcom.c)
 set(VELKOR_SIM_NET_SOURCES sim/sim_net.c sim/sim_http.c sim/sim_mqtt.c)
 
+foreach(echo 0 1)
+  velkor_generated_manager(net_echo${echo} ECHO ${echo}
+    MODULES Power Prompt BasicComms NetworkRegistration InternetConnection_SIMCom HTTP_Client_SIMCom MQTT_Client_SIMCom)
+  velkor_generated_manager(net2g_echo${echo} ECHO ${echo}
+    MODULES Power Prompt BasicComms NetworkRegistration InternetConnection_SIMCom2G HTTP_Client_SIMCom)
+endforeach()
+
 # velkor_net_scenario_test(<name> WIRING <net|net2g> ECHO <0|1> [SANITIZE])
 function(velkor_net_scenario_test name)
   cmake_parse_arguments(ARG "SANITIZE" "WIRING;ECHO" "" ${ARGN})
-  set(mgr ${CMAKE_CURRENT_SOURCE_DIR}/harness/${ARG_WIRING})
+  set(mgr ${${ARG_WIRING}_echo${ARG_ECHO}_dir})
   add_executable(${name} scenario/tst_net_scenarios.c scenario/net_support.c ${VELKOR_SIM_NET_SOURCES}
     ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_NET_SOURCES} ${mgr}/gsm_manager.c
     ${CMAKE_CURRENT_SOURCE_DIR}/harness/harness.c ${CMAKE_CURRENT_SOURCE_DIR}/scenario/check.c)
+  add_dependencies(${name} velkor_manager_${ARG_WIRING}_echo${ARG_ECHO})
   target_include_directories(${name} PRIVATE ${VELKOR_LIB_DIR} ${mgr} ${CMAKE_CURRENT_SOURCE_DIR}/harness
     ${CMAKE_CURRENT_SOURCE_DIR}/scenario ${CMAKE_CURRENT_SOURCE_DIR}/sim)
   if(ARG_WIRING STREQUAL "net")

@@ -5,7 +5,8 @@
 # Cortex-M0+ (-Os, newlib-nano, --gc-sections) and ATmega2560 (-Os, --gc-sections) and sums flash
 # (text + rodata + data) and static RAM (data + bss; on AVR also rodata, which avr-gcc copies into
 # RAM) per object from the linker map. The user buffers of the firmware (Prompt line and echo
-# buffers, HTTP body buffer, MQTT receive buffer) are reported apart.
+# buffers, HTTP body buffer, MQTT receive buffer, and the message text storage of the SMS and USSD
+# instances, whose sizes are user settings) are reported apart.
 #
 # Usage: tests/library/size_net.sh [work folder]
 set -euo pipefail
@@ -14,6 +15,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 lib=$root/resources/velkor
 work=${1:-$(mktemp -d)}
 mkdir -p "$work"
+. "$root/tests/library/size/report_lib.sh"
 
 all_modules=(GSM_Util GSM_Power GSM_Prompt GSM_Prompt_Helper GSM_BasicComms GSM_PIN GSM_SignalQuality GSM_NetworkRegistration
              GSM_SMS_Send GSM_SMS_Read GSM_USSD GSM_Internet_Helper GSM_InternetConnection_Simcom GSM_HttpClient_Simcom
@@ -21,30 +23,14 @@ all_modules=(GSM_Util GSM_Power GSM_Prompt GSM_Prompt_Helper GSM_BasicComms GSM_
 net_modules="GSM_Internet_Helper GSM_InternetConnection_Simcom GSM_HttpClient_Simcom GSM_MqttClient_Simcom"
 user_buffers='mau8GsmPromptBuff|mau8UartGsmEchoCancelBuff|mau8HttpBody|mau8MqttRx'
 
-map_sizes() {
-  awk '
-    function hex(s,   i, c, v) { v = 0; s = tolower(s); sub(/^0x/, "", s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
-    /^Linker script and memory map/ { inmap = 1; next }
-    !inmap { next }
-    {
-      if (pending != "") { line = pending " " $0; pending = "" } else { line = $0 }
-      n = split(line, f, " ")
-      if (n == 1 && f[1] ~ /^\.(text|rodata|data|bss|progmem)/) { pending = f[1]; next }
-      if (n < 4 || f[1] !~ /^\.(text|rodata|data|bss|progmem)/ || f[2] !~ /^0x/ || f[3] !~ /^0x/) next
-      size = hex(f[3]); obj = f[4]; sub(/.*\//, "", obj); sub(/\.o\)?$/, "", obj); sub(/^.*\(/, "", obj)
-      kind = f[1]; sub(/^\./, "", kind); sub(/\..*/, "", kind)
-      # .progmem (AVR constants kept in flash) counts as code: flash only.
-      if (kind == "rodata") r[obj] += size; else if (kind == "data") d[obj] += size; else if (kind == "bss") b[obj] += size; else t[obj] += size
-      seen[obj] = 1
-    }
-    END { for (o in seen) printf "%s %d %d %d %d\n", o, t[o], r[o], d[o], b[o] }
-  ' "$1"
-}
-
+# user buffers of a linked firmware: the buffer variables plus the message text inside the SMS / USSD
+# instances (arguments: nm, elf, compiler)
 user_buffer_bytes() {
-  "$1" -S --size-sort "$2" | awk -v re="$user_buffers" '
+  local texts
+  texts=$(text_buffers "$3" "$lib" | awk '{ print $1 + $2 + $3 }')
+  "$1" -S --size-sort "$2" | awk -v re="$user_buffers" -v texts="$texts" '
     function hex(s,   i, c, v) { v = 0; s = tolower(s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
-    $4 ~ re { s += hex($2) } END { print s + 0 }'
+    $4 ~ re { s += hex($2) } END { print s + texts }'
 }
 
 report() {
@@ -63,7 +49,7 @@ report() {
   $cc $flags $variant -I"$lib" -c "$root/tests/library/size_net/fw_app.c" -o "$dir/fw_app.o"
   $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/fw_all.o" "$dir/fw_app.o" -o "$dir/fw.elf"
   local ub rodata_ram=0
-  ub=$(user_buffer_bytes "$nm" "$dir/fw.elf")
+  ub=$(user_buffer_bytes "$nm" "$dir/fw.elf" "$cc")
   [ "$name" = atmega2560 ] && rodata_ram=1
   echo "== $name ($cc $flags)"
   map_sizes "$dir/fw.map" | sort > "$dir/sizes.txt"
@@ -122,7 +108,7 @@ if command -v avr-gcc >/dev/null 2>&1; then
   done
   avr-gcc -mmcu=atmega2560 -Os -flto -ffunction-sections -fdata-sections -std=gnu11 -I"$lib" "${srcs[@]}" \
     "$root/tests/library/size_net/fw_all.c" "$root/tests/library/size_net/fw_app.c" -Wl,--gc-sections -o "$dir/fw.elf"
-  avr-size -A "$dir/fw.elf" | awk -v ub="$(user_buffer_bytes avr-nm "$dir/fw.elf")" '
+  avr-size -A "$dir/fw.elf" | awk -v ub="$(user_buffer_bytes avr-nm "$dir/fw.elf" avr-gcc)" '
     $1 == ".text" || $1 == ".data" { fl += $2 } $1 == ".data" || $1 == ".bss" { ram += $2 }
     END {
       print "== atmega2560, every module (LTE), Arduino build flags (-Os -flto), whole image incl. C runtime and application"

@@ -9,19 +9,22 @@ set(VELKOR_LIB_SMS_SIM_SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/sim/sim_sms.c
   ${CMAKE_CURRENT_SOURCE_DIR}/sim/sim_ussd.c)
 
-# The manager wiring with the three modules ticked (a generated manager can take its place).
-set(VELKOR_LIB_SMS_MANAGER_DIR ${CMAKE_CURRENT_SOURCE_DIR}/harness/sms CACHE PATH
-    "Folder with the gsm_manager.h/.c (core modules + SMS Send, SMS Receive, USSD) used by the SMS tests")
+# The generated manager with the core modules and the three SMS / USSD modules ticked.
+foreach(echo 0 1)
+  velkor_generated_manager(sms_echo${echo} ECHO ${echo} MODULES ${VELKOR_CORE_MODULE_IDS} SMS_Send SMS_Read USSD)
+endforeach()
 
 function(velkor_library_sms_test name)
   cmake_parse_arguments(ARG "SANITIZE" "ECHO" "" ${ARGN})
+  set(mgr ${sms_echo${ARG_ECHO}_dir})
   add_executable(${name}
     sms/tst_sms_send.c sms/tst_sms_read.c sms/tst_ussd.c sms/sms_support.c
     ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_SMS_SOURCES} ${VELKOR_LIB_SMS_SIM_SOURCES}
-    ${VELKOR_LIB_SMS_MANAGER_DIR}/gsm_manager.c
+    ${mgr}/gsm_manager.c
     ${CMAKE_CURRENT_SOURCE_DIR}/harness/harness.c
     ${CMAKE_CURRENT_SOURCE_DIR}/scenario/check.c)
-  target_include_directories(${name} PRIVATE ${VELKOR_LIB_DIR} ${VELKOR_LIB_SMS_MANAGER_DIR}
+  add_dependencies(${name} velkor_manager_sms_echo${ARG_ECHO})
+  target_include_directories(${name} PRIVATE ${VELKOR_LIB_DIR} ${mgr}
     ${CMAKE_CURRENT_SOURCE_DIR}/harness ${CMAKE_CURRENT_SOURCE_DIR}/scenario ${CMAKE_CURRENT_SOURCE_DIR}/sms
     ${CMAKE_CURRENT_SOURCE_DIR}/sim)
   target_compile_definitions(${name} PRIVATE HARNESS_ECHO_ON=${ARG_ECHO} _POSIX_C_SOURCE=200809L)

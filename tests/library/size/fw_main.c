@@ -1,5 +1,5 @@
 /*
- * Size-report firmware: the core modules wired by the test manager (harness/core/gsm_manager.c),
+ * Size-report firmware: the core modules wired by the generated manager unit,
  * with the hardware callbacks reduced to accesses of made-up memory-mapped registers, so that the
  * linker keeps exactly what a real firmware keeps.
  */

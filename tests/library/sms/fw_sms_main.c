@@ -1,6 +1,6 @@
 /*
- * Size-report firmware for SMS Send, SMS Receive and USSD: the modules wired by the SMS test manager
- * (harness/sms/gsm_manager.c), hardware callbacks reduced to made-up memory-mapped registers, and
+ * Size-report firmware for SMS Send, SMS Receive and USSD: the modules wired by the generated
+ * manager unit, hardware callbacks reduced to made-up memory-mapped registers, and
  * every public function used once, so that the linker keeps what a real firmware keeps.
  */
 #include <stdbool.h>

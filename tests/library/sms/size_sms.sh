@@ -38,10 +38,10 @@ symbol_size() {
   echo $((16#${hexsize:-0}))
 }
 
-# value of a size macro of a library header (default or as overridden by the flags)
-macro() {
-  "$1" -E -dM -I"$lib" -include "$lib/$2" -x c - </dev/null | awk -v n="$3" '$2 == n { print $3 }' | tr -d 'uUlL'
-}
+. "$tl/size/report_lib.sh"
+# The firmware is wired by the manager unit the program generates for these modules.
+mgr=$work/manager
+generated_manager "$mgr" Power,Prompt,BasicComms,Pin,RSSI,NetworkRegistration,SMS_Send,SMS_Read,USSD
 
 report() {
   local name=$1 cc=$2 nm=$3 flags=$4 ldflags=$5
@@ -56,20 +56,12 @@ report() {
     $cc $flags -I"$lib" -c "$lib/$m.c" -o "$dir/$m.o"
     objs+=("$dir/$m.o")
   done
-  local inc="-I$lib -I$tl/harness -I$tl/harness/sms -I$tl/sim"
-  $cc $flags $inc -c "$tl/harness/sms/gsm_manager.c" -o "$dir/gsm_manager.o"
+  local inc="-I$lib -I$tl/harness -I$mgr -I$tl/sim -I$tl/sms -I$tl/scenario"
+  $cc $flags $inc -c "$mgr/gsm_manager.c" -o "$dir/gsm_manager.o"
   $cc $flags $inc -c "$tl/sms/fw_sms_main.c" -o "$dir/fw_sms_main.o"
   $cc $flags $inc -c "$tl/size/fw_harness_hal.c" -o "$dir/fw_harness_hal.o"
   $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/gsm_manager.o" "$dir/fw_sms_main.o" \
     "$dir/fw_harness_hal.o" -o "$dir/fw.elf"
-  local nb tb sb ub rb pb respb
-  nb=$(macro "$cc" GSM_SMS_Send.h GSM_SMSSEND_NUMBER_SIZE)
-  tb=$(macro "$cc" GSM_SMS_Send.h GSM_SMSSEND_TEXT_SIZE)
-  sb=$(macro "$cc" GSM_SMS_Read.h GSM_SMSREAD_SENDER_SIZE)
-  ub=$(macro "$cc" GSM_SMS_Read.h GSM_SMSREAD_TIMESTAMP_SIZE)
-  rb=$(macro "$cc" GSM_SMS_Read.h GSM_SMSREAD_TEXT_SIZE)
-  pb=$(macro "$cc" GSM_USSD.h GSM_USSD_PAYLOAD_SIZE)
-  respb=$(macro "$cc" GSM_USSD.h GSM_USSD_RESPONSE_SIZE)
   local f1 f2 f3 r1 r2 r3
   f1=$(object_flash "$dir/fw.map" GSM_SMS_Send)
   f2=$(object_flash "$dir/fw.map" GSM_SMS_Read)
@@ -79,9 +71,8 @@ report() {
   r3=$(symbol_size "$nm" "$dir/fw.elf" mGsmUssdInst)
   echo "== $name ($cc $flags)"
   printf "  %-14s %8s %14s %14s\n" module "flash B" "RAM B (state)" "text buffers B"
-  # text buffers: SMS Send number and text (kept without terminator); SMS Read sender, time stamp,
-  # text; USSD code and answer
-  local b1=$((nb + tb - 1)) b2=$((sb + ub + rb)) b3=$((pb + respb))
+  local b1 b2 b3
+  read -r b1 b2 b3 < <(text_buffers "$cc" "$lib")
   printf "  %-14s %8d %14d %14d\n" GSM_SMS_Send "$f1" $((r1 - b1)) $b1
   printf "  %-14s %8d %14d %14d\n" GSM_SMS_Read "$f2" $((r2 - b2)) $b2
   printf "  %-14s %8d %14d %14d\n" GSM_USSD "$f3" $((r3 - b3)) $b3

@@ -25,6 +25,11 @@ extern GSM_SmsSend_Instance mGsmSmsSendInst;
 extern GSM_SmsRead_Instance mGsmSmsReadInst;
 extern GSM_USSD_Instance mGsmUssdInst;
 
+/* Event recorders, called by the manager's event handlers (their USER CODE sections). */
+void sms_support_on_send_event(GSM_SmsSend_Instance* inst, int event_type, void* event_data);
+void sms_support_on_read_event(GSM_SmsRead_Instance* inst, int event_type, void* event_data);
+void sms_support_on_ussd_event(GSM_USSD_Instance* inst, int event_type, void* event_data);
+
 #define FAMILY_COUNT 3
 extern const SimFamily kSmsFamilies[FAMILY_COUNT];
 
