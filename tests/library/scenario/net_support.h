@@ -1,6 +1,6 @@
 /*
  * net_support.h - event recording and buffer set-up for the internet, HTTP and MQTT scenario tests.
- * The test managers (harness/net, harness/net2g) call these from their USER CODE sections.
+ * The generated test managers call these from their USER CODE sections (harness/generate_manager.py).
  */
 #ifndef NET_SUPPORT_H_
 #define NET_SUPPORT_H_

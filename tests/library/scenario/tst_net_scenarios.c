@@ -1,8 +1,8 @@
 /*
  * Scenario tests of the internet connection (LTE and 2G), the HTTP client and the MQTT client against
  * the modem simulator with its packet data, HTTP and MQTT services. Built per family and echo setting:
- * NET_WITH_MQTT=1 with the LTE wiring (harness/net, LTE-Q and LTE-A profiles), 0 with the 2G wiring
- * (harness/net2g, whose HTTP client reaches the 2G connection through the LTE instance name).
+ * NET_WITH_MQTT=1 with the generated LTE manager (LTE-Q and LTE-A profiles), 0 with the generated 2G
+ * manager (whose HTTP client reaches the 2G connection through the LTE instance name).
  */
 #include <stdlib.h>
 #include <string.h>
