@@ -306,6 +306,13 @@ void gsmHttpClientSimcomInit(GSM_HttpClientSimcom_Instance* inst)
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
 }
 
+/* The modem reported the network gone: the connection checks itself, and the request ends. */
+static void networkLost(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
+{
+    gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
+    finish(inst, result);
+}
+
 void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
 {
     uint32_t now;
@@ -327,10 +334,10 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     }
     state = inst->State;
     now = gsm__SysTime_ms();
-    result = (uint8_t)GSM_HttpClientSimcom_Result_NoNetwork;
     if ((inst->Flags & HC_F_NONET) != 0u) /* only set while a request is pending */
     {
-        goto lost;
+        networkLost(inst, (uint8_t)GSM_HttpClientSimcom_Result_NoNetwork);
+        return;
     }
 
     switch (state)
@@ -349,12 +356,12 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
         }
         else if (inst->Status >= 600u)
         {
-            result = (uint8_t)GSM_HttpClientSimcom_Result_ModemError;
             if (inst->Status == 601u) /* network error */
             {
-                goto lost;
+                networkLost(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemError);
+                return;
             }
-            finish(inst, result);
+            finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemError);
         }
         else
         {
@@ -445,11 +452,6 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     {
         finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_Timeout);
     }
-    return;
-
-lost: /* the modem reported the network gone: the connection checks itself */
-    gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
-    finish(inst, result);
 }
 
 /* Accepts a request: GET when body is NULL, else POST of the zero-terminated body. */

@@ -232,39 +232,12 @@ void gsmSmsReadInit(GSM_SmsRead_Instance* inst)
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
 }
 
-void gsmSmsReadPoll(GSM_SmsRead_Instance* inst)
+/* One poll of a running session: the pause, the idle wait or the command of the step. */
+static void runStep(GSM_SmsRead_Instance* inst, uint8_t step)
 {
-    GSM_Prompt_Interface* p;
+    GSM_Prompt_Interface* p = inst->Prompt;
     GSM_Prompt_CmdStatus st;
-    uint8_t step;
-    uint8_t session;
     uint8_t fl;
-    if ((inst == NULL) || (inst->Prompt == NULL))
-    {
-        return;
-    }
-    p = inst->Prompt;
-    step = inst->Step;
-    if (!gsmBasicCommsIfEstablished(inst->BasicComms))
-    {
-        step = SR_STEP_WAIT_COMMS;
-    }
-    else
-    {
-        session = gsmBasicCommsIfSession(inst->BasicComms);
-        if ((step != SR_STEP_WAIT_COMMS) && (session == inst->Session))
-        {
-            goto running;
-        }
-        /* New session: the modem forgot its settings; what arrived meanwhile is found by the walk. */
-        inst->Session = session;
-        step = 0u;
-    }
-    gsmPromptRelease(p, inst);
-    inst->Step = step;
-    inst->CmdState = 0u; /* a command may have been running */
-    return;
-running:
     if (step >= SR_STEP_PAUSE)
     {
         if ((uint16_t)((uint16_t)gsm__SysTime_ms() - inst->TextLen) >= GSM_SMSREAD_RETRY_MS)
@@ -383,4 +356,34 @@ running:
     }
     inst->Attempts = 0u;
     inst->Step = SR_STEP_DELETE;
+}
+
+void gsmSmsReadPoll(GSM_SmsRead_Instance* inst)
+{
+    uint8_t step;
+    uint8_t session;
+    if ((inst == NULL) || (inst->Prompt == NULL))
+    {
+        return;
+    }
+    step = inst->Step;
+    if (!gsmBasicCommsIfEstablished(inst->BasicComms))
+    {
+        step = SR_STEP_WAIT_COMMS;
+    }
+    else
+    {
+        session = gsmBasicCommsIfSession(inst->BasicComms);
+        if ((step != SR_STEP_WAIT_COMMS) && (session == inst->Session))
+        {
+            runStep(inst, step);
+            return;
+        }
+        /* New session: the modem forgot its settings; what arrived meanwhile is found by the walk. */
+        inst->Session = session;
+        step = 0u;
+    }
+    gsmPromptRelease(inst->Prompt, inst);
+    inst->Step = step;
+    inst->CmdState = 0u; /* a command may have been running */
 }
