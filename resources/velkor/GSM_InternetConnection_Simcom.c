@@ -157,11 +157,8 @@ static void down(GSM_InternetConnectionSimcom_Instance* inst, uint32_t deadline)
 /* A failed attempt: down, pause with back-off, then start over. */
 static void fail(GSM_InternetConnectionSimcom_Instance* inst, uint32_t now)
 {
-    /* the pause doubles per failure up to the ceiling (Attempt stops at 8, so the shift cannot
-     * overflow for any sensible base pause) */
-    uint32_t pause = (uint32_t)GSM_INTERNETCONNECTIONSIMCOM_RETRY_MS << inst->Attempt;
     GSM_DEBUG_TEXT("GSM internet (LTE): attempt failed\r\n");
-    down(inst, now + ((pause < GSM_INTERNETCONNECTIONSIMCOM_RETRY_MAX_MS) ? pause : GSM_INTERNETCONNECTIONSIMCOM_RETRY_MAX_MS));
+    down(inst, now + gsmInternetHelperBackoff(inst->Attempt, GSM_INTERNETCONNECTIONSIMCOM_RETRY_MS, GSM_INTERNETCONNECTIONSIMCOM_RETRY_MAX_MS));
     if (inst->Attempt < 8u)
     {
         inst->Attempt++;

@@ -124,11 +124,8 @@ static void down(GSM_InternetConnectionSimcom2G_Instance* inst, uint32_t deadlin
 /* A failed sequence: down, pause with back-off, then start over. */
 static void fail(GSM_InternetConnectionSimcom2G_Instance* inst, uint32_t now)
 {
-    /* the pause doubles per failure up to the ceiling (Attempt stops at 8, so the shift cannot
-     * overflow for any sensible base pause) */
-    uint32_t pause = (uint32_t)GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MS << inst->Attempt;
     GSM_DEBUG_TEXT("GSM internet (2G): attempt failed\r\n");
-    down(inst, now + ((pause < GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MAX_MS) ? pause : GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MAX_MS));
+    down(inst, now + gsmInternetHelperBackoff(inst->Attempt, GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MS, GSM_INTERNETCONNECTIONSIMCOM2G_RETRY_MAX_MS));
     if (inst->Attempt < 8u)
     {
         inst->Attempt++;
