@@ -34,11 +34,7 @@ enum
 
 static uint8_t ticksNow(void)
 {
-#if defined(__AVR__) && (NR_TICK_SHIFT <= 8)
-    return (uint8_t)((uint16_t)gsm__SysTime_ms() >> NR_TICK_SHIFT); /* a 16-bit shift is shorter on AVR */
-#else
-    return (uint8_t)(gsm__SysTime_ms() >> NR_TICK_SHIFT);
-#endif
+    return GSM_TICKS8_NOW(NR_TICK_SHIFT);
 }
 
 static const char kCreg[] = "+CREG:";

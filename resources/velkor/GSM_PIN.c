@@ -49,11 +49,7 @@ enum
 
 static uint8_t ticksNow(void)
 {
-#if defined(__AVR__) && (PIN_TICK_SHIFT <= 8)
-    return (uint8_t)((uint16_t)gsm__SysTime_ms() >> PIN_TICK_SHIFT); /* a 16-bit shift is shorter on AVR */
-#else
-    return (uint8_t)(gsm__SysTime_ms() >> PIN_TICK_SHIFT);
-#endif
+    return GSM_TICKS8_NOW(PIN_TICK_SHIFT);
 }
 
 /* Status reads after an accepted PIN before the entry is reported as timed out. */

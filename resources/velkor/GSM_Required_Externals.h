@@ -20,6 +20,16 @@ extern "C" {
  */
 uint32_t gsm__SysTime_ms(void);
 
+/** The system time in ticks of 2^shift ms, low 8 bits: a one-byte timer for waits up to 255 ticks,
+ *  (uint8_t)(GSM_TICKS8_NOW(shift) - start) being the whole ticks passed. (On AVR the time is
+ *  shifted as a 16-bit value when that keeps the 8 bits: shorter code.) */
+#if defined(__AVR__)
+#define GSM_TICKS8_NOW(shift) \
+    ((uint8_t)(((shift) <= 8) ? ((uint16_t)gsm__SysTime_ms() >> (shift)) : (gsm__SysTime_ms() >> (shift))))
+#else
+#define GSM_TICKS8_NOW(shift) ((uint8_t)(gsm__SysTime_ms() >> (shift)))
+#endif
+
 #if GSM_DEBUG
 /**
  * Debug output: writes the zero-terminated text to a debug port (the generated manager queues it in
