@@ -20,7 +20,7 @@
 #error "GSM_SMSREAD_MAX_BODY must be at most 65535"
 #endif
 
-/* Steps: the number is also the index into kCmds. */
+/* Steps: the number is also the index into kCmds (up to SR_STEP_COUNT). */
 enum
 {
     SR_STEP_SELECT = 4, /* AT+CPMS="SM",...: store selection and fill level, then the walk */
@@ -32,27 +32,28 @@ enum
 };
 #define SR_STEP_PAUSE 0x80u /* added to a failed step: it is repeated after GSM_SMSREAD_RETRY_MS */
 
-#define SR_F_HEADER    0x01u /* the +CMGR header of the message being read arrived */
-#define SR_F_RECEIVED  0x02u /* ... and it is a received message with good fields */
-#define SR_F_OUTGOING  0x04u /* ... or a stored outgoing one */
-#define SR_F_TRUNCATED 0x08u /* sender or body cut */
-#define SR_F_WALK      0x10u /* +CMTI arrived: walk the store again */
+#define SR_F_WALK 0x01u /* +CMTI arrived: walk the store again */
 
-/* Body states (GSM_SmsRead_Instance.Body). */
-#define SR_B_PENDING 0x01u /* bytes of the counted payload (the length of the header) are still due */
-#define SR_B_CR      0x02u /* the last body byte was CR (a following LF belongs to the same break) */
-#define SR_B_LINE    0x04u /* a body line arrived in line mode: the next one is joined with LF */
+/* State of the message being read (GSM_SmsRead_Instance.Body), cleared when its command is composed. */
+#define SR_B_PENDING   0x01u /* bytes of the counted payload (the length of the header) are still due */
+#define SR_B_CR        0x02u /* the last body byte was CR (a following LF belongs to the same break) */
+#define SR_B_LINE      0x04u /* a body line arrived in line mode: the next one is joined with LF */
+#define SR_B_HEADER    0x08u /* the +CMGR header arrived */
+#define SR_B_RECEIVED  0x10u /* ... and it is a received message with good fields */
+#define SR_B_OUTGOING  0x20u /* ... or a stored outgoing one */
+#define SR_B_TRUNCATED 0x40u /* sender or body cut */
 
 #define SR_CMD_TIMEOUT_MS 5000u
 /* Set-up steps whose error answer does not stop the set-up: AT+CSDH=1 (the body is then read line
  * by line) and the store selection (a module without SIM storage uses its own default store). */
 #define SR_SETUP_OPTIONAL 0x14u
 
-/* By step. The last one (AT+CMGR=, AT+CMGD= for SR_STEP_DELETE) is completed with the index in the
- * text buffer. Only the two AT+CPMS commands answer with a "+CPMS:" line (the fill level). A walk
- * begins with the store selection, whose short answer also fits a small line buffer. */
-static const char* const kCmds[SR_STEP_DELETE] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSDH=1", "AT+CNMI=2,1,0,1,0",
-                                                  "AT+CPMS=\"SM\",\"SM\",\"SM\"", "AT+CPMS?", "AT+CMGR="};
+/* By step up to SR_STEP_COUNT. Only the two AT+CPMS commands answer with a "+CPMS:" line (the fill
+ * level). A walk begins with the store selection, whose short answer also fits a small line buffer. */
+static const char* const kCmds[SR_STEP_READ] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSDH=1", "AT+CNMI=2,1,0,1,0",
+                                                "AT+CPMS=\"SM\",\"SM\",\"SM\"", "AT+CPMS?"};
+/* SR_STEP_READ and SR_STEP_DELETE (AT+CMGD=): completed with the index in the text buffer */
+static const char kCmgr[] = "AT+CMGR=";
 static const GSM_Prompt_CmdSpec kSetupSpec = {"+CPMS:", SR_CMD_TIMEOUT_MS, 0u};
 static const GSM_Prompt_CmdSpec kCmgrSpec = {"+CMGR:", SR_CMD_TIMEOUT_MS, GSM_PROMPT_CMD_UNPREFIXED};
 static const char* const kCmtiPrefixes[] = {"+CMTI:", NULL};
@@ -68,18 +69,25 @@ bool gsmSmsReadDecodeCmti(const char* line, uint16_t len, uint8_t* index)
     return true;
 }
 
-bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size, char* timestamp,
-                          uint16_t timestamp_size, bool* truncated)
+/* gsmSmsReadDecodeCmgr for a line that starts with "+CMGR:", with valid buffers */
+static GSM_ALWAYS_INLINE bool decodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size,
+                                         char* timestamp, uint16_t timestamp_size, bool* truncated)
 {
     /* <stat> is taken through the time stamp buffer (cut to it, "REC " fits any useful one) */
-    if ((sender == NULL) || (truncated == NULL) || (sender_size == 0u) || !gsmUtilStartsWith(line, len, "+CMGR:") ||
-        (gsmUtilFieldCopyCut(line, len, 0u, timestamp, timestamp_size) == 0u) ||
-        !gsmUtilStartsWith(timestamp, timestamp_size, "REC ") || (gsmUtilFieldCopyCut(line, len, 3u, timestamp, timestamp_size) == 0u))
+    if ((gsmUtilFieldCopyCut(line, len, 0u, timestamp, timestamp_size) == 0u) || !gsmUtilStartsWith(timestamp, timestamp_size, "REC ") ||
+        (gsmUtilFieldCopyCut(line, len, 3u, timestamp, timestamp_size) == 0u))
     {
         return false;
     }
     *truncated = gsmUtilFieldCopyCut(line, len, 1u, sender, sender_size) > 1u;
     return true;
+}
+
+bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size, char* timestamp,
+                          uint16_t timestamp_size, bool* truncated)
+{
+    return (sender != NULL) && (truncated != NULL) && (sender_size != 0u) && gsmUtilStartsWith(line, len, "+CMGR:") &&
+           decodeCmgr(line, len, sender, sender_size, timestamp, timestamp_size, truncated);
 }
 
 /* Any announcement means the store changed: the walk finds the message wherever it is stored (the
@@ -91,21 +99,18 @@ static void onCmtiUrc(void* ctx, const char* line, uint16_t len)
     ((GSM_SmsRead_Instance*)ctx)->Flags |= SR_F_WALK;
 }
 
-/* "+CPMS: <used>,<total>,..." (set) or "+CPMS: <mem>,<used>,<total>,..." (read) */
+/* "+CPMS: <used>,<total>,..." (the answer of the selection) or "+CPMS: <mem>,<used>,<total>,..."
+ * (of AT+CPMS?) */
 static void onCpmsLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
     uint32_t used;
     uint32_t total;
-    uint8_t f;
-    for (f = 0u; f < 2u; f++)
+    uint8_t f = (uint8_t)(inst->Step - SR_STEP_SELECT);
+    if (gsmUtilFieldUint(line, len, f, &used) && gsmUtilFieldUint(line, len, (uint8_t)(f + 1u), &total))
     {
-        if (gsmUtilFieldUint(line, len, f, &used) && gsmUtilFieldUint(line, len, (uint8_t)(f + 1u), &total))
-        {
-            inst->WalkLeft = (used > 255u) ? 255u : (uint8_t)used;
-            inst->WalkEnd = (total > 255u) ? 255u : (uint8_t)total; /* indices 0..total cover base 0 and base 1 */
-            return;
-        }
+        inst->WalkLeft = (used > 255u) ? 255u : (uint8_t)used;
+        inst->WalkEnd = (total > 255u) ? 255u : (uint8_t)total; /* indices 0..total cover base 0 and base 1 */
     }
 }
 
@@ -114,13 +119,13 @@ static void onCpmsLine(void* ctx, const char* line, uint16_t len)
 static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
-    uint8_t body = inst->Body;
-    uint16_t n = inst->TextLen;
+    uint_fast8_t body = inst->Body;
+    uint_fast16_t n = inst->TextLen;
     while (len-- != 0u)
     {
-        uint8_t c = *data++;
-        uint8_t cr = (uint8_t)(body & SR_B_CR);
-        body &= (uint8_t)~SR_B_CR;
+        uint_fast8_t c = *data++;
+        uint_fast8_t cr = body & SR_B_CR;
+        body &= ~(uint_fast8_t)SR_B_CR;
         if (c == (uint8_t)'\r')
         {
             body |= SR_B_CR;
@@ -138,49 +143,47 @@ static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remain
             }
             else
             {
-                inst->Flags |= SR_F_TRUNCATED;
+                body |= SR_B_TRUNCATED;
             }
         }
     }
     inst->Text[n] = '\0';
-    inst->TextLen = n;
+    inst->TextLen = (uint16_t)n;
     if (remaining == 0u)
     {
-        body &= (uint8_t)~SR_B_PENDING;
+        body &= ~(uint_fast8_t)SR_B_PENDING;
     }
-    inst->Body = body;
+    inst->Body = (uint8_t)body;
 }
 
 static void onCmgrLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
     uint8_t body = inst->Body;
-    if (((inst->Flags & SR_F_HEADER) == 0u) && gsmUtilStartsWith(line, len, kCmgrSpec.Prefix))
+    if (((body & SR_B_HEADER) == 0u) && gsmUtilStartsWith(line, len, kCmgrSpec.Prefix))
     {
         bool cut = false;
         uint32_t blen;
-        uint8_t fl = SR_F_HEADER;
         /* the command text is no longer needed; lines before the header are not part of the body */
+        body = SR_B_HEADER;
         inst->Text[0] = '\0';
         inst->TextLen = 0u;
-        if (gsmSmsReadDecodeCmgr(line, len, inst->Sender, (uint16_t)sizeof(inst->Sender), inst->Timestamp,
-                                 (uint16_t)sizeof(inst->Timestamp), &cut))
+        if (decodeCmgr(line, len, inst->Sender, (uint16_t)sizeof(inst->Sender), inst->Timestamp,
+                       (uint16_t)sizeof(inst->Timestamp), &cut))
         {
-            fl |= (uint8_t)(SR_F_RECEIVED | (cut ? SR_F_TRUNCATED : 0u));
+            body |= (uint8_t)(SR_B_RECEIVED | (cut ? SR_B_TRUNCATED : 0u));
         }
         else if ((len > 8u) && (line[8] == 'S'))
         {
-            fl |= SR_F_OUTGOING; /* +CMGR: "STO UNSENT" / "STO SENT" */
+            body |= SR_B_OUTGOING; /* +CMGR: "STO UNSENT" / "STO SENT" */
         }
-        body = 0u;
         /* <length>, the last field of the long header (AT+CSDH=1), counts the body bytes that follow
          * the header's line end: they are taken raw, so body lines such as "OK" or "+CMTI: ..." stay text. */
         if (gsmUtilFieldUint(line, len, 10u, &blen) && (blen != 0u) && (blen <= GSM_SMSREAD_MAX_BODY))
         {
-            body = SR_B_PENDING;
+            body |= SR_B_PENDING;
             gsmPromptBinaryExpect(inst->Prompt, (uint16_t)blen, &onBody, inst);
         }
-        inst->Flags |= fl;
         inst->Body = body;
         return;
     }
@@ -194,28 +197,40 @@ static void onCmgrLine(void* ctx, const char* line, uint16_t len)
     onBody(inst, (const uint8_t*)line, len, 1u);
 }
 
-/* Goes on with the walk at Index + step, or ends it when every counted message was seen. */
-static void walkOn(GSM_SmsRead_Instance* inst, uint8_t step)
+/* Raises ReadSuccess for the message just read (a message whose header was malformed is deleted
+ * without an event). */
+static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
 {
-    uint16_t i = (uint16_t)(inst->Index + step);
-    gsmPromptRelease(inst->Prompt, inst); /* let other modules in between two messages */
-    inst->Attempts = 0u;
-    inst->Index = (uint8_t)i;
-    inst->Step = ((inst->WalkLeft != 0u) && (i <= inst->WalkEnd)) ? (uint8_t)SR_STEP_READ : (uint8_t)SR_STEP_IDLE;
-}
-
-/* The step failed: repeat it after a pause, or give the message up. The set-up is always repeated. */
-static void failStep(GSM_SmsRead_Instance* inst, uint8_t step)
-{
-    gsmPromptRelease(inst->Prompt, inst);
-    if ((step >= SR_STEP_READ) && (++inst->Attempts >= GSM_SMSREAD_ATTEMPTS))
+    if ((fl & SR_B_PENDING) != 0u)
     {
-        GSM_DEBUG_TEXT("GSM SMS: message given up\r\n");
-        walkOn(inst, 1u);
-        return;
+        fl |= SR_B_TRUNCATED; /* the counted body did not arrive whole */
     }
-    inst->TextLen = (uint16_t)gsm__SysTime_ms(); /* the pause's start: the text is composed anew after it */
-    inst->Step = (uint8_t)(step | SR_STEP_PAUSE);
+    if ((fl & SR_B_RECEIVED) != 0u)
+    {
+        GSM_SmsRead_Event_ReadSuccess ev;
+        uint16_t n = 0u;
+        while (inst->Timestamp[n] != '\0')
+        {
+            n++;
+        }
+        ev.TimestampUtc = 0u; /* (left unchanged when the time stamp does not parse) */
+        ev.TimeZoneQuarters = 0;
+        (void)gsmUtilDateTimeToEpoch(inst->Timestamp, n, &ev.TimestampUtc, &ev.TimeZoneQuarters);
+        ev.Sender = inst->Sender;
+        ev.Timestamp = inst->Timestamp;
+        ev.Text = inst->Text;
+        ev.TextLength = inst->TextLen;
+        ev.Truncated = (fl & SR_B_TRUNCATED) != 0u;
+        ev.Index = inst->Index;
+        if (inst->EventHandler != NULL)
+        {
+            inst->EventHandler(inst, GSM_SmsRead_EventType_ReadSuccess, &ev);
+        }
+    }
+    else
+    {
+        GSM_DEBUG_TEXT("GSM SMS: unreadable message deleted\r\n");
+    }
 }
 
 void gsmSmsReadInit(GSM_SmsRead_Instance* inst)
@@ -238,6 +253,8 @@ static void runStep(GSM_SmsRead_Instance* inst, uint8_t step)
     GSM_Prompt_Interface* p = inst->Prompt;
     GSM_Prompt_CmdStatus st;
     uint8_t fl;
+    uint8_t next = 2u; /* how far the walk goes on (0 or 1), or 2: the step is repeated after a pause */
+    uint16_t index;
     if (step >= SR_STEP_PAUSE)
     {
         if ((uint16_t)((uint16_t)gsm__SysTime_ms() - inst->TextLen) >= GSM_SMSREAD_RETRY_MS)
@@ -259,7 +276,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint8_t step)
     {
         /* The command is composed in the text buffer: the prompt has written it out before the
          * first body line can arrive, and a body replaces it. */
-        const char* c = kCmds[SR_STEP_READ];
+        const char* c = kCmgr;
         uint8_t i;
         for (i = 0u; (inst->Text[i] = c[i]) != '\0'; i++)
         {
@@ -271,7 +288,6 @@ static void runStep(GSM_SmsRead_Instance* inst, uint8_t step)
         (void)gsmUtilUintToStr(&inst->Text[i], 4u, inst->Index, 1u);
         inst->TextLen = 0u;
         inst->Body = 0u;
-        inst->Flags &= (uint8_t)~(SR_F_HEADER | SR_F_RECEIVED | SR_F_OUTGOING | SR_F_TRUNCATED);
     }
     st = gsmPromptHelperExec(p, inst, &inst->CmdState, (step >= SR_STEP_READ) ? inst->Text : kCmds[step],
                              (step >= SR_STEP_READ) ? &kCmgrSpec : &kSetupSpec,
@@ -285,77 +301,66 @@ static void runStep(GSM_SmsRead_Instance* inst, uint8_t step)
         if ((st == GSM_Prompt_CmdStatus_Ok) ||
             (gsmPromptHelperIsErrorStatus(st) && (((SR_SETUP_OPTIONAL >> step) & 1u) != 0u)))
         {
-            if ((step == SR_STEP_COUNT) || ((step == SR_STEP_SELECT) && (st == GSM_Prompt_CmdStatus_Ok)))
-            {
-                inst->Index = 0u;
-                walkOn(inst, 0u);
-            }
-            else
+            if ((step != SR_STEP_COUNT) && ((step != SR_STEP_SELECT) || (st != GSM_Prompt_CmdStatus_Ok)))
             {
                 inst->Step = (uint8_t)(step + 1u);
+                return;
             }
-            return;
+            inst->Index = 0u; /* the fill level is known: the walk begins */
+            next = 0u;
         }
-        /* Before "SMS Ready" / "SMS DONE" the modem refuses these commands: try again later. */
-        failStep(inst, step);
-        return;
-    }
-    /* A payload still open at the end (time-out: the count was more than the modem sent) would hold
-     * the channel: give it up. */
-    gsmPromptBinaryCancel(p, &onBody);
-    if ((st == GSM_Prompt_CmdStatus_CmsError) && (gsmPromptCmdErrorCode(p) == 321))
-    {
-        st = GSM_Prompt_CmdStatus_Ok; /* invalid memory index: nothing stored there */
-    }
-    if (st != GSM_Prompt_CmdStatus_Ok)
-    {
-        failStep(inst, step);
-        return;
-    }
-    fl = inst->Flags;
-    if ((step == SR_STEP_DELETE) || (((fl & SR_F_HEADER) == 0u) && ((inst->Body & SR_B_LINE) == 0u)))
-    {
-        walkOn(inst, 1u); /* deleted, or an empty index */
-        return;
-    }
-    inst->WalkLeft--; /* found one of the counted messages (the walk only reads while some are left) */
-    if ((fl & SR_F_OUTGOING) != 0u)
-    {
-        walkOn(inst, 1u); /* stored outgoing message: not ours to report or delete */
-        return;
-    }
-    if ((inst->Body & SR_B_PENDING) != 0u)
-    {
-        fl |= SR_F_TRUNCATED; /* the counted body did not arrive whole */
-    }
-    if ((fl & SR_F_RECEIVED) != 0u)
-    {
-        GSM_SmsRead_Event_ReadSuccess ev;
-        uint16_t n = 0u;
-        while (inst->Timestamp[n] != '\0')
-        {
-            n++;
-        }
-        ev.TimestampUtc = 0u; /* (left unchanged when the time stamp does not parse) */
-        ev.TimeZoneQuarters = 0;
-        (void)gsmUtilDateTimeToEpoch(inst->Timestamp, n, &ev.TimestampUtc, &ev.TimeZoneQuarters);
-        ev.Sender = inst->Sender;
-        ev.Timestamp = inst->Timestamp;
-        ev.Text = inst->Text;
-        ev.TextLength = inst->TextLen;
-        ev.Truncated = (fl & SR_F_TRUNCATED) != 0u;
-        ev.Index = inst->Index;
-        if (inst->EventHandler != NULL)
-        {
-            inst->EventHandler(inst, GSM_SmsRead_EventType_ReadSuccess, &ev);
-        }
+        /* Before "SMS Ready" / "SMS DONE" the modem refuses these commands: try again later (the
+         * set-up is always repeated). */
     }
     else
     {
-        GSM_DEBUG_TEXT("GSM SMS: unreadable message deleted\r\n");
+        /* A payload still open at the end (time-out: the count was more than the modem sent) would
+         * hold the channel: give it up. */
+        gsmPromptBinaryCancel(p, &onBody);
+        if ((st == GSM_Prompt_CmdStatus_CmsError) && (gsmPromptCmdErrorCode(p) == 321))
+        {
+            st = GSM_Prompt_CmdStatus_Ok; /* invalid memory index: nothing stored there */
+        }
+        if ((st == GSM_Prompt_CmdStatus_Ok) || (++inst->Attempts >= GSM_SMSREAD_ATTEMPTS))
+        {
+            fl = inst->Body;
+            if (st != GSM_Prompt_CmdStatus_Ok)
+            {
+                GSM_DEBUG_TEXT("GSM SMS: message given up\r\n");
+            }
+            else if ((step == SR_STEP_READ) && ((fl & (SR_B_HEADER | SR_B_LINE)) != 0u))
+            {
+                /* found one of the counted messages (the walk only reads while some are left); a
+                 * stored outgoing message is not ours to report or delete */
+                inst->WalkLeft--;
+                if ((fl & SR_B_OUTGOING) == 0u)
+                {
+                    reportMessage(inst, fl);
+                    inst->Attempts = 0u;
+                    inst->Step = SR_STEP_DELETE;
+                    return;
+                }
+            }
+            else
+            {
+                /* deleted, or an empty index */
+            }
+            next = 1u;
+        }
     }
+    gsmPromptRelease(p, inst); /* (between two messages too: other modules get their turn) */
+    if (next > 1u)
+    {
+        /* The step failed: it is repeated after a pause. */
+        inst->TextLen = (uint16_t)gsm__SysTime_ms(); /* the pause's start: the text is composed anew after it */
+        inst->Step = (uint8_t)(step | SR_STEP_PAUSE);
+        return;
+    }
+    /* The walk goes on at Index + next, or ends when every counted message was seen. */
+    index = (uint16_t)(inst->Index + next);
     inst->Attempts = 0u;
-    inst->Step = SR_STEP_DELETE;
+    inst->Index = (uint8_t)index;
+    inst->Step = ((inst->WalkLeft != 0u) && (index <= inst->WalkEnd)) ? (uint8_t)SR_STEP_READ : (uint8_t)SR_STEP_IDLE;
 }
 
 void gsmSmsReadPoll(GSM_SmsRead_Instance* inst)

@@ -114,7 +114,7 @@ struct GSM_SmsRead_Instance
     uint8_t Step;                           /* SR_STEP_..., with SR_STEP_PAUSE while waiting to repeat it */
     uint8_t CmdState;                       /* prompt helper state */
     uint8_t Flags;                          /* SR_F_... */
-    uint8_t Body;                           /* SR_B_...: state of the body being read */
+    uint8_t Body;                           /* SR_B_...: state of the message being read */
     uint8_t Index;                          /* store index being read or deleted */
     uint8_t Session;                        /* Basic Comms session of the set-up */
     uint8_t WalkEnd;                        /* last index of the walk */

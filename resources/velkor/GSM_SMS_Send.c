@@ -28,19 +28,23 @@ enum
     SS_STEP_ESC       /* leaving a data entry that may be open after a lost prompt */
 };
 
-#define SS_F_CANCEL    0x01u /* gsmSmsSendCancel() was called */
-#define SS_F_REPORTS   0x02u /* request delivery reports */
-#define SS_F_REPORTSET 0x04u /* this message asked for a report (AT+CSMP=49) */
+/* Flags; bit 0 is the command state byte of gsmPromptHelperExec. */
+#define SS_F_SENT      0x01u /* a command of this module runs */
+#define SS_F_CANCEL    0x02u /* gsmSmsSendCancel() was called */
+#define SS_F_REPORTS   0x04u /* request delivery reports */
+#define SS_F_REPORTSET 0x08u /* this message asks for a report (AT+CSMP=49) */
 
 #define SS_SUCCESS 0xFFu /* finish(): not a GSM_SmsSend_FailReason, the send succeeded */
 
-/* The command of each step from SS_STEP_SETUP on (AT+CMGS is followed by the quoted number; the one
- * after SS_STEP_ESC is the AT+CSMP that asks for delivery reports). The set-up runs before every
- * message, so that a restarted modem or another module's settings never get in the way; it routes
- * as the SMS Receive module does: stored messages announced by +CMTI, status reports delivered as
- * +CDS (only sent by the network for messages that asked for one). */
-static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CMGS=", NULL,
-                                    "\x1B", "AT+CSMP=49,167,0,0"};
+/* The command of each step from SS_STEP_SETUP on: the set-up, in the place of AT+CMGS (composed with
+ * the quoted number) the AT+CSMP that asks for delivery reports, then ESC for SS_STEP_DATA (not sent:
+ * that step only follows the command) and SS_STEP_ESC. The set-up runs before every message, so that
+ * a restarted modem or another module's settings never get in the way; it routes as the SMS Receive
+ * module does: stored messages announced by +CMTI, status reports delivered as +CDS (only sent by
+ * the network for messages that asked for one). */
+static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CSMP=49,167,0,0",
+                                    "\x1B", "\x1B"};
+#define SS_CMD_REPORT 4u /* index of the AT+CSMP that asks for reports */
 static const GSM_Prompt_CmdSpec kCmgsSpec = {"+CMGS:", GSM_SMSSEND_PROMPT_TIMEOUT_MS, GSM_PROMPT_CMD_DATA_PROMPT};
 static const GSM_Prompt_CmdSpec kPlainSpec = {NULL, 5000u, 0u};
 static const char* const kCdsPrefixes[] = {"+CDS:", NULL};
@@ -54,13 +58,17 @@ static void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
         GSM_SmsSend_Event_SendFailed Failed;
         GSM_SmsSend_Event_SendSuccess Success;
     } ev;
+    uint8_t fl = inst->Flags;
     GSM_SmsSend_EventType type = GSM_SmsSend_EventType_SendFailed;
     ev.Failed.ErrorCode = (reason == (uint8_t)GSM_SmsSend_FailReason_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : -1;
     gsmPromptRelease(inst->Prompt, inst);
     inst->Step = SS_STEP_IDLE;
-    inst->CmdState = 0u;
-    ev.Failed.Reason = (GSM_SmsSend_FailReason)(((inst->Flags & SS_F_CANCEL) != 0u) ? (uint8_t)GSM_SmsSend_FailReason_Cancelled : reason);
-    inst->Flags &= (uint8_t)~SS_F_CANCEL;
+    inst->Flags = (uint8_t)(fl & SS_F_REPORTS); /* (also ends the command state) */
+    if ((fl & SS_F_CANCEL) != 0u)
+    {
+        reason = (uint8_t)GSM_SmsSend_FailReason_Cancelled;
+    }
+    ev.Failed.Reason = (GSM_SmsSend_FailReason)reason;
     if (reason == SS_SUCCESS)
     {
         type = GSM_SmsSend_EventType_SendSuccess;
@@ -81,15 +89,15 @@ static void onCmgsLine(void* ctx, const char* line, uint16_t len)
     }
 }
 
-bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_DeliveryStatusReport* report,
-                         char* recipient_buf, uint16_t recipient_size)
+/* gsmSmsSendDecodeCds for a line that starts with "+CDS:" */
+static GSM_ALWAYS_INLINE bool decodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_DeliveryStatusReport* report,
+                                        char* recipient_buf, uint16_t recipient_size)
 {
     uint32_t mr;
     uint32_t st;
     uint16_t s;
     uint16_t l;
-    if ((report == NULL) || !gsmUtilStartsWith(line, len, "+CDS:") || !gsmUtilFieldUint(line, len, 1u, &mr) ||
-        !gsmUtilFieldUint(line, len, 6u, &st) || ((mr | st) > 255u))
+    if (!gsmUtilFieldUint(line, len, 1u, &mr) || !gsmUtilFieldUint(line, len, 6u, &st) || ((mr | st) > 255u))
     {
         return false;
     }
@@ -108,13 +116,19 @@ bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_Deliv
     return true;
 }
 
+bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_DeliveryStatusReport* report,
+                         char* recipient_buf, uint16_t recipient_size)
+{
+    return (report != NULL) && gsmUtilStartsWith(line, len, "+CDS:") && decodeCds(line, len, report, recipient_buf, recipient_size);
+}
+
 static void onCdsUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_SmsSend_Instance* inst = (GSM_SmsSend_Instance*)ctx;
     GSM_SmsSend_Event_DeliveryStatusReport rep;
     char ra[GSM_SMSSEND_NUMBER_SIZE];
     uint8_t i;
-    if (!gsmSmsSendDecodeCds(line, len, &rep, ra, (uint16_t)sizeof(ra)))
+    if (!decodeCds(line, len, &rep, ra, (uint16_t)sizeof(ra))) /* (the subscription matched "+CDS:") */
     {
         GSM_DEBUG_TEXT("GSM SMS: malformed +CDS dropped\r\n");
         return;
@@ -122,12 +136,13 @@ static void onCdsUrc(void* ctx, const char* line, uint16_t len)
     /* Newest message with this reference first (slot 0 is the newest): <mr> wraps at 255. */
     for (i = 0u; i < GSM_SMSSEND_REPORT_SLOTS; i++)
     {
-        if ((((inst->ReportUsed >> i) & 1u) != 0u) && (inst->ReportRef[i] == rep.MessageReference))
+        uint_fast8_t bit = 1u << i;
+        if (((inst->ReportUsed & bit) != 0u) && (inst->ReportRef[i] == rep.MessageReference))
         {
             rep.Matched = true;
-            if (gsmSmsSendGetDeliveryStatusReportType(&rep) != GSM_SmsSend_DeliveryStatusReportType_Pending)
+            if ((rep.Status & 0xE0u) != 0x20u) /* not Pending (32..63): a final report */
             {
-                inst->ReportUsed &= (uint8_t)~(1u << i); /* final report */
+                inst->ReportUsed &= (uint8_t)~bit;
             }
             break;
         }
@@ -157,8 +172,8 @@ void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
         return;
     }
     inst->Step = SS_STEP_IDLE;
-    inst->CmdState = 0u;
     inst->Flags = (GSM_SMSSEND_DELIVERY_REPORTS_DEFAULT != 0) ? SS_F_REPORTS : 0u;
+    inst->MsgRef = 0u;
     inst->ReportUsed = 0u;
     inst->Urc.Prefixes = kCdsPrefixes;
     inst->Urc.Handler = &onCdsUrc;
@@ -170,16 +185,17 @@ void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
  * the number is not valid or the text is not one GSM 7-bit message. */
 static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char* src)
 {
-    uint16_t septets = 0u;
+    uint8_t septets = 0u; /* (at most GSM_SMSSEND_MAX_SEPTETS + 2) */
     uint8_t n = 0u;
     uint8_t digits = 0u;
+    char c;
     if (*num == '+')
     {
         inst->Number[n++] = *num++;
     }
-    for (; *num != '\0'; num++)
+    while ((c = *num++) != '\0')
     {
-        if (((uint8_t)(*num - '0') > 9u) || (digits >= 20u))
+        if (((uint8_t)(c - '0') > 9u) || (++digits > 20u))
         {
             return false;
         }
@@ -189,14 +205,17 @@ static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char*
             return false;
         }
 #endif
-        inst->Number[n++] = *num;
-        digits++;
+        inst->Number[n++] = c;
+    }
+    if (digits == 0u)
+    {
+        return false;
     }
     inst->Number[n] = '\0';
     n = 0u;
     while (*src != '\0')
     {
-        char c = *src++;
+        c = *src++;
         if (c == '\r')
         {
             if (*src == '\n')
@@ -211,7 +230,7 @@ static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char*
         }
         /* [ \ ] ^ (0x5B..0x5E) and { | } ~ (0x7B..0x7E) are in the GSM 7-bit alphabet's escape
          * table: they take two characters each. Clearing bit 5 maps the second range onto the first. */
-        septets = (uint16_t)(septets + ((uint8_t)(((uint8_t)c & 0xDFu) - 0x5Bu) < 4u ? 2u : 1u));
+        septets = (uint8_t)(septets + ((uint8_t)(((uint8_t)c & 0xDFu) - 0x5Bu) < 4u ? 2u : 1u));
         if (septets > GSM_SMSSEND_MAX_SEPTETS)
         {
             return false;
@@ -225,18 +244,21 @@ static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char*
         inst->Text[n++] = c;
     }
     inst->TextLen = n;
-    return digits > 0u;
+    return true;
 }
 
 bool gsmSmsSend(GSM_SmsSend_Instance* inst, char* phoneNumber, char* textBody)
 {
+    uint8_t fl;
     if ((inst == NULL) || (inst->Prompt == NULL) || (phoneNumber == NULL) || (textBody == NULL) || (inst->Step != SS_STEP_IDLE) ||
         !takeMessage(inst, phoneNumber, textBody))
     {
         return false;
     }
+    /* the report setting of this message is taken now */
+    fl = (uint8_t)(inst->Flags & SS_F_REPORTS);
+    inst->Flags = (uint8_t)(fl | (fl << 1)); /* SS_F_REPORTSET */
     inst->Step = SS_STEP_WAIT_REG;
-    inst->Flags &= (uint8_t)~(SS_F_CANCEL | SS_F_REPORTSET);
     inst->MsgRef = 0u;
     inst->Deadline_ms = gsm__SysTime_ms() + GSM_SMSSEND_REGISTRATION_TIMEOUT_MS;
     return true;
@@ -244,7 +266,8 @@ bool gsmSmsSend(GSM_SmsSend_Instance* inst, char* phoneNumber, char* textBody)
 
 void gsmSmsSendCancel(GSM_SmsSend_Instance* inst)
 {
-    if ((inst != NULL) && (inst->Step != SS_STEP_IDLE) && (inst->Step != SS_STEP_DATA))
+    /* (when idle the flag stays without effect: gsmSmsSend starts with fresh flags) */
+    if ((inst != NULL) && (inst->Step != SS_STEP_DATA))
     {
         inst->Flags |= SS_F_CANCEL;
     }
@@ -269,6 +292,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     GSM_Prompt_CmdStatus st;
     uint8_t step;
     uint8_t fl;
+    uint8_t i;
     uint8_t reason = (uint8_t)GSM_SmsSend_FailReason_Cancelled;
     if ((inst == NULL) || (inst->Step == SS_STEP_IDLE))
     {
@@ -279,119 +303,104 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     fl = inst->Flags;
     if (((fl & SS_F_CANCEL) != 0u) && (step < SS_STEP_CMGS))
     {
-        finish(inst, reason); /* nothing was sent yet (the release drops a late OK) */
-        return;
+        /* nothing was sent yet (the release drops a late OK) */
     }
-    if (step == SS_STEP_WAIT_REG)
+    else if (step == SS_STEP_WAIT_REG)
     {
         if (gsmBasicCommsIfEstablished(inst->BasicComms) &&
             ((inst->NetworkRegistration == NULL) || gsmNetworkRegistrationIfIsRegisteredForSms(inst->NetworkRegistration)))
         {
             inst->Step = SS_STEP_SETUP;
-        }
-        else if (GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
-        {
-            finish(inst, (uint8_t)GSM_SmsSend_FailReason_NotRegistered);
-        }
-        else
-        {
-            /* still waiting */
-        }
-        return;
-    }
-    if (inst->CmdState == 0u)
-    {
-        /* (never in SS_STEP_DATA: the command of AT+CMGS still runs there) */
-        if (gsmPromptClaim(p, inst) &&
-            gsmPromptCmdBegin(p, inst, (step == SS_STEP_CMGS) ? &kCmgsSpec : &kPlainSpec, &onCmgsLine, inst))
-        {
-            uint8_t i = (uint8_t)(step - SS_STEP_SETUP);
-            if ((step == (SS_STEP_SETUP + 2u)) && ((fl & SS_F_REPORTS) != 0u))
-            {
-                /* AT+CSMP=49: this message asks for a report */
-                inst->Flags = (uint8_t)(fl | SS_F_REPORTSET);
-                i = (uint8_t)(i + 5u);
-            }
-            gsmPromptCmdAppend(p, kCmds[i]);
-            if (step == SS_STEP_CMGS)
-            {
-                gsmPromptCmdAppendQuoted(p, inst->Number);
-            }
-            gsmPromptCmdSend(p);
-            inst->CmdState = 1u;
-        }
-        return;
-    }
-    st = gsmPromptCmdStatus(p, inst);
-    if (st == GSM_Prompt_CmdStatus_Pending)
-    {
-        return;
-    }
-    if (st != GSM_Prompt_CmdStatus_DataPrompt)
-    {
-        inst->CmdState = 0u;
-    }
-    if (step == SS_STEP_ESC)
-    {
-        reason = (uint8_t)GSM_SmsSend_FailReason_NoPrompt;
-    }
-    else if (st == GSM_Prompt_CmdStatus_DataPrompt)
-    {
-        if ((fl & SS_F_CANCEL) != 0u)
-        {
-            gsmPromptCmdAbort(p, inst); /* writes ESC: the modem drops the message */
-        }
-        else
-        {
-            if (gsmPromptDataSend(p, inst, (const uint8_t*)inst->Text, inst->TextLen, GSM_PROMPT_DATA_CTRL_Z,
-                                  GSM_SMSSEND_RESULT_TIMEOUT_MS))
-            {
-                inst->Step = SS_STEP_DATA; /* too late to cancel from now on */
-            }
             return;
         }
-    }
-    else if (st == GSM_Prompt_CmdStatus_Ok)
-    {
-        if (step < SS_STEP_CMGS)
+        if (!GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
         {
-            inst->Step = (uint8_t)(step + 1u);
-            return;
+            return; /* still waiting */
         }
-        if ((fl & SS_F_REPORTSET) != 0u)
-        {
-            /* the new reference goes to slot 0, the oldest one falls out */
-            uint8_t i;
-            for (i = GSM_SMSSEND_REPORT_SLOTS - 1u; i != 0u; i--)
-            {
-                inst->ReportRef[i] = inst->ReportRef[i - 1u];
-            }
-            inst->ReportRef[0] = inst->MsgRef;
-            inst->ReportUsed = (uint8_t)((inst->ReportUsed << 1) | 1u);
-        }
-        reason = SS_SUCCESS;
-    }
-    else if ((step == SS_STEP_CMGS) && (st == GSM_Prompt_CmdStatus_Timeout))
-    {
-        /* The prompt may have been lost on the line while the modem waits for text: ESC ends that. */
-        inst->Step = SS_STEP_ESC;
-        return;
-    }
-    else if (gsmPromptHelperIsErrorStatus(st))
-    {
-        reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
-    }
-    else if ((step < SS_STEP_CMGS) && !GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
-    {
-        /* Set-up time-out or restart: nothing was sent yet, wait for the modem again. */
-        gsmPromptRelease(p, inst);
-        inst->Step = SS_STEP_WAIT_REG;
-        return;
+        reason = (uint8_t)GSM_SmsSend_FailReason_NotRegistered;
     }
     else
     {
-        reason = (st == GSM_Prompt_CmdStatus_Timeout) ? (uint8_t)GSM_SmsSend_FailReason_NoResult
-                                                      : (uint8_t)GSM_SmsSend_FailReason_CommsLost;
+        i = (uint8_t)(step - SS_STEP_SETUP);
+        if ((step == (SS_STEP_SETUP + 2u)) && ((fl & SS_F_REPORTSET) != 0u))
+        {
+            i = SS_CMD_REPORT; /* AT+CSMP=49: this message asks for a report */
+        }
+        if ((step == SS_STEP_CMGS) && ((fl & SS_F_SENT) == 0u))
+        {
+            /* AT+CMGS="<number>" is composed here; its result is then followed as for the others */
+            if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, &kCmgsSpec, &onCmgsLine, inst))
+            {
+                gsmPromptCmdAppend(p, "AT+CMGS=");
+                gsmPromptCmdAppendQuoted(p, inst->Number);
+                gsmPromptCmdSend(p);
+                inst->Flags = (uint8_t)(fl | SS_F_SENT);
+            }
+            return;
+        }
+        st = gsmPromptHelperExec(p, inst, &inst->Flags, kCmds[i], &kPlainSpec, NULL, NULL);
+        if (st == GSM_Prompt_CmdStatus_Pending)
+        {
+            return;
+        }
+        if (step == SS_STEP_ESC)
+        {
+            reason = (uint8_t)GSM_SmsSend_FailReason_NoPrompt;
+        }
+        else if (st == GSM_Prompt_CmdStatus_DataPrompt)
+        {
+            if ((fl & SS_F_CANCEL) == 0u)
+            {
+                if (gsmPromptDataSend(p, inst, (const uint8_t*)inst->Text, inst->TextLen, GSM_PROMPT_DATA_CTRL_Z,
+                                      GSM_SMSSEND_RESULT_TIMEOUT_MS))
+                {
+                    inst->Step = SS_STEP_DATA; /* too late to cancel from now on */
+                }
+                return;
+            }
+            /* (the release of finish() writes ESC: the modem drops the message) */
+        }
+        else if (st == GSM_Prompt_CmdStatus_Ok)
+        {
+            if (step < SS_STEP_CMGS)
+            {
+                inst->Step = (uint8_t)(step + 1u);
+                return;
+            }
+            if ((fl & SS_F_REPORTSET) != 0u)
+            {
+                /* the new reference goes to slot 0, the oldest one falls out */
+                for (i = GSM_SMSSEND_REPORT_SLOTS - 1u; i != 0u; i--)
+                {
+                    inst->ReportRef[i] = inst->ReportRef[i - 1u];
+                }
+                inst->ReportRef[0] = inst->MsgRef;
+                inst->ReportUsed = (uint8_t)((inst->ReportUsed << 1) | 1u);
+            }
+            reason = SS_SUCCESS;
+        }
+        else if ((step == SS_STEP_CMGS) && (st == GSM_Prompt_CmdStatus_Timeout))
+        {
+            /* The prompt may have been lost on the line while the modem waits for text: ESC ends that. */
+            inst->Step = SS_STEP_ESC;
+            return;
+        }
+        else if (gsmPromptHelperIsErrorStatus(st))
+        {
+            reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
+        }
+        else if ((step < SS_STEP_CMGS) && !GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
+        {
+            /* Set-up time-out or restart: nothing was sent yet, wait for the modem again. */
+            gsmPromptRelease(p, inst);
+            inst->Step = SS_STEP_WAIT_REG;
+            return;
+        }
+        else
+        {
+            reason = (st == GSM_Prompt_CmdStatus_Timeout) ? (uint8_t)GSM_SmsSend_FailReason_NoResult
+                                                          : (uint8_t)GSM_SmsSend_FailReason_CommsLost;
+        }
     }
     finish(inst, reason);
 }

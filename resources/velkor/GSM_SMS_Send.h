@@ -140,11 +140,10 @@ struct GSM_SmsSend_Instance
      * texts before the Urc so that no padding is needed) ---- */
     uint32_t Deadline_ms;                       /* end of the registration wait */
     uint8_t Step;                               /* SS_STEP_... */
-    uint8_t CmdState;                           /* 1 while a command of this module runs on the prompt */
-    uint8_t Flags;                              /* SS_F_... */
+    uint8_t Flags;                              /* SS_F_..., and the state of the running command */
     uint8_t MsgRef;                             /* <mr> of "+CMGS:" */
-    uint8_t TextLen;                            /* bytes in Text */
     uint8_t ReportUsed;                         /* bit i: ReportRef[i] awaits its report */
+    uint8_t TextLen;                            /* bytes in Text */
     uint8_t ReportRef[GSM_SMSSEND_REPORT_SLOTS]; /* <mr> of sent messages, the newest first */
     char Number[GSM_SMSSEND_NUMBER_SIZE];
     char Text[GSM_SMSSEND_TEXT_SIZE - 1u];      /* the text as it is sent (no terminator) */
@@ -182,7 +181,7 @@ bool gsmSmsSendBusy(GSM_SmsSend_Instance* inst);
 
 /**
  * Requests (true) or stops requesting (false) delivery status reports for the following messages.
- * Takes effect with the next send. Default: GSM_SMSSEND_DELIVERY_REPORTS_DEFAULT.
+ * Takes effect with the next gsmSmsSend(). Default: GSM_SMSSEND_DELIVERY_REPORTS_DEFAULT.
  */
 void gsmSmsSendSetDeliveryReports(GSM_SmsSend_Instance* inst, bool enable);
 

@@ -377,6 +377,10 @@ static void cancelAfterTheTextIsTooLate(void)
         gsmmgrSmsSendCancel(); /* idle: nothing happens */
         harness_poll(100);
         CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
+        /* ... not even to the next message */
+        CHECK(gsmmgrSmsSend(s(NUMBER), s("Next")));
+        CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 2, 20000));
+        CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
     }
 }
 
