@@ -14,11 +14,14 @@
 
 #include "mainwindow.h"
 #include "scripteddialogs.h"
+#include "testsupport.h"
 #include "velkorconstants.h"
 
 #ifndef VELKOR_CODEGEN_PATH
 #error "VELKOR_CODEGEN_PATH must name the built velkor-codegen"
 #endif
+
+using namespace TestSupport;
 
 namespace
 {
@@ -107,44 +110,15 @@ QStringList dryRunLines(const QString& output)
     return lines;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool writeSettings(const QString& folder, const QByteArray& json)
 {
-    return writeFile(QDir(folder).filePath(Velkor::settingsFileName()), json);
-}
-
-// Puts `body` between the markers of the USER CODE region `name` of the file at `path`.
-bool putUserCode(const QString& path, const QString& name, const QString& body)
-{
-    QString text = QString::fromUtf8(readFile(path));
-    const QRegularExpression re(QStringLiteral("(// USER CODE BEGIN ") + QRegularExpression::escape(name) +
-                                QStringLiteral("\\r?\\n)[\\s\\S]*?([ \\t]*// USER CODE END ") +
-                                QRegularExpression::escape(name) + QLatin1Char(')'));
-    const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch())
-        return false;
-    text.replace(m.capturedStart(), m.capturedLength(), m.captured(1) + body + m.captured(2));
-    return writeFile(path, text.toUtf8());
+    return writeBytes(QDir(folder).filePath(Velkor::settingsFileName()), json);
 }
 
 template <typename T>
 T* widget(MainWindow& w, const char* name)
 {
-    T* found = w.findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("widget %s not found", name);
-    return found;
+    return child<T>(w, QLatin1String(name));
 }
 
 void click(MainWindow& w, const char* button)
@@ -183,10 +157,10 @@ private slots:
     void failedStepExitsWithOne();
     void sameTreeAsWindow_data();
     void sameTreeAsWindow();
-    void refusesWhenUserCodeWouldBeLost();
+    void refusalsWriteNothing_data();
+    void refusalsWriteNothing();
     void backupDirSavesTheOldFile();
-    void backupDirMustNotBeTheProjectFolder();
-    void bothSourcesNeedAChoice();
+    void sourceChoiceCarriesThatFile();
     void dryRunPredictsTheRealRun_data();
     void dryRunPredictsTheRealRun();
     void checkReportsDependencies_data();
@@ -239,7 +213,7 @@ void TestCli::commandLineErrors()
     QFETCH(int, code);
     QFETCH(QString, expected);
     QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath("file"), "x"));
+    QVERIFY(writeBytes(dir.filePath("file"), "x"));
     for (QString& a : arguments)
         a.replace(QStringLiteral("%DIR%"), dir.path());
     const Tree before = snapshot(dir.path());
@@ -281,14 +255,14 @@ void TestCli::projectProblems()
     else if (setup == "file")
     {
         project = dir.filePath("plain.txt");
-        QVERIFY(writeFile(project, "text"));
+        QVERIFY(writeBytes(project, "text"));
     }
     else if (setup == "garbage")
-        QVERIFY(writeFile(settings, "{\"Language\": \"C\", oops"));
+        QVERIFY(writeBytes(settings, "{\"Language\": \"C\", oops"));
     else if (setup == "empty")
-        QVERIFY(writeFile(settings, ""));
+        QVERIFY(writeBytes(settings, ""));
     else if (setup == "array")
-        QVERIFY(writeFile(settings, "[\"C\"]"));
+        QVERIFY(writeBytes(settings, "[\"C\"]"));
     else if (setup == "folder")
         QVERIFY(QDir().mkpath(settings));
     const Tree before = snapshot(dir.path());
@@ -399,9 +373,9 @@ void TestCli::sameTreeAsWindow()
                 QVERIFY(putUserCode(source, "SysTime_ms", "    return HAL_GetTick(); /* $1 %1 \\ */\n"));
                 QVERIFY(putUserCode(source, "Init", "    board_init();\n"));
                 // A byte that is not UTF-8 (a file saved as Latin-1 by an IDE) must survive as it is.
-                QByteArray bytes = readFile(source);
+                QByteArray bytes = readBytes(source);
                 bytes.replace("board_init();", "board_init(); /* caf\xE9 */");
-                QVERIFY(writeFile(source, bytes));
+                QVERIFY(writeBytes(source, bytes));
                 QVERIFY(putUserCode(QDir(folder).filePath("gsm_manager.h"), "Includes", "#include \"board.h\"\n"));
             }
         }
@@ -416,98 +390,101 @@ void TestCli::sameTreeAsWindow()
         QVERIFY(windowTree.contains("gsm_manager.h"));
         QCOMPARE(firstDifference(windowTree, cliTree), QString());
     }
-    QVERIFY(QString::fromUtf8(readFile(QDir(byCli).filePath("gsm_manager.h"))).contains("#include \"board.h\""));
+    QVERIFY(QString::fromUtf8(readBytes(QDir(byCli).filePath("gsm_manager.h"))).contains("#include \"board.h\""));
     const QString cliSource = QDir(byCli).filePath(QFile::exists(QDir(byCli).filePath("gsm_manager.cpp"))
                                                        ? "gsm_manager.cpp"
                                                        : "gsm_manager.c");
-    QVERIFY(readFile(cliSource).contains("board_init(); /* caf\xE9 */"));
+    QVERIFY(readBytes(cliSource).contains("board_init(); /* caf\xE9 */"));
 }
 
 namespace
 {
-// A generated C project with user code in a region of the USSD module, whose settings file no
-// longer lists USSD: regenerating drops that region.
-bool prepareDroppedRegion(const QString& project)
+// A generated C project with user code in its manager. Either the settings file no longer lists
+// USSD, whose region holds user code (regenerating drops that region), or a gsm_manager.cpp with
+// other user code stands next to gsm_manager.c.
+bool prepareBothSourcesOrDroppedRegion(const QString& project, bool bothSources)
 {
     if (!QDir().mkpath(project) || !writeSettings(project, kCWithPinAndUssd))
         return false;
     if (runCli({"generate", project}).code != 0)
         return false;
     const QString source = QDir(project).filePath("gsm_manager.c");
+    if (bothSources)
+        return putUserCode(source, "Init", "    from_c();\n") &&
+               QFile::copy(source, QDir(project).filePath("gsm_manager.cpp")) &&
+               putUserCode(QDir(project).filePath("gsm_manager.cpp"), "Init", "    from_cpp();\n");
     return putUserCode(source, "gsmUssdEventHandler", "        show_balance(_data);\n") &&
            putUserCode(source, "SysTime_ms", "    return ticks;\n") && writeSettings(project, kCWithPin);
 }
 } // namespace
 
-void TestCli::refusesWhenUserCodeWouldBeLost()
+void TestCli::refusalsWriteNothing_data()
 {
+    QTest::addColumn<QString>("setup"); // "both": both manager sources; else a USER CODE region is dropped
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("user code would be lost") << "dropped" << QStringList{} << 5
+                                             << "gsm_manager.c: USER CODE gsmUssdEventHandler";
+    QTest::newRow("user code would be lost, dry run") << "dropped" << QStringList{"--dry-run"} << 5
+                                                      << "gsm_manager.c: USER CODE gsmUssdEventHandler";
+    QTest::newRow("backup into the project folder") << "dropped" << QStringList{"--backup-dir", "%PROJECT%"} << 2
+                                                    << "must not be the project folder";
+    QTest::newRow("both manager sources") << "both" << QStringList{} << 6
+                                          << "The specified directory includes a gsm_manager.cpp and gsm_manager.c file.";
+}
+
+void TestCli::refusalsWriteNothing()
+{
+    QFETCH(QString, setup);
+    QFETCH(QStringList, flags);
+    QFETCH(int, code);
+    QFETCH(QString, expected);
     QTemporaryDir dir;
     const QString project = dir.filePath("project");
-    QVERIFY(prepareDroppedRegion(project));
+    QVERIFY(prepareBothSourcesOrDroppedRegion(project, setup == "both"));
+    flags.replaceInStrings(QStringLiteral("%PROJECT%"), project);
     const Tree before = snapshot(dir.path());
 
-    for (const QStringList& arguments : {QStringList{"generate", project}, QStringList{"generate", project, "--dry-run"}})
+    const Run run = runCli(QStringList{"generate", project} + flags);
+    QCOMPARE(run.code, code);
+    QVERIFY2(run.err.contains(expected), qPrintable(run.err));
+    if (code == 5)
     {
-        const Run run = runCli(arguments);
-        QCOMPARE(run.code, 5);
-        QVERIFY2(run.err.contains("gsm_manager.c: USER CODE gsmUssdEventHandler"), qPrintable(run.err));
-        QVERIFY(!run.err.contains("SysTime_ms"));
+        QVERIFY(!run.err.contains("SysTime_ms")); // carried over, so not listed
         QVERIFY(run.err.contains("Nothing was written"));
-        QCOMPARE(firstDifference(before, snapshot(dir.path())), QString());
     }
+    QCOMPARE(firstDifference(before, snapshot(dir.path())), QString());
 }
 
 void TestCli::backupDirSavesTheOldFile()
 {
     QTemporaryDir dir;
     const QString project = dir.filePath("project");
-    QVERIFY(prepareDroppedRegion(project));
-    const QByteArray oldSource = readFile(QDir(project).filePath("gsm_manager.c"));
+    QVERIFY(prepareBothSourcesOrDroppedRegion(project, false));
+    const QByteArray oldSource = readBytes(QDir(project).filePath("gsm_manager.c"));
     const QString backups = dir.filePath("backups/nested"); // created on demand
 
     const Run run = runCli({"generate", project, "--backup-dir", backups});
     QVERIFY2(run.code == 0, qPrintable(run.err));
-    QCOMPARE(readFile(QDir(backups).filePath("gsm_manager.c")), oldSource);
+    QCOMPARE(readBytes(QDir(backups).filePath("gsm_manager.c")), oldSource);
     QVERIFY(!QFile::exists(QDir(backups).filePath("gsm_manager.h"))); // nothing of the header was dropped
-    const QString newSource = QString::fromUtf8(readFile(QDir(project).filePath("gsm_manager.c")));
+    const QString newSource = QString::fromUtf8(readBytes(QDir(project).filePath("gsm_manager.c")));
     QVERIFY(newSource.contains("return ticks;"));
     QVERIFY(!newSource.contains("show_balance"));
     QVERIFY(!QFile::exists(QDir(project).filePath("Velkor/GSM_USSD.c")));
 }
 
-void TestCli::backupDirMustNotBeTheProjectFolder()
+void TestCli::sourceChoiceCarriesThatFile()
 {
     QTemporaryDir dir;
     const QString project = dir.filePath("project");
-    QVERIFY(prepareDroppedRegion(project));
-    const Tree before = snapshot(dir.path());
-    const Run run = runCli({"generate", project, "--backup-dir", project});
-    QCOMPARE(run.code, 2);
-    QVERIFY2(run.err.contains("must not be the project folder"), qPrintable(run.err));
-    QCOMPARE(firstDifference(before, snapshot(dir.path())), QString());
-}
-
-void TestCli::bothSourcesNeedAChoice()
-{
-    QTemporaryDir dir;
-    const QString project = dir.path();
-    QVERIFY(writeSettings(project, kCWithPin));
-    QVERIFY(runCli({"generate", project}).code == 0);
-    QVERIFY(putUserCode(QDir(project).filePath("gsm_manager.c"), "Init", "    from_c();\n"));
-    QVERIFY(QFile::copy(QDir(project).filePath("gsm_manager.c"), QDir(project).filePath("gsm_manager.cpp")));
-    QVERIFY(putUserCode(QDir(project).filePath("gsm_manager.cpp"), "Init", "    from_cpp();\n"));
-    const Tree before = snapshot(project);
-
-    Run run = runCli({"generate", project});
-    QCOMPARE(run.code, 6);
-    QVERIFY2(run.err.contains("The specified directory includes a gsm_manager.cpp and gsm_manager.c file."),
-             qPrintable(run.err));
-    QCOMPARE(firstDifference(before, snapshot(project)), QString());
-
-    run = runCli({"generate", project, "--source", "cpp"});
+    QVERIFY(prepareBothSourcesOrDroppedRegion(project, true));
+    const Run run = runCli({"generate", project, "--source", "cpp"});
     QVERIFY2(run.code == 0, qPrintable(run.err));
     // C output: the merged text of gsm_manager.cpp goes to gsm_manager.c; the .cpp is kept (no --delete-stale).
-    QVERIFY(QString::fromUtf8(readFile(QDir(project).filePath("gsm_manager.c"))).contains("from_cpp();"));
+    QVERIFY(QString::fromUtf8(readBytes(QDir(project).filePath("gsm_manager.c"))).contains("from_cpp();"));
     QVERIFY(QFile::exists(QDir(project).filePath("gsm_manager.cpp")));
 }
 
@@ -682,10 +659,10 @@ void TestCli::exportManualCopiesThePdf()
     const QString target = dir.filePath("docs");
     const Run run = runCli({"export-manual", target});
     QVERIFY2(run.code == 0, qPrintable(run.err));
-    QCOMPARE(readFile(QDir(target).filePath("Velkor User Manual.pdf")), readFile(resource));
+    QCOMPARE(readBytes(QDir(target).filePath("Velkor User Manual.pdf")), readBytes(resource));
 
     // A destination that cannot be a folder is reported, not ignored.
-    QVERIFY(writeFile(dir.filePath("blocker"), "x"));
+    QVERIFY(writeBytes(dir.filePath("blocker"), "x"));
     const Run blocked = runCli({"export-manual", dir.filePath("blocker")});
     QCOMPARE(blocked.code, 1);
     QVERIFY(!blocked.err.isEmpty());

@@ -2,7 +2,6 @@
 // Module Info pane can show, and it documents what the generated code and the library give the
 // user (the gsmmgr functions, the events, the USER CODE callbacks) and fits the pane's width.
 
-#include <QListWidget>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSet>
@@ -192,18 +191,6 @@ private slots:
         }
     }
 
-    // Selecting a module row shows its page in the pane.
-    void selectingRowShowsPage()
-    {
-        MainWindow window;
-        auto* list = window.findChild<QListWidget*>(QStringLiteral("lstwgtModules"));
-        auto* pane = window.findChild<QTextEdit*>(QStringLiteral("txtedtMdlInfo"));
-        QVERIFY(list != nullptr && pane != nullptr);
-        list->setCurrentRow(12); // HTTP Client
-        QVERIFY(pane->toPlainText().contains(QStringLiteral("gsmmgrHttpClientSimcomGet")));
-        list->setCurrentRow(10); // 2G connection, shown above LTE
-        QVERIFY(pane->toPlainText().startsWith(QStringLiteral("Internet Connection (SIMCom 2G)")));
-    }
 };
 
 QTEST_MAIN(TestDocs)

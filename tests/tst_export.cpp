@@ -18,8 +18,11 @@
 #include "fakehost.h"
 #include "mainwindow.h"
 #include "scripteddialogs.h"
+#include "testsupport.h"
 #include "util.h"
 #include "velkorconstants.h"
+
+using namespace TestSupport;
 
 namespace
 {
@@ -72,14 +75,6 @@ Entries exampleEntries(const QString& id, const QStringList& projects, const QSt
         e << qMakePair(s + QStringLiteral("Core/Src/main.c"), QByteArray("int main(void) { return 0; }\n"));
     }
     return e;
-}
-
-QString readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QString();
-    return QString::fromUtf8(f.readAll());
 }
 
 QStringList filesUnder(const QString& folder)
@@ -191,7 +186,7 @@ private slots:
             QVERIFY(QFile::exists(root + QStringLiteral("/STM32CubeIDE/") + project + QStringLiteral("/Core/Inc/circbuff.h")));
             QVERIFY(QFile::exists(root + QStringLiteral("/STM32CubeIDE/") + project + QStringLiteral("/Core/Src/circbuff.c")));
         }
-        QCOMPARE(readAll(root + QStringLiteral("/LICENSE.txt")),
+        QCOMPARE(readText(root + QStringLiteral("/LICENSE.txt")),
                  Util::resourceText(QStringLiteral(":/license/resources/license/LICENSE.txt")));
     }
 
@@ -242,12 +237,12 @@ private slots:
             {stm + QStringLiteral("Core/Src/uart_dma.c"), QStringLiteral("// dma source\n")},
         };
         for (const auto& file : noticed)
-            QCOMPARE(readAll(file.first), QStringLiteral("\n") + mNotice + file.second);
+            QCOMPARE(readText(file.first), QStringLiteral("\n") + mNotice + file.second);
         // Files outside the notice table stay as the archive has them.
-        QCOMPARE(readAll(stm + QStringLiteral("Core/Inc/main.h")), QStringLiteral("// main header\n"));
-        QCOMPARE(readAll(stm + QStringLiteral("Core/Src/main.c")), QStringLiteral("int main(void) { return 0; }\n"));
+        QCOMPARE(readText(stm + QStringLiteral("Core/Inc/main.h")), QStringLiteral("// main header\n"));
+        QCOMPARE(readText(stm + QStringLiteral("Core/Src/main.c")), QStringLiteral("int main(void) { return 0; }\n"));
         // The library files hold the notice once too (the library folder is emptied and rewritten).
-        const QString pinHeader = readAll(arduino + QStringLiteral("src/Velkor/GSM_PIN.h"));
+        const QString pinHeader = readText(arduino + QStringLiteral("src/Velkor/GSM_PIN.h"));
         QCOMPARE(pinHeader.count(mNotice), 1);
     }
 
@@ -263,9 +258,9 @@ private slots:
         QVERIFY2(exporter.downloadExample(&host.modules.pin) == ExampleExport::Result::Downloaded,
                  qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
         const QString project = out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/"));
-        QCOMPARE(readAll(project + QStringLiteral("Other.ino")), QStringLiteral("void setup() {}\nvoid loop() {}\n"));
+        QCOMPARE(readText(project + QStringLiteral("Other.ino")), QStringLiteral("void setup() {}\nvoid loop() {}\n"));
         QVERIFY(!QFile::exists(project + QStringLiteral("PIN_Enter.ino")));
-        QVERIFY(readAll(project + QStringLiteral("gsm_manager.cpp")).startsWith(QStringLiteral("\n") + mNotice));
+        QVERIFY(readText(project + QStringLiteral("gsm_manager.cpp")).startsWith(QStringLiteral("\n") + mNotice));
     }
 
     // A cancelled folder chooser writes nothing, after the HTTP question as well; the ticks have
@@ -327,7 +322,7 @@ private slots:
                  QStringLiteral("Unable to download LICENSE agreement. Please review folder write permissions."));
         QVERIFY(QFile::exists(out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/gsm_manager.cpp"))));
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/src/Velkor/GSM_PIN.h"))));
-        QCOMPARE(readAll(out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/gsm_manager.cpp"))),
+        QCOMPARE(readText(out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/gsm_manager.cpp"))),
                  QStringLiteral("// manager source\n"));
     }
 
@@ -341,59 +336,6 @@ private slots:
         QCOMPARE(exporter.downloadExample(nullptr), ExampleExport::Result::NothingSelected);
         QVERIFY(scoped.dialogs.shown.isEmpty());
         QCOMPARE(checkedIds(host), QStringList({QString(), QStringLiteral("SMS_Send")}));
-    }
-
-    // The embedded example archives, where the build has packed them: each exports completely, with
-    // the library in every project of both flavours and the notice in its manager files.
-    void embeddedExamplesExport_data()
-    {
-        QTest::addColumn<int>("module"); // index into the registry
-        QTest::addColumn<QStringList>("projects");
-        QTest::newRow("Pin") << 4 << QStringList{QStringLiteral("PIN_Enter")};
-        QTest::newRow("RSSI") << 5 << QStringList{QStringLiteral("Signal_Quality")};
-        QTest::newRow("SMS_Send") << 7 << QStringList{QStringLiteral("SMS_Send")};
-        QTest::newRow("SMS_Read") << 8 << QStringList{QStringLiteral("SMS_Read")};
-        QTest::newRow("USSD") << 9 << QStringList{QStringLiteral("USSD_Query")};
-        QTest::newRow("HTTP") << 12
-                              << QStringList{QStringLiteral("HttpClient_Simcom_HTTP_GET"),
-                                             QStringLiteral("HttpClient_Simcom_HTTP_POST")};
-        QTest::newRow("MQTT") << 13
-                              << QStringList{QStringLiteral("MqttClient_Simcom_Publish"),
-                                             QStringLiteral("MqttClient_Simcom_Subscribe")};
-    }
-    void embeddedExamplesExport()
-    {
-        QFETCH(int, module);
-        QFETCH(QStringList, projects);
-        FakeHost host;
-        VelkorMdl* selected = host.allModules().at(module);
-        ExampleExport exporter(host, mNotice);
-        if (!QFile::exists(exporter.archivePath(selected->id())))
-            QSKIP("this example archive is not embedded in this build");
-        QTemporaryDir out;
-        ScopedDialogs scoped;
-        scoped.dialogs.choiceAnswers.enqueue(kLte);
-        scoped.dialogs.folderAnswers.enqueue(out.path());
-        QVERIFY2(exporter.downloadExample(selected) == ExampleExport::Result::Downloaded,
-                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
-        const QString root = out.filePath(selected->id()) + QLatin1Char('/');
-        QVERIFY(QFile::exists(root + QStringLiteral("LICENSE.txt")));
-        for (const QString& p : projects)
-        {
-            const QString arduino = root + QStringLiteral("Arduino/") + p + QLatin1Char('/');
-            const QString stm = root + QStringLiteral("STM32CubeIDE/") + p + QLatin1Char('/');
-            QVERIFY2(QFile::exists(arduino + QStringLiteral("src/Velkor/GSM_Globals.h")), qPrintable(arduino));
-            QVERIFY2(QFile::exists(stm + QStringLiteral("Core/Velkor/GSM_Globals.h")), qPrintable(stm));
-            const QStringList noticed{arduino + p + QStringLiteral(".ino"), arduino + QStringLiteral("gsm_manager.cpp"),
-                                      stm + QStringLiteral("Core/Src/gsm_manager.c")};
-            for (const QString& file : noticed)
-            {
-                QVERIFY2(QFile::exists(file), qPrintable(file + QStringLiteral(" is missing from the example")));
-                const QString text = readAll(file);
-                QVERIFY2(text.startsWith(QStringLiteral("\n") + mNotice), qPrintable(file));
-                QCOMPARE(text.count(mNotice), 1);
-            }
-        }
     }
 
     // The embedded manual is copied byte for byte, replacing a file of that name, and is a PDF.
@@ -412,12 +354,8 @@ private slots:
         QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder")}));
         QCOMPARE(scoped.dialogs.shown[0].owner, Dialogs::Owner::MainWindow);
 
-        QFile resource(ExampleExport::userManualResource());
-        QVERIFY(resource.open(QIODevice::ReadOnly));
-        const QByteArray expected = resource.readAll();
-        QFile written(target);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        const QByteArray bytes = written.readAll();
+        const QByteArray expected = readBytes(ExampleExport::userManualResource());
+        const QByteArray bytes = readBytes(target);
         QCOMPARE(bytes.size(), expected.size());
         QVERIFY(bytes == expected);
 

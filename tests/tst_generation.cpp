@@ -10,32 +10,18 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 #include "dependencycheck.h"
 #include "fakehost.h"
 #include "generator.h"
 #include "scripteddialogs.h"
+#include "testsupport.h"
 #include "util.h"
 #include "velkorconstants.h"
 
+using namespace TestSupport;
+
 namespace
 {
-QString readText(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("<unreadable>");
-    return QString::fromUtf8(f.readAll());
-}
-
-bool writeText(const QString& path, const QString& text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) == text.toUtf8().size();
-}
-
 // Every file below `root` with its bytes, keyed by relative path: a snapshot to compare runs with.
 QMap<QString, QByteArray> snapshot(const QString& root)
 {
@@ -55,18 +41,6 @@ QStringList sortedUnique(QStringList list)
     list.removeDuplicates();
     list.sort();
     return list;
-}
-
-// Replaces the body of a USER CODE region in `text` with `body`.
-QString withUserCode(QString text, const QString& name, const QString& body)
-{
-    const QRegularExpression re(QStringLiteral("(// USER CODE BEGIN ") + name + QStringLiteral("\\n)[\\s\\S]*?(\\s*// USER CODE END ") +
-                                name + QLatin1Char(')'));
-    const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch())
-        return QString();
-    text.replace(m.capturedStart(), m.capturedLength(), m.captured(1) + body + m.captured(2));
-    return text;
 }
 
 // Marks a file or folder immutable (so that not even root can change it) for its lifetime.
@@ -89,29 +63,6 @@ public:
 private:
     QString mPath;
     bool mOk = false;
-};
-
-// Limits the size of files this process may write (as a full disk would) for its lifetime.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &mSaved);
-        mHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = mSaved;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &mSaved);
-        std::signal(SIGXFSZ, mHandler);
-    }
-
-private:
-    rlimit mSaved{};
-    void (*mHandler)(int) = nullptr;
 };
 
 // Answers like ScriptedDialogs, and removes the project folder when the first question is asked.
@@ -199,14 +150,12 @@ private slots:
     void staleFolderQuestions_data();
     void staleFolderQuestions();
     void staleFolderThatCannotBeDeletedIsReported();
-    void regeneratingIsByteIdentical();
-    void userCodeSurvivesFlavourSwitchesAndUntick();
     void uncheckedModuleFilesLeaveLibraryFolder();
     void previewReportsDroppedRegionsWithoutWriting();
 
-    void immutableManagerSourceIsReported();
+    void immutableTargetIsReported_data();
+    void immutableTargetIsReported();
     void fullDiskDuringManagerWriteKeepsUserCode();
-    void immutableLibraryFolderIsReported();
     void projectFolderRemovedMidRunIsNotRecreated();
 };
 
@@ -602,94 +551,6 @@ void TestGeneration::staleFolderThatCannotBeDeletedIsReported()
     QCOMPARE(scoped.dialogs.shown.at(1).icon, Dialogs::Icon::Critical);
 }
 
-void TestGeneration::regeneratingIsByteIdentical()
-{
-    QTemporaryDir dir;
-    FakeHost host;
-    host.path = dir.path();
-    host.setFlavour(QStringLiteral("C++"));
-    host.tick({&host.modules.smsSend, &host.modules.rssi, &host.modules.mqttClientSimcom});
-    host.modules.prompt.isCircularRxSetupSelected = true;
-    ScopedDialogs scoped;
-    QVERIFY(run(host, scoped.dialogs));
-    QString source = readText(dir.filePath("gsm_manager.cpp"));
-    source = withUserCode(source, "SysTime_ms", "    return tick_ms(\"%1 $1 \\\\\");\n");
-    source = withUserCode(source, "gsmSmsSendEventHandler", "            sent();\n");
-    QVERIFY(!source.isEmpty());
-    QVERIFY(writeText(dir.filePath("gsm_manager.cpp"), source));
-
-    QVERIFY(run(host, scoped.dialogs));
-    const QMap<QString, QByteArray> first = snapshot(dir.path());
-    QVERIFY(run(host, scoped.dialogs));
-    QCOMPARE(snapshot(dir.path()), first);
-    QCOMPARE(QString::fromUtf8(first.value("gsm_manager.cpp")), source);
-    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Code Generated")});
-}
-
-void TestGeneration::userCodeSurvivesFlavourSwitchesAndUntick()
-{
-    QTemporaryDir dir;
-    QTemporaryDir backup;
-    FakeHost host;
-    host.path = dir.path();
-    host.setFlavour(QStringLiteral("C"));
-    host.tick({&host.modules.pin, &host.modules.ussd});
-    ScopedDialogs scoped;
-    QVERIFY(run(host, scoped.dialogs));
-
-    QString source = readText(dir.filePath("gsm_manager.c"));
-    source = withUserCode(source, "Includes", "#include \"board.h\"\n");
-    source = withUserCode(source, "gsmPinEventHandler", "        pin_ready();\n");
-    source = withUserCode(source, "gsmUssdEventHandler", "        ussd_reply();\n");
-    QString header = withUserCode(readText(dir.filePath("gsm_manager.h")), "Exported Variables", "extern int gBoard;\n");
-    QVERIFY(!source.isEmpty() && !header.isEmpty());
-    QVERIFY(writeText(dir.filePath("gsm_manager.c"), source));
-    QVERIFY(writeText(dir.filePath("gsm_manager.h"), header));
-
-    const QStringList userLines{"#include \"board.h\"", "pin_ready();", "ussd_reply();"};
-    auto carried = [&](const QString& file) {
-        const QString text = readText(dir.filePath(file));
-        for (const QString& line : userLines)
-            if (!text.contains(line))
-                return false;
-        return readText(dir.filePath("gsm_manager.h")).contains("extern int gBoard;");
-    };
-
-    // C to C++: carried into gsm_manager.cpp; "Remove File?" answered Yes.
-    host.setFlavour(QStringLiteral("C++"));
-    scoped.dialogs.yesNoAnswers.enqueue(true);
-    QVERIFY(run(host, scoped.dialogs));
-    QVERIFY(carried("gsm_manager.cpp"));
-    QVERIFY(!QFile::exists(dir.filePath("gsm_manager.c")));
-    // C++ to Arduino: the top-level "Velkor" folder question answered Yes.
-    host.setFlavour(QStringLiteral("Arduino"));
-    scoped.dialogs.yesNoAnswers.enqueue(true);
-    QVERIFY(run(host, scoped.dialogs));
-    QVERIFY(carried("gsm_manager.cpp"));
-    QVERIFY(!QFile::exists(dir.filePath("Velkor")));
-    QVERIFY(readText(dir.filePath("gsm_manager.h")).contains("#include \"src/Velkor/GSM_PIN.h\""));
-    // Back to C: gsm_manager.c again, "Remove File?" for .cpp and the "src" folder both Yes.
-    host.setFlavour(QStringLiteral("C"));
-    scoped.dialogs.yesNoAnswers.enqueue(true);
-    scoped.dialogs.yesNoAnswers.enqueue(true);
-    QVERIFY(run(host, scoped.dialogs));
-    QVERIFY(carried("gsm_manager.c"));
-    QVERIFY(!QFile::exists(dir.filePath("gsm_manager.cpp")) && !QFile::exists(dir.filePath("src")));
-
-    // Unticking USSD drops its region: one warning for the source, backup on Yes.
-    const QString beforeUntick = readText(dir.filePath("gsm_manager.c"));
-    host.setModuleChecked(&host.modules.ussd, false);
-    scoped.dialogs.yesNoAnswers.enqueue(true);
-    scoped.dialogs.folderAnswers.enqueue(backup.path());
-    QVERIFY(run(host, scoped.dialogs));
-    QCOMPARE(scoped.dialogs.titles(), (QStringList{"Warning", "Select Folder", "Code Generated"}));
-    QVERIFY(scoped.dialogs.shown.first().text.startsWith("One of the 'USER CODE' sections from gsm_manager.c "));
-    QCOMPARE(readText(backup.filePath("gsm_manager.c")), beforeUntick);
-    const QString after = readText(dir.filePath("gsm_manager.c"));
-    QVERIFY(after.contains("pin_ready();") && !after.contains("ussd_reply();"));
-    QVERIFY(!QFile::exists(dir.filePath("Velkor/GSM_USSD.c")));
-}
-
 void TestGeneration::uncheckedModuleFilesLeaveLibraryFolder()
 {
     QTemporaryDir dir;
@@ -742,25 +603,44 @@ void TestGeneration::previewReportsDroppedRegionsWithoutWriting()
     QCOMPARE(scoped.dialogs.titles(), QStringList{"Code Generated"});
 }
 
-void TestGeneration::immutableManagerSourceIsReported()
+void TestGeneration::immutableTargetIsReported_data()
 {
+    QTest::addColumn<QString>("locked");  // what cannot be written in the second run
+    QTest::addColumn<QString>("file");    // the manager file that holds the user's code
+    QTest::addColumn<QString>("region");
+    QTest::addColumn<QString>("message"); // %1: the project folder
+    QTest::newRow("manager source") << "gsm_manager.c" << "gsm_manager.c" << "gsmPinEventHandler"
+                                    << "Unable to open file '%1/gsm_manager.c' for writing.";
+    QTest::newRow("library folder") << "Velkor" << "gsm_manager.h" << "Includes"
+                                    << "Failed to write library support files to specified directory.";
+}
+
+// A file or folder that not even root can change stops the run with its message; the user's code
+// is still in its file afterwards.
+void TestGeneration::immutableTargetIsReported()
+{
+    QFETCH(QString, locked);
+    QFETCH(QString, file);
+    QFETCH(QString, region);
+    QFETCH(QString, message);
     QTemporaryDir dir;
     FakeHost host;
     host.path = dir.path();
     host.tick({&host.modules.pin});
     ScopedDialogs scoped;
     QVERIFY(run(host, scoped.dialogs));
-    const QString path = dir.filePath("gsm_manager.c");
-    const QString mine = withUserCode(readText(path), "gsmPinEventHandler", "        precious();\n");
+    const QString path = dir.filePath(file);
+    const QString mine = withUserCode(readText(path), region, "        precious();\n");
     QVERIFY(writeText(path, mine));
-    Immutable lock(path);
+    host.tick({&host.modules.rssi});
+    Immutable lock(dir.filePath(locked));
     if (!lock.ok())
         QSKIP("chattr +i is not available here");
     QVERIFY(run(host, scoped.dialogs, false));
     QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
-    QCOMPARE(scoped.dialogs.shown.first().text, QStringLiteral("Unable to open file '") + path + QStringLiteral("' for writing."));
+    QCOMPARE(scoped.dialogs.shown.first().text, message.arg(dir.path()));
     lock.release();
-    QCOMPARE(readText(path), mine);
+    QVERIFY(readText(path).contains("        precious();\n"));
 }
 
 void TestGeneration::fullDiskDuringManagerWriteKeepsUserCode()
@@ -790,27 +670,6 @@ void TestGeneration::fullDiskDuringManagerWriteKeepsUserCode()
     QCOMPARE(readText(sourcePath), source);
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
         QVERIFY2(!name.contains(QStringLiteral("gsm_manager.h.")), qPrintable(name)); // no temporary left over
-}
-
-void TestGeneration::immutableLibraryFolderIsReported()
-{
-    QTemporaryDir dir;
-    FakeHost host;
-    host.path = dir.path();
-    host.tick({&host.modules.pin});
-    ScopedDialogs scoped;
-    QVERIFY(run(host, scoped.dialogs));
-    const QString header = withUserCode(readText(dir.filePath("gsm_manager.h")), "Includes", "#include \"mine.h\"\n");
-    QVERIFY(writeText(dir.filePath("gsm_manager.h"), header));
-    host.tick({&host.modules.rssi});
-    Immutable lock(dir.filePath("Velkor"));
-    if (!lock.ok())
-        QSKIP("chattr +i is not available here");
-    QVERIFY(run(host, scoped.dialogs, false));
-    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
-    QCOMPARE(scoped.dialogs.shown.first().text, QStringLiteral("Failed to write library support files to specified directory."));
-    lock.release();
-    QVERIFY(readText(dir.filePath("gsm_manager.h")).contains("#include \"mine.h\""));
 }
 
 void TestGeneration::projectFolderRemovedMidRunIsNotRecreated()

@@ -8,40 +8,19 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "mainwindow.h"
 #include "scripteddialogs.h"
+#include "testsupport.h"
 #include "velkorconstants.h"
+
+using namespace TestSupport;
 
 namespace
 {
-QString readText(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("<unreadable>");
-}
-
-bool writeText(const QString& path, const QString& text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) == text.toUtf8().size();
-}
-
-QString withUserCode(QString text, const QString& name, const QString& body)
-{
-    const QRegularExpression re(QStringLiteral("(// USER CODE BEGIN ") + name + QStringLiteral("\\n)[\\s\\S]*?(\\s*// USER CODE END ") +
-                                name + QLatin1Char(')'));
-    const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch())
-        return QString();
-    text.replace(m.capturedStart(), m.capturedLength(), m.captured(1) + body + m.captured(2));
-    return text;
-}
-
 // Row numbers of the module list.
 enum Row
 {
@@ -64,10 +43,7 @@ private:
     template <typename T>
     static T* widget(MainWindow& w, const char* name)
     {
-        T* found = w.findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("widget %s not found", name);
-        return found;
+        return child<T>(w, QLatin1String(name));
     }
     static void click(MainWindow& w, const char* button) { QTest::mouseClick(widget<QAbstractButton>(w, button), Qt::LeftButton); }
     static void setRow(MainWindow& w, int row, bool ticked)
@@ -118,15 +94,17 @@ void TestGenerationWindow::newTickGenerateSwitchAndUntick()
     source = withUserCode(source, "SysTime_ms", "    return HAL_GetTick();\n");
     source = withUserCode(source, "gsmUssdEventHandler", "        ussd_seen(\"$1 %1 \\\\\");\n");
     source = withUserCode(source, "gsmWrite", "    uart_put(_data);\n");
-    QVERIFY(!source.isEmpty());
+    const QString header = withUserCode(readText(dir.filePath("gsm_manager.h")), "Exported Variables", "extern int gBoard;\n");
+    QVERIFY(!source.isEmpty() && !header.isEmpty());
     QVERIFY(writeText(dir.filePath("gsm_manager.c"), source));
+    QVERIFY(writeText(dir.filePath("gsm_manager.h"), header));
     const QStringList mine{"return HAL_GetTick();", "ussd_seen(\"$1 %1 \\\\\");", "uart_put(_data);"};
     auto carried = [&](const QString& file) {
         const QString text = readText(dir.filePath(file));
         for (const QString& line : mine)
             if (!text.contains(line))
                 return false;
-        return true;
+        return readText(dir.filePath("gsm_manager.h")).contains("extern int gBoard;");
     };
 
     // C to C++ (the window ticks "Arduino Project"; untick it for plain C++). Keep gsm_manager.c.

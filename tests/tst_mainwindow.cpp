@@ -21,17 +21,12 @@
 #include "aboutwindow.h"
 #include "mainwindow.h"
 #include "scripteddialogs.h"
+#include "testsupport.h"
+
+using namespace TestSupport;
 
 namespace
 {
-template <typename T> T* child(QObject& parent, const char* name)
-{
-    T* widget = parent.findChild<T*>(QString::fromLatin1(name));
-    if (widget == nullptr)
-        qFatal("no widget named %s", name);
-    return widget;
-}
-
 QStringList visibleTabTitles(MainWindow& w)
 {
     QTabWidget* tabs = child<QTabWidget>(w, "tabwgtMdl");
@@ -65,14 +60,6 @@ const QStringList kRegistryIds = {QString(),
                                   QStringLiteral("HTTP_Client_SIMCom"),
                                   QStringLiteral("MQTT_Client_SIMCom")};
 
-QStringList gSlotWarnings;
-QtMessageHandler gPreviousHandler = nullptr;
-void recordSlotWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (text.contains(QLatin1String("connectSlotsByName")))
-        gSlotWarnings << text;
-    gPreviousHandler(type, context, text);
-}
 } // namespace
 
 class TestMainWindow : public QObject
@@ -86,15 +73,11 @@ private slots:
     void listRowsAsDesigned_data();
     void listRowsAsDesigned();
     void everySlotFindsItsWidget();
-    void connectByNameWarnsAboutNothing();
 
     void rowsMapToModulesThroughTable_data();
     void rowsMapToModulesThroughTable();
-    void foreignPointersAndRowsAreRejected();
+    void lookupsRejectWhatIsNotAModuleRow();
     void checkedModulesComeInRegistryOrder();
-    void startModuleIsNeverTicked();
-    void partiallyCheckedCountsAsUnticked();
-    void moduleByIdIsExactAndCaseSensitive();
 
     void currentRowShowsItsTabs_data();
     void currentRowShowsItsTabs();
@@ -103,14 +86,10 @@ private slots:
 
     void projectHostReadsTheWidgets();
 
-    void iconsAreEmbeddedAtBothScales_data();
-    void iconsAreEmbeddedAtBothScales();
     void windowIconHoldsAllSizes();
     void buttonsCarryTheirIcons();
 
     void aboutDialogAsDesigned();
-
-    void renderForReview();
 };
 
 void TestMainWindow::cleanup()
@@ -252,18 +231,6 @@ void TestMainWindow::everySlotFindsItsWidget()
     }
 }
 
-void TestMainWindow::connectByNameWarnsAboutNothing()
-{
-    gSlotWarnings.clear();
-    gPreviousHandler = qInstallMessageHandler(recordSlotWarnings);
-    {
-        MainWindow w;
-        AboutWindow about(&w);
-    }
-    qInstallMessageHandler(gPreviousHandler);
-    QVERIFY2(gSlotWarnings.isEmpty(), qPrintable(gSlotWarnings.join(QLatin1Char('\n'))));
-}
-
 void TestMainWindow::rowsMapToModulesThroughTable_data()
 {
     QTest::addColumn<int>("row");
@@ -306,7 +273,10 @@ void TestMainWindow::rowsMapToModulesThroughTable()
     QCOMPARE(w.guiModuleIsChecked(module), row != 0);
 }
 
-void TestMainWindow::foreignPointersAndRowsAreRejected()
+// What is not a module row of this window is not found, not ticked and not touched: rows outside the
+// module range, another window's modules, ids in another spelling, the Start module's tick, and a
+// partially checked row.
+void TestMainWindow::lookupsRejectWhatIsNotAModuleRow()
 {
     MainWindow w;
     MainWindow other;
@@ -320,7 +290,21 @@ void TestMainWindow::foreignPointersAndRowsAreRejected()
     QVERIFY(!w.guiModuleIsChecked(nullptr));
     w.guiSetModuleIsChecked(foreign, false); // must not touch w's Power row
     w.guiSetModuleIsChecked(nullptr, false);
-    QVERIFY(w.guiModuleIsChecked(w.moduleById(QStringLiteral("Power"))));
+    VelkorMdl* power = w.moduleById(QStringLiteral("Power"));
+    QVERIFY(w.guiModuleIsChecked(power));
+
+    QVERIFY(w.moduleById(QString()) == w.moduleByIndex(0));
+    for (const char* id : {"power", "Power ", "GettingStarted"})
+        QVERIFY2(w.moduleById(QLatin1String(id)) == nullptr, id);
+
+    VelkorMdl* start = w.moduleByIndex(0);
+    w.guiSetModuleIsChecked(start, true);
+    QVERIFY(!w.guiModuleIsChecked(start));
+    QVERIFY(!child<QListWidget>(w, "lstwgtModules")->item(0)->data(Qt::CheckStateRole).isValid());
+
+    child<QListWidget>(w, "lstwgtModules")->item(1)->setCheckState(Qt::PartiallyChecked);
+    QVERIFY(!w.guiModuleIsChecked(power));
+    QVERIFY(!w.isModuleChecked(power));
 }
 
 void TestMainWindow::checkedModulesComeInRegistryOrder()
@@ -349,35 +333,6 @@ void TestMainWindow::checkedModulesComeInRegistryOrder()
     QCOMPARE(ids(list), (QStringList{QString(), QStringLiteral("InternetConnection_SIMCom2G"),
                                      QStringLiteral("MQTT_Client_SIMCom")}));
     QCOMPARE(ids(w.checkedModules()), ids(list));
-}
-
-void TestMainWindow::startModuleIsNeverTicked()
-{
-    MainWindow w;
-    VelkorMdl* start = w.moduleByIndex(0);
-    child<QPushButton>(w, "btnLibMdlSelectAll")->click();
-    w.guiSetModuleIsChecked(start, true);
-    QVERIFY(!w.guiModuleIsChecked(start));
-    QVERIFY(!child<QListWidget>(w, "lstwgtModules")->item(0)->data(Qt::CheckStateRole).isValid());
-}
-
-void TestMainWindow::partiallyCheckedCountsAsUnticked()
-{
-    MainWindow w;
-    VelkorMdl* power = w.moduleById(QStringLiteral("Power"));
-    child<QListWidget>(w, "lstwgtModules")->item(1)->setCheckState(Qt::PartiallyChecked);
-    QVERIFY(!w.guiModuleIsChecked(power));
-    QVERIFY(!w.isModuleChecked(power));
-}
-
-void TestMainWindow::moduleByIdIsExactAndCaseSensitive()
-{
-    MainWindow w;
-    QVERIFY(w.moduleById(QString()) == w.moduleByIndex(0));
-    QVERIFY(w.moduleById(QStringLiteral("InternetConnection_SIMCom")) == w.moduleByIndex(11));
-    QVERIFY(w.moduleById(QStringLiteral("power")) == nullptr);
-    QVERIFY(w.moduleById(QStringLiteral("Power ")) == nullptr);
-    QVERIFY(w.moduleById(QStringLiteral("GettingStarted")) == nullptr);
 }
 
 void TestMainWindow::currentRowShowsItsTabs_data()
@@ -491,39 +446,6 @@ void TestMainWindow::projectHostReadsTheWidgets()
     QVERIFY(host.isModuleChecked(pin));
 }
 
-void TestMainWindow::iconsAreEmbeddedAtBothScales_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("size");
-    for (const char* name : {"document", "folder-horizontal-open", "disk", "disk--plus", "information"})
-        QTest::newRow(name) << QString::fromLatin1(name) << 16;
-    QTest::newRow("gear") << QStringLiteral("gear") << 24;
-}
-
-void TestMainWindow::iconsAreEmbeddedAtBothScales()
-{
-    QFETCH(QString, name);
-    QFETCH(int, size);
-    const QString base = QStringLiteral(":/ico/resources/ico/") + name;
-    QImage normal(base + QStringLiteral(".png"));
-    QImage doubled(base + QStringLiteral("@2x.png"));
-    QCOMPARE(normal.size(), QSize(size, size));
-    QCOMPARE(doubled.size(), QSize(2 * size, 2 * size));
-    QVERIFY(normal.hasAlphaChannel());
-    // Not a blank square: some pixels are opaque, some transparent.
-    int opaque = 0, clear = 0;
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            const int alpha = qAlpha(normal.pixel(x, y));
-            if (alpha > 200)
-                ++opaque;
-            else if (alpha == 0)
-                ++clear;
-        }
-    QVERIFY(opaque > 20);
-    QVERIFY(clear > 5);
-}
-
 void TestMainWindow::windowIconHoldsAllSizes()
 {
     QImageReader reader(QStringLiteral(":/ico/resources/ico/code_radio.ico"));
@@ -554,6 +476,8 @@ void TestMainWindow::buttonsCarryTheirIcons()
         const QImage file(QStringLiteral(":/ico/resources/ico/%1.png").arg(QLatin1String(b.second)));
         QVERIFY2(!icon.isNull(), b.first);
         QCOMPARE(button->iconSize(), file.size()); // drawn at its own size, not scaled
+        QCOMPARE(QImage(QStringLiteral(":/ico/resources/ico/%1@2x.png").arg(QLatin1String(b.second))).size(),
+                 file.size() * 2);
         QVERIFY2(icon.pixmap(file.size()).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
                      file.convertToFormat(QImage::Format_ARGB32_Premultiplied),
                  b.first);
@@ -598,38 +522,6 @@ void TestMainWindow::aboutDialogAsDesigned()
         QCOMPARE(widget->x(), title->x());
         lastY = widget->y();
     }
-}
-
-// Writes pictures of the window for a human to look at, when VELKOR_UI_SHOTS names a folder.
-void TestMainWindow::renderForReview()
-{
-    const QString folder = qEnvironmentVariable("VELKOR_UI_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("set VELKOR_UI_SHOTS to a folder to render the window");
-    MainWindow w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QListWidget* list = child<QListWidget>(w, "lstwgtModules");
-    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow.png")));
-    list->setCurrentRow(4);
-    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_pin.png")));
-    list->setCurrentRow(2);
-    child<QTabWidget>(w, "tabwgtMdl")->setCurrentWidget(child<QWidget>(w, "tbMdlSettings_Prompt"));
-    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_prompt.png")));
-    list->setCurrentRow(0);
-    child<QTabWidget>(w, "tabwgtMdl")->setCurrentWidget(child<QWidget>(w, "tbMdlSettings_GettingStarted"));
-    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_start.png")));
-    list->setCurrentRow(3);
-    child<QTabWidget>(w, "tabwgtMdl")->setCurrentWidget(child<QWidget>(w, "tbMdlSettings_BasicComms"));
-    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_basiccomms.png")));
-    list->setCurrentRow(5);
-    child<QTabWidget>(w, "tabwgtMdl")->setCurrentWidget(child<QWidget>(w, "tbMdlExample"));
-    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_example.png")));
-    child<QRadioButton>(w, "optProjectIsCpp")->click();
-    QVERIFY(w.grab().save(folder + QStringLiteral("/mainwindow_cpp.png")));
-    AboutWindow about(&w);
-    QVERIFY(about.grab().save(folder + QStringLiteral("/about.png")));
-    w.close();
 }
 
 QTEST_MAIN(TestMainWindow)

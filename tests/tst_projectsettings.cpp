@@ -8,28 +8,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 #include "fakehost.h"
 #include "projectsettings.h"
 #include "scripteddialogs.h"
+#include "testsupport.h"
 #include "velkorconstants.h"
+
+using namespace TestSupport;
 
 namespace
 {
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 QString settingsPath(const QTemporaryDir& dir)
 {
     return dir.filePath(QStringLiteral(".velkor_codegenerator_settings"));
@@ -284,15 +272,11 @@ void TestProjectSettings::failedSaveKeepsOldFile()
     host.path = dir.path();
     ScopedDialogs scoped;
 
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 64;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    ProjectSettings::commandSave(host);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    {
+        FileSizeLimit limit(64);
+        QVERIFY(limit.active());
+        ProjectSettings::commandSave(host);
+    }
 
     QCOMPARE(readBytes(settingsPath(dir)), old);
     QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});

@@ -9,17 +9,12 @@
 #include <QtTest>
 
 #include "mainwindow.h"
+#include "testsupport.h"
+
+using namespace TestSupport;
 
 namespace
 {
-template <typename T> T* child(QObject& parent, const QString& name)
-{
-    T* widget = parent.findChild<T*>(name);
-    if (widget == nullptr)
-        qFatal("no widget named %s", qPrintable(name));
-    return widget;
-}
-
 template <typename M> M& module(MainWindow& w, const char* id)
 {
     M* m = dynamic_cast<M*>(w.moduleById(QString::fromLatin1(id)));
@@ -103,7 +98,6 @@ private slots:
     void checkBoxWritesItsOption();
     void spinBoxWritesItsOption_data();
     void spinBoxWritesItsOption();
-    void widgetsStartAtModuleDefaults();
     void notesAreItalicGrey();
 
     void echoOffClearsEchoCancellation();
@@ -170,18 +164,6 @@ void TestSettingsPanels::spinBoxWritesItsOption()
     QCOMPARE(option, 429496729.0);
     box->setValue(3); // below the range: the box holds 8, and so does the module
     QCOMPARE(option, 8.0);
-}
-
-void TestSettingsPanels::widgetsStartAtModuleDefaults()
-{
-    MainWindow w;
-    for (const QString& box : kBoxes)
-        QVERIFY2(child<QCheckBox>(w, box)->isChecked() == flagOf(w, box), qPrintable(box));
-    for (const QString& spin : kSpins)
-        QVERIFY2(child<QSpinBox>(w, spin)->value() == sizeOf(w, spin), qPrintable(spin));
-    QVERIFY(!child<QCheckBox>(w, QStringLiteral("chkMdl_Power_ResetEnabled"))->isChecked());
-    QVERIFY(child<QCheckBox>(w, QStringLiteral("chkMdl_BasicComms_EchoEnabled"))->isChecked());
-    QVERIFY(!child<QCheckBox>(w, QStringLiteral("chkMdl_InternetConnectionSimcom2G_IsApnRequired"))->isChecked());
 }
 
 void TestSettingsPanels::notesAreItalicGrey()

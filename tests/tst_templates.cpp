@@ -1,6 +1,8 @@
-// The manager templates and the module fragment templates: exact manager text, placeholders and
-// USER CODE sections, the stored CR LF form, the optional reset block, and a generated manager that
-// compiles as C99 and as C++ against the library headers.
+// The manager templates and the embedded texts: the default bodies of the manager's USER CODE
+// regions, the stored CR LF form, the optional reset block, and a generated manager that compiles
+// as C99 and as C++ against the library headers. (The rest of the manager text is compared whole
+// with the example projects' managers by examples_managers; the fragments' heads and USER CODE
+// sections are checked in tst_modules.)
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "generator.h"
 #include "util.h"
 #include "velkormodules.h"
 
@@ -17,176 +20,30 @@ namespace
 {
 const QString kCode = QStringLiteral(":/code/resources/code/");
 
-// Every template of the code folder that the manager is built from, with its USER CODE sections in
-// the order in which they appear.
-struct TemplateFile
-{
-    const char* name;
-    QStringList sections;
+// Every embedded text that is written into projects: the templates the manager is built from, the
+// circular buffer unit and the licence.
+const QStringList kEmbeddedTexts{
+    "code/gsm_manager.h",
+    "code/gsm_manager.c",
+    "code/velkormdl_GettingStarted_GeneralCallbackFunctions.c",
+    "code/velkormdl_Power_GeneralCallbackFunctions.c",
+    "code/velkormdl_Prompt_GeneralCallbackFunctions.c",
+    "code/velkormdl_InternetConnection_Simcom_GeneralCallbackFunctions.c",
+    "code/velkormdl_Pin_EventFunctions.c",
+    "code/velkormdl_Rssi_EventFunctions.c",
+    "code/velkormdl_Sms_Send_EventFunctions.c",
+    "code/velkormdl_Sms_Read_EventFunctions.c",
+    "code/velkormdl_Ussd_EventFunctions.c",
+    "code/velkormdl_HttpClientSimcom_EventFunctions.c",
+    "code/velkormdl_MqttClientSimcom_EventFunctions.c",
+    "code/velkormdl_Pin_ConvFunctions.c",
+    "code/velkormdl_Sms_Send_ConvFunctions.c",
+    "code/velkormdl_HttpClientSimcom_ConvFunctions.c",
+    "code/velkormdl_MqttClientSimcom_ConvFunctions.c",
+    "code/circbuff.c",
+    "code/circbuff.h",
+    "license/LICENSE.txt",
 };
-
-const QVector<TemplateFile>& templateFiles()
-{
-    static const QVector<TemplateFile> files{
-        {"gsm_manager.h", {"Includes", "Exported Variables", "Function Prototypes", "Miscellaneous"}},
-        {"gsm_manager.c", {"Includes", "Variables", "SysTime_ms", "Init", "Poll", "Miscellaneous"}},
-        {"velkormdl_GettingStarted_GeneralCallbackFunctions.c", {"gsmDebugTxPoll", "gsmDebugWrite"}},
-        {"velkormdl_Power_GeneralCallbackFunctions.c", {"SetPowerKey", "SetReset", "ReadStatus"}},
-        {"velkormdl_Prompt_GeneralCallbackFunctions.c", {"gsmTxPoll", "gsmWrite", "gsmWriteCompleted", "gsmCanRead", "gsmRead"}},
-        {"velkormdl_InternetConnection_Simcom_GeneralCallbackFunctions.c", {"gsmGetAPN"}},
-        {"velkormdl_Pin_EventFunctions.c", {"gsmPinEventHandler"}},
-        {"velkormdl_Rssi_EventFunctions.c", {"gsmSignalQualityEventHandler"}},
-        {"velkormdl_Sms_Send_EventFunctions.c", {"gsmSmsSendEventHandler"}},
-        {"velkormdl_Sms_Read_EventFunctions.c", {"gsmSmsReadEventHandler"}},
-        {"velkormdl_Ussd_EventFunctions.c", {"gsmUssdEventHandler"}},
-        {"velkormdl_HttpClientSimcom_EventFunctions.c", {"gsmHttpClientSimcomEventHandler"}},
-        {"velkormdl_MqttClientSimcom_EventFunctions.c", {"gsmMqttClientSimcomEventHandler"}},
-        {"velkormdl_Pin_ConvFunctions.c", {}},
-        {"velkormdl_Sms_Send_ConvFunctions.c", {}},
-        {"velkormdl_HttpClientSimcom_ConvFunctions.c", {}},
-        {"velkormdl_MqttClientSimcom_ConvFunctions.c", {}},
-    };
-    return files;
-}
-
-// The region names that survive regeneration, in the order the merge tries them.
-const QStringList kRegionNames{
-    "Includes", "Variables", "SysTime_ms", "Init", "Poll", "Miscellaneous", "Exported Variables", "Function Prototypes",
-    "gsmHttpClientSimcomEventHandler", "gsmMqttClientSimcomEventHandler", "gsmPinEventHandler", "SetPowerKey", "SetReset",
-    "ReadStatus", "gsmTxPoll", "gsmWrite", "gsmWriteCompleted", "gsmCanRead", "gsmRead", "gsmRxPoll",
-    "gsmSignalQualityEventHandler", "gsmSmsReadEventHandler", "gsmSmsSendEventHandler", "gsmUssdEventHandler",
-    "gsmGetAPN", "gsmDebugTxPoll", "gsmDebugWrite"};
-
-const char* const kManagerHeader =
-    "#ifndef INC_GSM_MANAGER_H_\n"
-    "#define INC_GSM_MANAGER_H_\n"
-    "\n"
-    "////////////\n"
-    "// --- Includes ---\n"
-    "////////////\n"
-    "#include <stdint.h>\n"
-    "#include <stdbool.h>\n"
-    "extern \"C\" {\n"
-    "%1\n"
-    "} // extern \"C\"\n"
-    "// USER CODE BEGIN Includes\n"
-    "\n"
-    "// USER CODE END Includes\n"
-    "\n"
-    "////////////\n"
-    "// --- Exported Variables ---\n"
-    "////////////\n"
-    "// USER CODE BEGIN Exported Variables\n"
-    "\n"
-    "// USER CODE END Exported Variables\n"
-    "\n"
-    "////////////\n"
-    "// --- Function Prototypes ---\n"
-    "////////////\n"
-    "extern void gsmmgrInit();\n"
-    "extern void gsmmgrPoll();\n"
-    "%2\n"
-    "// USER CODE BEGIN Function Prototypes\n"
-    "\n"
-    "// USER CODE END Function Prototypes\n"
-    "\n"
-    "////////////\n"
-    "// --- Miscellaneous ---\n"
-    "////////////\n"
-    "// USER CODE BEGIN Miscellaneous\n"
-    "\n"
-    "// USER CODE END Miscellaneous\n"
-    "\n"
-    "#endif /* INC_GSM_MANAGER_H_ */\n";
-
-// The source template. The system time function returns 0 inside its USER CODE section until the
-// developer supplies the timer, so that the generated unit is valid C and C++ as it stands.
-const char* const kManagerSource =
-    "////////////\n"
-    "// --- Includes ---\n"
-    "////////////\n"
-    "\n"
-    "#include \"gsm_manager.h\"\n"
-    "extern \"C\" {\n"
-    "%1\n"
-    "} // extern \"C\"\n"
-    "\n"
-    "// USER CODE BEGIN Includes\n"
-    "// ToDo: Add any required includes here, such as for the Hardware Abstraction Layer. E.g.:\n"
-    "// #include <Arduino.h>\n"
-    "// USER CODE END Includes\n"
-    "\n"
-    "////////////\n"
-    "// --- Velkor Module General Variables ---\n"
-    "////////////\n"
-    "%2\n"
-    "// USER CODE BEGIN Variables\n"
-    "// ToDo: Add any required variables here\n"
-    "\n"
-    "// USER CODE END Variables\n"
-    "\n"
-    "////////////\n"
-    "// --- Velkor Module Instance Variables ---\n"
-    "////////////\n"
-    "\n"
-    "%3\n"
-    "\n"
-    "////////////\n"
-    "// --- Velkor Required Externals ---\n"
-    "////////////\n"
-    "\n"
-    "extern \"C\" {\n"
-    "uint32_t gsm__SysTime_ms() {\n"
-    "    // USER CODE BEGIN SysTime_ms\n"
-    "    // ToDo: Return the present value of a 1ms system timer. E.g.:\n"
-    "    // return millis();\n"
-    "    return 0;\n"
-    "    // USER CODE END SysTime_ms\n"
-    "}\n"
-    "} // extern \"C\"\n"
-    "\n"
-    "////////////\n"
-    "// --- Velkor Module General Callback Functions ---\n"
-    "////////////\n"
-    "\n"
-    "%4\n"
-    "\n"
-    "////////////\n"
-    "// --- Velkor Module Event Routine Callbacks ---\n"
-    "////////////\n"
-    "\n"
-    "%5\n"
-    "\n"
-    "////////////\n"
-    "// --- GSM Manager ---\n"
-    "////////////\n"
-    "\n"
-    "void gsmmgrInit() {\n"
-    "%6\n"
-    "    // USER CODE BEGIN Init\n"
-    "\n"
-    "    // USER CODE END Init\n"
-    "}\n"
-    "\n"
-    "void gsmmgrPoll() {\n"
-    "%7\n"
-    "    // USER CODE BEGIN Poll\n"
-    "\n"
-    "    // USER CODE END Poll\n"
-    "}\n"
-    "\n"
-    "////////////\n"
-    "// --- Velkor Module Convenience Functions ---\n"
-    "////////////\n"
-    "\n"
-    "%8\n"
-    "\n"
-    "////////////\n"
-    "// --- Miscellaneous ---\n"
-    "////////////\n"
-    "// USER CODE BEGIN Miscellaneous\n"
-    "\n"
-    "// USER CODE END Miscellaneous\n";
 
 QByteArray rawResource(const QString& path)
 {
@@ -194,45 +51,6 @@ QByteArray rawResource(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
-}
-
-// The manager unit as the generator assembles it from a module list.
-struct Manager
-{
-    QString header;
-    QString source;
-};
-
-Manager assemble(const QList<VelkorMdl*>& modules, bool cpp)
-{
-    QString h1, h2, s[8];
-    for (VelkorMdl* m : modules)
-    {
-        if (!m->id().isEmpty())
-            h1 += "#include \"Velkor" + m->headerIncludes();
-        h2 += m->headerFunctionPrototypes();
-        s[0] += m->includes();
-        s[1] += m->generalVariables();
-        s[2] += m->instanceVariables();
-        s[3] += m->generalCallbackFunctions();
-        s[4] += m->eventCallbackFunctions();
-        s[5] += m->initCode();
-        s[6] += m->pollCode();
-        s[7] += m->convenienceFunctions();
-    }
-    Manager out;
-    out.header = Util::resourceText(kCode + "gsm_manager.h").arg(h1, h2);
-    out.source = Util::resourceText(kCode + "gsm_manager.c").arg(s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]);
-    if (!cpp)
-    {
-        const QRegularExpression open(QStringLiteral("extern \"C\" {\\s*"));
-        const QRegularExpression close(QStringLiteral("\\s*} \\/\\/ extern \"C\""));
-        out.source.remove(open);
-        out.header.remove(open);
-        out.source.remove(close);
-        out.header.remove(close);
-    }
-    return out;
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
@@ -247,124 +65,67 @@ class TestTemplates : public QObject
     Q_OBJECT
 
 private slots:
-    void managerHeaderText();
-    void managerSourceText();
-    void placeholdersOnceOnOwnLine_data();
-    void placeholdersOnceOnOwnLine();
-    void userCodeSections_data();
-    void userCodeSections();
+    void defaultRegionBodies_data();
+    void defaultRegionBodies();
     void storedWithCrLfReadWithLf_data();
     void storedWithCrLfReadWithLf();
-    void fragmentHeads_data();
-    void fragmentHeads();
     void powerResetBlock_data();
     void powerResetBlock();
-    void fragmentPercentSignsPassThrough();
     void generatedManagerCompiles_data();
     void generatedManagerCompiles();
 };
 
-void TestTemplates::managerHeaderText()
-{
-    QCOMPARE(Util::resourceText(kCode + "gsm_manager.h"), QString(kManagerHeader));
-}
-
-void TestTemplates::managerSourceText()
-{
-    QCOMPARE(Util::resourceText(kCode + "gsm_manager.c"), QString(kManagerSource));
-}
-
-void TestTemplates::placeholdersOnceOnOwnLine_data()
+void TestTemplates::defaultRegionBodies_data()
 {
     QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("count");
-    QTest::newRow("header") << "gsm_manager.h" << 2;
-    QTest::newRow("source") << "gsm_manager.c" << 8;
+    QTest::addColumn<QString>("region");
+    QTest::addColumn<QString>("body");
+    for (const char* region : {"Includes", "Exported Variables", "Function Prototypes", "Miscellaneous"})
+        QTest::addRow("gsm_manager.h %s", region) << "gsm_manager.h" << region << "\n";
+    QTest::newRow("gsm_manager.c Includes")
+        << "gsm_manager.c" << "Includes"
+        << "// ToDo: Add any required includes here, such as for the Hardware Abstraction Layer. E.g.:\n"
+           "// #include <Arduino.h>\n";
+    QTest::newRow("gsm_manager.c Variables") << "gsm_manager.c" << "Variables" << "// ToDo: Add any required variables here\n\n";
+    // The system time function returns 0 until the developer supplies the timer, so that the
+    // generated unit is valid C and C++ as it stands.
+    QTest::newRow("gsm_manager.c SysTime_ms")
+        << "gsm_manager.c" << "SysTime_ms"
+        << "    // ToDo: Return the present value of a 1ms system timer. E.g.:\n    // return millis();\n    return 0;\n";
+    for (const char* region : {"Init", "Poll"})
+        QTest::addRow("gsm_manager.c %s", region) << "gsm_manager.c" << region << "\n";
+    QTest::newRow("gsm_manager.c Miscellaneous") << "gsm_manager.c" << "Miscellaneous" << "\n";
 }
 
-void TestTemplates::placeholdersOnceOnOwnLine()
+// What a new manager holds inside its USER CODE regions, the only template text that the example
+// projects' managers (compared whole by examples_managers) replace with their own code.
+void TestTemplates::defaultRegionBodies()
 {
     QFETCH(QString, file);
-    QFETCH(int, count);
+    QFETCH(QString, region);
+    QFETCH(QString, body);
     const QString text = Util::resourceText(kCode + file);
-    QVERIFY(!text.isEmpty());
-    const QStringList lines = text.split('\n');
-    for (int n = 1; n <= count; ++n)
-    {
-        const QString placeholder = '%' + QString::number(n);
-        QCOMPARE(text.count(placeholder), 1);
-        QCOMPARE(lines.count(placeholder), 1);
-    }
-    // No other percent sign, so filling the template cannot pick up anything else.
-    QCOMPARE(text.count('%'), count);
-
-    QStringList fill;
-    for (int n = 1; n <= count; ++n)
-        fill << QString("<P%1>").arg(n);
-    QString filled = text;
-    for (int n = 1; n <= count; ++n)
-        filled.replace('%' + QString::number(n), fill.at(n - 1));
-    QVERIFY(!filled.contains('%'));
-}
-
-void TestTemplates::userCodeSections_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QStringList>("sections");
-    for (const TemplateFile& f : templateFiles())
-        QTest::newRow(f.name) << QString(f.name) << f.sections;
-}
-
-void TestTemplates::userCodeSections()
-{
-    QFETCH(QString, file);
-    QFETCH(QStringList, sections);
-    const QString text = Util::resourceText(kCode + file);
-    QVERIFY2(!text.isEmpty(), qPrintable(file));
-
-    int from = 0;
-    for (const QString& name : sections)
-    {
-        const QRegularExpression begin("^ *// USER CODE BEGIN " + QRegularExpression::escape(name) + "$",
-                                       QRegularExpression::MultilineOption);
-        const QRegularExpression end("^ *// USER CODE END " + QRegularExpression::escape(name) + "$",
-                                     QRegularExpression::MultilineOption);
-        QCOMPARE(text.count(begin), 1);
-        QCOMPARE(text.count(end), 1);
-        const int b = begin.match(text).capturedStart();
-        const int e = end.match(text).capturedStart();
-        QVERIFY2(b >= from && e > b, qPrintable(name + " out of order"));
-        from = e;
-    }
-    QCOMPARE(text.count("USER CODE BEGIN"), sections.size());
-    QCOMPARE(text.count("USER CODE END"), sections.size());
-
-    // The merge's expressions (a name also matches a longer name that begins with it; the first
-    // match wins) must each find exactly their own section here, and nothing for absent names.
-    for (const QString& name : kRegionNames)
-    {
-        const QRegularExpression re(QString("(//\\s*USER\\s+CODE\\s+BEGIN\\s+%1[\\s\\S]*?//\\s*USER\\s+CODE\\s+END\\s+%1)").arg(name));
-        const QRegularExpressionMatch m = re.match(text);
-        QCOMPARE(m.hasMatch(), sections.contains(name));
-        if (m.hasMatch())
-        {
-            QVERIFY2(m.captured(1).startsWith("// USER CODE BEGIN " + name + '\n'), qPrintable(name));
-            QVERIFY2(text.mid(m.capturedEnd(1), 1) == "\n", qPrintable(name));
-        }
-    }
+    const QString name = QRegularExpression::escape(region);
+    const QRegularExpression re("^[ \\t]*// USER CODE BEGIN " + name + "\\n([\\s\\S]*?)^[ \\t]*// USER CODE END " + name + "$",
+                                QRegularExpression::MultilineOption);
+    QCOMPARE(text.count(re), 1);
+    QCOMPARE(re.match(text).captured(1), body);
 }
 
 void TestTemplates::storedWithCrLfReadWithLf_data()
 {
     QTest::addColumn<QString>("file");
-    for (const TemplateFile& f : templateFiles())
-        QTest::newRow(f.name) << QString(f.name);
+    for (const QString& f : kEmbeddedTexts)
+        QTest::newRow(qPrintable(f)) << f;
 }
 
+// The build embeds the texts with CR LF line ends; every reader hands them out with LF, equal to
+// the repository's copy.
 void TestTemplates::storedWithCrLfReadWithLf()
 {
     QFETCH(QString, file);
-    const QByteArray raw = rawResource(kCode + file);
+    const QString resource = ":/" + file.section('/', 0, 0) + "/resources/" + file;
+    const QByteArray raw = rawResource(resource);
     QVERIFY(!raw.isEmpty());
     QVERIFY(raw.count("\r\n") > 0);
     QCOMPARE(raw.count('\n'), raw.count("\r\n"));
@@ -372,59 +133,16 @@ void TestTemplates::storedWithCrLfReadWithLf()
     for (char c : raw)
         QVERIFY2(static_cast<unsigned char>(c) < 0x80, "non-ASCII byte");
 
-    const QString text = Util::resourceText(kCode + file);
-    QVERIFY(!text.contains('\r'));
+    const QString text = Util::resourceText(resource);
     QCOMPARE(text, QString::fromUtf8(QByteArray(raw).replace("\r\n", "\n")));
     QVERIFY(text.endsWith("\n"));
+    QString viaStream;
+    QVERIFY(Util::readFileContentsToString(resource, &viaStream));
+    QCOMPARE(viaStream, text);
 
-    // The repository keeps the same text with LF line ends.
-    const QByteArray source = rawResource(QStringLiteral(VELKOR_SOURCE_DIR "/resources/code/") + file);
+    const QByteArray source = rawResource(QStringLiteral(VELKOR_SOURCE_DIR "/resources/") + file);
     QVERIFY(!source.contains('\r'));
     QCOMPARE(QString::fromUtf8(source), text);
-}
-
-void TestTemplates::fragmentHeads_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("head");
-    QTest::newRow("debug") << "velkormdl_GettingStarted_GeneralCallbackFunctions.c" << "\n// --- DEBUG UART ---\n\nvoid gsmDebugTxPoll()\n{\n";
-    QTest::newRow("power") << "velkormdl_Power_GeneralCallbackFunctions.c"
-                           << "\n// --- GSM Power ---\n\nvoid gsmSetPowerKey(GSM_Power_Instance* inst, bool activated)\n{\n";
-    QTest::newRow("prompt") << "velkormdl_Prompt_GeneralCallbackFunctions.c" << "\nvoid gsmTxPoll()\n{\n";
-    QTest::newRow("apn") << "velkormdl_InternetConnection_Simcom_GeneralCallbackFunctions.c"
-                         << "\n// --- GSM Internet Connection ---\n\nchar* gsmGetAPN()\n{\n    // USER CODE BEGIN gsmGetAPN\n";
-    QTest::newRow("pin events") << "velkormdl_Pin_EventFunctions.c"
-                                << "\n// --- GSM PIN ---\n\nvoid gsmPinEventHandler(GSM_PIN_Instance* inst, GSM_PIN_EventType event_type, void* event_data)\n{\n    // USER CODE BEGIN gsmPinEventHandler\n";
-    QTest::newRow("rssi events") << "velkormdl_Rssi_EventFunctions.c" << "\n// --- GSM Signal Quality ---\n\n// ";
-    QTest::newRow("sms send events")
-        << "velkormdl_Sms_Send_EventFunctions.c"
-        << "\n// --- GSM SMS Send ---\n\nvoid gsmSmsSendEventHandler(GSM_SmsSend_Instance* inst, GSM_SmsSend_EventType event_type, void* event_data)\n{\n    // USER CODE BEGIN gsmSmsSendEventHandler\n";
-    QTest::newRow("sms read events")
-        << "velkormdl_Sms_Read_EventFunctions.c"
-        << "\n// --- GSM SMS Read ---\n\nvoid gsmSmsReadEventHandler(GSM_SmsRead_Instance* inst, GSM_SmsRead_EventType event_type, void* event_data)\n{\n    // USER CODE BEGIN gsmSmsReadEventHandler\n";
-    QTest::newRow("ussd events") << "velkormdl_Ussd_EventFunctions.c" << "\n// --- GSM USSD ---\n\n// ";
-    QTest::newRow("http events")
-        << "velkormdl_HttpClientSimcom_EventFunctions.c"
-        << "\n// --- GSM HTTP Client (SIMCom) ---\n\nvoid gsmHttpClientSimcomEventHandler(GSM_HttpClientSimcom_Instance* inst, GSM_HttpClientSimcom_EventType event_type, void* event_data)\n{\n    // USER CODE BEGIN gsmHttpClientSimcomEventHandler\n";
-    QTest::newRow("mqtt events")
-        << "velkormdl_MqttClientSimcom_EventFunctions.c"
-        << "\n// --- GSM MQTT (SIMCom LTE) Client ---\n\nvoid gsmMqttClientSimcomEventHandler(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_EventType event_type, void* event_data)\n{\n    // USER CODE BEGIN gsmMqttClientSimcomEventHandler\n";
-    QTest::newRow("pin wrappers") << "velkormdl_Pin_ConvFunctions.c" << "\n// --- GSM PIN ---\n\nvoid gsmmgrPinEnter(uint16_t sim_pin)\n{\n";
-    QTest::newRow("sms send wrappers") << "velkormdl_Sms_Send_ConvFunctions.c"
-                                       << "\n// --- GSM SMS Send ---\n\nbool gsmmgrSmsSend(char* phoneNumber, char* textBody)\n{\n";
-    QTest::newRow("http wrappers") << "velkormdl_HttpClientSimcom_ConvFunctions.c"
-                                   << "\n// --- GSM HTTP Client (SIMCom) ---\n\nbool gsmmgrHttpClientSimcomGet(char* url)\n{\n";
-    QTest::newRow("mqtt wrappers")
-        << "velkormdl_MqttClientSimcom_ConvFunctions.c"
-        << "\n// --- GSM MQTT (SIMCom LTE) Client ---\n\nbool gsmmgrMqttClientSimcomConnect(GSM_MqttClientSimcom_Connect_Session* connect_session)\n{\n";
-}
-
-void TestTemplates::fragmentHeads()
-{
-    QFETCH(QString, file);
-    QFETCH(QString, head);
-    const QString text = Util::resourceText(kCode + file);
-    QVERIFY2(text.startsWith(head), qPrintable(text.left(head.size() + 40)));
 }
 
 void TestTemplates::powerResetBlock_data()
@@ -465,16 +183,6 @@ void TestTemplates::powerResetBlock()
         expected.remove(open, close + QString("\n//</OPTIONAL:gsmSetReset>\n\n").size() - open);
     }
     QCOMPARE(text, expected);
-}
-
-void TestTemplates::fragmentPercentSignsPassThrough()
-{
-    // Filling in one pass leaves placeholders inside inserted fragments alone.
-    const QString filled = Util::resourceText(kCode + "gsm_manager.c")
-                               .arg("%2", "%1", "", "", "", "", "", "x %8 %u");
-    QVERIFY(filled.contains("extern \"C\" {\n%2\n} // extern \"C\"\n"));
-    QVERIFY(filled.contains("////////////\n%1\n// USER CODE BEGIN Variables"));
-    QVERIFY(filled.contains("\nx %8 %u\n"));
 }
 
 void TestTemplates::generatedManagerCompiles_data()
@@ -551,8 +259,8 @@ void TestTemplates::generatedManagerCompiles()
         QSKIP("circular buffer header not available yet");
     QVERIFY(writeFile(dir.filePath("circbuff.h"), circbuff));
 
-    const Manager manager = assemble(list, cpp);
-    QCOMPARE(manager.source.contains("extern \"C\""), cpp);
+    const Generator::ManagerTexts manager =
+        Generator::buildManagerTexts(list, cpp ? Generator::Flavour::Cpp : Generator::Flavour::C, QString());
     const QString sourceName = cpp ? "gsm_manager.cpp" : "gsm_manager.c";
     QVERIFY(writeFile(dir.filePath("gsm_manager.h"), manager.header.toUtf8()));
     QVERIFY(writeFile(dir.filePath(sourceName), manager.source.toUtf8()));

@@ -6,11 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 #include "scripteddialogs.h"
+#include "testsupport.h"
 #include "usercodemerge.h"
+
+using namespace TestSupport;
 
 namespace
 {
@@ -18,20 +18,6 @@ QString region(const QString& name, const QString& body, const QString& indent =
 {
     return indent + QStringLiteral("// USER CODE BEGIN ") + name + QLatin1Char('\n') + body + indent +
            QStringLiteral("// USER CODE END ") + name + QLatin1Char('\n');
-}
-
-QString readFile(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("<unreadable>");
-    return QString::fromUtf8(f.readAll());
-}
-
-bool writeFile(const QString& path, const QString& text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) == text.toUtf8().size();
 }
 
 // A generated header with the Pin and USSD handlers; the "old" files put user code into them.
@@ -54,13 +40,9 @@ private slots:
     void droppedRegionWarnsOncePerFile_data();
     void droppedRegionWarnsOncePerFile();
     void backupYesWritesOldTextThenMergedFile();
-    void backupCancelledStopsWithoutWriting();
-    void backupIntoTheFileItselfIsRefused();
-    void backupWriteErrorWritesNothing();
-    void readErrorWhenFileCannotBeRead();
+    void failureWritesNothing_data();
+    void failureWritesNothing();
     void switchingCToCppWritesCppAndKeepsC();
-    void outputWriteErrorLeavesOldFile();
-    void fullDiskLeavesOldFileIntact();
     void crlfFileIsMerged();
     void userBytesSurviveInAnyEightBitEncoding_data();
     void userBytesSurviveInAnyEightBitEncoding();
@@ -215,7 +197,7 @@ void TestUserCode::droppedRegionWarnsOncePerFile()
     QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"board.h\"\n"));
     for (int i = 0; i < droppedCount; ++i)
         old += region(names[i], QStringLiteral("handled();\n"));
-    QVERIFY(writeFile(path, old));
+    QVERIFY(writeText(path, old));
 
     QString text = kNewHeader;
     QVERIFY(UserCodeMerge::extractAndSave(path, text, true));
@@ -231,7 +213,7 @@ void TestUserCode::droppedRegionWarnsOncePerFile()
                             "'Library Modules' list.\n\nWould you like to save a copy of your gsm_manager.h file "
                             "before continuing?"));
     // No: the merged file is written without the dropped regions, the kept one is carried, no backup.
-    const QString written = readFile(path);
+    const QString written = readText(path);
     QVERIFY(written.contains(QStringLiteral("#include \"board.h\"")));
     QVERIFY(!written.contains(QStringLiteral("handled();")));
     QCOMPARE(written, text);
@@ -247,89 +229,99 @@ void TestUserCode::backupYesWritesOldTextThenMergedFile()
     scoped.dialogs.folderAnswers.enqueue(backup.path());
     const QString path = dir.filePath(QStringLiteral("gsm_manager.c"));
     const QString old = region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("pin(\"$1 %1 \\\\\");\n"));
-    QVERIFY(writeFile(path, old));
+    QVERIFY(writeText(path, old));
 
     QString text = kNewHeader;
     QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
     QCOMPARE(scoped.dialogs.titles(), (QStringList{QStringLiteral("Warning"), QStringLiteral("Select Folder")}));
     QCOMPARE(scoped.dialogs.shown.at(1).owner, Dialogs::Owner::NoParent);
-    QCOMPARE(readFile(backup.filePath(QStringLiteral("gsm_manager.c"))), old);
-    QCOMPARE(readFile(path), kNewHeader);
+    QCOMPARE(readText(backup.filePath(QStringLiteral("gsm_manager.c"))), old);
+    QCOMPARE(readText(path), kNewHeader);
 }
 
-void TestUserCode::backupCancelledStopsWithoutWriting()
+void TestUserCode::failureWritesNothing_data()
 {
-    QTemporaryDir dir;
-    ScopedDialogs scoped;
-    scoped.dialogs.yesNoAnswers.enqueue(true); // Yes, then the folder chooser is cancelled
-    const QString path = dir.filePath(QStringLiteral("gsm_manager.cpp"));
-    const QString old = region(QStringLiteral("gsmUssdEventHandler"), QStringLiteral("keep_me();\n"));
-    QVERIFY(writeFile(path, old));
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("cpp");
+    QTest::addColumn<QString>("setup"); // what goes wrong
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QString>("text"); // the last box's text; %1: the project folder
 
-    QString text = kNewHeader;
-    QVERIFY(!UserCodeMerge::extractAndSave(path, text, true));
-    QCOMPARE(scoped.dialogs.titles(), (QStringList{QStringLiteral("Warning"), QStringLiteral("Select Folder"),
-                                                   QStringLiteral("Backup Cancelled")}));
-    QCOMPARE(scoped.dialogs.shown.last().icon, Dialogs::Icon::Information);
-    QVERIFY(scoped.dialogs.shown.last().text.contains(QStringLiteral("nothing was written to gsm_manager.cpp")));
-    QCOMPARE(readFile(path), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("gsm_manager.cpp")});
+    QTest::newRow("backup folder chooser cancelled")
+        << "gsm_manager.cpp" << true << "cancel" << QStringList{"Warning", "Select Folder", "Backup Cancelled"}
+        << "No backup folder was chosen, so nothing was written to gsm_manager.cpp and the code generation has "
+           "stopped.\n\nGenerate the code again and choose a folder for the backup copy, or answer 'No' to continue "
+           "without one.";
+    // The project folder for the header's backup would make the backup the file written next.
+    QTest::newRow("backup into the file itself")
+        << "gsm_manager.h" << true << "self" << QStringList{"Warning", "Select Folder", "Write Error"}
+        << "Unable to use '%1/gsm_manager.h' as the backup copy: the new gsm_manager.h is written to the same file. "
+           "Please choose another folder for the backup of gsm_manager.h and try again.";
+    QTest::newRow("backup folder missing")
+        << "gsm_manager.c" << true << "missing" << QStringList{"Warning", "Select Folder", "Write Error"}
+        << "Unable to open file '%1/no/such/folder/gsm_manager.c' for writing. Please manually backup "
+           "gsm_manager.c and try again.";
+    QTest::newRow("file cannot be read") << "gsm_manager.h" << false << "unreadable" << QStringList{"Read Error"}
+                                         << "Error encountered while trying to save 'USER CODE' sections.\n\n"
+                                            "Unable to open file '%1/gsm_manager.h' for reading.";
+    QTest::newRow("output cannot be written") << "gsm_manager.c" << true << "output" << QStringList{"Write Error"}
+                                              << "Unable to open file '%1/gsm_manager.cpp' for writing.";
+    // A file size limit makes every write past it fail, as a full disk would (permission bits do not
+    // stop root). The merged text is far larger than the limit.
+    QTest::newRow("disk full") << "gsm_manager.h" << false << "full" << QStringList{"Write Error"}
+                               << "Unable to open file '%1/gsm_manager.h' for writing.";
 }
 
-void TestUserCode::backupIntoTheFileItselfIsRefused()
+// Whatever stops the operation, the old file stays whole and no other file appears.
+void TestUserCode::failureWritesNothing()
 {
-    // Choosing the project folder for the header's backup would make the backup the very file that the
-    // merged text overwrites next.
+    QFETCH(QString, file);
+    QFETCH(bool, cpp);
+    QFETCH(QString, setup);
+    QFETCH(QStringList, titles);
+    QFETCH(QString, text);
     QTemporaryDir dir;
     ScopedDialogs scoped;
-    scoped.dialogs.yesNoAnswers.enqueue(true);
-    scoped.dialogs.folderAnswers.enqueue(dir.path());
-    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
-    const QString old = region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("keep_me();\n"));
-    QVERIFY(writeFile(path, old));
+    const QString path = dir.filePath(file);
+    // A region that the new text keeps, or one that it drops (so that the backup is offered).
+    const bool dropped = setup == "cancel" || setup == "self" || setup == "missing";
+    const QString old = dropped ? region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("keep_me();\n"))
+                                : region(QStringLiteral("Includes"), QStringLiteral("#include \"precious.h\"\n"));
+    if (setup == "unreadable")
+        QVERIFY(QDir(dir.path()).mkdir(file)); // unreadable as a file, even for root
+    else
+        QVERIFY(writeText(path, old));
+    if (dropped)
+        scoped.dialogs.yesNoAnswers.enqueue(true);
+    if (setup == "self")
+        scoped.dialogs.folderAnswers.enqueue(dir.path());
+    if (setup == "missing")
+        scoped.dialogs.folderAnswers.enqueue(dir.filePath(QStringLiteral("no/such/folder")));
+    if (setup == "output")
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("gsm_manager.cpp")));
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
-    QString text = kNewHeader;
-    QVERIFY(!UserCodeMerge::extractAndSave(path, text, true));
-    QCOMPARE(scoped.dialogs.shown.last().title, QStringLiteral("Write Error"));
-    QVERIFY(scoped.dialogs.shown.last().text.contains(path));
-    QCOMPARE(readFile(path), old);
-}
+    QString merged = kNewHeader;
+    bool written = true;
+    if (setup == "full")
+    {
+        merged += QString(200000, QLatin1Char('x')) + QLatin1Char('\n');
+        FileSizeLimit limit(4096);
+        QVERIFY(limit.active());
+        written = UserCodeMerge::extractAndSave(path, merged, cpp);
+    }
+    else
+        written = UserCodeMerge::extractAndSave(path, merged, cpp);
 
-void TestUserCode::backupWriteErrorWritesNothing()
-{
-    QTemporaryDir dir;
-    ScopedDialogs scoped;
-    const QString missing = dir.filePath(QStringLiteral("no/such/folder"));
-    scoped.dialogs.yesNoAnswers.enqueue(true);
-    scoped.dialogs.folderAnswers.enqueue(missing);
-    const QString path = dir.filePath(QStringLiteral("gsm_manager.c"));
-    const QString old = region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("keep_me();\n"));
-    QVERIFY(writeFile(path, old));
-
-    QString text = kNewHeader;
-    QVERIFY(!UserCodeMerge::extractAndSave(path, text, true));
-    QCOMPARE(scoped.dialogs.shown.last().title, QStringLiteral("Write Error"));
-    QCOMPARE(scoped.dialogs.shown.last().icon, Dialogs::Icon::Critical);
-    QCOMPARE(scoped.dialogs.shown.last().text,
-             QStringLiteral("Unable to open file '") + missing +
-                 QStringLiteral("/gsm_manager.c' for writing. Please manually backup gsm_manager.c and try again."));
-    QCOMPARE(readFile(path), old);
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("gsm_manager.cpp"))));
-}
-
-void TestUserCode::readErrorWhenFileCannotBeRead()
-{
-    QTemporaryDir dir;
-    ScopedDialogs scoped;
-    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("gsm_manager.h"))); // unreadable as a file, even for root
-    QString text = kNewHeader;
-    QVERIFY(!UserCodeMerge::extractAndSave(path, text, false));
-    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Read Error")});
-    QCOMPARE(scoped.dialogs.shown.first().text,
-             QStringLiteral("Error encountered while trying to save 'USER CODE' sections.\n\nUnable to open file '") +
-                 path + QStringLiteral("' for reading."));
-    QVERIFY(QFileInfo(path).isDir());
+    QVERIFY(!written);
+    QCOMPARE(scoped.dialogs.titles(), titles);
+    QCOMPARE(scoped.dialogs.shown.last().text, text.arg(dir.path()));
+    QCOMPARE(scoped.dialogs.shown.last().icon, setup == "cancel" ? Dialogs::Icon::Information : Dialogs::Icon::Critical);
+    if (setup == "unreadable")
+        QVERIFY(QFileInfo(path).isDir());
+    else
+        QCOMPARE(readText(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
 void TestUserCode::switchingCToCppWritesCppAndKeepsC()
@@ -338,58 +330,12 @@ void TestUserCode::switchingCToCppWritesCppAndKeepsC()
     ScopedDialogs scoped;
     const QString cPath = dir.filePath(QStringLiteral("gsm_manager.c"));
     const QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"hal.h\"\n"));
-    QVERIFY(writeFile(cPath, old));
+    QVERIFY(writeText(cPath, old));
     QString text = kNewHeader;
     QVERIFY(UserCodeMerge::extractAndSave(cPath, text, true));
-    QCOMPARE(readFile(cPath), old);
-    QVERIFY(readFile(dir.filePath(QStringLiteral("gsm_manager.cpp"))).contains(QStringLiteral("#include \"hal.h\"")));
+    QCOMPARE(readText(cPath), old);
+    QVERIFY(readText(dir.filePath(QStringLiteral("gsm_manager.cpp"))).contains(QStringLiteral("#include \"hal.h\"")));
     QCOMPARE(scoped.dialogs.shown.size(), 0);
-}
-
-void TestUserCode::outputWriteErrorLeavesOldFile()
-{
-    QTemporaryDir dir;
-    ScopedDialogs scoped;
-    const QString cPath = dir.filePath(QStringLiteral("gsm_manager.c"));
-    const QString cppPath = dir.filePath(QStringLiteral("gsm_manager.cpp"));
-    const QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"hal.h\"\n"));
-    QVERIFY(writeFile(cPath, old));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("gsm_manager.cpp"))); // the output cannot be a file
-    QString text = kNewHeader;
-    QVERIFY(!UserCodeMerge::extractAndSave(cPath, text, true));
-    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
-    QCOMPARE(scoped.dialogs.shown.first().text,
-             QStringLiteral("Unable to open file '") + cppPath + QStringLiteral("' for writing."));
-    QCOMPARE(readFile(cPath), old);
-}
-
-void TestUserCode::fullDiskLeavesOldFileIntact()
-{
-    // A file size limit makes every write past it fail, as a full disk would (permission bits do not
-    // stop root). The merged text is far larger than the limit; the old file must survive whole.
-    QTemporaryDir dir;
-    ScopedDialogs scoped;
-    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
-    const QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"precious.h\"\n"));
-    QVERIFY(writeFile(path, old));
-    QString text = kNewHeader + QString(200000, QLatin1Char('x')) + QLatin1Char('\n');
-
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 4096;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool written = UserCodeMerge::extractAndSave(path, text, false);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QVERIFY(!written);
-    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
-    QCOMPARE(scoped.dialogs.shown.first().text, QStringLiteral("Unable to open file '") + path +
-                                                    QStringLiteral("' for writing."));
-    QCOMPARE(readFile(path), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("gsm_manager.h")});
 }
 
 void TestUserCode::crlfFileIsMerged()
@@ -397,11 +343,11 @@ void TestUserCode::crlfFileIsMerged()
     QTemporaryDir dir;
     ScopedDialogs scoped;
     const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
-    QVERIFY(writeFile(path, QStringLiteral("// USER CODE BEGIN Includes\r\n#include <a.h>\r\n// USER CODE END Includes\r\n")));
+    QVERIFY(writeText(path, QStringLiteral("// USER CODE BEGIN Includes\r\n#include <a.h>\r\n// USER CODE END Includes\r\n")));
     QString text = kNewHeader;
     QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
-    QVERIFY(readFile(path).contains(QStringLiteral("// USER CODE BEGIN Includes\n#include <a.h>\n// USER CODE END Includes")));
-    QVERIFY(!readFile(path).contains(QLatin1Char('\r')));
+    QVERIFY(readText(path).contains(QStringLiteral("// USER CODE BEGIN Includes\n#include <a.h>\n// USER CODE END Includes")));
+    QVERIFY(!readText(path).contains(QLatin1Char('\r')));
 }
 
 void TestUserCode::userBytesSurviveInAnyEightBitEncoding_data()

@@ -13,73 +13,32 @@
 #include <quazip/quazipfileinfo.h>
 #include <quazip/quazipnewinfo.h>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <memory>
 #include <unistd.h>
 
 #include "scripteddialogs.h"
+#include "testsupport.h"
 #include "util.h"
+
+using namespace TestSupport;
 
 namespace
 {
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QStringList entriesOf(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                   QDir::Name);
 }
 
-// Limits the size of any file this process writes, as a full disk would: writes beyond the limit
-// fail with EFBIG instead of raising SIGXFSZ. The previous limit is restored on destruction.
-class FileSizeLimit
-{
-  public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        mOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &mOld);
-        rlimit limited = mOld;
-        limited.rlim_cur = bytes;
-        mActive = setrlimit(RLIMIT_FSIZE, &limited) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &mOld);
-        std::signal(SIGXFSZ, mOldHandler);
-    }
-    bool active() const
-    {
-        return mActive;
-    }
-
-  private:
-    rlimit mOld{};
-    void (*mOldHandler)(int) = nullptr;
-    bool mActive = false;
-};
-
-// Runs as an ordinary user while it lives when the tests run as root (root may write read-only
-// files, which would hide the behaviour under test). Real and effective ids change; the saved id
-// stays root, so the destructor can switch back.
+// When `wanted`, runs as an ordinary user while it lives if the tests run as root (root may write
+// read-only files, which would hide the behaviour under test). Real and effective ids change; the
+// saved id stays root, so the destructor can switch back.
 class UnprivilegedScope
 {
   public:
-    UnprivilegedScope()
+    explicit UnprivilegedScope(bool wanted)
     {
-        if (geteuid() == 0)
+        if (wanted && geteuid() == 0)
             mSwitched = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0;
     }
     ~UnprivilegedScope()
@@ -139,8 +98,6 @@ class TestUtil : public QObject
   private slots:
     void resourceText_data();
     void resourceText();
-    void resourceTextOfEmbeddedTextHasOnlyLineFeeds_data();
-    void resourceTextOfEmbeddedTextHasOnlyLineFeeds();
     void readFileContentsLeavesOutputOnFailure();
     void prependWritesEntriesInReverseOrder();
     void prependFromMissingInputKeepsOutput();
@@ -148,8 +105,6 @@ class TestUtil : public QObject
     void saveReplacesExistingFile();
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
-    void readOnlyTargetIsNotReplaced_data();
-    void readOnlyTargetIsNotReplaced();
     void downloadCopiesBytesExactly_data();
     void downloadCopiesBytesExactly();
     void downloadLogsWhatFailed();
@@ -187,32 +142,6 @@ void TestUtil::resourceText()
     QCOMPARE(Util::resourceText(path), expected);
     QCOMPARE(Util::resourceText(dir.filePath("missing.txt")), QString());
     QCOMPARE(Util::resourceText(":/no/such/resource.txt"), QString());
-}
-
-void TestUtil::resourceTextOfEmbeddedTextHasOnlyLineFeeds_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::newRow("licence") << QStringLiteral(":/license/resources/license/LICENSE.txt");
-    QTest::newRow("circbuff.c") << QStringLiteral(":/code/resources/code/circbuff.c");
-    QTest::newRow("circbuff.h") << QStringLiteral(":/code/resources/code/circbuff.h");
-}
-
-void TestUtil::resourceTextOfEmbeddedTextHasOnlyLineFeeds()
-{
-    QFETCH(QString, path);
-    QFile raw(path);
-    QVERIFY(raw.open(QIODevice::ReadOnly));
-    const QByteArray bytes = raw.readAll();
-    QVERIFY2(bytes.contains("\r\n"), "the embedded text is expected with CR LF line ends");
-
-    const QString text = Util::resourceText(path);
-    QVERIFY(!text.isEmpty());
-    QVERIFY(!text.contains(QLatin1Char('\r')));
-    QCOMPARE(text.count(QLatin1Char('\n')), bytes.count('\n'));
-
-    QString viaStream;
-    QVERIFY(Util::readFileContentsToString(path, &viaStream));
-    QCOMPARE(viaStream, text);
 }
 
 void TestUtil::readFileContentsLeavesOutputOnFailure()
@@ -284,23 +213,38 @@ void TestUtil::saveReplacesExistingFile()
 void TestUtil::failedWriteKeepsOldFile_data()
 {
     QTest::addColumn<QString>("operation");
-    QTest::newRow("saveStringToFileDirectory") << QStringLiteral("save");
-    QTest::newRow("readFilePrependStringListAndWriteFile") << QStringLiteral("prepend");
-    QTest::newRow("downloadResourceFile") << QStringLiteral("download");
+    QTest::addColumn<bool>("readOnly"); // the target is read-only (else: the disk fills up part-way)
+    for (bool readOnly : {false, true})
+    {
+        const char* cause = readOnly ? "read-only target" : "full disk";
+        QTest::addRow("saveStringToFileDirectory, %s", cause) << QStringLiteral("save") << readOnly;
+        QTest::addRow("readFilePrependStringListAndWriteFile, %s", cause) << QStringLiteral("prepend") << readOnly;
+        QTest::addRow("downloadResourceFile, %s", cause) << QStringLiteral("download") << readOnly;
+    }
 }
 
-// A write that stops part-way (here: at a file size limit, as on a full disk) reports failure and
-// leaves the earlier file whole, with no temporary file left behind.
+// A write that cannot replace the target (a file size limit standing in for a full disk, or a
+// read-only file written as an ordinary user) reports failure and leaves the earlier file whole,
+// with no temporary file left behind.
 void TestUtil::failedWriteKeepsOldFile()
 {
     QFETCH(QString, operation);
+    QFETCH(bool, readOnly);
     QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                  QFileDevice::WriteOther | QFileDevice::ExeOther));
     const QString target = dir.filePath("target.txt");
     const QByteArray old = "old content\n";
     const QByteArray big(200 * 1024, 'x');
     QVERIFY(writeBytes(dir.filePath("input.txt"), big));
     QVERIFY(writeBytes(target, old));
     QString text = QString::fromLatin1(big);
+    if (readOnly)
+    {
+        QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+        QVERIFY(QFile::setPermissions(dir.filePath("input.txt"), QFileDevice::ReadOwner | QFileDevice::ReadOther));
+    }
 
     auto run = [&]()
     {
@@ -314,8 +258,9 @@ void TestUtil::failedWriteKeepsOldFile()
 
     bool result = true;
     {
-        FileSizeLimit limit(4096);
-        QVERIFY(limit.active());
+        std::unique_ptr<FileSizeLimit> limit(readOnly ? nullptr : new FileSizeLimit(4096));
+        UnprivilegedScope user(readOnly);
+        QVERIFY(readOnly ? user.ok() : limit->active());
         if (operation == QLatin1String("download"))
             QTest::ignoreMessage(
                 QtWarningMsg, qPrintable(QStringLiteral("Failed to create local file: \"%1\"").arg(target)));
@@ -326,49 +271,11 @@ void TestUtil::failedWriteKeepsOldFile()
     QCOMPARE(entriesOf(dir.path()), (QStringList{QStringLiteral("input.txt"), QStringLiteral("target.txt")}));
 
     // Without the limit the same call succeeds, so the failure above came from the short write.
-    QVERIFY(run());
-    QVERIFY(readBytes(target).size() >= big.size());
-}
-
-void TestUtil::readOnlyTargetIsNotReplaced_data()
-{
-    failedWriteKeepsOldFile_data();
-}
-
-void TestUtil::readOnlyTargetIsNotReplaced()
-{
-    QFETCH(QString, operation);
-    QTemporaryDir dir;
-    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                  QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                  QFileDevice::WriteOther | QFileDevice::ExeOther));
-    const QString target = dir.filePath("target.txt");
-    QVERIFY(writeBytes(dir.filePath("input.txt"), "input"));
-    QVERIFY(writeBytes(target, "read-only content"));
-    QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadOther));
-    QVERIFY(
-        QFile::setPermissions(dir.filePath("input.txt"), QFileDevice::ReadOwner | QFileDevice::ReadOther));
-    QString text = QStringLiteral("replacement");
-
-    bool result = true;
+    if (!readOnly)
     {
-        UnprivilegedScope user;
-        QVERIFY(user.ok());
-        if (operation == QLatin1String("save"))
-            result = Util::saveStringToFileDirectory(target, &text);
-        else if (operation == QLatin1String("prepend"))
-            result = Util::readFilePrependStringListAndWriteFile(dir.filePath("input.txt"), target,
-                                                                 {QStringLiteral("X")});
-        else
-        {
-            QTest::ignoreMessage(
-                QtWarningMsg, qPrintable(QStringLiteral("Failed to create local file: \"%1\"").arg(target)));
-            result = Util::downloadResourceFile(dir.filePath("input.txt"), target);
-        }
+        QVERIFY(run());
+        QVERIFY(readBytes(target).size() >= big.size());
     }
-    QVERIFY(!result);
-    QCOMPARE(readBytes(target), QByteArray("read-only content"));
-    QCOMPARE(entriesOf(dir.path()), (QStringList{QStringLiteral("input.txt"), QStringLiteral("target.txt")}));
 }
 
 void TestUtil::downloadCopiesBytesExactly_data()

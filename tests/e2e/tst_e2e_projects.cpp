@@ -22,6 +22,10 @@
 #include "halregions.h"
 #include "projectsettings.h"
 #include "scripteddialogs.h"
+#include "../testsupport.h"
+
+using TestSupport::readText;
+using TestSupport::writeText;
 
 namespace
 {
@@ -43,22 +47,6 @@ struct ProjectOptions
     bool debugOutput = true;   // the Start module's debug output option
     bool libraryDebug = false; // the library's own debug text on (GSM_DEBUG=1 on the command line)
 };
-
-QString readText(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QString();
-    return QString::fromUtf8(f.readAll());
-}
-
-bool writeText(const QString& path, const QString& text)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return false;
-    return f.write(text.toUtf8()) >= 0;
-}
 
 QRegularExpression regionExpression(const QString& name)
 {
@@ -229,7 +217,6 @@ class TstE2eProjects : public QObject
     Q_OBJECT
 
 private slots:
-    void regionEditingTouchesOnlyTheNamedSection();
     void everyRowHasItsCtest();
     void generatedProjectRunsScenario_data();
     void generatedProjectRunsScenario();
@@ -327,21 +314,6 @@ bool TstE2eProjects::generateWithCli(const FakeHost& host, QString* why)
 #endif
 }
 
-void TstE2eProjects::regionEditingTouchesOnlyTheNamedSection()
-{
-    QString text = QStringLiteral("void gsmWrite()\n{\n    // USER CODE BEGIN gsmWrite\n    // ToDo\n    // USER CODE END gsmWrite\n}\n"
-                                  "void gsmWriteCompleted()\n{\n    // USER CODE BEGIN gsmWriteCompleted\n\n"
-                                  "    // USER CODE END gsmWriteCompleted\n}\n");
-    const QString before = text;
-    QVERIFY(fillRegion(text, QStringLiteral("gsmWrite"), QStringLiteral("a();\nif (x)\n{\n\n    b();\n}")));
-    QCOMPARE(regionBody(text, QStringLiteral("gsmWrite")), QStringLiteral("    a();\n    if (x)\n    {\n\n        b();\n    }\n"));
-    // the longer name that begins with the same text is a section of its own and stays as it was
-    QCOMPARE(regionBody(text, QStringLiteral("gsmWriteCompleted")), QStringLiteral("\n"));
-    QCOMPARE(regionBody(before, QStringLiteral("gsmWrite")), QStringLiteral("    // ToDo\n"));
-    QVERIFY(!fillRegion(text, QStringLiteral("gsmRead"), QStringLiteral("x();")));
-    QVERIFY(regionBody(text, QStringLiteral("gsmRead")).isNull());
-}
-
 // Every project variant of the matrix, with its tag (the ctest of a row runs
 // "generatedProjectRunsScenario:<tag>").
 struct ScenarioRow
@@ -355,63 +327,42 @@ struct ScenarioRow
 
 QVector<ScenarioRow> scenarioRows()
 {
+    // One option (or a pair) away from the defaults per variant.
     struct Variant
     {
         const char* name;
-        ProjectOptions options;
+        void (*change)(ProjectOptions&);
     };
-    QVector<Variant> variants;
-    ProjectOptions o;
-    variants.append({"defaults", o});
-    o = ProjectOptions();
-    o.echo = false;
-    o.echoBuffer = false; // turning echo off turns echo cancellation off (and locks it) in the program
-    variants.append({"echo-off", o});
-    o = ProjectOptions();
-    o.resetPin = true;
-    variants.append({"reset-pin", o});
-    o = ProjectOptions();
-    o.promptBuffer = false;
-    variants.append({"no-prompt-buffer", o});
-    o = ProjectOptions();
-    o.echoBuffer = false;
-    variants.append({"no-echo-buffer", o});
-    o = ProjectOptions();
-    o.circularTx = false;
-    variants.append({"no-circular-tx", o});
-    o = ProjectOptions();
-    o.circularRx = false;
-    variants.append({"no-circular-rx", o});
-    o = ProjectOptions();
-    o.circularTx = false;
-    o.circularRx = false;
-    variants.append({"no-circular", o});
-    o = ProjectOptions();
-    o.debugOutput = false;
-    variants.append({"no-debug-output", o});
-    o = ProjectOptions();
-    o.libraryDebug = true;
-    o.resetPin = true;
-    variants.append({"library-debug", o});
-
+    const Variant variants[] = {
+        {"defaults", [](ProjectOptions&) {}},
+        // turning echo off turns echo cancellation off (and locks it) in the program
+        {"echo-off", [](ProjectOptions& o) { o.echo = o.echoBuffer = false; }},
+        {"reset-pin", [](ProjectOptions& o) { o.resetPin = true; }},
+        {"no-prompt-buffer", [](ProjectOptions& o) { o.promptBuffer = false; }},
+        {"no-echo-buffer", [](ProjectOptions& o) { o.echoBuffer = false; }},
+        {"no-circular-tx", [](ProjectOptions& o) { o.circularTx = false; }},
+        {"no-circular-rx", [](ProjectOptions& o) { o.circularRx = false; }},
+        {"no-circular", [](ProjectOptions& o) { o.circularTx = o.circularRx = false; }},
+        {"no-debug-output", [](ProjectOptions& o) { o.debugOutput = false; }},
+        {"library-debug", [](ProjectOptions& o) { o.libraryDebug = o.resetPin = true; }},
+    };
     QVector<ScenarioRow> rows;
     for (const QString& flavour : {QStringLiteral("C"), QStringLiteral("C++")})
     {
         const QString tagFlavour = flavour == QLatin1String("C") ? QStringLiteral("c") : QStringLiteral("cpp");
         for (const Variant& v : variants)
-            rows.append({tagFlavour + QStringLiteral("-core-") + QLatin1String(v.name), flavour, ModuleSet::Core,
-                         v.options, false});
+        {
+            ProjectOptions o;
+            v.change(o);
+            rows.append({tagFlavour + QStringLiteral("-core-") + QLatin1String(v.name), flavour, ModuleSet::Core, o, false});
+        }
         // The service sets: LTE with the default options and the reset line, 2G with echo and the
         // circular buffers off and no prompt buffer (the library's fallback then serves).
         ProjectOptions lte;
         lte.resetPin = true;
         rows.append({tagFlavour + QStringLiteral("-lte-reset-pin"), flavour, ModuleSet::Lte, lte, false});
         ProjectOptions twoG;
-        twoG.echo = false;
-        twoG.echoBuffer = false;
-        twoG.promptBuffer = false;
-        twoG.circularTx = false;
-        twoG.circularRx = false;
+        twoG.echo = twoG.echoBuffer = twoG.promptBuffer = twoG.circularTx = twoG.circularRx = false;
         rows.append({tagFlavour + QStringLiteral("-2g-lean"), flavour, ModuleSet::TwoG, twoG, false});
     }
     // The Arduino layout: library in src/Velkor, C++ manager.
@@ -422,8 +373,7 @@ QVector<ScenarioRow> scenarioRows()
     // "velkor-codegen generate PROJECT_DIR" runs twice as a separate process.
     ProjectOptions cliC;
     cliC.resetPin = true;
-    cliC.echo = false;
-    cliC.echoBuffer = false;
+    cliC.echo = cliC.echoBuffer = false;
     rows.append({QStringLiteral("cli-c-core-reset-pin"), QStringLiteral("C"), ModuleSet::Core, cliC, true});
     ProjectOptions cliLte;
     cliLte.circularRx = false;

@@ -1,9 +1,9 @@
 // Maintenance and check tool for the example projects under resources/examples/.
 //
-//   velkor_example_tool manager <settings.json> <project folder> arduino|stm32 [--check]
-//       Builds the manager unit that the generator writes for the module selection and options of
-//       <settings.json> (a project settings file of the generator; its "CheckedModules" are taken as
-//       they are, without the dependency check), carries the USER CODE regions of the example's
+//   velkor_example_tool manager <settings.json> <module ids> <project folder> arduino|stm32 [--check]
+//       Builds the manager unit that the generator writes for the options of <settings.json> (a
+//       project settings file of the generator: the board's options) and the comma-separated
+//       <module ids> (taken as they are, without the dependency check), carries the USER CODE regions of the example's
 //       existing manager files into it and writes it (Arduino: gsm_manager.h / gsm_manager.cpp in the
 //       sketch folder, library includes "src/Velkor/..."; STM32: Core/Inc/gsm_manager.h and
 //       Core/Src/gsm_manager.c, C output, includes "Velkor/..."). The files are written without the
@@ -29,6 +29,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -86,13 +87,13 @@ const QStringList kRegionsToFill = {
 
 int commandManager(const QStringList& args)
 {
-    if (args.size() < 3 || (args[2] != QLatin1String("arduino") && args[2] != QLatin1String("stm32")))
+    if (args.size() < 4 || (args[3] != QLatin1String("arduino") && args[3] != QLatin1String("stm32")))
     {
-        fail(QStringLiteral("usage: manager <settings.json> <project folder> arduino|stm32 [--check]"));
+        fail(QStringLiteral("usage: manager <settings.json> <module ids> <project folder> arduino|stm32 [--check]"));
         return 2;
     }
     const bool check = args.contains(QStringLiteral("--check"));
-    const bool arduino = args[2] == QLatin1String("arduino");
+    const bool arduino = args[3] == QLatin1String("arduino");
 
     QFile settingsFile(args[0]);
     if (!settingsFile.open(QIODevice::ReadOnly))
@@ -106,8 +107,11 @@ int commandManager(const QStringList& args)
         fail(QStringLiteral("not a JSON object: ") + args[0]);
         return 2;
     }
+    QJsonObject settings = doc.object();
+    settings.insert(QStringLiteral("CheckedModules"),
+                    QJsonArray::fromStringList(QStringList{QString()} + args[1].split(QLatin1Char(','))));
     FakeHost host;
-    ProjectSettings::apply(host, doc.object());
+    ProjectSettings::apply(host, settings);
 
     const Generator::Flavour flavour = arduino ? Generator::Flavour::Arduino : Generator::Flavour::C;
     // Without a notice the texts begin with the one line end that follows it; the export prepends
@@ -117,7 +121,7 @@ int commandManager(const QStringList& args)
         if (t->startsWith(QLatin1Char('\n')))
             t->remove(0, 1);
 
-    const QString folder = args[1];
+    const QString folder = args[2];
     const QString headerPath = folder + (arduino ? QStringLiteral("/gsm_manager.h") : QStringLiteral("/Core/Inc/gsm_manager.h"));
     const QString sourcePath =
         folder + (arduino ? QStringLiteral("/gsm_manager.cpp") : QStringLiteral("/Core/Src/gsm_manager.c"));
