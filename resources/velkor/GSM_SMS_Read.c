@@ -121,7 +121,8 @@ static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remain
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
     uint_fast8_t body = inst->Body;
     uint_fast16_t n = inst->TextLen;
-    while (len-- != 0u)
+    const uint8_t* end = &data[len];
+    while (data != end)
     {
         uint_fast8_t c = *data++;
         uint_fast8_t cr = body & SR_B_CR;
@@ -190,10 +191,7 @@ static void onCmgrLine(void* ctx, const char* line, uint16_t len)
     /* Body line without a counted payload, or a rest after a too short count (a modem that prints a
      * stored LF as CR LF): lines are joined with LF; the first rest line continues the payload. */
     inst->Body = (uint8_t)(body | SR_B_LINE);
-    if ((body & SR_B_LINE) != 0u)
-    {
-        onBody(inst, (const uint8_t*)"\n", 1u, 1u);
-    }
+    onBody(inst, (const uint8_t*)"\n", (uint16_t)((body & SR_B_LINE) != 0u), 1u); /* (no LF before the first) */
     onBody(inst, (const uint8_t*)line, len, 1u);
 }
 
@@ -248,12 +246,12 @@ void gsmSmsReadInit(GSM_SmsRead_Instance* inst)
 }
 
 /* One poll of a running session: the pause, the idle wait or the command of the step. */
-static void runStep(GSM_SmsRead_Instance* inst, uint8_t step)
+static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
 {
     GSM_Prompt_Interface* p = inst->Prompt;
     GSM_Prompt_CmdStatus st;
     uint8_t fl;
-    uint8_t next = 2u; /* how far the walk goes on (0 or 1), or 2: the step is repeated after a pause */
+    uint_fast8_t next = 2u; /* how far the walk goes on (0 or 1), or 2: the step is repeated after a pause */
     uint16_t index;
     if (step >= SR_STEP_PAUSE)
     {
@@ -276,16 +274,17 @@ static void runStep(GSM_SmsRead_Instance* inst, uint8_t step)
     {
         /* The command is composed in the text buffer: the prompt has written it out before the
          * first body line can arrive, and a body replaces it. */
+        char* d = inst->Text;
         const char* c = kCmgr;
-        uint8_t i;
-        for (i = 0u; (inst->Text[i] = c[i]) != '\0'; i++)
+        while ((*d = *c++) != '\0')
         {
+            d++;
         }
         if (step == SR_STEP_DELETE)
         {
             inst->Text[6] = 'D'; /* AT+CMGD= */
         }
-        (void)gsmUtilUintToStr(&inst->Text[i], 4u, inst->Index, 1u);
+        (void)gsmUtilUintToStr(d, 4u, inst->Index, 1u);
         inst->TextLen = 0u;
         inst->Body = 0u;
     }

@@ -28,23 +28,23 @@ enum
     SS_STEP_ESC       /* leaving a data entry that may be open after a lost prompt */
 };
 
-/* Flags; bit 0 is the command state byte of gsmPromptHelperExec. */
-#define SS_F_SENT      0x01u /* a command of this module runs */
+/* Flags */
+#define SS_F_SENT      0x01u /* the command of the step was sent: its result is followed */
 #define SS_F_CANCEL    0x02u /* gsmSmsSendCancel() was called */
 #define SS_F_REPORTS   0x04u /* request delivery reports */
 #define SS_F_REPORTSET 0x08u /* this message asks for a report (AT+CSMP=49) */
 
 #define SS_SUCCESS 0xFFu /* finish(): not a GSM_SmsSend_FailReason, the send succeeded */
 
-/* The command of each step from SS_STEP_SETUP on: the set-up, in the place of AT+CMGS (composed with
- * the quoted number) the AT+CSMP that asks for delivery reports, then ESC for SS_STEP_DATA (not sent:
- * that step only follows the command) and SS_STEP_ESC. The set-up runs before every message, so that
- * a restarted modem or another module's settings never get in the way; it routes as the SMS Receive
- * module does: stored messages announced by +CMTI, status reports delivered as +CDS (only sent by
- * the network for messages that asked for one). */
-static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CSMP=49,167,0,0",
-                                    "\x1B", "\x1B"};
-#define SS_CMD_REPORT 4u /* index of the AT+CSMP that asks for reports */
+/* The command of each step from SS_STEP_SETUP on: the set-up, AT+CMGS (the quoted number is
+ * appended), in the place of SS_STEP_DATA (which only follows the command of SS_STEP_CMGS) the
+ * AT+CSMP that asks for delivery reports, and ESC for SS_STEP_ESC. The set-up runs before every
+ * message, so that a restarted modem or another module's settings never get in the way; it routes
+ * as the SMS Receive module does: stored messages announced by +CMTI, status reports delivered as
+ * +CDS (only sent by the network for messages that asked for one). */
+static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CMGS=",
+                                    "AT+CSMP=49,167,0,0", "\x1B"};
+#define SS_CMD_REPORT 5u /* index of the AT+CSMP that asks for reports */
 static const GSM_Prompt_CmdSpec kCmgsSpec = {"+CMGS:", GSM_SMSSEND_PROMPT_TIMEOUT_MS, GSM_PROMPT_CMD_DATA_PROMPT};
 static const GSM_Prompt_CmdSpec kPlainSpec = {NULL, 5000u, 0u};
 static const char* const kCdsPrefixes[] = {"+CDS:", NULL};
@@ -127,16 +127,16 @@ static void onCdsUrc(void* ctx, const char* line, uint16_t len)
     GSM_SmsSend_Instance* inst = (GSM_SmsSend_Instance*)ctx;
     GSM_SmsSend_Event_DeliveryStatusReport rep;
     char ra[GSM_SMSSEND_NUMBER_SIZE];
-    uint8_t i;
+    uint_fast8_t i;
+    uint_fast8_t bit;
     if (!decodeCds(line, len, &rep, ra, (uint16_t)sizeof(ra))) /* (the subscription matched "+CDS:") */
     {
         GSM_DEBUG_TEXT("GSM SMS: malformed +CDS dropped\r\n");
         return;
     }
     /* Newest message with this reference first (slot 0 is the newest): <mr> wraps at 255. */
-    for (i = 0u; i < GSM_SMSSEND_REPORT_SLOTS; i++)
+    for (bit = 1u, i = 0u; i < GSM_SMSSEND_REPORT_SLOTS; i++, bit <<= 1)
     {
-        uint_fast8_t bit = 1u << i;
         if (((inst->ReportUsed & bit) != 0u) && (inst->ReportRef[i] == rep.MessageReference))
         {
             rep.Matched = true;
@@ -155,14 +155,14 @@ static void onCdsUrc(void* ctx, const char* line, uint16_t len)
 
 GSM_SmsSend_DeliveryStatusReportType gsmSmsSendGetDeliveryStatusReportType(const GSM_SmsSend_Event_DeliveryStatusReport* report)
 {
-    uint8_t c;
+    uint_fast8_t c;
     if (report == NULL)
     {
         return GSM_SmsSend_DeliveryStatusReportType_Unknown;
     }
-    /* 0..31 completed, 32..63 still trying, 64..127 given up, 128..255 reserved */
-    c = (uint8_t)(report->Status >> 5);
-    return (GSM_SmsSend_DeliveryStatusReportType)((c < 2u) ? c : ((c < 4u) ? 2u : 3u));
+    /* 0..31 completed, 32..63 still trying, 64..127 given up (c 2, 3), 128..255 reserved (c 4..7) */
+    c = (uint_fast8_t)(report->Status >> 5);
+    return (GSM_SmsSend_DeliveryStatusReportType)((c < 2u) ? c : ((c >> 2) + 2u));
 }
 
 void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
@@ -185,37 +185,38 @@ void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
  * the number is not valid or the text is not one GSM 7-bit message. */
 static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char* src)
 {
-    uint8_t septets = 0u; /* (at most GSM_SMSSEND_MAX_SEPTETS + 2) */
-    uint8_t n = 0u;
-    uint8_t digits = 0u;
+    uint_fast8_t septets = 0u; /* (at most GSM_SMSSEND_MAX_SEPTETS + 2) */
+    char* d = inst->Number;
+    const char* digits;
     char c;
     if (*num == '+')
     {
-        inst->Number[n++] = *num++;
+        *d++ = *num++;
     }
-    while ((c = *num++) != '\0')
+    digits = num;
+    while ((c = *num) != '\0')
     {
-        if (((uint8_t)(c - '0') > 9u) || (++digits > 20u))
+        if (((uint8_t)(c - '0') > 9u) || ((num - digits) >= 20))
         {
             return false;
         }
 #if GSM_SMSSEND_NUMBER_SIZE < 22u
-        if (n >= (GSM_SMSSEND_NUMBER_SIZE - 1u)) /* (a '+' and 20 digits always fit a larger buffer) */
+        if (d >= &inst->Number[GSM_SMSSEND_NUMBER_SIZE - 1u]) /* (a '+' and 20 digits always fit a larger buffer) */
         {
             return false;
         }
 #endif
-        inst->Number[n++] = c;
+        *d++ = c;
+        num++;
     }
-    if (digits == 0u)
+    if (num == digits)
     {
         return false;
     }
-    inst->Number[n] = '\0';
-    n = 0u;
-    while (*src != '\0')
+    *d = '\0';
+    d = inst->Text;
+    while ((c = *src++) != '\0')
     {
-        c = *src++;
         if (c == '\r')
         {
             if (*src == '\n')
@@ -230,20 +231,20 @@ static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char*
         }
         /* [ \ ] ^ (0x5B..0x5E) and { | } ~ (0x7B..0x7E) are in the GSM 7-bit alphabet's escape
          * table: they take two characters each. Clearing bit 5 maps the second range onto the first. */
-        septets = (uint8_t)(septets + ((uint8_t)(((uint8_t)c & 0xDFu) - 0x5Bu) < 4u ? 2u : 1u));
+        septets += ((uint8_t)(((uint8_t)c & 0xDFu) - 0x5Bu) < 4u) ? 2u : 1u;
         if (septets > GSM_SMSSEND_MAX_SEPTETS)
         {
             return false;
         }
 #if (GSM_SMSSEND_TEXT_SIZE - 1u) < GSM_SMSSEND_MAX_SEPTETS
-        if (n >= (GSM_SMSSEND_TEXT_SIZE - 1u)) /* (every byte is at least one septet: a full-size buffer needs no check) */
+        if (d >= &inst->Text[GSM_SMSSEND_TEXT_SIZE - 1u]) /* (every byte is at least one septet: a full-size buffer needs no check) */
         {
             return false;
         }
 #endif
-        inst->Text[n++] = c;
+        *d++ = c;
     }
-    inst->TextLen = n;
+    inst->TextLen = (uint8_t)(d - inst->Text);
     return true;
 }
 
@@ -326,22 +327,32 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
         {
             i = SS_CMD_REPORT; /* AT+CSMP=49: this message asks for a report */
         }
-        if ((step == SS_STEP_CMGS) && ((fl & SS_F_SENT) == 0u))
+        if ((fl & SS_F_SENT) == 0u)
         {
-            /* AT+CMGS="<number>" is composed here; its result is then followed as for the others */
-            if (gsmPromptClaim(p, inst) && gsmPromptCmdBegin(p, inst, &kCmgsSpec, &onCmgsLine, inst))
+            /* The command of the step; AT+CMGS gets the quoted number. (Only AT+CMGS has answer
+             * lines: the other commands expect none, so their handler is never called.) */
+            if (gsmPromptClaim(p, inst) &&
+                gsmPromptCmdBegin(p, inst, (step == SS_STEP_CMGS) ? &kCmgsSpec : &kPlainSpec, &onCmgsLine, inst))
             {
-                gsmPromptCmdAppend(p, "AT+CMGS=");
-                gsmPromptCmdAppendQuoted(p, inst->Number);
+                gsmPromptCmdAppend(p, kCmds[i]);
+                if (step == SS_STEP_CMGS)
+                {
+                    gsmPromptCmdAppendQuoted(p, inst->Number);
+                }
                 gsmPromptCmdSend(p);
-                inst->Flags = (uint8_t)(fl | SS_F_SENT);
+                inst->Flags |= SS_F_SENT;
             }
             return;
         }
-        st = gsmPromptHelperExec(p, inst, &inst->Flags, kCmds[i], &kPlainSpec, NULL, NULL);
+        st = gsmPromptCmdStatus(p, inst);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             return;
+        }
+        if (st != GSM_Prompt_CmdStatus_DataPrompt)
+        {
+            /* the command ended (Idle: the session was reset and took the command with it) */
+            inst->Flags &= (uint8_t)~SS_F_SENT;
         }
         if (step == SS_STEP_ESC)
         {
@@ -349,7 +360,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
         }
         else if (st == GSM_Prompt_CmdStatus_DataPrompt)
         {
-            if ((fl & SS_F_CANCEL) == 0u)
+            if ((inst->Flags & SS_F_CANCEL) == 0u)
             {
                 if (gsmPromptDataSend(p, inst, (const uint8_t*)inst->Text, inst->TextLen, GSM_PROMPT_DATA_CTRL_Z,
                                       GSM_SMSSEND_RESULT_TIMEOUT_MS))
@@ -367,7 +378,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
                 inst->Step = (uint8_t)(step + 1u);
                 return;
             }
-            if ((fl & SS_F_REPORTSET) != 0u)
+            if ((inst->Flags & SS_F_REPORTSET) != 0u)
             {
                 /* the new reference goes to slot 0, the oldest one falls out */
                 for (i = GSM_SMSSEND_REPORT_SLOTS - 1u; i != 0u; i--)

@@ -310,6 +310,32 @@ static void modemRebootDuringSendFailsAndNextSendSetsUpAgain(void)
     }
 }
 
+static bool report_setup_sent(void) { return sms_find_command(harness_sim(), "AT+CSMP=49,167,0,0", 0) >= 0; }
+
+static void modemRebootDuringSetupIsWaitedOutAndTheMessageGoesOnce(void)
+{
+    int f;
+    for (f = 0; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        sms_context(__func__, f);
+        sim = sms_start(f, NULL, NULL);
+        sim_tx_clear(sim);
+        CHECK(gsmmgrSmsSend(s(NUMBER), s("Set up twice")));
+        CHECK(harness_run_until(report_setup_sent, 10000));
+        sim_reboot(sim); /* before the answer of AT+CSMP */
+        CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 90000));
+        harness_poll(2000);
+        CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
+        CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendSuccess), 1);
+        /* nothing was sent before the restart: the set-up ran again, then the message went once */
+        CHECK_EQ_INT(sms_count_command(sim, "AT+CSMP=49,167,0,0"), 2);
+        CHECK_EQ_INT(sms_count_command(sim, "AT+CMGS=\"" NUMBER "\""), 1);
+        CHECK_EQ_INT(sim_sms_sent_count(sms_centre()), 1);
+        CHECK_EQ_STR(sim_sms_sent_text(sms_centre(), 0), "Set up twice");
+    }
+}
+
 /* ---- cancel ----------------------------------------------------------------------------------- */
 
 static void cancelBeforeThePromptSendsEscAndNothingIsSent(void)
@@ -532,6 +558,7 @@ const CheckTest g_sms_send_tests[] = {
     {"lostPromptIsLeftWithEscAndFails", lostPromptIsLeftWithEscAndFails},
     {"missingResultFailsAfterTheResultTimeout", missingResultFailsAfterTheResultTimeout},
     {"modemRebootDuringSendFailsAndNextSendSetsUpAgain", modemRebootDuringSendFailsAndNextSendSetsUpAgain},
+    {"modemRebootDuringSetupIsWaitedOutAndTheMessageGoesOnce", modemRebootDuringSetupIsWaitedOutAndTheMessageGoesOnce},
     {"cancelBeforeThePromptSendsEscAndNothingIsSent", cancelBeforeThePromptSendsEscAndNothingIsSent},
     {"cancelWhileWaitingForRegistrationSendsNothing", cancelWhileWaitingForRegistrationSendsNothing},
     {"cancelAfterTheTextIsTooLate", cancelAfterTheTextIsTooLate},
