@@ -57,6 +57,27 @@ typedef struct CheckTest
     void (*fn)(void);
 } CheckTest;
 
+/*
+ * FAMILY_TEST(name) { ... } defines a test whose body runs once per modem family, with the family index
+ * in `f`. The program provides FAMILY_COUNT, family_begin() (before each run: sets the check context
+ * "<test>/<family>/echo<n>") and family_end() (after the last run).
+ */
+void family_begin(const char* test, int family);
+void family_end(void);
+#define FAMILY_TEST(name)                                                                                        \
+    static void name##_run(int f);                                                                               \
+    static void name(void)                                                                                       \
+    {                                                                                                            \
+        int f;                                                                                                   \
+        for (f = 0; f < FAMILY_COUNT; f++)                                                                       \
+        {                                                                                                        \
+            family_begin(#name, f);                                                                              \
+            name##_run(f);                                                                                       \
+        }                                                                                                        \
+        family_end();                                                                                            \
+    }                                                                                                            \
+    static void name##_run(int f)
+
 /* Runs the tests (all, or the one named in argv[1]); returns the process exit code. */
 int check_run(const CheckTest* tests, size_t count, int argc, char** argv);
 

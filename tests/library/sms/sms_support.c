@@ -139,7 +139,24 @@ void sms_support_on_ussd_event(GSM_USSD_Instance* inst, int event_type, void* ev
     CHECK_EQ_INT(strlen(r->Text), r->TextLength);
 }
 
-void sms_context(const char* test, int family)
+bool sms_tx_contains(const SimModem* sim, const char* bytes, size_t n)
+{
+    size_t len = 0;
+    const char* tx = sim_tx(sim, &len);
+    size_t i;
+    for (i = 0; i + n <= len; i++)
+    {
+        if (memcmp(tx + i, bytes, n) == 0)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+void family_end(void) {}
+
+void family_begin(const char* test, int family)
 {
     snprintf(s_ctx, sizeof s_ctx, "%s/%s/echo%d", test, kFamilyNames[family], HARNESS_ECHO_ON);
     g_check_context = s_ctx;

@@ -59,8 +59,6 @@ long sms_find(const char* module, int type, size_t from);
 int sms_count(const char* module, int type);
 void sms_events_clear(void);
 
-/** Test context "<test>/<family>/echo<n>". */
-void sms_context(const char* test, int family);
 
 /**
  * Starts a modem of `family` with the SMS centre (store capacity 10) and the USSD service, runs
@@ -81,6 +79,11 @@ bool sms_wait_event(const char* module, int type, int n, uint32_t timeout_ms);
 int sms_count_command(const SimModem* sim, const char* cmd);
 /** Index of the first command equal to `cmd` at or after `from`, or -1. */
 long sms_find_command(const SimModem* sim, const char* cmd, size_t from);
+
+/** Whether the bytes sent to the modem (since the last sim_tx_clear) contain bytes[0..n). */
+bool sms_tx_contains(const SimModem* sim, const char* bytes, size_t n);
+/** A string constant as the (char*) that the send functions take. */
+static inline char* s(const char* text) { return (char*)text; }
 
 /** Test tables of the three test files. */
 extern const CheckTest g_sms_send_tests[];

@@ -47,91 +47,75 @@ static void check_message(const SmsEvent* e, const char* sender, const char* tex
     }
 }
 
-static void storedMessagesAreReadAndDeletedAtStartUpButDraftsStay(void)
+FAMILY_TEST(storedMessagesAreReadAndDeletedAtStartUpButDraftsStay)
 {
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
+    SimModem* sim;
+    char cmd[32];
+    long i;
+    int draft;
+    sim = sms_start_only(f, NULL, NULL);
+    CHECK_EQ_INT(sim_sms_store(sms_centre(), SENDER, SCTS, "First"), base_of(f));
+    draft = sim_sms_store_draft(sms_centre(), "+4930123456", "Draft");
+    CHECK_EQ_INT(sim_sms_store(sms_centre(), "Operator", SCTS, "Second"), base_of(f) + 2);
+    CHECK(harness_run_until(gsmmgrNetworkRegistrationIsRegistered, 90000));
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 20000));
+    harness_poll(5000);
+    CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 2);
+    check_message(read_event(0), SENDER, "First", base_of(f));
+    check_message(read_event(1), "Operator", "Second", base_of(f) + 2);
+    /* set-up, then store selection with its fill level before the first read */
+    i = sms_find_command(sim, "AT+CMGF=1", 0);
+    CHECK(i >= 0);
+    CHECK_EQ_STR(sim_command(sim, (size_t)i + 1), "AT+CSCS=\"GSM\"");
+    CHECK_EQ_STR(sim_command(sim, (size_t)i + 2), "AT+CSDH=1");
+    CHECK_EQ_STR(sim_command(sim, (size_t)i + 3), "AT+CNMI=2,1,0,1,0");
+    CHECK_EQ_STR(sim_command(sim, (size_t)i + 4), "AT+CPMS=\"SM\",\"SM\",\"SM\"");
+    CHECK_EQ_STR(sim_command(sim, (size_t)i + 5), "AT+CMGR=0");
+    snprintf(cmd, sizeof cmd, "AT+CMGR=%d", base_of(f));
+    CHECK(sms_find_command(sim, cmd, 0) > i);
+    snprintf(cmd, sizeof cmd, "AT+CMGD=%d", base_of(f));
+    CHECK(sms_find_command(sim, cmd, 0) > sms_find_command(sim, "AT+CMGR=0", 0));
+    /* the draft was read but neither reported nor deleted */
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 1);
+    CHECK(sim_sms_index_used(sms_centre(), draft));
+    snprintf(cmd, sizeof cmd, "AT+CMGD=%d", draft);
+    CHECK_EQ_INT(sms_count_command(sim, cmd), 0);
+    /* the walk stopped after the last stored message */
+    snprintf(cmd, sizeof cmd, "AT+CMGR=%d", base_of(f) + 3);
+    CHECK_EQ_INT(sms_count_command(sim, cmd), 0);
+}
+
+FAMILY_TEST(announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation)
+{
+    static const size_t kFragments[] = {0, 1, 2, 5};
+    size_t k;
+    for (k = 0; k < sizeof kFragments / sizeof kFragments[0]; k++)
     {
         SimModem* sim;
         char cmd[32];
+        int idx;
         long i;
-        int draft;
-        sms_context(__func__, f);
-        sim = sms_start_only(f, NULL, NULL);
-        CHECK_EQ_INT(sim_sms_store(sms_centre(), SENDER, SCTS, "First"), base_of(f));
-        draft = sim_sms_store_draft(sms_centre(), "+4930123456", "Draft");
-        CHECK_EQ_INT(sim_sms_store(sms_centre(), "Operator", SCTS, "Second"), base_of(f) + 2);
-        CHECK(harness_run_until(gsmmgrNetworkRegistrationIsRegistered, 90000));
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 20000));
-        harness_poll(5000);
-        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 2);
-        check_message(read_event(0), SENDER, "First", base_of(f));
-        check_message(read_event(1), "Operator", "Second", base_of(f) + 2);
-        /* set-up, then store selection with its fill level before the first read */
-        i = sms_find_command(sim, "AT+CMGF=1", 0);
-        CHECK(i >= 0);
-        CHECK_EQ_STR(sim_command(sim, (size_t)i + 1), "AT+CSCS=\"GSM\"");
-        CHECK_EQ_STR(sim_command(sim, (size_t)i + 2), "AT+CSDH=1");
-        CHECK_EQ_STR(sim_command(sim, (size_t)i + 3), "AT+CNMI=2,1,0,1,0");
-        CHECK_EQ_STR(sim_command(sim, (size_t)i + 4), "AT+CPMS=\"SM\",\"SM\",\"SM\"");
-        CHECK_EQ_STR(sim_command(sim, (size_t)i + 5), "AT+CMGR=0");
-        snprintf(cmd, sizeof cmd, "AT+CMGR=%d", base_of(f));
-        CHECK(sms_find_command(sim, cmd, 0) > i);
-        snprintf(cmd, sizeof cmd, "AT+CMGD=%d", base_of(f));
-        CHECK(sms_find_command(sim, cmd, 0) > sms_find_command(sim, "AT+CMGR=0", 0));
-        /* the draft was read but neither reported nor deleted */
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 1);
-        CHECK(sim_sms_index_used(sms_centre(), draft));
-        snprintf(cmd, sizeof cmd, "AT+CMGD=%d", draft);
-        CHECK_EQ_INT(sms_count_command(sim, cmd), 0);
-        /* the walk stopped after the last stored message */
-        snprintf(cmd, sizeof cmd, "AT+CMGR=%d", base_of(f) + 3);
-        CHECK_EQ_INT(sms_count_command(sim, cmd), 0);
+        sim = sms_start(f, NULL, NULL);
+        CHECK_EQ_INT(sim_sms_cnmi_mt(sms_centre()), 1);
+        sim_set_fragment(sim, kFragments[k]);
+        sim_tx_clear(sim);
+        idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Status?");
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
+        check_message(read_event(0), SENDER, "Status?", idx);
+        harness_poll(2000);
+        /* the announcement makes the module walk the store: the message is read, then deleted */
+        snprintf(cmd, sizeof cmd, "AT+CMGR=%d", idx);
+        i = sms_find_command(sim, cmd, 0);
+        CHECK(i > 0);
+        CHECK_EQ_STR(sim_command(sim, (size_t)i - 1u - (size_t)idx), "AT+CPMS=\"SM\",\"SM\",\"SM\"");
+        snprintf(cmd, sizeof cmd, "AT+CMGD=%d", idx);
+        CHECK_EQ_STR(sim_command(sim, (size_t)i + 1u), cmd);
+        CHECK_EQ_INT(sms_count_command(sim, cmd), 1);
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
     }
 }
 
-static void announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation(void)
-{
-    static const size_t kFragments[] = {0, 1, 2, 5};
-    int f;
-    size_t k;
-    for (f = 0; f < FAMILY_COUNT; f++)
-    {
-        for (k = 0; k < sizeof kFragments / sizeof kFragments[0]; k++)
-        {
-            SimModem* sim;
-            char cmd[32];
-            int idx;
-            long i;
-            sms_context(__func__, f);
-            sim = sms_start(f, NULL, NULL);
-            CHECK_EQ_INT(sim_sms_cnmi_mt(sms_centre()), 1);
-            sim_set_fragment(sim, kFragments[k]);
-            sim_tx_clear(sim);
-            idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Status?");
-            CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
-            check_message(read_event(0), SENDER, "Status?", idx);
-            harness_poll(2000);
-            /* the announcement makes the module walk the store: the message is read, then deleted */
-            snprintf(cmd, sizeof cmd, "AT+CMGR=%d", idx);
-            i = sms_find_command(sim, cmd, 0);
-            CHECK(i > 0);
-            CHECK_EQ_STR(sim_command(sim, (size_t)i - 1u - (size_t)idx), "AT+CPMS=\"SM\",\"SM\",\"SM\"");
-            snprintf(cmd, sizeof cmd, "AT+CMGD=%d", idx);
-            CHECK_EQ_STR(sim_command(sim, (size_t)i + 1u), cmd);
-            CHECK_EQ_INT(sms_count_command(sim, cmd), 1);
-            CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-
-            /* a body with line breaks and lines that look like answers */
-            sim_sms_receive(sms_centre(), SENDER, SCTS, "Line one\n+CMGR: fake\nOKAY\n> not a prompt");
-            CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 10000));
-            check_message(read_event(1), SENDER, "Line one\n+CMGR: fake\nOKAY\n> not a prompt", -1);
-            CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 2);
-        }
-    }
-}
-
-static void bodiesThatLookLikeResultCodesOrUrcsStayText(void)
+FAMILY_TEST(bodiesThatLookLikeResultCodesOrUrcsStayText)
 {
     static const struct
     {
@@ -151,254 +135,210 @@ static void bodiesThatLookLikeResultCodesOrUrcsStayText(void)
         {"CR\ronly", "CR\nonly"},
         {"> not a prompt\nRING\nNO CARRIER", "> not a prompt\nRING\nNO CARRIER"},
         {"OK then", "OK then"},
+        {"Line one\n+CMGR: fake\nOKAY", "Line one\n+CMGR: fake\nOKAY"}, /* the read's own answer prefix */
         {"", ""},
     };
     static const size_t kFragments[] = {0, 1, 3};
-    int f;
     size_t i;
-    for (f = 0; f < FAMILY_COUNT; f++)
-    {
-        SimModem* sim;
-        sms_context(__func__, f);
-        sim = sms_start(f, NULL, NULL);
-        sim_tx_clear(sim);
-        for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
-        {
-            const SmsEvent* e;
-            sim_set_fragment(sim, kFragments[i % 3]);
-            sim_sms_receive(sms_centre(), SENDER, SCTS, kRows[i].body);
-            CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, (int)i + 1, 10000));
-            e = read_event((int)i);
-            CHECK(e != NULL);
-            if (e)
-            {
-                CHECK_EQ_STR(e->text, kRows[i].text);
-                CHECK_EQ_INT(e->len, strlen(kRows[i].text));
-                CHECK(!e->flag);
-            }
-            harness_poll(1000);
-            CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-        }
-        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), (int)(sizeof kRows / sizeof kRows[0]));
-        /* the body lines were no announcements or reports */
-        CHECK_EQ_INT(sms_count_command(sim, "AT+CMGR=7"), 0);
-        CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_DeliveryStatusReport), 0);
-        /* the modem's own final result after such a body did not disturb the next command */
-        CHECK(gsmmgrSignalQualityQuery());
-        harness_poll(2000);
-        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
-    }
-}
-
-static void bodyLengthShortOrMissingFallsBackToLines(void)
-{
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
+    SimModem* sim;
+    sim = sms_start(f, NULL, NULL);
+    sim_tx_clear(sim);
+    for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
     {
         const SmsEvent* e;
-        sms_context(__func__, f);
-        sms_start(f, NULL, NULL);
-        /* a firmware that prints a stored LF as CR LF but counts it once: the rest after the count
-         * still belongs to the body */
-        sim_sms_set_expand_lf(sms_centre(), true);
-        sim_sms_receive(sms_centre(), SENDER, SCTS, "Yes\nsee you\nlater");
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
-        e = read_event(0);
-        CHECK_EQ_STR(e ? e->text : NULL, "Yes\nsee you\nlater");
-        CHECK(e && !e->flag);
-        sim_sms_set_expand_lf(sms_centre(), false);
-        harness_poll(1000);
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-
-        /* without AT+CSDH=1 there is no length: the body is read line by line */
-        sim_sms_refuse_csdh(sms_centre(), true);
-        sim_reboot(harness_sim());
-        harness_poll(200);
-        sim_sms_store(sms_centre(), SENDER, SCTS, "Line one\r\nLine two");
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 90000));
-        e = read_event(1);
-        CHECK_EQ_STR(e ? e->text : NULL, "Line one\nLine two");
-        harness_poll(1000);
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-        sim_sms_refuse_csdh(sms_centre(), false);
-    }
-}
-
-static void longBodyIsCutToTheBufferAndFlagged(void)
-{
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
-    {
-        char body[SIM_SMS_TEXT_MAX];
-        const SmsEvent* e;
-        sms_context(__func__, f);
-        sms_start(f, NULL, NULL);
-        memset(body, 'x', 300);
-        body[300] = '\0';
-        sim_sms_receive(sms_centre(), "+1234567890123456789012345678901234567890", SCTS, body);
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
-        e = read_event(0);
-        CHECK(e && e->flag);
-        CHECK(e && e->len == GSM_SMSREAD_TEXT_SIZE - 1);
-        CHECK(e && strlen(e->sender) == GSM_SMSREAD_SENDER_SIZE - 1);
-        CHECK(e && strncmp(e->sender, "+1234567890", 11) == 0);
-        harness_poll(1000);
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-    }
-}
-
-static void burstOfAnnouncementsIsReadCompletely(void)
-{
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
-    {
-        int i;
-        char text[16];
-        int seen[10] = {0};
-        sms_context(__func__, f);
-        sms_start(f, NULL, NULL);
-        for (i = 0; i < 9; i++)
+        sim_set_fragment(sim, kFragments[i % 3]);
+        sim_sms_receive(sms_centre(), SENDER, SCTS, kRows[i].body);
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, (int)i + 1, 10000));
+        e = read_event((int)i);
+        CHECK(e != NULL);
+        if (e)
         {
-            snprintf(text, sizeof text, "Msg %d", i);
-            sim_sms_receive(sms_centre(), SENDER, SCTS, text);
+            CHECK_EQ_STR(e->text, kRows[i].text);
+            CHECK_EQ_INT(e->len, strlen(kRows[i].text));
+            CHECK(!e->flag);
         }
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 9, 30000));
-        harness_poll(3000);
-        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 9);
-        for (i = 0; i < 9; i++)
-        {
-            const SmsEvent* e = read_event(i);
-            int n = -1;
-            if (e && sscanf(e->text, "Msg %d", &n) == 1 && n >= 0 && n < 9)
-            {
-                seen[n]++;
-            }
-        }
-        for (i = 0; i < 9; i++)
-        {
-            CHECK_EQ_INT(seen[i], 1);
-        }
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-    }
-}
-
-static void storeNeverFillsOverManyMessages(void)
-{
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
-    {
-        int i;
-        sms_context(__func__, f);
-        sms_start(f, NULL, NULL);
-        for (i = 0; i < 30; i++)
-        {
-            CHECK(sim_sms_receive(sms_centre(), SENDER, SCTS, "Tick") >= 0);
-            harness_poll(700);
-        }
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 30, 10000));
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-    }
-}
-
-static void readErrorsAreRetriedThenGivenUp(void)
-{
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
-    {
-        SimModem* sim;
-        char cmd[32];
-        int idx;
-        sms_context(__func__, f);
-        sim = sms_start(f, NULL, NULL);
-        /* SIM busy once: the second attempt reads it */
-        sim_sms_fail_next_read(sms_centre(), 314, 1);
-        idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Retry me");
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 15000));
-        check_message(read_event(0), SENDER, "Retry me", idx);
-        /* always failing: given up after the attempts, without an event; later messages still come,
-         * and the walk they cause tries the given-up message again (now readable) */
-        harness_poll(1000);
-        sim_tx_clear(sim);
-        sim_sms_fail_next_read(sms_centre(), 500, GSM_SMSREAD_ATTEMPTS);
-        idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Broken");
-        harness_poll(GSM_SMSREAD_ATTEMPTS * (GSM_SMSREAD_RETRY_MS + 500));
-        snprintf(cmd, sizeof cmd, "AT+CMGR=%d", idx);
-        CHECK_EQ_INT(sms_count_command(sim, cmd), GSM_SMSREAD_ATTEMPTS);
-        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 1);
-        CHECK(sim_sms_index_used(sms_centre(), idx));
-        sim_sms_receive(sms_centre(), SENDER, SCTS, "Fine");
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 3, 15000));
-        harness_poll(2000);
-        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 3);
-        if (read_event(1) && read_event(2))
-        {
-            const char* t1 = read_event(1)->text;
-            const char* t2 = read_event(2)->text;
-            CHECK((strcmp(t1, "Fine") == 0 && strcmp(t2, "Broken") == 0) || (strcmp(t1, "Broken") == 0 && strcmp(t2, "Fine") == 0));
-        }
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-    }
-}
-
-static void messagesArrivingDuringARestartAreFoundAfterIt(void)
-{
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
-    {
-        SimModem* sim;
-        sms_context(__func__, f);
-        sim = sms_start(f, NULL, NULL);
-        sim_reboot(sim);
-        harness_poll(200);
-        sim_sms_store(sms_centre(), SENDER, SCTS, "While booting"); /* no +CMTI: the modem was not set up */
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 90000));
-        check_message(read_event(0), SENDER, "While booting", -1);
-        harness_poll(2000);
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
-        CHECK_EQ_INT(sim_sms_cnmi_mt(sms_centre()), 1); /* set up again in the new session */
-    }
-}
-
-static void withoutStoreSelectionTheDefaultStoreIsWalked(void)
-{
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
-    {
-        SimModem* sim;
-        sms_context(__func__, f);
-        sim = sms_start_only(f, NULL, NULL);
-        sim_sms_refuse_cpms_set(sms_centre(), true);
-        sim_sms_store(sms_centre(), SENDER, SCTS, "Default store");
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 90000));
-        check_message(read_event(0), SENDER, "Default store", base_of(f));
-        CHECK(sms_find_command(sim, "AT+CPMS?", 0) >= 0);
-        /* an announced message is found the same way */
-        harness_poll(1000);
-        sim_tx_clear(sim);
-        sim_sms_receive(sms_centre(), SENDER, SCTS, "Announced");
-        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 10000));
-        check_message(read_event(1), SENDER, "Announced", -1);
-        CHECK(sms_find_command(sim, "AT+CPMS?", 0) >= 0);
         harness_poll(1000);
         CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
     }
+    CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), (int)(sizeof kRows / sizeof kRows[0]));
+    /* the body lines were no announcements or reports */
+    CHECK_EQ_INT(sms_count_command(sim, "AT+CMGR=7"), 0);
+    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_DeliveryStatusReport), 0);
+    /* the modem's own final result after such a body did not disturb the next command */
+    CHECK(gsmmgrSignalQualityQuery());
+    harness_poll(2000);
+    CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
 }
 
-static void headerTooLongForTheLineBufferDeletesTheMessageWithoutEvent(void)
+FAMILY_TEST(bodyLengthShortOrMissingFallsBackToLines)
 {
-    int f;
-    for (f = 0; f < FAMILY_COUNT; f++)
+    const SmsEvent* e;
+    sms_start(f, NULL, NULL);
+    /* a firmware that prints a stored LF as CR LF but counts it once: the rest after the count
+     * still belongs to the body */
+    sim_sms_set_expand_lf(sms_centre(), true);
+    sim_sms_receive(sms_centre(), SENDER, SCTS, "Yes\nsee you\nlater");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
+    e = read_event(0);
+    CHECK_EQ_STR(e ? e->text : NULL, "Yes\nsee you\nlater");
+    CHECK(e && !e->flag);
+    sim_sms_set_expand_lf(sms_centre(), false);
+    harness_poll(1000);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+
+    /* without AT+CSDH=1 there is no length: the body is read line by line */
+    sim_sms_refuse_csdh(sms_centre(), true);
+    sim_reboot(harness_sim());
+    harness_poll(200);
+    sim_sms_store(sms_centre(), SENDER, SCTS, "Line one\r\nLine two");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 90000));
+    e = read_event(1);
+    CHECK_EQ_STR(e ? e->text : NULL, "Line one\nLine two");
+    harness_poll(1000);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+    sim_sms_refuse_csdh(sms_centre(), false);
+}
+
+FAMILY_TEST(longBodyIsCutToTheBufferAndFlagged)
+{
+    char body[SIM_SMS_TEXT_MAX];
+    const SmsEvent* e;
+    sms_start(f, NULL, NULL);
+    memset(body, 'x', 300);
+    body[300] = '\0';
+    sim_sms_receive(sms_centre(), "+1234567890123456789012345678901234567890", SCTS, body);
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
+    e = read_event(0);
+    CHECK(e && e->flag);
+    CHECK(e && e->len == GSM_SMSREAD_TEXT_SIZE - 1);
+    CHECK(e && strlen(e->sender) == GSM_SMSREAD_SENDER_SIZE - 1);
+    CHECK(e && strncmp(e->sender, "+1234567890", 11) == 0);
+    harness_poll(1000);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+}
+
+FAMILY_TEST(burstOfAnnouncementsIsReadCompletely)
+{
+    int i;
+    char text[16];
+    int seen[10] = {0};
+    sms_start(f, NULL, NULL);
+    for (i = 0; i < 9; i++)
     {
-        HarnessOptions opt = harness_default_options();
-        sms_context(__func__, f);
-        opt.data_buffer = false; /* the Prompt's small fallback line buffer */
-        sms_start(f, NULL, &opt);
-        harness_poll(5000);
-        sim_sms_receive(sms_centre(), SENDER, SCTS, "Hi");
-        harness_poll(5000);
-        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 0);
-        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+        snprintf(text, sizeof text, "Msg %d", i);
+        sim_sms_receive(sms_centre(), SENDER, SCTS, text);
     }
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 9, 30000));
+    harness_poll(3000);
+    CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 9);
+    for (i = 0; i < 9; i++)
+    {
+        const SmsEvent* e = read_event(i);
+        int n = -1;
+        if (e && sscanf(e->text, "Msg %d", &n) == 1 && n >= 0 && n < 9)
+        {
+            seen[n]++;
+        }
+    }
+    for (i = 0; i < 9; i++)
+    {
+        CHECK_EQ_INT(seen[i], 1);
+    }
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+}
+
+FAMILY_TEST(storeNeverFillsOverManyMessages)
+{
+    int i;
+    sms_start(f, NULL, NULL);
+    for (i = 0; i < 30; i++)
+    {
+        CHECK(sim_sms_receive(sms_centre(), SENDER, SCTS, "Tick") >= 0);
+        harness_poll(700);
+    }
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 30, 10000));
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+}
+
+FAMILY_TEST(readErrorsAreRetriedThenGivenUp)
+{
+    SimModem* sim;
+    char cmd[32];
+    int idx;
+    sim = sms_start(f, NULL, NULL);
+    /* SIM busy once: the second attempt reads it */
+    sim_sms_fail_next_read(sms_centre(), 314, 1);
+    idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Retry me");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 15000));
+    check_message(read_event(0), SENDER, "Retry me", idx);
+    /* always failing: given up after the attempts, without an event; later messages still come,
+     * and the walk they cause tries the given-up message again (now readable) */
+    harness_poll(1000);
+    sim_tx_clear(sim);
+    sim_sms_fail_next_read(sms_centre(), 500, GSM_SMSREAD_ATTEMPTS);
+    idx = sim_sms_receive(sms_centre(), SENDER, SCTS, "Broken");
+    harness_poll(GSM_SMSREAD_ATTEMPTS * (GSM_SMSREAD_RETRY_MS + 500));
+    snprintf(cmd, sizeof cmd, "AT+CMGR=%d", idx);
+    CHECK_EQ_INT(sms_count_command(sim, cmd), GSM_SMSREAD_ATTEMPTS);
+    CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 1);
+    CHECK(sim_sms_index_used(sms_centre(), idx));
+    sim_sms_receive(sms_centre(), SENDER, SCTS, "Fine");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 3, 15000));
+    harness_poll(2000);
+    CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 3);
+    if (read_event(1) && read_event(2))
+    {
+        const char* t1 = read_event(1)->text;
+        const char* t2 = read_event(2)->text;
+        CHECK((strcmp(t1, "Fine") == 0 && strcmp(t2, "Broken") == 0) || (strcmp(t1, "Broken") == 0 && strcmp(t2, "Fine") == 0));
+    }
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+}
+
+FAMILY_TEST(messagesArrivingDuringARestartAreFoundAfterIt)
+{
+    SimModem* sim;
+    sim = sms_start(f, NULL, NULL);
+    sim_reboot(sim);
+    harness_poll(200);
+    sim_sms_store(sms_centre(), SENDER, SCTS, "While booting"); /* no +CMTI: the modem was not set up */
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 90000));
+    check_message(read_event(0), SENDER, "While booting", -1);
+    harness_poll(2000);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+    CHECK_EQ_INT(sim_sms_cnmi_mt(sms_centre()), 1); /* set up again in the new session */
+}
+
+FAMILY_TEST(withoutStoreSelectionTheDefaultStoreIsWalked)
+{
+    SimModem* sim;
+    sim = sms_start_only(f, NULL, NULL);
+    sim_sms_refuse_cpms_set(sms_centre(), true);
+    sim_sms_store(sms_centre(), SENDER, SCTS, "Default store");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 90000));
+    check_message(read_event(0), SENDER, "Default store", base_of(f));
+    CHECK(sms_find_command(sim, "AT+CPMS?", 0) >= 0);
+    /* an announced message is found the same way */
+    harness_poll(1000);
+    sim_tx_clear(sim);
+    sim_sms_receive(sms_centre(), SENDER, SCTS, "Announced");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 10000));
+    check_message(read_event(1), SENDER, "Announced", -1);
+    CHECK(sms_find_command(sim, "AT+CPMS?", 0) >= 0);
+    harness_poll(1000);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+}
+
+FAMILY_TEST(headerTooLongForTheLineBufferDeletesTheMessageWithoutEvent)
+{
+    HarnessOptions opt = harness_default_options();
+    opt.data_buffer = false; /* the Prompt's small fallback line buffer */
+    sms_start(f, NULL, &opt);
+    harness_poll(5000);
+    sim_sms_receive(sms_centre(), SENDER, SCTS, "Hi");
+    harness_poll(5000);
+    CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 0);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
 }
 
 static void decodersRejectMalformedLinesAndRespectBuffers(void)
