@@ -437,6 +437,86 @@ static void powerPressLengthsAndToggleRecovery(void)
     }
 }
 
+static int g_reset; /* reset line asserted */
+static int g_reset_pulses;
+
+static bool fakeStatusLow(GSM_Power_Instance* inst)
+{
+    (void)inst;
+    return false;
+}
+
+static void fakeSetReset(GSM_Power_Instance* inst, bool activated)
+{
+    (void)inst;
+    if (activated && !g_reset)
+    {
+        g_reset_pulses++;
+    }
+    g_reset = activated;
+}
+
+/* Runs until the power state differs from `state` (at most `limit` ms); returns the time taken. */
+static uint32_t runPowerWhile(GSM_Power_Instance* p, GSM_Power_State state, uint32_t limit)
+{
+    uint32_t t = 0u;
+    while ((gsmPowerIfState(&p->_i) == state) && (t < limit))
+    {
+        runPower(p, 1u);
+        t++;
+    }
+    return t;
+}
+
+static void powerStatusThatNeverRisesEndsEachAttemptOnTime(void)
+{
+    /* STATUS stays low after the press: the attempt ends after exactly the STATUS time-out counted
+     * from the key release; with a reset line the reset pulse is tried once, then the attempt fails
+     * and the key is pressed again after the retry delay. Clock near the 16-bit wrap. */
+    static const struct
+    {
+        bool reset_line;
+        uint32_t start_ms;
+    } rows[] = {{false, 0u}, {true, 0xFFF0u}};
+    size_t i;
+    for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
+    {
+        GSM_Power_Instance p;
+        memset(&p, 0, sizeof p);
+        p.SetPowerKey = &fakeSetKey;
+        p.ReadStatus = &fakeStatusLow;
+        if (rows[i].reset_line)
+        {
+            p.SetReset = &fakeSetReset;
+        }
+        g_now_ms = rows[i].start_ms;
+        g_key = 0;
+        g_key_presses = 0;
+        g_reset = 0;
+        g_reset_pulses = 0;
+        gsmPowerInit(&p);
+        runPower(&p, GSM_POWER_STARTUP_DELAY_MS); /* the key goes down in the last of these polls */
+        CHECK_EQ_INT(g_key_presses, 1);
+        CHECK_EQ_INT(gsmPowerIfState(&p._i), GSM_Power_State_SwitchingOn);
+        runPower(&p, GSM_POWER_DEFAULT_ON_PRESS_MS);
+        CHECK_EQ_INT(g_key, 0);
+        CHECK_EQ_INT(runPowerWhile(&p, GSM_Power_State_SwitchingOn, 100000u), GSM_POWER_STATUS_TIMEOUT_MS);
+        if (rows[i].reset_line)
+        {
+            CHECK_EQ_INT(gsmPowerIfState(&p._i), GSM_Power_State_Resetting);
+            CHECK_EQ_INT(g_reset_pulses, 1);
+            CHECK_EQ_INT(runPowerWhile(&p, GSM_Power_State_Resetting, 100000u), GSM_POWER_RESET_PULSE_MS);
+            CHECK_EQ_INT(g_reset, 0);
+            CHECK_EQ_INT(runPowerWhile(&p, GSM_Power_State_SwitchingOn, 100000u), GSM_POWER_STATUS_TIMEOUT_MS);
+        }
+        CHECK_EQ_INT(gsmPowerIfState(&p._i), GSM_Power_State_Failed);
+        CHECK_EQ_INT(g_key_presses, 1);
+        CHECK_EQ_INT(runPowerWhile(&p, GSM_Power_State_Failed, 100000u), GSM_POWER_RETRY_DELAY_MS);
+        CHECK_EQ_INT(g_key_presses, 2);
+        CHECK_EQ_INT(g_reset_pulses, rows[i].reset_line ? 1 : 0);
+    }
+}
+
 static void registrationLinesDecodeByRole(void)
 {
     static const struct
@@ -503,6 +583,11 @@ static void pinAndSignalLinesDecode(void)
     CHECK(!gsmSignalQualityDecode("+CSQ: 18", 8, &r, &b));
     CHECK(!gsmSignalQualityDecode("+CSQ: 300,0", 11, &r, &b));
     CHECK(!gsmSignalQualityDecode("+CSQ: 18,99,1", 13, &r, &b));
+    /* public decoders refuse missing arguments instead of dereferencing them */
+    CHECK(!gsmSignalQualityDecode(NULL, 11, &r, &b));
+    CHECK(!gsmSignalQualityDecode("+CSQ: 18,99", 11, NULL, &b));
+    CHECK(!gsmSignalQualityDecode("+CSQ: 18,99", 11, &r, NULL));
+    CHECK_EQ_INT(gsmPinDecodeStatus(NULL, 12), GSM_PIN_SimStatus_Unknown);
 }
 
 static void rssiConvertsToDbm(void)
@@ -532,6 +617,7 @@ int main(int argc, char** argv)
         {"fieldEdgeCases", fieldEdgeCases},
         {"leadingNumberFieldsAndListRules", leadingNumberFieldsAndListRules},
         {"powerPressLengthsAndToggleRecovery", powerPressLengthsAndToggleRecovery},
+        {"powerStatusThatNeverRisesEndsEachAttemptOnTime", powerStatusThatNeverRisesEndsEachAttemptOnTime},
         {"registrationLinesDecodeByRole", registrationLinesDecodeByRole},
         {"registeredFollowsFamilyRules", registeredFollowsFamilyRules},
         {"pinAndSignalLinesDecode", pinAndSignalLinesDecode},
