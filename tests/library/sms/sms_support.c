@@ -139,6 +139,16 @@ void sms_support_on_ussd_event(GSM_USSD_Instance* inst, int event_type, void* ev
     CHECK_EQ_INT(strlen(r->Text), r->TextLength);
 }
 
+bool sms_next_command_works(void)
+{
+    if (!gsmmgrSignalQualityQuery())
+    {
+        return false;
+    }
+    harness_poll(2000);
+    return harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0;
+}
+
 bool sms_tx_contains(const SimModem* sim, const char* bytes, size_t n)
 {
     size_t len = 0;

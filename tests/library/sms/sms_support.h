@@ -82,6 +82,9 @@ long sms_find_command(const SimModem* sim, const char* cmd, size_t from);
 
 /** Whether the bytes sent to the modem (since the last sim_tx_clear) contain bytes[0..n). */
 bool sms_tx_contains(const SimModem* sim, const char* bytes, size_t n);
+/** Whether another module's command still gets its answer (a signal query within 2 s): the SMS and
+ *  USSD modules left the command channel and the line reader as they found them. */
+bool sms_next_command_works(void);
 /** A string constant as the (char*) that the send functions take. */
 static inline char* s(const char* text) { return (char*)text; }
 
