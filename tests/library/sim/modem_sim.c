@@ -33,7 +33,8 @@ typedef struct
 {
     bool used;
     uint32_t due;
-    char* text;
+    size_t len;
+    uint8_t* data;
 } SimScheduled;
 
 typedef struct
@@ -51,65 +52,50 @@ struct SimModem
     /* power */
     SimPower power;
     uint32_t power_t;
-    bool status;
-    bool key;
-    uint32_t key_t;
-    bool reset_line;
-    uint32_t reset_t;
-    uint32_t boots;
-    uint32_t presses;
-    uint32_t resets;
-    bool reboot_pending; /* reboot after a short delay (AT+CRESET, AT+CFUN=1,1) */
-    uint32_t reboot_t;
+    bool status, key, reset_line;
+    uint32_t key_t, reset_t;
+    uint32_t boots, presses, resets;
 
-    /* firmware state */
-    bool echo;
-    uint8_t cmee;
-    bool hung;
-    bool autobaud_locked;
-    uint8_t autobaud_seen;
+    /* SIM and signal (kept across restarts) */
     SimCardState card;
     uint8_t pin_left;
-    bool sim_ready_announced;
-    uint32_t sim_ready_t; /* when the SIM became ready (registration timer) */
-    bool sim_ready;
-    bool registered_done;
-    uint8_t reg_n[3];
-    uint8_t reg_stat[3];
-    uint8_t rssi;
-    uint8_t ber;
+    uint8_t rssi, ber;
+
+    /* firmware state: cleared at every restart */
+    struct
+    {
+        bool echo, hung, autobaud_locked;
+        uint8_t cmee, autobaud_seen;
+        bool sim_ready, sim_ready_announced, registered_done;
+        uint32_t sim_ready_t; /* when the SIM became ready (registration timer) */
+        uint8_t reg_n[3], reg_stat[3];
+        size_t cmd_len;
+        bool data_mode;
+        bool answering; /* output is the answer of a command: it leaves after the reply delay */
+    } fw;
 
     /* input */
     char cmd[SIM_CMD_MAX];
-    size_t cmd_len;
-    bool data_mode;
-    size_t data_count;
+    size_t data_count, data_len;
     SimDataHandler data_handler;
     void* data_state;
     uint8_t data[SIM_DATA_MAX];
-    size_t data_len;
 
     /* output */
     SimChunk* chunks;
-    size_t nchunks;
-    size_t chunk_cap;
-    SimBuf staging; /* answer of the command being processed */
-    bool staging_active;
+    size_t nchunks, chunk_cap;
     SimScheduled scheduled[SIM_MAX_SCHEDULED];
-    size_t frag;
-    size_t frag_used;
+    size_t frag, frag_used;
 
     /* observation */
-    SimBuf tx;
-    SimBuf rx;
+    SimBuf tx, rx;
     char** commands;
     size_t ncommands;
 
     /* faults */
-    bool inject_armed;
+    bool inject_armed, fail_armed;
     SimInjectPos inject_pos;
     char inject_text[256];
-    bool fail_armed;
     int fail_code;
 
     const SimService* services[SIM_MAX_SERVICES];
@@ -144,16 +130,21 @@ static void buf_clear(SimBuf* b)
     }
 }
 
+static uint8_t* copy_bytes(const void* bytes, size_t len)
+{
+    uint8_t* p = (uint8_t*)malloc(len ? len : 1);
+    memcpy(p, bytes, len);
+    return p;
+}
+
 bool sim_cmd_is(const char* cmd, const char* prefix)
 {
-    while (*prefix)
+    for (; *prefix; cmd++, prefix++)
     {
         if (toupper((unsigned char)*cmd) != toupper((unsigned char)*prefix))
         {
             return false;
         }
-        cmd++;
-        prefix++;
     }
     return true;
 }
@@ -163,16 +154,22 @@ static bool cmd_eq(const char* cmd, const char* text)
     return sim_cmd_is(cmd, text) && strlen(cmd) == strlen(text);
 }
 
+static bool due(const SimModem* sim, uint32_t t)
+{
+    return (int32_t)(sim->now - t) >= 0;
+}
+
 /* ---- output ---- */
 
 static bool output_allowed(const SimModem* sim)
 {
-    return sim->power == PWR_RUNNING && !sim->hung && (!sim->cfg.autobaud || sim->autobaud_locked);
+    return sim->power == PWR_RUNNING && !sim->fw.hung && (!sim->cfg.autobaud || sim->fw.autobaud_locked);
 }
 
-static void emit_at(SimModem* sim, uint32_t due, const void* bytes, size_t len)
+/* Queues bytes for the host at position `at` of the output, readable from `due_t` on. */
+static void add_chunk(SimModem* sim, size_t at, uint32_t due_t, const void* bytes, size_t len)
 {
-    SimChunk* c;
+    SimChunk c = {due_t, len, 0, NULL};
     if (len == 0)
     {
         return;
@@ -182,36 +179,29 @@ static void emit_at(SimModem* sim, uint32_t due, const void* bytes, size_t len)
         sim->chunk_cap = sim->chunk_cap ? sim->chunk_cap * 2 : 64;
         sim->chunks = (SimChunk*)realloc(sim->chunks, sim->chunk_cap * sizeof(SimChunk));
     }
-    c = &sim->chunks[sim->nchunks++];
-    c->due = due;
-    c->len = len;
-    c->pos = 0;
-    c->data = (uint8_t*)malloc(len);
-    memcpy(c->data, bytes, len);
+    memmove(&sim->chunks[at + 1], &sim->chunks[at], (sim->nchunks - at) * sizeof(SimChunk));
+    c.data = copy_bytes(bytes, len);
+    sim->chunks[at] = c;
+    sim->nchunks++;
+}
+
+static void emit_at(SimModem* sim, uint32_t due_t, const void* bytes, size_t len)
+{
+    add_chunk(sim, sim->nchunks, due_t, bytes, len);
     buf_append(&sim->rx, bytes, len);
 }
 
-/* Output of the modem: into the staged answer while a command is processed, else at once. */
+/* Output of the modem: the answer of a command (or of the data after a prompt) after the reply delay,
+ * anything else at once. */
 static void out(SimModem* sim, const void* bytes, size_t len)
 {
-    if (!output_allowed(sim))
+    if (output_allowed(sim))
     {
-        return;
-    }
-    if (sim->staging_active)
-    {
-        buf_append(&sim->staging, bytes, len);
-    }
-    else
-    {
-        emit_at(sim, sim->now, bytes, len);
+        emit_at(sim, sim->now + (sim->fw.answering ? sim->cfg.reply_delay_ms : 0), bytes, len);
     }
 }
 
-void sim_send_raw(SimModem* sim, const void* bytes, size_t len)
-{
-    out(sim, bytes, len);
-}
+void sim_send_raw(SimModem* sim, const void* bytes, size_t len) { out(sim, bytes, len); }
 
 void sim_send_line(SimModem* sim, const char* text)
 {
@@ -220,98 +210,71 @@ void sim_send_line(SimModem* sim, const char* text)
     out(sim, "\r\n", 2);
 }
 
-void sim_send_continuation(SimModem* sim, const char* text)
+int sim_line(SimModem* sim, const char* text, int result)
 {
-    out(sim, text, strlen(text));
-    out(sim, "\r\n", 2);
+    sim_send_line(sim, text);
+    return result;
 }
 
-static void before_final(SimModem* sim)
+/* Emits the URC of sim_inject_urc_in_next_response() when it is armed for position `pos`. */
+static void inject_at(SimModem* sim, SimInjectPos pos)
 {
-    if (sim->inject_armed && sim->inject_pos == SIM_INJECT_BEFORE_FINAL)
+    if (sim->inject_armed && sim->inject_pos == pos)
     {
         sim->inject_armed = false;
         sim_send_line(sim, sim->inject_text);
     }
 }
 
-void sim_send_ok(SimModem* sim)
+/* A final result: an armed "before the final result" URC goes first. */
+static void send_final(SimModem* sim, const char* text)
 {
-    before_final(sim);
-    sim_send_line(sim, "OK");
+    inject_at(sim, SIM_INJECT_BEFORE_FINAL);
+    sim_send_line(sim, text);
 }
 
-void sim_send_error(SimModem* sim)
-{
-    before_final(sim);
-    sim_send_line(sim, "ERROR");
-}
-
-static const char* cme_text(int code)
-{
-    switch (code)
-    {
-    case 3: return "operation not allowed";
-    case 4: return "operation not supported";
-    case 10: return "SIM not inserted";
-    case 11: return "SIM PIN required";
-    case 12: return "SIM PUK required";
-    case 13: return "SIM failure";
-    case 14: return "SIM busy";
-    case 16: return "incorrect password";
-    case 30: return "no network service";
-    default: return "unknown";
-    }
-}
+void sim_send_ok(SimModem* sim) { send_final(sim, "OK"); }
+void sim_send_error(SimModem* sim) { send_final(sim, "ERROR"); }
 
 static void send_error_form(SimModem* sim, const char* prefix, int code)
 {
     char line[96];
-    before_final(sim);
-    if (sim->cmee == 0)
+    if (sim->fw.cmee == 0)
     {
-        sim_send_line(sim, "ERROR");
-        return;
-    }
-    if (sim->cmee == 1)
-    {
-        snprintf(line, sizeof line, "%s %d", prefix, code);
+        snprintf(line, sizeof line, "ERROR");
     }
     else
     {
-        snprintf(line, sizeof line, "%s %s", prefix, cme_text(code));
+        snprintf(line, sizeof line, "%s %d", prefix, code);
     }
-    sim_send_line(sim, line);
+    send_final(sim, line);
 }
 
-void sim_send_cme(SimModem* sim, int code)
-{
-    send_error_form(sim, "+CME ERROR:", code);
-}
+void sim_send_cme(SimModem* sim, int code) { send_error_form(sim, "+CME ERROR:", code); }
+void sim_send_cms(SimModem* sim, int code) { send_error_form(sim, "+CMS ERROR:", code); }
+void sim_send_prompt(SimModem* sim) { out(sim, "\r\n> ", 4); }
 
-void sim_send_cms(SimModem* sim, int code)
-{
-    send_error_form(sim, "+CMS ERROR:", code);
-}
-
-void sim_send_prompt(SimModem* sim)
-{
-    out(sim, "\r\n> ", 4);
-}
-
-void sim_send_line_later(SimModem* sim, uint32_t delay_ms, const char* text)
+void sim_send_raw_later(SimModem* sim, uint32_t delay_ms, const void* bytes, size_t len)
 {
     int i;
     for (i = 0; i < SIM_MAX_SCHEDULED; i++)
     {
         if (!sim->scheduled[i].used)
         {
-            sim->scheduled[i].used = true;
-            sim->scheduled[i].due = sim->now + delay_ms;
-            sim->scheduled[i].text = strdup(text);
+            SimScheduled s = {true, sim->now + delay_ms, len, copy_bytes(bytes, len)};
+            sim->scheduled[i] = s;
             return;
         }
     }
+}
+
+void sim_send_line_later(SimModem* sim, uint32_t delay_ms, const char* text)
+{
+    size_t n = strlen(text) + 5;
+    char* line = (char*)malloc(n);
+    snprintf(line, n, "\r\n%s\r\n", text);
+    sim_send_raw_later(sim, delay_ms, line, n - 1);
+    free(line);
 }
 
 static void clear_scheduled(SimModem* sim)
@@ -321,325 +284,221 @@ static void clear_scheduled(SimModem* sim)
     {
         if (sim->scheduled[i].used)
         {
-            free(sim->scheduled[i].text);
+            free(sim->scheduled[i].data);
             sim->scheduled[i].used = false;
         }
     }
 }
 
-static void clear_output(SimModem* sim)
-{
-    size_t i;
-    for (i = 0; i < sim->nchunks; i++)
-    {
-        free(sim->chunks[i].data);
-    }
-    sim->nchunks = 0;
-}
-
 void sim_expect_data(SimModem* sim, size_t count, SimDataHandler handler, void* state)
 {
-    sim->data_mode = true;
+    sim->fw.data_mode = true;
     sim->data_count = count;
     sim->data_handler = handler;
     sim->data_state = state;
     sim->data_len = 0;
 }
 
+/* Sends the final result a command handler returned (see SimCommand). */
+static void send_result(SimModem* sim, int result)
+{
+    if (result == SIM_OK)
+    {
+        sim_send_ok(sim);
+    }
+    else if (result == SIM_ERROR)
+    {
+        sim_send_error(sim);
+    }
+    else if (result > 0)
+    {
+        sim_send_cme(sim, result);
+    }
+}
+
+bool sim_dispatch(SimModem* sim, const SimCommand* table, void* state, const char* cmd)
+{
+    for (; table->name != NULL; table++)
+    {
+        size_t n = strlen(table->name);
+        if (!sim_cmd_is(cmd, table->name) || (!table->prefix && cmd[n] != '\0') ||
+            (table->families != 0 && (table->families & (1u << sim->cfg.family)) == 0))
+        {
+            continue;
+        }
+        send_result(sim, table->run ? table->run(sim, state, cmd + n) : SIM_OK);
+        return true;
+    }
+    return false;
+}
+
 /* ---- configuration ---- */
 
 void sim_config_default(SimConfig* cfg, SimFamily family)
 {
+    /* per family: presses, boot, STATUS, shutdown */
+    static const uint32_t kTimes[3][5] = {
+        {1000, 1500, 2000, 1500, 2000}, {100, 2500, 12000, 11000, 8000}, {50, 2500, 8000, 7000, 2000}};
+    static const char* const kModels[3] = {"SIMCOM_SIM800L", "SIMCOM_SIM7600E-H", "A7670E-FASE"};
+    int f = family == SIM_FAMILY_2G || family == SIM_FAMILY_LTE_Q ? (int)family : SIM_FAMILY_LTE_A;
     memset(cfg, 0, sizeof *cfg);
     cfg->family = family;
+    cfg->min_on_press_ms = kTimes[f][0];
+    cfg->min_off_press_ms = kTimes[f][1];
+    cfg->boot_ms = kTimes[f][2];
+    cfg->status_delay_ms = kTimes[f][3];
+    cfg->shutdown_ms = kTimes[f][4];
+    cfg->model = kModels[f];
     cfg->reply_delay_ms = 20;
     cfg->sim_ready_ms = 1000;
     cfg->register_ms = 2000;
     cfg->register_stat = 1;
     cfg->card = SIM_CARD_READY;
     cfg->pin = "1234";
-    cfg->puk = "12345678";
     cfg->pin_attempts = 3;
-    cfg->imei = "862000012345678";
-    switch (family)
-    {
-    case SIM_FAMILY_2G:
-        cfg->min_on_press_ms = 1000;
-        cfg->min_off_press_ms = 1500;
-        cfg->boot_ms = 2000;
-        cfg->status_delay_ms = 1500;
-        cfg->shutdown_ms = 2000;
-        cfg->autobaud = false;
-        cfg->autobaud_lost_at = 1;
-        cfg->echo_data_after_prompt = true;
-        cfg->model = "SIMCOM_SIM800L";
-        cfg->revision = "Revision:1418B06SIM800L24";
-        break;
-    case SIM_FAMILY_LTE_Q:
-        cfg->min_on_press_ms = 100;
-        cfg->min_off_press_ms = 2500;
-        cfg->boot_ms = 12000;
-        cfg->status_delay_ms = 11000;
-        cfg->shutdown_ms = 8000;
-        cfg->model = "SIMCOM_SIM7600E-H";
-        cfg->revision = "+CGMR: LE20B04SIM7600M22";
-        break;
-    case SIM_FAMILY_LTE_A:
-    default:
-        cfg->min_on_press_ms = 50;
-        cfg->min_off_press_ms = 2500;
-        cfg->boot_ms = 8000;
-        cfg->status_delay_ms = 7000;
-        cfg->shutdown_ms = 2000;
-        cfg->model = "A7670E-FASE";
-        cfg->revision = "+CGMR: A011B07A7670M7_F";
-        break;
-    }
+    cfg->autobaud_lost_at = family == SIM_FAMILY_2G ? 1 : 0;
+    cfg->echo_data_after_prompt = family == SIM_FAMILY_2G;
 }
 
 /* ---- the core service: basic commands, SIM, signal, registration, power commands ---- */
 
-static const char* reg_name(int d)
-{
-    return d == SIM_REG_CS ? "+CREG" : (d == SIM_REG_GPRS ? "+CGREG" : "+CEREG");
-}
+static const char* const kRegNames[3] = {"+CREG", "+CGREG", "+CEREG"};
+static const char* const kCardUrcs[3] = {"+CPIN: READY", "+CPIN: SIM PIN", "+CPIN: SIM PUK"};
 
 static void reg_urc(SimModem* sim, int d)
 {
     char line[64];
-    if (sim->reg_n[d] == 0 || sim->power != PWR_RUNNING)
+    if (sim->fw.reg_n[d] == 0 || sim->power != PWR_RUNNING)
     {
         return;
     }
-    if (sim->reg_n[d] >= 2)
-    {
-        snprintf(line, sizeof line, "%s: %u,\"1A2B\",\"3C4D\"%s", reg_name(d), sim->reg_stat[d], d == SIM_REG_EPS ? ",7" : "");
-    }
-    else
-    {
-        snprintf(line, sizeof line, "%s: %u", reg_name(d), sim->reg_stat[d]);
-    }
+    snprintf(line, sizeof line, "%s: %u", kRegNames[d], sim->fw.reg_stat[d]);
     sim_send_line(sim, line);
 }
 
+/* AT+C(G|E)REG=<n> and AT+C(G|E)REG? of domain `d`; `args` follows the command name. Only the
+ * short forms (n 0 or 1) are simulated. */
+static int reg_command(SimModem* sim, int d, const char* args)
+{
+    char line[64];
+    if (*args == '=')
+    {
+        int n = atoi(args + 1);
+        if (n < 0 || n > 1)
+        {
+            return SIM_ERROR;
+        }
+        sim->fw.reg_n[d] = (uint8_t)n;
+        return SIM_OK;
+    }
+    if (!cmd_eq(args, "?"))
+    {
+        return SIM_ERROR;
+    }
+    snprintf(line, sizeof line, "%s: %u,%u", kRegNames[d], sim->fw.reg_n[d], sim->fw.reg_stat[d]);
+    return sim_line(sim, line, SIM_OK);
+}
+
+static int core_creg(SimModem* sim, void* state, const char* args) { (void)state; return reg_command(sim, SIM_REG_CS, args); }
+static int core_cgreg(SimModem* sim, void* state, const char* args) { (void)state; return reg_command(sim, SIM_REG_GPRS, args); }
+static int core_cereg(SimModem* sim, void* state, const char* args) { (void)state; return reg_command(sim, SIM_REG_EPS, args); }
+
 static void sim_became_ready(SimModem* sim)
 {
-    sim->sim_ready = true;
-    sim->sim_ready_t = sim->now;
-    sim->registered_done = false;
+    sim->fw.sim_ready = true;
+    sim->fw.sim_ready_t = sim->now;
+    sim->fw.registered_done = false;
 }
+
+static int core_echo(SimModem* sim, void* state, const char* args)
+{
+    (void)state;
+    if (!cmd_eq(args, "0") && !cmd_eq(args, "1"))
+    {
+        return SIM_ERROR;
+    }
+    sim->fw.echo = *args == '1';
+    return SIM_OK;
+}
+
+static int core_cmee_set(SimModem* sim, void* state, const char* args)
+{
+    int n = atoi(args);
+    (void)state;
+    if (n < 0 || n > 1)
+    {
+        return SIM_ERROR; /* the text form (2) is not simulated */
+    }
+    sim->fw.cmee = (uint8_t)n;
+    return SIM_OK;
+}
+
+static int core_csq(SimModem* sim, void* state, const char* args)
+{
+    char line[32];
+    (void)state, (void)args;
+    snprintf(line, sizeof line, "+CSQ: %u,%u", sim->rssi, sim->ber);
+    return sim_line(sim, line, SIM_OK);
+}
+
+static int core_model(SimModem* sim, void* state, const char* args)
+{
+    (void)state, (void)args;
+    return sim_line(sim, sim->cfg.model, SIM_OK);
+}
+
+static int core_cpin_read(SimModem* sim, void* state, const char* args)
+{
+    (void)state, (void)args;
+    if (sim->card > SIM_CARD_PUK)
+    {
+        return 10;
+    }
+    return sim_line(sim, kCardUrcs[sim->card], SIM_OK);
+}
+
+/* AT+CPIN="<pin>" while the SIM asks for its PIN; three wrong ones block it (PUK). */
+static int core_cpin_set(SimModem* sim, void* state, const char* args)
+{
+    char pin[32] = {0};
+    char second[32]; /* a second argument belongs to a PUK entry, which is not simulated */
+    (void)state;
+    if (sim->card != SIM_CARD_PIN || sscanf(args, "\"%31[^\"]\",\"%31[^\"]\"", pin, second) != 1)
+    {
+        return sim->card == SIM_CARD_ABSENT ? 10 : 3;
+    }
+    if (strcmp(pin, sim->cfg.pin) != 0)
+    {
+        sim->pin_left -= sim->pin_left > 0 ? 1 : 0;
+        sim->card = sim->pin_left == 0 ? SIM_CARD_PUK : sim->card;
+        return 16;
+    }
+    sim->card = SIM_CARD_READY;
+    sim->pin_left = sim->cfg.pin_attempts;
+    if (!sim->cfg.no_pin_ready_urc)
+    {
+        sim_send_line_later(sim, 1000, "+CPIN: READY");
+    }
+    sim_became_ready(sim);
+    sim->fw.sim_ready_announced = false;
+    return SIM_OK;
+}
+
+static const SimCommand kCoreCommands[] = {{"AT", false, 0, NULL},
+                                           {"ATE", true, 0, core_echo},
+                                           {"AT+CMEE=", true, 0, core_cmee_set},
+                                           {"AT+CGMM", false, 0, core_model},
+                                           {"AT+CPIN?", false, 0, core_cpin_read},
+                                           {"AT+CPIN=", true, 0, core_cpin_set},
+                                           {"AT+CSQ", false, 0, core_csq},
+                                           {"AT+CREG", true, 0, core_creg},
+                                           {"AT+CGREG", true, 0, core_cgreg},
+                                           {"AT+CEREG", true, SIM_ONLY_LTE, core_cereg},
+                                           {NULL, false, 0, NULL}};
 
 static bool core_command(SimModem* sim, void* state, const char* cmd)
 {
-    char line[160];
-    int d;
-    (void)state;
-
-    if (cmd_eq(cmd, "AT"))
-    {
-        sim_send_ok(sim);
-        return true;
-    }
-    if (cmd_eq(cmd, "ATE0") || cmd_eq(cmd, "ATE1"))
-    {
-        sim->echo = cmd[3] == '1';
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CMEE="))
-    {
-        int n = atoi(cmd + 8);
-        if (n < 0 || n > 2)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        sim->cmee = (uint8_t)n;
-        sim_send_ok(sim);
-        return true;
-    }
-    if (cmd_eq(cmd, "AT+CMEE?"))
-    {
-        snprintf(line, sizeof line, "+CMEE: %u", sim->cmee);
-        sim_send_line(sim, line);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (cmd_eq(cmd, "ATI"))
-    {
-        if (sim->cfg.family == SIM_FAMILY_2G)
-        {
-            sim_send_line(sim, "SIM800 R14.18");
-        }
-        else
-        {
-            sim_send_line(sim, "Manufacturer: SIMCOM INCORPORATED");
-            snprintf(line, sizeof line, "Model: %s", sim->cfg.model);
-            sim_send_continuation(sim, line);
-            snprintf(line, sizeof line, "IMEI: %s", sim->cfg.imei);
-            sim_send_continuation(sim, line);
-        }
-        sim_send_ok(sim);
-        return true;
-    }
-    if (cmd_eq(cmd, "AT+CGMI") || cmd_eq(cmd, "AT+CGMM") || cmd_eq(cmd, "AT+CGMR") || cmd_eq(cmd, "AT+CGSN"))
-    {
-        const char* v = sim->cfg.family == SIM_FAMILY_2G ? "SIMCOM_Ltd" : "SIMCOM INCORPORATED";
-        if (cmd[5] == 'M' && cmd[6] == 'M')
-        {
-            v = sim->cfg.model;
-        }
-        else if (cmd[6] == 'R')
-        {
-            v = sim->cfg.revision;
-        }
-        else if (cmd[5] == 'S')
-        {
-            v = sim->cfg.imei;
-        }
-        sim_send_line(sim, v);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (cmd_eq(cmd, "AT+CPIN?"))
-    {
-        switch (sim->card)
-        {
-        case SIM_CARD_READY: sim_send_line(sim, "+CPIN: READY"); break;
-        case SIM_CARD_PIN: sim_send_line(sim, "+CPIN: SIM PIN"); break;
-        case SIM_CARD_PUK: sim_send_line(sim, "+CPIN: SIM PUK"); break;
-        case SIM_CARD_ABSENT:
-        default: sim_send_cme(sim, 10); return true;
-        }
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CPIN="))
-    {
-        char a[32] = {0};
-        char b[32] = {0};
-        int n = sscanf(cmd + 8, "\"%31[^\"]\",\"%31[^\"]\"", a, b);
-        if (sim->card == SIM_CARD_PIN && n == 1)
-        {
-            if (strcmp(a, sim->cfg.pin) == 0)
-            {
-                sim->card = SIM_CARD_READY;
-                sim->pin_left = sim->cfg.pin_attempts;
-                sim_send_ok(sim);
-                if (!sim->cfg.no_pin_ready_urc)
-                {
-                    sim_send_line_later(sim, 1000, "+CPIN: READY");
-                }
-                sim_became_ready(sim);
-                sim->sim_ready_announced = false;
-                return true;
-            }
-            if (sim->pin_left > 0)
-            {
-                sim->pin_left--;
-            }
-            if (sim->pin_left == 0)
-            {
-                sim->card = SIM_CARD_PUK;
-            }
-            sim_send_cme(sim, 16);
-            return true;
-        }
-        if (sim->card == SIM_CARD_PUK && n == 2)
-        {
-            if (strcmp(a, sim->cfg.puk) == 0)
-            {
-                sim->card = SIM_CARD_READY;
-                sim->pin_left = sim->cfg.pin_attempts;
-                sim_send_ok(sim);
-                sim_send_line_later(sim, 1000, "+CPIN: READY");
-                sim_became_ready(sim);
-                return true;
-            }
-            sim_send_cme(sim, 16);
-            return true;
-        }
-        sim_send_cme(sim, sim->card == SIM_CARD_ABSENT ? 10 : 3);
-        return true;
-    }
-    if (cmd_eq(cmd, "AT+SPIC"))
-    {
-        snprintf(line, sizeof line, "+SPIC: %u,3,10,10", sim->pin_left);
-        sim_send_line(sim, line);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (cmd_eq(cmd, "AT+CSQ"))
-    {
-        snprintf(line, sizeof line, "+CSQ: %u,%u", sim->rssi, sim->ber);
-        sim_send_line(sim, line);
-        sim_send_ok(sim);
-        return true;
-    }
-    for (d = 0; d < 3; d++)
-    {
-        char set[16];
-        char read[16];
-        snprintf(set, sizeof set, "AT%s=", reg_name(d));
-        snprintf(read, sizeof read, "AT%s?", reg_name(d));
-        if (d == SIM_REG_EPS && sim->cfg.family == SIM_FAMILY_2G && (sim_cmd_is(cmd, set) || cmd_eq(cmd, read)))
-        {
-            sim_send_error(sim); /* no +CEREG on 2G modems */
-            return true;
-        }
-        if (sim_cmd_is(cmd, set))
-        {
-            int n = atoi(cmd + strlen(set));
-            if (n < 0 || n > 2)
-            {
-                sim_send_error(sim);
-                return true;
-            }
-            sim->reg_n[d] = (uint8_t)n;
-            sim_send_ok(sim);
-            return true;
-        }
-        if (cmd_eq(cmd, read))
-        {
-            if (sim->reg_n[d] >= 2)
-            {
-                snprintf(line, sizeof line, "%s: %u,%u,\"1A2B\",\"3C4D\"", reg_name(d), sim->reg_n[d], sim->reg_stat[d]);
-            }
-            else
-            {
-                snprintf(line, sizeof line, "%s: %u,%u", reg_name(d), sim->reg_n[d], sim->reg_stat[d]);
-            }
-            sim_send_line(sim, line);
-            sim_send_ok(sim);
-            return true;
-        }
-    }
-    if (cmd_eq(cmd, "AT+CPOWD=1") && sim->cfg.family == SIM_FAMILY_2G)
-    {
-        sim_send_line(sim, "NORMAL POWER DOWN");
-        sim->power = PWR_SHUTTING;
-        sim->power_t = sim->now;
-        return true;
-    }
-    if (cmd_eq(cmd, "AT+CPOF") && sim->cfg.family != SIM_FAMILY_2G)
-    {
-        sim_send_ok(sim);
-        if (sim->cfg.family == SIM_FAMILY_LTE_A)
-        {
-            sim_send_line_later(sim, 500, "POWERD DOWN");
-        }
-        sim->power = PWR_SHUTTING;
-        sim->power_t = sim->now;
-        return true;
-    }
-    if ((cmd_eq(cmd, "AT+CRESET") && sim->cfg.family != SIM_FAMILY_2G) || cmd_eq(cmd, "AT+CFUN=1,1"))
-    {
-        sim_send_ok(sim);
-        sim->reboot_pending = true;
-        sim->reboot_t = sim->now + 200;
-        return true;
-    }
-    return false;
+    return sim_dispatch(sim, kCoreCommands, state, cmd);
 }
 
 static const SimService kCoreService = {"core", core_command, NULL, NULL, NULL};
@@ -654,7 +513,7 @@ SimModem* sim_create(const SimConfig* cfg)
     sim->pin_left = cfg->pin_attempts;
     sim->rssi = 18;
     sim->ber = cfg->family == SIM_FAMILY_2G ? 0 : 99;
-    sim->echo = true;
+    sim->fw.echo = true;
     sim_add_service(sim, &kCoreService);
     return sim;
 }
@@ -666,16 +525,15 @@ void sim_destroy(SimModem* sim)
     {
         return;
     }
-    clear_output(sim);
     clear_scheduled(sim);
+    for (i = 0; i < sim->nchunks; i++)
+    {
+        free(sim->chunks[i].data);
+    }
+    sim_tx_clear(sim);
     free(sim->chunks);
-    free(sim->staging.data);
     free(sim->tx.data);
     free(sim->rx.data);
-    for (i = 0; i < sim->ncommands; i++)
-    {
-        free(sim->commands[i]);
-    }
     free(sim->commands);
     free(sim);
 }
@@ -695,24 +553,8 @@ static void reset_firmware(SimModem* sim)
     {
         sim->card = SIM_CARD_PIN; /* a locked SIM asks for its PIN again after every restart */
     }
-    sim->echo = true;
-    sim->cmee = 0;
-    sim->hung = false;
-    sim->autobaud_locked = false;
-    sim->autobaud_seen = 0;
-    sim->cmd_len = 0;
-    sim->data_mode = false;
-    sim->sim_ready = false;
-    sim->sim_ready_announced = false;
-    sim->registered_done = false;
-    sim->reboot_pending = false;
-    sim->staging_active = false;
-    buf_clear(&sim->staging);
-    for (i = 0; i < 3; i++)
-    {
-        sim->reg_n[i] = 0;
-        sim->reg_stat[i] = 0;
-    }
+    memset(&sim->fw, 0, sizeof sim->fw);
+    sim->fw.echo = true;
     clear_scheduled(sim);
     for (i = sim->nservices - 1; i >= 0; i--)
     {
@@ -723,152 +565,114 @@ static void reset_firmware(SimModem* sim)
     }
 }
 
+static void set_power(SimModem* sim, SimPower power)
+{
+    sim->power = power;
+    sim->power_t = sim->now;
+}
+
 static void start_boot(SimModem* sim)
 {
     reset_firmware(sim);
-    sim->power = PWR_BOOTING;
-    sim->power_t = sim->now;
+    set_power(sim, PWR_BOOTING);
     sim->boots++;
 }
 
 static void boot_complete(SimModem* sim)
 {
-    sim->power = PWR_RUNNING;
-    sim->power_t = sim->now;
-    switch (sim->cfg.family)
+    set_power(sim, PWR_RUNNING);
+    if (sim->cfg.family != SIM_FAMILY_2G || !sim->cfg.autobaud)
     {
-    case SIM_FAMILY_2G:
-        if (!sim->cfg.autobaud)
-        {
-            sim_send_line(sim, "RDY");
-        }
-        sim_send_line(sim, "+CFUN: 1");
-        break;
-    case SIM_FAMILY_LTE_Q:
-        sim_send_line(sim, "RDY");
-        break;
-    case SIM_FAMILY_LTE_A:
-    default:
-        sim_send_line(sim, "*ATREADY: 1");
-        break;
+        sim_send_line(sim, sim->cfg.family == SIM_FAMILY_LTE_A ? "*ATREADY: 1" : "RDY");
     }
-    switch (sim->card)
+    if (sim->cfg.family == SIM_FAMILY_2G)
     {
-    case SIM_CARD_READY:
-        sim_send_line(sim, "+CPIN: READY");
+        sim_send_line(sim, "+CFUN: 1");
+    }
+    if (sim->card <= SIM_CARD_PUK)
+    {
+        sim_send_line(sim, kCardUrcs[sim->card]);
+    }
+    else if (sim->cfg.family == SIM_FAMILY_2G)
+    {
+        sim_send_line(sim, "+CPIN: NOT INSERTED");
+    }
+    if (sim->card == SIM_CARD_READY)
+    {
         sim_became_ready(sim);
-        break;
-    case SIM_CARD_PIN:
-        sim_send_line(sim, "+CPIN: SIM PIN");
-        break;
-    case SIM_CARD_PUK:
-        sim_send_line(sim, "+CPIN: SIM PUK");
-        break;
-    case SIM_CARD_ABSENT:
-    default:
-        if (sim->cfg.family == SIM_FAMILY_2G)
-        {
-            sim_send_line(sim, "+CPIN: NOT INSERTED");
-        }
-        break;
     }
 }
 
 static void power_off_now(SimModem* sim)
 {
     reset_firmware(sim);
-    sim->power = PWR_OFF;
-    sim->power_t = sim->now;
+    set_power(sim, PWR_OFF);
     sim->status = false;
 }
 
 /* ---- clock ---- */
 
-uint32_t sim_now(const SimModem* sim)
-{
-    return sim->now;
-}
+uint32_t sim_now(const SimModem* sim) { return sim->now; }
+void sim_set_time(SimModem* sim, uint32_t now_ms) { sim->now = now_ms; }
 
-void sim_set_time(SimModem* sim, uint32_t now_ms)
+/* One millisecond of a running modem: SIM and registration timers, scheduled output, services. */
+static void tick_running(SimModem* sim)
 {
-    sim->now = now_ms;
+    static const char* const kReadyUrcs[2][2] = {{"Call Ready", "SMS Ready"}, {"SMS DONE", "PB DONE"}};
+    int lte = sim->cfg.family != SIM_FAMILY_2G;
+    int i;
+    if (sim->fw.sim_ready && !sim->fw.sim_ready_announced && sim->now - sim->fw.sim_ready_t >= sim->cfg.sim_ready_ms)
+    {
+        sim->fw.sim_ready_announced = true;
+        sim_send_line(sim, kReadyUrcs[lte][0]);
+        sim_send_line(sim, kReadyUrcs[lte][1]);
+    }
+    if (sim->fw.sim_ready && !sim->fw.registered_done && sim->cfg.register_ms > 0 &&
+        sim->now - sim->fw.sim_ready_t >= sim->cfg.register_ms)
+    {
+        sim->fw.registered_done = true;
+        for (i = SIM_REG_CS; i <= (lte ? SIM_REG_EPS : SIM_REG_GPRS); i++)
+        {
+            sim_set_registration(sim, (SimRegDomain)i, sim->cfg.register_stat);
+        }
+    }
+    for (i = 0; i < SIM_MAX_SCHEDULED; i++)
+    {
+        SimScheduled* s = &sim->scheduled[i];
+        if (s->used && due(sim, s->due))
+        {
+            s->used = false;
+            out(sim, s->data, s->len);
+            free(s->data);
+        }
+    }
+    for (i = sim->nservices - 1; i >= 0; i--)
+    {
+        if (sim->services[i]->on_tick)
+        {
+            sim->services[i]->on_tick(sim, sim->services[i]->state);
+        }
+    }
 }
 
 static void tick(SimModem* sim)
 {
-    int i;
     uint32_t el = sim->now - sim->power_t;
-
-    switch (sim->power)
+    if (sim->power == PWR_BOOTING)
     {
-    case PWR_BOOTING:
-        if (el >= sim->cfg.status_delay_ms)
-        {
-            sim->status = true;
-        }
-        if (el >= sim->cfg.boot_ms && !sim->hung)
+        sim->status = sim->status || el >= sim->cfg.status_delay_ms;
+        if (el >= sim->cfg.boot_ms && !sim->fw.hung)
         {
             boot_complete(sim);
         }
-        break;
-    case PWR_SHUTTING:
-        if (el >= sim->cfg.shutdown_ms)
-        {
-            power_off_now(sim);
-        }
-        break;
-    case PWR_RUNNING:
-        if (sim->reboot_pending && (int32_t)(sim->now - sim->reboot_t) >= 0)
-        {
-            start_boot(sim);
-            break;
-        }
-        if (sim->sim_ready && !sim->sim_ready_announced && sim->now - sim->sim_ready_t >= sim->cfg.sim_ready_ms)
-        {
-            sim->sim_ready_announced = true;
-            if (sim->cfg.family == SIM_FAMILY_2G)
-            {
-                sim_send_line(sim, "Call Ready");
-                sim_send_line(sim, "SMS Ready");
-            }
-            else
-            {
-                sim_send_line(sim, "SMS DONE");
-                sim_send_line(sim, "PB DONE");
-            }
-        }
-        if (sim->sim_ready && !sim->registered_done && sim->cfg.register_ms > 0 &&
-            sim->now - sim->sim_ready_t >= sim->cfg.register_ms)
-        {
-            sim->registered_done = true;
-            sim_set_registration(sim, SIM_REG_CS, sim->cfg.register_stat);
-            sim_set_registration(sim, SIM_REG_GPRS, sim->cfg.register_stat);
-            if (sim->cfg.family != SIM_FAMILY_2G)
-            {
-                sim_set_registration(sim, SIM_REG_EPS, sim->cfg.register_stat);
-            }
-        }
-        for (i = 0; i < SIM_MAX_SCHEDULED; i++)
-        {
-            if (sim->scheduled[i].used && (int32_t)(sim->now - sim->scheduled[i].due) >= 0)
-            {
-                char* text = sim->scheduled[i].text;
-                sim->scheduled[i].used = false;
-                sim_send_line(sim, text);
-                free(text);
-            }
-        }
-        for (i = sim->nservices - 1; i >= 0; i--)
-        {
-            if (sim->services[i]->on_tick)
-            {
-                sim->services[i]->on_tick(sim, sim->services[i]->state);
-            }
-        }
-        break;
-    case PWR_OFF:
-    default:
-        break;
+    }
+    else if (sim->power == PWR_SHUTTING && el >= sim->cfg.shutdown_ms)
+    {
+        power_off_now(sim);
+    }
+    else if (sim->power == PWR_RUNNING)
+    {
+        tick_running(sim);
     }
 }
 
@@ -889,42 +693,32 @@ static void dispatch_command(SimModem* sim)
     bool handled = false;
     char* copy;
 
-    sim->cmd[sim->cmd_len] = '\0';
+    sim->cmd[sim->fw.cmd_len] = '\0';
     copy = strdup(sim->cmd);
     sim->commands = (char**)realloc(sim->commands, (sim->ncommands + 1) * sizeof(char*));
     sim->commands[sim->ncommands++] = copy;
-    sim->cmd_len = 0;
+    sim->fw.cmd_len = 0;
 
-    if (sim->power != PWR_RUNNING || sim->hung || copy[0] == '\0')
+    if (sim->power != PWR_RUNNING || sim->fw.hung || copy[0] == '\0')
     {
         return;
     }
-    if (sim->cfg.autobaud && !sim->autobaud_locked)
+    if (sim->cfg.autobaud && !sim->fw.autobaud_locked)
     {
-        if (!(cmd_eq(copy, "AT") && (copy[0] == copy[1] || copy[0] == 'A')))
+        if (!cmd_eq(copy, "AT") || copy[0] != 'A' || ++sim->fw.autobaud_seen <= sim->cfg.autobaud_lost_at)
         {
-            return;
+            return; /* only "AT" locks the rate, and the first ones are lost while it is measured */
         }
-        sim->autobaud_seen++;
-        if (sim->autobaud_seen <= sim->cfg.autobaud_lost_at)
-        {
-            return; /* the modem is still measuring the baud rate */
-        }
-        sim->autobaud_locked = true;
-        if (sim->echo)
+        sim->fw.autobaud_locked = true;
+        if (sim->fw.echo)
         {
             out(sim, copy, strlen(copy));
             out(sim, "\r", 1);
         }
     }
 
-    sim->staging_active = true;
-    buf_clear(&sim->staging);
-    if (sim->inject_armed && sim->inject_pos == SIM_INJECT_AFTER_ECHO)
-    {
-        sim->inject_armed = false;
-        sim_send_line(sim, sim->inject_text);
-    }
+    sim->fw.answering = true;
+    inject_at(sim, SIM_INJECT_AFTER_ECHO);
     if (sim->fail_armed)
     {
         sim->fail_armed = false;
@@ -939,97 +733,83 @@ static void dispatch_command(SimModem* sim)
     {
         sim_send_error(sim);
     }
-    sim->staging_active = false;
-    if (output_allowed(sim) || sim->power == PWR_SHUTTING)
+    sim->fw.answering = false;
+}
+
+static void data_byte(SimModem* sim, uint8_t byte)
+{
+    bool done = false;
+    int term = -1;
+    if (sim->cfg.echo_data_after_prompt && sim->fw.echo)
     {
-        emit_at(sim, sim->now + sim->cfg.reply_delay_ms, sim->staging.data, sim->staging.len);
+        out(sim, &byte, 1);
     }
-    buf_clear(&sim->staging);
+    if (sim->data_count == 0 && (byte == 0x1A || byte == 0x1B))
+    {
+        done = true;
+        term = byte;
+    }
+    else if (sim->data_len < SIM_DATA_MAX)
+    {
+        sim->data[sim->data_len++] = byte;
+        done = sim->data_count > 0 && sim->data_len >= sim->data_count;
+    }
+    if (done)
+    {
+        sim->fw.data_mode = false;
+        sim->fw.answering = true;
+        sim->data_handler(sim, sim->data_state, sim->data, sim->data_len, term);
+        sim->fw.answering = false;
+    }
 }
 
 void sim_host_write(SimModem* sim, uint8_t byte)
 {
     buf_append(&sim->tx, &byte, 1);
-    if (sim->power != PWR_RUNNING || sim->hung)
+    if (sim->power != PWR_RUNNING || sim->fw.hung)
     {
         return;
     }
-    if (sim->data_mode)
+    if (sim->fw.data_mode)
     {
-        bool done = false;
-        int term = -1;
-        if (sim->cfg.echo_data_after_prompt && sim->echo)
-        {
-            out(sim, &byte, 1);
-        }
-        if (sim->data_count == 0 && (byte == 0x1A || byte == 0x1B))
-        {
-            done = true;
-            term = byte;
-        }
-        else if (sim->data_len < SIM_DATA_MAX)
-        {
-            sim->data[sim->data_len++] = byte;
-            done = sim->data_count > 0 && sim->data_len >= sim->data_count;
-        }
-        if (done)
-        {
-            sim->data_mode = false;
-            sim->staging_active = true;
-            buf_clear(&sim->staging);
-            sim->data_handler(sim, sim->data_state, sim->data, sim->data_len, term);
-            sim->staging_active = false;
-            emit_at(sim, sim->now + sim->cfg.reply_delay_ms, sim->staging.data, sim->staging.len);
-            buf_clear(&sim->staging);
-        }
+        data_byte(sim, byte);
         return;
     }
-    if (byte == '\n' && sim->cmd_len == 0)
+    if (byte == '\n' && sim->fw.cmd_len == 0)
     {
         return;
     }
-    if (sim->cmd_len == 0 && sim->inject_armed && sim->inject_pos == SIM_INJECT_BEFORE_ECHO && output_allowed(sim))
+    if (sim->fw.cmd_len == 0 && output_allowed(sim))
     {
-        sim->inject_armed = false;
-        sim_send_line(sim, sim->inject_text);
+        inject_at(sim, SIM_INJECT_BEFORE_ECHO);
     }
-    if (sim->echo && output_allowed(sim))
+    if (sim->fw.echo && output_allowed(sim))
     {
         out(sim, &byte, 1);
     }
     if (byte == '\r')
     {
         dispatch_command(sim);
-        return;
     }
-    if (sim->cmd_len < SIM_CMD_MAX - 1)
+    else if (sim->fw.cmd_len < SIM_CMD_MAX - 1)
     {
-        sim->cmd[sim->cmd_len++] = (char)byte;
+        sim->cmd[sim->fw.cmd_len++] = (char)byte;
     }
 }
 
 bool sim_host_can_read(SimModem* sim)
 {
-    if (sim->nchunks == 0)
-    {
-        return false;
-    }
-    if ((int32_t)(sim->now - sim->chunks[0].due) < 0)
-    {
-        return false;
-    }
-    return sim->frag == 0 || sim->frag_used < sim->frag;
+    return sim->nchunks > 0 && due(sim, sim->chunks[0].due) && (sim->frag == 0 || sim->frag_used < sim->frag);
 }
 
 uint8_t sim_host_read(SimModem* sim)
 {
-    SimChunk* c;
+    SimChunk* c = &sim->chunks[0];
     uint8_t b;
     if (!sim_host_can_read(sim))
     {
         return 0;
     }
-    c = &sim->chunks[0];
     b = c->data[c->pos++];
     sim->frag_used++;
     if (c->pos == c->len)
@@ -1041,18 +821,12 @@ uint8_t sim_host_read(SimModem* sim)
     return b;
 }
 
-void sim_set_fragment(SimModem* sim, size_t max_bytes_per_poll)
-{
-    sim->frag = max_bytes_per_poll;
-}
-
-void sim_host_new_poll(SimModem* sim)
-{
-    sim->frag_used = 0;
-}
+void sim_set_fragment(SimModem* sim, size_t max_bytes_per_poll) { sim->frag = max_bytes_per_poll; }
+void sim_host_new_poll(SimModem* sim) { sim->frag_used = 0; }
 
 void sim_set_pwrkey(SimModem* sim, bool activated)
 {
+    uint32_t held = sim->now - sim->key_t;
     if (activated == sim->key)
     {
         return;
@@ -1064,33 +838,23 @@ void sim_set_pwrkey(SimModem* sim, bool activated)
         return;
     }
     /* released: evaluate the press */
+    sim->presses++;
+    if (sim->power == PWR_OFF && held >= sim->cfg.min_on_press_ms)
     {
-        uint32_t held = sim->now - sim->key_t;
-        sim->presses++;
-        if (sim->power == PWR_OFF)
+        start_boot(sim);
+    }
+    else if ((sim->power == PWR_RUNNING || sim->power == PWR_BOOTING) && held >= sim->cfg.min_off_press_ms)
+    {
+        bool was_running = sim->power == PWR_RUNNING && !sim->fw.hung;
+        if (was_running && sim->cfg.family == SIM_FAMILY_2G)
         {
-            if (held >= sim->cfg.min_on_press_ms)
-            {
-                start_boot(sim);
-            }
+            sim_send_line(sim, "NORMAL POWER DOWN");
         }
-        else if (sim->power == PWR_RUNNING || sim->power == PWR_BOOTING)
+        sim->fw.hung = false;
+        set_power(sim, PWR_SHUTTING);
+        if (was_running && sim->cfg.family == SIM_FAMILY_LTE_A)
         {
-            if (held >= sim->cfg.min_off_press_ms)
-            {
-                bool was_running = sim->power == PWR_RUNNING && !sim->hung;
-                if (was_running && sim->cfg.family == SIM_FAMILY_2G)
-                {
-                    sim_send_line(sim, "NORMAL POWER DOWN");
-                }
-                sim->hung = false;
-                sim->power = PWR_SHUTTING;
-                sim->power_t = sim->now;
-                if (was_running && sim->cfg.family == SIM_FAMILY_LTE_A)
-                {
-                    sim_send_line_later(sim, sim->cfg.shutdown_ms / 2, "POWERD DOWN");
-                }
-            }
+            sim_send_line_later(sim, sim->cfg.shutdown_ms / 2, "POWERD DOWN");
         }
     }
 }
@@ -1105,31 +869,28 @@ void sim_set_reset(SimModem* sim, bool activated)
     if (activated)
     {
         sim->reset_t = sim->now;
-        return;
     }
-    if (sim->now - sim->reset_t >= 100 && sim->power != PWR_OFF)
+    else if (sim->now - sim->reset_t >= 100 && sim->power != PWR_OFF)
     {
         sim->resets++;
-        start_boot(sim);
-        sim->status = true;
+        sim_reboot(sim);
     }
 }
 
-bool sim_status(const SimModem* sim)
-{
-    return sim->status;
-}
+bool sim_status(const SimModem* sim) { return sim->status; }
 
 /* ---- observation ---- */
 
-const char* sim_tx(const SimModem* sim, size_t* len)
+static const char* buf_view(const SimBuf* b, size_t* len)
 {
     if (len)
     {
-        *len = sim->tx.len;
+        *len = b->len;
     }
-    return sim->tx.data ? sim->tx.data : "";
+    return b->data ? b->data : "";
 }
+
+const char* sim_tx(const SimModem* sim, size_t* len) { return buf_view(&sim->tx, len); }
 
 void sim_tx_clear(SimModem* sim)
 {
@@ -1147,58 +908,31 @@ const char* sim_command(const SimModem* sim, size_t index)
     return index < sim->ncommands ? sim->commands[index] : NULL;
 }
 
-size_t sim_command_count(const SimModem* sim)
-{
-    return sim->ncommands;
-}
+size_t sim_command_count(const SimModem* sim) { return sim->ncommands; }
 
-const char* sim_rx(const SimModem* sim, size_t* len)
-{
-    if (len)
-    {
-        *len = sim->rx.len;
-    }
-    return sim->rx.data ? sim->rx.data : "";
-}
-
-void sim_rx_clear(SimModem* sim)
-{
-    buf_clear(&sim->rx);
-}
-
+const char* sim_rx(const SimModem* sim, size_t* len) { return buf_view(&sim->rx, len); }
+void sim_rx_clear(SimModem* sim) { buf_clear(&sim->rx); }
 bool sim_is_on(const SimModem* sim) { return sim->power == PWR_RUNNING; }
 uint32_t sim_boot_count(const SimModem* sim) { return sim->boots; }
-bool sim_echo(const SimModem* sim) { return sim->echo; }
-uint8_t sim_cmee(const SimModem* sim) { return sim->cmee; }
+bool sim_echo(const SimModem* sim) { return sim->fw.echo; }
+uint8_t sim_cmee(const SimModem* sim) { return sim->fw.cmee; }
 SimFamily sim_family(const SimModem* sim) { return sim->cfg.family; }
 SimCardState sim_card(const SimModem* sim) { return sim->card; }
-uint8_t sim_pin_attempts_left(const SimModem* sim) { return sim->pin_left; }
 uint32_t sim_pwrkey_presses(const SimModem* sim) { return sim->presses; }
 uint32_t sim_resets(const SimModem* sim) { return sim->resets; }
+uint8_t sim_registration(const SimModem* sim, SimRegDomain domain) { return sim->fw.reg_stat[domain]; }
 
 /* ---- scenario control ---- */
 
 void sim_set_registration(SimModem* sim, SimRegDomain domain, uint8_t stat)
 {
-    if ((int)domain < 0 || (int)domain > 2)
+    if ((int)domain < 0 || (int)domain > 2 || (domain == SIM_REG_EPS && sim->cfg.family == SIM_FAMILY_2G) ||
+        sim->fw.reg_stat[domain] == stat)
     {
         return;
     }
-    if (domain == SIM_REG_EPS && sim->cfg.family == SIM_FAMILY_2G)
-    {
-        return;
-    }
-    if (sim->reg_stat[domain] == stat)
-    {
-        return;
-    }
-    sim->reg_stat[domain] = stat;
+    sim->fw.reg_stat[domain] = stat;
     reg_urc(sim, (int)domain);
-}
-
-uint8_t sim_registration(const SimModem* sim, SimRegDomain domain)
-{
-    return sim->reg_stat[domain];
 }
 
 void sim_set_csq(SimModem* sim, uint8_t rssi, uint8_t ber)
@@ -1207,14 +941,11 @@ void sim_set_csq(SimModem* sim, uint8_t rssi, uint8_t ber)
     sim->ber = ber;
 }
 
-void sim_set_card(SimModem* sim, SimCardState card)
-{
-    sim->card = card;
-}
+void sim_set_card(SimModem* sim, SimCardState card) { sim->card = card; }
 
 void sim_set_hung(SimModem* sim, bool hung)
 {
-    sim->hung = hung;
+    sim->fw.hung = hung;
     if (hung)
     {
         clear_scheduled(sim);
@@ -1223,49 +954,27 @@ void sim_set_hung(SimModem* sim, bool hung)
 
 void sim_reboot(SimModem* sim)
 {
-    if (sim->power == PWR_OFF)
+    if (sim->power != PWR_OFF)
     {
-        return;
+        start_boot(sim);
+        sim->status = true;
     }
-    start_boot(sim);
-    sim->status = true;
 }
 
 void sim_inject_raw(SimModem* sim, const void* bytes, size_t len)
 {
-    if (sim->power == PWR_OFF)
+    if (sim->power != PWR_OFF)
     {
-        return;
+        emit_at(sim, sim->now, bytes, len);
     }
-    emit_at(sim, sim->now, bytes, len);
 }
 
 void sim_inject_raw_front(SimModem* sim, const void* bytes, size_t len)
 {
-    SimChunk c;
-    if (len == 0)
-    {
-        return;
-    }
-    if (sim->nchunks == sim->chunk_cap)
-    {
-        sim->chunk_cap = sim->chunk_cap ? sim->chunk_cap * 2 : 64;
-        sim->chunks = (SimChunk*)realloc(sim->chunks, sim->chunk_cap * sizeof(SimChunk));
-    }
-    memmove(&sim->chunks[1], &sim->chunks[0], sim->nchunks * sizeof(SimChunk));
-    c.due = sim->now;
-    c.len = len;
-    c.pos = 0;
-    c.data = (uint8_t*)malloc(len);
-    memcpy(c.data, bytes, len);
-    sim->chunks[0] = c;
-    sim->nchunks++;
+    add_chunk(sim, 0, sim->now, bytes, len);
 }
 
-void sim_inject_urc(SimModem* sim, const char* text)
-{
-    sim_send_line(sim, text);
-}
+void sim_inject_urc(SimModem* sim, const char* text) { sim_send_line(sim, text); }
 
 void sim_inject_urc_in_next_response(SimModem* sim, const char* text, SimInjectPos pos)
 {

@@ -11,11 +11,11 @@
  * sim_set_pwrkey(), sim_set_reset() and sim_status().
  *
  * Services. Everything the modem answers is produced by services: the built-in core service
- * (AT, ATE, AT+CMEE, identification, AT+CPIN, AT+SPIC, AT+CSQ, AT+CREG/CGREG/CEREG, power-down
- * commands) is registered by sim_create(). Other features (SMS, USSD, packet data, HTTP, MQTT) add
- * their own services from their own files with sim_add_service(), without touching this file. A
- * command line is offered to the services from the most recently added to the oldest; the first one
- * that returns true has handled it. An unhandled command answers "ERROR".
+ * (AT, ATE, AT+CMEE=0|1, AT+CGMM, AT+CPIN, AT+CSQ, AT+C(G|E)REG with <n> 0 or 1) is registered by
+ * sim_create(). Other features (SMS, USSD, packet data, HTTP, MQTT) add their own services from their
+ * own files with sim_add_service(), without touching this file. A command line is offered to the
+ * services from the most recently added to the oldest; the first one that handles it answers. An
+ * unhandled command answers "ERROR".
  *
  * Nothing here is thread safe; one simulator per test.
  */
@@ -74,12 +74,9 @@ typedef struct SimConfig
     uint8_t autobaud_lost_at;
     SimCardState card;
     const char* pin;            /**< correct PIN, e.g. "1234" */
-    const char* puk;
     uint8_t pin_attempts;       /**< attempts before the SIM blocks (3) */
     bool echo_data_after_prompt; /**< echo data typed after "> " (2G SMS behaviour) */
     const char* model;          /**< AT+CGMM answer */
-    const char* revision;       /**< AT+CGMR answer */
-    const char* imei;           /**< AT+CGSN answer */
     bool no_pin_ready_urc;      /**< no "+CPIN: READY" URC after a correct PIN (some firmware) */
 } SimConfig;
 
@@ -150,7 +147,6 @@ bool sim_echo(const SimModem* sim);           /**< present echo setting (ATE) */
 uint8_t sim_cmee(const SimModem* sim);        /**< present AT+CMEE mode */
 SimFamily sim_family(const SimModem* sim);
 SimCardState sim_card(const SimModem* sim);
-uint8_t sim_pin_attempts_left(const SimModem* sim);
 uint32_t sim_pwrkey_presses(const SimModem* sim); /**< completed presses (any length) */
 uint32_t sim_resets(const SimModem* sim);         /**< reset pulses that rebooted the modem */
 
@@ -198,6 +194,33 @@ void sim_fail_next_command(SimModem* sim, int cme_code);
 
 /* ---- Service API (for service implementations) ------------------------------------------------ */
 
+/** Family masks of a SimCommand (0: every family). */
+#define SIM_ONLY_2G  (1u << SIM_FAMILY_2G)
+#define SIM_ONLY_LTE ((1u << SIM_FAMILY_LTE_Q) | (1u << SIM_FAMILY_LTE_A))
+
+/** What a command handler returns: the final result the simulator then sends. A positive value is
+ *  answered "+CME ERROR: <value>" (in the present CMEE form). */
+enum
+{
+    SIM_ANSWERED = -2, /**< the handler sent its answer itself (or the modem stays silent) */
+    SIM_ERROR = -1,    /**< "ERROR" */
+    SIM_OK = 0         /**< "OK" */
+};
+
+/** One command of a service: `name` is the whole command line, or its start when `prefix` is set
+ *  (letter case ignored); `args` points behind the name. A NULL `run` just answers "OK". */
+typedef struct SimCommand
+{
+    const char* name;
+    bool prefix;
+    unsigned families;
+    int (*run)(SimModem* sim, void* state, const char* args);
+} SimCommand;
+
+/** For on_command: runs the first entry of `table` (ending with a NULL name) that matches `cmd` on
+ *  this family and sends its result; false when no entry matches. */
+bool sim_dispatch(SimModem* sim, const SimCommand* table, void* state, const char* cmd);
+
 /** A simulated modem feature. The record must stay valid while the simulator lives. */
 typedef struct SimService
 {
@@ -216,20 +239,23 @@ void sim_add_service(SimModem* sim, const SimService* service);
 
 /** Emits "\r\n" text "\r\n" (information line, final result or URC). */
 void sim_send_line(SimModem* sim, const char* text);
-/** Emits text "\r\n" (continuation line of a multi-line answer). */
-void sim_send_continuation(SimModem* sim, const char* text);
+/** sim_send_line(), then returns `result` (for a handler: `return sim_line(sim, "+X: 1", SIM_OK);`). */
+int sim_line(SimModem* sim, const char* text, int result);
 /** Emits bytes as they are. */
 void sim_send_raw(SimModem* sim, const void* bytes, size_t len);
 void sim_send_ok(SimModem* sim);
 void sim_send_error(SimModem* sim);
-/** "+CME ERROR: <code>" in the form set by AT+CMEE (0: plain ERROR, 2: text). */
+/** "+CME ERROR: <code>" in the form set by AT+CMEE (0: plain ERROR). */
 void sim_send_cme(SimModem* sim, int code);
 /** "+CMS ERROR: <code>" in the form set by AT+CMEE. */
 void sim_send_cms(SimModem* sim, int code);
 /** Emits the data prompt "\r\n> " (no line end). */
 void sim_send_prompt(SimModem* sim);
-/** Emits a framed line after `delay_ms` (delayed results and URCs); up to 32 pending. */
+/** Emits a framed line after `delay_ms` (delayed results and URCs); up to 32 pending, dropped at a
+ *  restart, a switch-off or a hang. */
 void sim_send_line_later(SimModem* sim, uint32_t delay_ms, const char* text);
+/** Emits bytes as they are after `delay_ms` (shares the queue of sim_send_line_later). */
+void sim_send_raw_later(SimModem* sim, uint32_t delay_ms, const void* bytes, size_t len);
 
 /** Receives the data typed after a prompt. `terminator` is 0x1A, 0x1B, or -1 for a counted block. */
 typedef void (*SimDataHandler)(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator);

@@ -27,8 +27,7 @@ struct SimHttp
     SimNet* net;
     SimHttpEntry entries[HTTP_ENTRIES];
     int nentries;
-    bool init;
-    bool cid;
+    bool init, cid;
     char url[600];
     char content[300];
     uint8_t post[8192];
@@ -36,38 +35,27 @@ struct SimHttp
     int actions;
     /* the answer of the last action */
     const SimHttpEntry* answer;
-    bool pending;
+    bool pending, nonet;
     uint32_t due;
-    int method;
-    bool nonet;
     char action_line[64];
     char fail[16];
 };
 
-static bool quoted_value(const char* cmd, char* out, size_t size)
+static bool is_2g(SimModem* sim)
 {
-    /* AT+HTTPPARA="TAG","value" -> value */
-    const char* p = strchr(cmd, ',');
-    size_t n;
-    const char* end;
-    if (p == NULL || p[1] != '"')
-    {
-        return false;
-    }
-    p += 2;
-    end = strrchr(p, '"');
+    return sim_family(sim) == SIM_FAMILY_2G;
+}
+
+/* The quoted value of AT+HTTPPARA="<tag>","<value>" (`args` starts at its quote) into `out`. */
+static int para_value(char* out, size_t size, const char* args)
+{
+    const char* end = *args == '"' ? strrchr(args + 1, '"') : NULL;
     if (end == NULL)
     {
-        return false;
+        return SIM_ERROR;
     }
-    n = (size_t)(end - p);
-    if (n >= size)
-    {
-        n = size - 1;
-    }
-    memcpy(out, p, n);
-    out[n] = '\0';
-    return true;
+    snprintf(out, size, "%.*s", (int)(end - args - 1), args + 1);
+    return SIM_OK;
 }
 
 static void on_post_data(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator)
@@ -79,57 +67,150 @@ static void on_post_data(SimModem* sim, void* state, const uint8_t* data, size_t
     sim_send_ok(sim);
 }
 
-static const SimHttpEntry* find(const SimHttp* h, const char* url)
+static int http_term(SimModem* sim, void* state, const char* args)
 {
-    int i;
-    for (i = 0; i < h->nentries; i++)
-    {
-        if (strcmp(h->entries[i].url, url) == 0)
-        {
-            return &h->entries[i];
-        }
-    }
-    return NULL;
+    SimHttp* h = (SimHttp*)state;
+    (void)sim, (void)args;
+    h->init = h->cid = h->pending = false;
+    h->answer = NULL;
+    return SIM_OK;
 }
 
-static void send_read(SimHttp* h, SimModem* sim, size_t start, size_t size, bool whole)
+static int http_init(SimModem* sim, void* state, const char* args)
 {
+    SimHttp* h = (SimHttp*)state;
+    (void)sim, (void)args;
+    if (h->init)
+    {
+        return SIM_ERROR;
+    }
+    h->init = true;
+    h->nonet = false;
+    h->url[0] = '\0';
+    h->content[0] = '\0';
+    h->post_len = 0;
+    return SIM_OK;
+}
+
+static int para_cid(SimModem* sim, void* state, const char* args)
+{
+    (void)sim;
+    ((SimHttp*)state)->cid = strcmp(args, "1") == 0;
+    return SIM_OK;
+}
+
+static int para_url(SimModem* sim, void* state, const char* args)
+{
+    (void)sim;
+    return para_value(((SimHttp*)state)->url, sizeof ((SimHttp*)state)->url, args);
+}
+
+static int para_content(SimModem* sim, void* state, const char* args)
+{
+    (void)sim;
+    return para_value(((SimHttp*)state)->content, sizeof ((SimHttp*)state)->content, args);
+}
+
+/* AT+HTTPDATA=<size>,<time>: "DOWNLOAD", then exactly <size> bytes of body. */
+static int http_data(SimModem* sim, void* state, const char* args)
+{
+    SimHttp* h = (SimHttp*)state;
+    unsigned long size = 0, t = 0;
+    if (sscanf(args, "%lu,%lu", &size, &t) != 2 || size == 0 || size > sizeof h->post ||
+        (is_2g(sim) ? (t < 1000 || t > 120000) : (t < 10 || t > 65535)))
+    {
+        return SIM_ERROR;
+    }
+    sim_send_line(sim, "DOWNLOAD");
+    sim_expect_data(sim, size, on_post_data, h);
+    return SIM_ANSWERED;
+}
+
+/* AT+HTTPACTION=<method>: OK, then +HTTPACTION with the canned answer of the URL after its delay. */
+static int http_action(SimModem* sim, void* state, const char* args)
+{
+    SimHttp* h = (SimHttp*)state;
+    int method = atoi(args);
+    int status;
+    size_t len;
+    int i;
+    if (h->url[0] == '\0' || (method != 0 && method != 1))
+    {
+        return SIM_ERROR;
+    }
+    h->actions++;
+    h->answer = NULL;
+    for (i = 0; i < h->nentries && h->answer == NULL; i++)
+    {
+        h->answer = strcmp(h->entries[i].url, h->url) == 0 ? &h->entries[i] : NULL;
+    }
+    status = h->answer ? h->answer->status : 404;
+    len = (h->answer && status < 600) ? h->answer->len : 0;
+    if (!sim_net_is_open(h->net) || (is_2g(sim) && !h->cid))
+    {
+        status = 601; /* no bearer / packet data connection */
+        len = 0;
+        h->answer = NULL;
+    }
+    if (h->answer && h->answer->chunked && !is_2g(sim))
+    {
+        len = 0;
+    }
+    snprintf(h->action_line, sizeof h->action_line, "+HTTPACTION: %d,%d,%zu", method, status, len);
+    h->pending = true;
+    h->due = sim_now(sim) + (h->answer ? h->answer->delay : 1000);
+    return SIM_OK;
+}
+
+/* AT+HTTPREAD=<start>,<size>: 2G "+HTTPREAD: <n>" data OK; LTE OK, blocks of at most 1024 bytes
+ * ("+HTTPREAD: DATA,<n>" on LTE-Q, "+HTTPREAD: <n>" on LTE-A), "+HTTPREAD: 0". */
+static int http_read(SimModem* sim, void* state, const char* args)
+{
+    SimHttp* h = (SimHttp*)state;
     const SimHttpEntry* e = h->answer;
-    size_t avail = (e != NULL && e->status < 600 && start < e->len) ? e->len - start : 0;
-    size_t n = whole ? avail : (size < avail ? size : avail);
+    unsigned long start = 0, size = 0;
+    size_t n;
     char line[64];
-    if (sim_family(sim) == SIM_FAMILY_2G)
+    if (sscanf(args, "%lu,%lu", &start, &size) != 2 || size == 0 || (e == NULL && !is_2g(sim)))
+    {
+        return SIM_ERROR;
+    }
+    n = (e != NULL && e->status < 600 && start < e->len) ? e->len - start : 0;
+    n = size < n ? size : n;
+    if (is_2g(sim))
     {
         snprintf(line, sizeof line, "+HTTPREAD: %zu", n);
         sim_send_line(sim, line);
         sim_send_raw(sim, e ? e->body + start : (const uint8_t*)"", n);
-        sim_send_ok(sim);
-        return;
+        return SIM_OK;
     }
     sim_send_ok(sim);
     while (n > 0)
     {
         size_t block = n > 1024 ? 1024 : n;
-        if (sim_family(sim) == SIM_FAMILY_LTE_Q)
-        {
-            snprintf(line, sizeof line, "+HTTPREAD: DATA,%zu", block);
-        }
-        else
-        {
-            snprintf(line, sizeof line, "+HTTPREAD: %zu", block);
-        }
+        snprintf(line, sizeof line, "+HTTPREAD: %s%zu", sim_family(sim) == SIM_FAMILY_LTE_Q ? "DATA," : "", block);
         sim_send_line(sim, line);
         sim_send_raw(sim, e->body + start, block);
         start += block;
         n -= block;
     }
-    sim_send_line(sim, "+HTTPREAD: 0");
+    return sim_line(sim, "+HTTPREAD: 0", SIM_ANSWERED);
 }
 
+static const SimCommand kCommands[] = {{"AT+HTTPTERM", false, 0, http_term},
+                                       {"AT+HTTPINIT", false, 0, http_init},
+                                       {"AT+HTTPPARA=\"CID\",", true, SIM_ONLY_2G, para_cid},
+                                       {"AT+HTTPPARA=\"URL\",", true, 0, para_url},
+                                       {"AT+HTTPPARA=\"CONTENT\",", true, 0, para_content},
+                                       {"AT+HTTPDATA=", true, 0, http_data},
+                                       {"AT+HTTPACTION=", true, 0, http_action},
+                                       {"AT+HTTPREAD=", true, 0, http_read},
+                                       {NULL, false, 0, NULL}};
+
+/* Every AT+HTTP command: an armed failure answers ERROR, and so does any but AT+HTTPINIT before it. */
 static bool on_command(SimModem* sim, void* state, const char* cmd)
 {
     SimHttp* h = (SimHttp*)state;
-    bool is2g = sim_family(sim) == SIM_FAMILY_2G;
     if (!sim_cmd_is(cmd, "AT+HTTP"))
     {
         return false;
@@ -138,140 +219,11 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
     {
         h->fail[0] = '\0';
         sim_send_error(sim);
-        return true;
     }
-    if (strcmp(cmd, "AT+HTTPTERM") == 0)
-    {
-        if (!h->init)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        h->init = false;
-        h->cid = false;
-        h->pending = false;
-        h->answer = NULL;
-        sim_send_ok(sim);
-        return true;
-    }
-    if (strcmp(cmd, "AT+HTTPINIT") == 0)
-    {
-        if (h->init)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        h->init = true;
-        h->nonet = false;
-        h->url[0] = '\0';
-        h->content[0] = '\0';
-        h->post_len = 0;
-        sim_send_ok(sim);
-        return true;
-    }
-    if (!h->init)
+    else if ((!h->init && strcmp(cmd, "AT+HTTPINIT") != 0) || !sim_dispatch(sim, kCommands, h, cmd))
     {
         sim_send_error(sim);
-        return true;
     }
-    if (sim_cmd_is(cmd, "AT+HTTPPARA=\"CID\","))
-    {
-        if (!is2g)
-        {
-            sim_send_error(sim); /* LTE firmware has no bearer profiles */
-            return true;
-        }
-        h->cid = strcmp(cmd + 18, "1") == 0;
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+HTTPPARA=\"URL\","))
-    {
-        if (!quoted_value(cmd, h->url, sizeof h->url))
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+HTTPPARA=\"CONTENT\","))
-    {
-        if (!quoted_value(cmd, h->content, sizeof h->content))
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+HTTPDATA="))
-    {
-        unsigned long size = 0, t = 0;
-        if (sscanf(cmd + 12, "%lu,%lu", &size, &t) != 2 || size == 0 || size > sizeof h->post ||
-            (is2g ? (t < 1000 || t > 120000) : (t < 10 || t > 65535)))
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        sim_send_line(sim, "DOWNLOAD");
-        sim_expect_data(sim, size, on_post_data, h);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+HTTPACTION="))
-    {
-        char line[64];
-        int status;
-        size_t len;
-        h->method = atoi(cmd + 14);
-        if (h->url[0] == '\0' || (h->method != 0 && h->method != 1))
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        sim_send_ok(sim);
-        h->actions++;
-        h->answer = find(h, h->url);
-        status = h->answer ? h->answer->status : 404;
-        len = (h->answer && status < 600) ? h->answer->len : 0;
-        if ((is2g && (!h->cid || !sim_net_is_open(h->net))) || (!is2g && !sim_net_is_open(h->net)))
-        {
-            status = 601;
-            len = 0;
-            h->answer = NULL;
-        }
-        if (h->answer && h->answer->chunked && !is2g)
-        {
-            len = 0;
-        }
-        snprintf(h->action_line, sizeof h->action_line, "+HTTPACTION: %d,%d,%zu", h->method, status, len);
-        h->pending = true;
-        h->due = sim_now(sim) + (h->answer ? h->answer->delay : 1000);
-        (void)line;
-        return true;
-    }
-    if (strcmp(cmd, "AT+HTTPREAD") == 0 && is2g)
-    {
-        send_read(h, sim, 0, 0, true);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+HTTPREAD="))
-    {
-        unsigned long start = 0, size = 0;
-        if (sscanf(cmd + 12, "%lu,%lu", &start, &size) != 2 || size == 0)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        if (h->answer == NULL && !is2g)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        send_read(h, sim, start, size, false);
-        return true;
-    }
-    sim_send_error(sim);
     return true;
 }
 
@@ -292,23 +244,17 @@ static void on_reset(SimModem* sim, void* state)
 {
     SimHttp* h = (SimHttp*)state;
     (void)sim;
-    h->init = false;
-    h->cid = false;
+    h->init = h->cid = h->nonet = h->pending = false;
     h->answer = NULL;
-    h->nonet = false;
-    h->pending = false;
 }
 
 SimHttp* sim_http_attach(SimModem* sim, SimNet* net)
 {
     SimHttp* h = (SimHttp*)calloc(1, sizeof *h);
+    SimService service = {"http", on_command, on_tick, on_reset, h};
     h->sim = sim;
     h->net = net;
-    h->service.name = "http";
-    h->service.on_command = on_command;
-    h->service.on_reset = on_reset;
-    h->service.on_tick = on_tick;
-    h->service.state = h;
+    h->service = service;
     sim_add_service(sim, &h->service);
     return h;
 }
@@ -334,10 +280,7 @@ void sim_http_add(SimHttp* h, const char* url, int status, const void* body, siz
     snprintf(e->url, sizeof e->url, "%s", url);
     e->status = status;
     e->body = (uint8_t*)malloc(body_len ? body_len : 1);
-    if (body_len)
-    {
-        memcpy(e->body, body, body_len);
-    }
+    memcpy(e->body, body_len ? body : "", body_len);
     e->len = body_len;
     e->delay = delay_ms;
     e->chunked = chunked;

@@ -10,7 +10,6 @@
 #define MQ_SUBS 8
 #define MQ_RETAINED 8
 #define MQ_LOG 16
-#define MQ_QUEUE 8
 #define MQ_TOPIC_MAX 256
 #define MQ_PAYLOAD_MAX 12000
 
@@ -24,21 +23,22 @@ typedef struct
     bool retain;
 } MqMsg;
 
-typedef struct
+/* What the data after a prompt is. */
+enum
 {
-    bool used;
-    uint32_t due;
-    char line[80];      /* a result line, or "" for a message */
-    int msg;            /* index into queue_msgs when line is "" */
-} MqOut;
+    ENTRY_TOPIC = 1,
+    ENTRY_PAYLOAD,
+    ENTRY_SUB,
+    ENTRY_UNSUB,
+    ENTRY_WILL_TOPIC,
+    ENTRY_WILL_MSG
+};
 
 struct SimMqtt
 {
     SimService service;
     SimModem* sim;
-    bool started;
-    bool acquired;
-    bool connected;
+    bool started, acquired, connected;
     char client_id[160];
     char req_user[64];
     char req_pass[64];
@@ -56,19 +56,15 @@ struct SimMqtt
     MqMsg log[MQ_LOG];
     int nlog;
     /* data entry in progress */
-    int entry;  /* 1 topic, 2 payload, 3 sub, 4 unsub, 5 will topic, 6 will msg */
-    int entry_qos;
+    int entry;
     char topic[MQ_TOPIC_MAX];
     uint8_t payload[MQ_PAYLOAD_MAX];
     size_t payload_len;
-    /* output queue */
-    MqMsg queue_msgs[MQ_QUEUE];
-    MqOut out[32];
 };
 
 static bool topic_matches(const char* filter, const char* topic)
 {
-    while (*filter)
+    for (; *filter; filter++)
     {
         if (*filter == '#')
         {
@@ -76,92 +72,47 @@ static bool topic_matches(const char* filter, const char* topic)
         }
         if (*filter == '+')
         {
-            while (*topic && *topic != '/')
-            {
-                topic++;
-            }
-            filter++;
-            continue;
+            topic += strcspn(topic, "/"); /* one level */
         }
-        if (*filter != *topic)
+        else if (*filter != *topic++)
         {
             return false;
         }
-        filter++;
-        topic++;
     }
     return *topic == '\0';
 }
 
-static void queue_line(SimMqtt* m, uint32_t delay, const char* line)
+/* "+CMQTTRX<kind>: 0,<n>" and the bytes, in parts of at most m->part bytes. */
+static void put_parts(const SimMqtt* m, FILE* f, const char* kind, const void* bytes, size_t len)
 {
-    int i;
-    for (i = 0; i < 32; i++)
+    size_t pos;
+    size_t n;
+    for (pos = 0; pos < len; pos += n)
     {
-        if (!m->out[i].used)
-        {
-            m->out[i].used = true;
-            m->out[i].due = sim_now(m->sim) + delay;
-            snprintf(m->out[i].line, sizeof m->out[i].line, "%s", line);
-            m->out[i].msg = -1;
-            return;
-        }
+        n = len - pos < m->part ? len - pos : m->part;
+        fprintf(f, "\r\n+CMQTTRX%s: 0,%zu\r\n", kind, n);
+        fwrite((const uint8_t*)bytes + pos, 1, n, f);
     }
 }
 
+/* A received message (+CMQTTRXSTART, topic and payload parts, +CMQTTRXEND) after `delay` ms. */
 static void queue_message(SimMqtt* m, uint32_t delay, const char* topic, const uint8_t* payload, size_t len)
 {
-    int q, i;
-    for (q = 0; q < MQ_QUEUE && m->queue_msgs[q].used; q++)
-    {
-    }
-    if (q == MQ_QUEUE)
-    {
-        return;
-    }
-    m->queue_msgs[q].used = true;
-    snprintf(m->queue_msgs[q].topic, MQ_TOPIC_MAX, "%s", topic);
-    m->queue_msgs[q].len = len < MQ_PAYLOAD_MAX ? len : MQ_PAYLOAD_MAX;
-    memcpy(m->queue_msgs[q].payload, payload, m->queue_msgs[q].len);
-    for (i = 0; i < 32; i++)
-    {
-        if (!m->out[i].used)
-        {
-            m->out[i].used = true;
-            m->out[i].due = sim_now(m->sim) + delay;
-            m->out[i].line[0] = '\0';
-            m->out[i].msg = q;
-            return;
-        }
-    }
-    m->queue_msgs[q].used = false;
+    char* data = NULL;
+    size_t size = 0;
+    FILE* f = open_memstream(&data, &size);
+    size_t tl = strnlen(topic, MQ_TOPIC_MAX - 1);
+    len = len < MQ_PAYLOAD_MAX ? len : MQ_PAYLOAD_MAX;
+    fprintf(f, "\r\n+CMQTTRXSTART: 0,%zu,%zu\r\n", tl, len);
+    put_parts(m, f, "TOPIC", topic, tl);
+    put_parts(m, f, "PAYLOAD", payload, len);
+    fprintf(f, "\r\n+CMQTTRXEND: 0\r\n");
+    fclose(f);
+    sim_send_raw_later(m->sim, delay, data, size);
+    free(data);
 }
 
-static void emit_message(SimMqtt* m, MqMsg* msg)
-{
-    char line[80];
-    size_t tl = strlen(msg->topic);
-    size_t pos;
-    snprintf(line, sizeof line, "+CMQTTRXSTART: 0,%zu,%zu", tl, msg->len);
-    sim_send_line(m->sim, line);
-    for (pos = 0; pos < tl; pos += m->part)
-    {
-        size_t n = tl - pos < m->part ? tl - pos : m->part;
-        snprintf(line, sizeof line, "+CMQTTRXTOPIC: 0,%zu", n);
-        sim_send_line(m->sim, line);
-        sim_send_raw(m->sim, msg->topic + pos, n);
-    }
-    for (pos = 0; pos < msg->len; pos += m->part)
-    {
-        size_t n = msg->len - pos < m->part ? msg->len - pos : m->part;
-        snprintf(line, sizeof line, "+CMQTTRXPAYLOAD: 0,%zu", n);
-        sim_send_line(m->sim, line);
-        sim_send_raw(m->sim, msg->payload + pos, n);
-    }
-    sim_send_line(m->sim, "+CMQTTRXEND: 0");
-}
-
-/* Result of a command with delayed result: before or after the OK, with the armed failure. */
+/* The <err> of a command: the armed failure of that command, else 0. */
 static int result_code(SimMqtt* m, const char* cmd)
 {
     if (m->fail_cmd[0] != '\0' && strcmp(m->fail_cmd, cmd) == 0)
@@ -172,37 +123,23 @@ static int result_code(SimMqtt* m, const char* cmd)
     return 0;
 }
 
-static void answer(SimMqtt* m, const char* cmd, bool with_index, int code)
+/* The result line "+CMQTT<cmd>: [0,]<code>": before the OK, or after the result delay. */
+static int answer(SimMqtt* m, const char* cmd, bool with_index, int code)
 {
     char line[64];
-    if (with_index)
-    {
-        snprintf(line, sizeof line, "+CMQTT%s: 0,%d", cmd, code);
-    }
-    else
-    {
-        snprintf(line, sizeof line, "+CMQTT%s: %d", cmd, code);
-    }
+    snprintf(line, sizeof line, "+CMQTT%s: %s%d", cmd, with_index ? "0," : "", code);
     if (m->before_ok)
     {
-        sim_send_line(m->sim, line);
-        sim_send_ok(m->sim);
+        return sim_line(m->sim, line, SIM_OK);
     }
-    else
-    {
-        sim_send_ok(m->sim);
-        queue_line(m, m->delay, line);
-    }
+    sim_send_line_later(m->sim, m->delay, line);
+    return SIM_OK;
 }
 
 static void deliver_publish(SimMqtt* m, const char* topic, const uint8_t* payload, size_t len, uint32_t delay)
 {
     int i;
-    if (!m->connected)
-    {
-        return;
-    }
-    for (i = 0; i < m->nsubs; i++)
+    for (i = 0; m->connected && i < m->nsubs; i++)
     {
         if (topic_matches(m->subs[i], topic))
         {
@@ -210,68 +147,6 @@ static void deliver_publish(SimMqtt* m, const char* topic, const uint8_t* payloa
             return;
         }
     }
-}
-
-static void on_data(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator)
-{
-    SimMqtt* m = (SimMqtt*)state;
-    char text[MQ_TOPIC_MAX];
-    size_t n = len < MQ_TOPIC_MAX - 1 ? len : MQ_TOPIC_MAX - 1;
-    int i, code;
-    (void)terminator;
-    memcpy(text, data, n);
-    text[n] = '\0';
-    switch (m->entry)
-    {
-    case 1:
-        snprintf(m->topic, sizeof m->topic, "%s", text);
-        sim_send_ok(sim);
-        break;
-    case 2:
-        m->payload_len = len < MQ_PAYLOAD_MAX ? len : MQ_PAYLOAD_MAX;
-        memcpy(m->payload, data, m->payload_len);
-        sim_send_ok(sim);
-        break;
-    case 3:
-        code = result_code(m, "SUB");
-        if (code == 0 && m->nsubs < MQ_SUBS)
-        {
-            snprintf(m->subs[m->nsubs++], MQ_TOPIC_MAX, "%s", text);
-        }
-        answer(m, "SUB", true, code);
-        if (code == 0)
-        {
-            for (i = 0; i < MQ_RETAINED; i++)
-            {
-                if (m->retained[i].used && topic_matches(text, m->retained[i].topic))
-                {
-                    queue_message(m, m->delay + 50, m->retained[i].topic, m->retained[i].payload, m->retained[i].len);
-                }
-            }
-        }
-        break;
-    case 4:
-        for (i = 0; i < m->nsubs; i++)
-        {
-            if (strcmp(m->subs[i], text) == 0)
-            {
-                memmove(m->subs[i], m->subs[i + 1], (size_t)(m->nsubs - i - 1) * MQ_TOPIC_MAX);
-                m->nsubs--;
-                break;
-            }
-        }
-        answer(m, "UNSUB", true, result_code(m, "UNSUB"));
-        break;
-    case 5:
-        snprintf(m->will_topic, sizeof m->will_topic, "%s", text);
-        sim_send_ok(sim);
-        break;
-    default:
-        snprintf(m->will_msg, sizeof m->will_msg, "%s", text);
-        sim_send_ok(sim);
-        break;
-    }
-    m->entry = 0;
 }
 
 static void retain(SimMqtt* m, const char* topic, const uint8_t* payload, size_t len)
@@ -288,265 +163,275 @@ static void retain(SimMqtt* m, const char* topic, const uint8_t* payload, size_t
             freeslot = i;
         }
     }
-    if (i == MQ_RETAINED)
+    i = i == MQ_RETAINED ? freeslot : i;
+    if (i >= 0)
     {
-        i = freeslot;
+        m->retained[i].used = len > 0;
+        snprintf(m->retained[i].topic, MQ_TOPIC_MAX, "%s", topic);
+        memcpy(m->retained[i].payload, payload, len);
+        m->retained[i].len = len;
     }
-    if (i < 0)
-    {
-        return;
-    }
-    m->retained[i].used = len > 0;
-    snprintf(m->retained[i].topic, MQ_TOPIC_MAX, "%s", topic);
-    memcpy(m->retained[i].payload, payload, len);
-    m->retained[i].len = len;
 }
 
-static bool prompt_for(SimMqtt* m, SimModem* sim, int entry, unsigned long len, unsigned long max)
+static void subscribe(SimMqtt* m, const char* filter)
 {
-    if (!m->acquired || len == 0 || len > max)
+    int code = result_code(m, "SUB");
+    int i;
+    if (code == 0 && m->nsubs < MQ_SUBS)
     {
-        sim_send_error(sim);
-        return false;
+        snprintf(m->subs[m->nsubs++], MQ_TOPIC_MAX, "%s", filter);
+    }
+    answer(m, "SUB", true, code);
+    for (i = 0; code == 0 && i < MQ_RETAINED; i++)
+    {
+        if (m->retained[i].used && topic_matches(filter, m->retained[i].topic))
+        {
+            queue_message(m, m->delay + 50, m->retained[i].topic, m->retained[i].payload, m->retained[i].len);
+        }
+    }
+}
+
+static void unsubscribe(SimMqtt* m, const char* filter)
+{
+    int i;
+    for (i = 0; i < m->nsubs; i++)
+    {
+        if (strcmp(m->subs[i], filter) == 0)
+        {
+            memmove(m->subs[i], m->subs[i + 1], (size_t)(m->nsubs - i - 1) * MQ_TOPIC_MAX);
+            m->nsubs--;
+            break;
+        }
+    }
+    answer(m, "UNSUB", true, result_code(m, "UNSUB"));
+}
+
+static void on_data(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    char text[MQ_TOPIC_MAX];
+    (void)terminator;
+    snprintf(text, sizeof text, "%.*s", (int)len, (const char*)data);
+    switch (m->entry)
+    {
+    case ENTRY_TOPIC: snprintf(m->topic, sizeof m->topic, "%s", text); break;
+    case ENTRY_SUB: subscribe(m, text); break;
+    case ENTRY_UNSUB: unsubscribe(m, text); break;
+    case ENTRY_WILL_TOPIC: snprintf(m->will_topic, sizeof m->will_topic, "%s", text); break;
+    case ENTRY_WILL_MSG: snprintf(m->will_msg, sizeof m->will_msg, "%s", text); break;
+    default:
+        m->payload_len = len < MQ_PAYLOAD_MAX ? len : MQ_PAYLOAD_MAX;
+        memcpy(m->payload, data, m->payload_len);
+        break;
+    }
+    m->entry = 0;
+    sim_send_ok(sim);
+}
+
+/* The commands followed by data: "<length>[,<qos>]" in `args` (`fields` numbers), then the prompt. */
+static int prompt_for(SimMqtt* m, SimModem* sim, int entry, const char* args, int fields, unsigned long max)
+{
+    unsigned long len = 0;
+    unsigned long qos = 0;
+    if (sscanf(args, "%lu,%lu", &len, &qos) < fields || !m->acquired || len == 0 || len > max ||
+        ((entry == ENTRY_SUB || entry == ENTRY_UNSUB) && !m->connected) || (entry == ENTRY_SUB && qos > 2))
+    {
+        return SIM_ERROR;
     }
     m->entry = entry;
     sim_send_prompt(sim);
     sim_expect_data(sim, len, on_data, m);
-    return true;
+    return SIM_ANSWERED;
 }
 
+static int mq_will_topic(SimModem* sim, void* m, const char* args) { return prompt_for(m, sim, ENTRY_WILL_TOPIC, args, 1, 1024); }
+static int mq_will_msg(SimModem* sim, void* m, const char* args) { return prompt_for(m, sim, ENTRY_WILL_MSG, args, 2, 1024); }
+static int mq_sub(SimModem* sim, void* m, const char* args) { return prompt_for(m, sim, ENTRY_SUB, args, 2, 1024); }
+static int mq_unsub(SimModem* sim, void* m, const char* args) { return prompt_for(m, sim, ENTRY_UNSUB, args, 2, 1024); }
+static int mq_topic(SimModem* sim, void* m, const char* args) { return prompt_for(m, sim, ENTRY_TOPIC, args, 1, 1024); }
+static int mq_payload(SimModem* sim, void* m, const char* args) { return prompt_for(m, sim, ENTRY_PAYLOAD, args, 1, 10240); }
+
+static int mq_start(SimModem* sim, void* state, const char* args)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    int code = result_code(m, "START");
+    (void)sim, (void)args;
+    m->started = code == 0;
+    return answer(m, "START", false, code);
+}
+
+static int mq_stop(SimModem* sim, void* state, const char* args)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    (void)sim, (void)args;
+    m->started = m->acquired = m->connected = false;
+    return answer(m, "STOP", false, 0);
+}
+
+/* AT+CMQTTACCQ=0,"<client id>" */
+static int mq_accq(SimModem* sim, void* state, const char* args)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    const char* end = strchr(args, '"');
+    if (m->acquired)
+    {
+        return sim_line(sim, "+CMQTTACCQ: 0,19", SIM_ERROR);
+    }
+    if (end == NULL || end == args)
+    {
+        return SIM_ERROR;
+    }
+    snprintf(m->client_id, sizeof m->client_id, "%.*s", (int)(end - args), args);
+    m->acquired = true;
+    return SIM_OK;
+}
+
+static int mq_rel(SimModem* sim, void* state, const char* args)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    (void)args;
+    if (!m->acquired || m->connected)
+    {
+        return sim_line(sim, "+CMQTTREL: 0,21", SIM_ERROR);
+    }
+    m->acquired = false;
+    return SIM_OK;
+}
+
+/* AT+CMQTTCONNECT=0,"tcp://<host>:<port>",<keepalive>,<clean session>[,"<user>","<password>"] */
+static int mq_connect(SimModem* sim, void* state, const char* args)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    char user[64] = "", pass[64] = "";
+    unsigned long keepalive = 0, clean = 0;
+    const char* p = strchr(args, '"');
+    int code;
+    (void)sim;
+    if (!m->acquired || m->connected || p == NULL || sscanf(p + 1, ",%lu,%lu", &keepalive, &clean) != 2 ||
+        keepalive == 0 || clean > 1)
+    {
+        return SIM_ERROR;
+    }
+    p = strchr(p + 1, '"');
+    if (p)
+    {
+        sscanf(p, "\"%63[^\"]\",\"%63[^\"]\"", user, pass);
+    }
+    code = result_code(m, "CONNECT");
+    if (code == 0 && m->creds && (strcmp(user, m->req_user) != 0 || strcmp(pass, m->req_pass) != 0))
+    {
+        code = 30;
+    }
+    m->connected = code == 0;
+    if (m->connected && clean == 1)
+    {
+        m->nsubs = 0;
+    }
+    return answer(m, "CONNECT", true, code);
+}
+
+/* AT+CMQTTPUB=0,<qos>,<timeout>[,<retain>[,<dup>]]: publishes the entered topic and payload. */
+static int mq_pub(SimModem* sim, void* state, const char* args)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    unsigned long qos = 0, timeout = 0, retained = 0, dup = 0;
+    int n = sscanf(args, "%lu,%lu,%lu,%lu", &qos, &timeout, &retained, &dup);
+    int code;
+    if (n < 2 || qos > 2 || timeout == 0 || timeout > 180 || m->topic[0] == '\0')
+    {
+        return SIM_ERROR;
+    }
+    if (!m->connected)
+    {
+        return sim_line(sim, "+CMQTTPUB: 0,11", SIM_ERROR);
+    }
+    code = result_code(m, "PUB");
+    answer(m, "PUB", true, code);
+    if (code == 0)
+    {
+        if (m->nlog < MQ_LOG)
+        {
+            MqMsg* l = &m->log[m->nlog++];
+            snprintf(l->topic, MQ_TOPIC_MAX, "%s", m->topic);
+            memcpy(l->payload, m->payload, m->payload_len);
+            l->len = m->payload_len;
+            l->qos = (int)qos;
+            l->retain = n >= 3 && retained == 1;
+        }
+        if (n >= 3 && retained == 1)
+        {
+            retain(m, m->topic, m->payload, m->payload_len);
+        }
+        deliver_publish(m, m->topic, m->payload, m->payload_len, m->delay + 50);
+    }
+    m->topic[0] = '\0';
+    m->payload_len = 0;
+    return SIM_OK;
+}
+
+static int mq_disc(SimModem* sim, void* state, const char* args)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    unsigned long timeout;
+    if (sscanf(args, "%lu", &timeout) != 1)
+    {
+        return SIM_ERROR;
+    }
+    if (!m->connected)
+    {
+        return sim_line(sim, "+CMQTTDISC: 0,11", SIM_ERROR);
+    }
+    m->connected = false;
+    return answer(m, "DISC", true, 0);
+}
+
+static const SimCommand kCommands[] = {{"AT+CMQTTSTART", false, 0, mq_start},
+                                       {"AT+CMQTTSTOP", false, 0, mq_stop},
+                                       {"AT+CMQTTACCQ=0,\"", true, 0, mq_accq},
+                                       {"AT+CMQTTREL=0", false, 0, mq_rel},
+                                       {"AT+CMQTTWILLTOPIC=0,", true, 0, mq_will_topic},
+                                       {"AT+CMQTTWILLMSG=0,", true, 0, mq_will_msg},
+                                       {"AT+CMQTTCONNECT=0,\"tcp://", true, 0, mq_connect},
+                                       {"AT+CMQTTSUB=0,", true, 0, mq_sub},
+                                       {"AT+CMQTTUNSUB=0,", true, 0, mq_unsub},
+                                       {"AT+CMQTTTOPIC=0,", true, 0, mq_topic},
+                                       {"AT+CMQTTPAYLOAD=0,", true, 0, mq_payload},
+                                       {"AT+CMQTTPUB=0,", true, 0, mq_pub},
+                                       {"AT+CMQTTDISC=0,", true, 0, mq_disc},
+                                       {NULL, false, 0, NULL}};
+
+/* Every AT+CMQTT command of an LTE modem: AT+CMQTTSTART starts the service once, the others need it. */
 static bool on_command(SimModem* sim, void* state, const char* cmd)
 {
     SimMqtt* m = (SimMqtt*)state;
-    unsigned long a = 0, b = 0, c = 0, d = 0;
-    int code;
+    bool start = strcmp(cmd, "AT+CMQTTSTART") == 0;
     if (!sim_cmd_is(cmd, "AT+CMQTT") || sim_family(sim) == SIM_FAMILY_2G)
     {
         return false;
     }
-    if (strcmp(cmd, "AT+CMQTTSTART") == 0)
-    {
-        if (m->started)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        code = result_code(m, "START");
-        m->started = code == 0;
-        answer(m, "START", false, code);
-        return true;
-    }
-    if (!m->started)
+    if ((start && m->started) || (!start && !m->started) || !sim_dispatch(sim, kCommands, m, cmd))
     {
         sim_send_error(sim);
-        return true;
     }
-    if (strcmp(cmd, "AT+CMQTTSTOP") == 0)
-    {
-        m->started = m->acquired = m->connected = false;
-        answer(m, "STOP", false, 0);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CMQTTACCQ=0,\""))
-    {
-        const char* id = cmd + 16;
-        const char* end = strchr(id, '"');
-        if (m->acquired)
-        {
-            sim_send_line(sim, "+CMQTTACCQ: 0,19");
-            sim_send_error(sim);
-            return true;
-        }
-        if (end == NULL || end == id)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        snprintf(m->client_id, sizeof m->client_id, "%.*s", (int)(end - id), id);
-        m->acquired = true;
-        sim_send_ok(sim);
-        return true;
-    }
-    if (strcmp(cmd, "AT+CMQTTREL=0") == 0)
-    {
-        if (!m->acquired || m->connected)
-        {
-            sim_send_line(sim, "+CMQTTREL: 0,21");
-            sim_send_error(sim);
-            return true;
-        }
-        m->acquired = false;
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sscanf(cmd, "AT+CMQTTWILLTOPIC=0,%lu", &a) == 1)
-    {
-        prompt_for(m, sim, 5, a, 1024);
-        return true;
-    }
-    if (sscanf(cmd, "AT+CMQTTWILLMSG=0,%lu,%lu", &a, &b) == 2)
-    {
-        prompt_for(m, sim, 6, a, 1024);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CMQTTCONNECT=0,\"tcp://"))
-    {
-        char user[64] = "", pass[64] = "";
-        const char* p = strchr(cmd + 19, '"');
-        if (!m->acquired || m->connected || p == NULL || sscanf(p + 1, ",%lu,%lu", &a, &b) != 2 || a == 0 || b > 1)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        p = strchr(p + 1, '"');
-        if (p)
-        {
-            sscanf(p, "\"%63[^\"]\",\"%63[^\"]\"", user, pass);
-        }
-        code = result_code(m, "CONNECT");
-        if (code == 0 && m->creds && (strcmp(user, m->req_user) != 0 || strcmp(pass, m->req_pass) != 0))
-        {
-            code = 30;
-        }
-        if (code == 0)
-        {
-            m->connected = true;
-            if (b == 1)
-            {
-                m->nsubs = 0;
-            }
-        }
-        answer(m, "CONNECT", true, code);
-        return true;
-    }
-    if (sscanf(cmd, "AT+CMQTTSUB=0,%lu,%lu", &a, &b) == 2)
-    {
-        if (!m->connected || b > 2)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        prompt_for(m, sim, 3, a, 1024);
-        return true;
-    }
-    if (sscanf(cmd, "AT+CMQTTUNSUB=0,%lu,%lu", &a, &b) == 2)
-    {
-        if (!m->connected)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        prompt_for(m, sim, 4, a, 1024);
-        return true;
-    }
-    if (sscanf(cmd, "AT+CMQTTTOPIC=0,%lu", &a) == 1)
-    {
-        prompt_for(m, sim, 1, a, 1024);
-        return true;
-    }
-    if (sscanf(cmd, "AT+CMQTTPAYLOAD=0,%lu", &a) == 1)
-    {
-        prompt_for(m, sim, 2, a, 10240);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CMQTTPUB=0,"))
-    {
-        int n = sscanf(cmd, "AT+CMQTTPUB=0,%lu,%lu,%lu,%lu", &a, &b, &c, &d);
-        if (n < 2 || a > 2 || b == 0 || b > 180 || m->topic[0] == '\0')
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        if (!m->connected)
-        {
-            sim_send_line(sim, "+CMQTTPUB: 0,11");
-            sim_send_error(sim);
-            return true;
-        }
-        code = result_code(m, "PUB");
-        answer(m, "PUB", true, code);
-        if (code == 0)
-        {
-            if (m->nlog < MQ_LOG)
-            {
-                MqMsg* l = &m->log[m->nlog++];
-                snprintf(l->topic, MQ_TOPIC_MAX, "%s", m->topic);
-                memcpy(l->payload, m->payload, m->payload_len);
-                l->len = m->payload_len;
-                l->qos = (int)a;
-                l->retain = n >= 3 && c == 1;
-            }
-            if (n >= 3 && c == 1)
-            {
-                retain(m, m->topic, m->payload, m->payload_len);
-            }
-            deliver_publish(m, m->topic, m->payload, m->payload_len, m->delay + 50);
-        }
-        m->topic[0] = '\0';
-        m->payload_len = 0;
-        return true;
-    }
-    if (sscanf(cmd, "AT+CMQTTDISC=0,%lu", &a) == 1)
-    {
-        if (!m->connected)
-        {
-            sim_send_line(sim, "+CMQTTDISC: 0,11");
-            sim_send_error(sim);
-            return true;
-        }
-        m->connected = false;
-        answer(m, "DISC", true, 0);
-        return true;
-    }
-    sim_send_error(sim);
     return true;
-}
-
-static void on_tick(SimModem* sim, void* state)
-{
-    SimMqtt* m = (SimMqtt*)state;
-    int i;
-    (void)sim;
-    for (i = 0; i < 32; i++)
-    {
-        MqOut* o = &m->out[i];
-        if (o->used && (int32_t)(sim_now(m->sim) - o->due) >= 0)
-        {
-            o->used = false;
-            if (o->line[0] != '\0')
-            {
-                sim_send_line(m->sim, o->line);
-            }
-            else
-            {
-                emit_message(m, &m->queue_msgs[o->msg]);
-                m->queue_msgs[o->msg].used = false;
-            }
-        }
-    }
 }
 
 static void on_reset(SimModem* sim, void* state)
 {
     SimMqtt* m = (SimMqtt*)state;
-    (void)sim;
+    (void)sim; /* result lines and messages still due are dropped with the simulator's scheduled output */
     m->started = m->acquired = m->connected = false;
     m->entry = 0;
-    memset(m->out, 0, sizeof m->out);
-    memset(m->queue_msgs, 0, sizeof m->queue_msgs);
 }
 
 SimMqtt* sim_mqtt_attach(SimModem* sim)
 {
     SimMqtt* m = (SimMqtt*)calloc(1, sizeof *m);
+    SimService service = {"mqtt", on_command, NULL, on_reset, m};
     m->sim = sim;
     m->part = 1500;
     m->delay = 300;
-    m->service.name = "mqtt";
-    m->service.on_command = on_command;
-    m->service.on_tick = on_tick;
-    m->service.on_reset = on_reset;
-    m->service.state = m;
+    m->service = service;
     sim_add_service(sim, &m->service);
     return m;
 }
@@ -575,10 +460,7 @@ void sim_mqtt_inject_message(SimMqtt* m, const char* topic, const void* payload,
     deliver_publish(m, topic, (const uint8_t*)payload, len, 0);
 }
 
-void sim_mqtt_inject_raw(SimMqtt* m, const void* bytes, size_t len)
-{
-    sim_inject_raw(m->sim, bytes, len);
-}
+void sim_mqtt_inject_raw(SimMqtt* m, const void* bytes, size_t len) { sim_inject_raw(m->sim, bytes, len); }
 
 void sim_mqtt_connection_lost(SimMqtt* m, int cause)
 {
@@ -602,6 +484,9 @@ const char* sim_mqtt_will_message(const SimMqtt* m) { return m->will_msg; }
 int sim_mqtt_subscription_count(const SimMqtt* m) { return m->nsubs; }
 int sim_mqtt_published_count(const SimMqtt* m) { return m->nlog; }
 const char* sim_mqtt_published_topic(const SimMqtt* m, int i) { return i < m->nlog ? m->log[i].topic : NULL; }
+int sim_mqtt_published_qos(const SimMqtt* m, int i) { return i < m->nlog ? m->log[i].qos : -1; }
+bool sim_mqtt_published_retain(const SimMqtt* m, int i) { return i < m->nlog && m->log[i].retain; }
+
 const char* sim_mqtt_published_payload(const SimMqtt* m, int i, size_t* len)
 {
     if (i >= m->nlog)
@@ -614,5 +499,3 @@ const char* sim_mqtt_published_payload(const SimMqtt* m, int i, size_t* len)
     }
     return (const char*)m->log[i].payload;
 }
-int sim_mqtt_published_qos(const SimMqtt* m, int i) { return i < m->nlog ? m->log[i].qos : -1; }
-bool sim_mqtt_published_retain(const SimMqtt* m, int i) { return i < m->nlog && m->log[i].retain; }

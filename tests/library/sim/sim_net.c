@@ -8,6 +8,7 @@
 #include <string.h>
 
 #define SIM_NET_IP "10.148.0.17"
+#define SIM_NET_OPEN_DELAY_MS 1500u
 
 struct SimNet
 {
@@ -20,192 +21,146 @@ struct SimNet
     bool open;
     int open_attempts;
     int fail_opens;
-    uint32_t open_delay;
 };
 
-static bool registered_for_data(SimModem* sim)
+/* Copies the last quoted field of `args` into n->apn. */
+static void set_apn(SimNet* n, const char* args)
 {
-    uint8_t g = sim_registration(sim, SIM_REG_GPRS);
-    uint8_t e = sim_registration(sim, SIM_REG_EPS);
-    return g == 1 || g == 5 || e == 1 || e == 5;
-}
-
-/* Copies the last quoted field of cmd into out. */
-static void last_quoted(const char* cmd, char* out, size_t size)
-{
-    const char* end = strrchr(cmd, '"');
-    const char* start;
-    size_t n;
-    out[0] = '\0';
-    if (end == NULL || end == cmd)
+    const char* end = strrchr(args, '"');
+    const char* start = end;
+    n->apn[0] = '\0';
+    if (end == NULL || end == args)
     {
         return;
     }
-    start = end - 1;
-    while (start > cmd && *start != '"')
+    while (--start > args && *start != '"')
     {
-        start--;
     }
-    if (*start != '"')
+    if (*start == '"')
     {
-        return;
+        snprintf(n->apn, sizeof n->apn, "%.*s", (int)(end - start - 1), start + 1);
     }
-    n = (size_t)(end - start - 1);
-    if (n >= size)
-    {
-        n = size - 1;
-    }
-    memcpy(out, start + 1, n);
-    out[n] = '\0';
 }
 
+/* An open attempt: it succeeds when no failure is armed, the modem is registered for packet data and
+ * the APN is the one the network insists on. */
 static bool open_allowed(SimNet* n)
 {
+    uint8_t g = sim_registration(n->sim, SIM_REG_GPRS);
+    uint8_t e = sim_registration(n->sim, SIM_REG_EPS);
     n->open_attempts++;
     if (n->fail_opens > 0)
     {
         n->fail_opens--;
         return false;
     }
-    if (!registered_for_data(n->sim))
-    {
-        return false;
-    }
-    return !n->apn_required || strcmp(n->apn, n->required_apn) == 0;
+    return (g == 1 || g == 5 || e == 1 || e == 5) && (!n->apn_required || strcmp(n->apn, n->required_apn) == 0);
 }
 
-static bool on_lte(SimNet* n, SimModem* sim, const char* cmd)
+static int net_apn(SimModem* sim, void* state, const char* args)
 {
-    char line[96];
-    if (sim_cmd_is(cmd, "AT+CGDCONT=1,"))
-    {
-        last_quoted(cmd, n->apn, sizeof n->apn);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+NETOPEN?"))
-    {
-        sim_send_line(sim, n->open ? "+NETOPEN: 1" : "+NETOPEN: 0");
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+NETOPEN"))
-    {
-        if (n->open)
-        {
-            sim_send_line(sim, "+IP ERROR: Network is already opened");
-            sim_send_error(sim);
-            return true;
-        }
-        sim_send_ok(sim);
-        if (open_allowed(n))
-        {
-            n->open = true;
-            sim_send_line_later(sim, n->open_delay, "+NETOPEN: 0");
-        }
-        else
-        {
-            sim_send_line_later(sim, n->open_delay, "+NETOPEN: 1");
-        }
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+NETCLOSE"))
-    {
-        if (!n->open)
-        {
-            sim_send_line(sim, "+NETCLOSE: 2");
-            sim_send_error(sim);
-            return true;
-        }
-        n->open = false;
-        sim_send_ok(sim);
-        sim_send_line_later(sim, 200, "+NETCLOSE: 0");
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+IPADDR"))
-    {
-        if (!n->open)
-        {
-            sim_send_line(sim, "+IP ERROR: Network not opened");
-            sim_send_error(sim);
-            return true;
-        }
-        sim_send_line(sim, "+IPADDR: " SIM_NET_IP);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CGPADDR"))
-    {
-        snprintf(line, sizeof line, "+CGPADDR: 1,%s", n->open ? SIM_NET_IP : "0.0.0.0");
-        sim_send_line(sim, line);
-        sim_send_ok(sim);
-        return true;
-    }
-    return false;
+    (void)sim;
+    set_apn((SimNet*)state, args);
+    return SIM_OK;
 }
 
-static bool on_2g(SimNet* n, SimModem* sim, const char* cmd)
+static int lte_netopen_read(SimModem* sim, void* state, const char* args)
 {
-    char line[96];
-    if (!sim_cmd_is(cmd, "AT+SAPBR="))
-    {
-        return false;
-    }
-    if (sim_cmd_is(cmd, "AT+SAPBR=3,1,\"Contype\","))
-    {
-        n->contype = strstr(cmd, "\"GPRS\"") != NULL;
-        sim_send_ok(sim);
-    }
-    else if (sim_cmd_is(cmd, "AT+SAPBR=3,1,\"APN\","))
-    {
-        last_quoted(cmd + 18, n->apn, sizeof n->apn);
-        sim_send_ok(sim);
-    }
-    else if (strcmp(cmd, "AT+SAPBR=1,1") == 0)
-    {
-        if (n->open)
-        {
-            sim_send_cme(sim, 3);
-        }
-        else if (n->contype && open_allowed(n))
-        {
-            n->open = true;
-            sim_send_line_later(sim, n->open_delay, "OK");
-        }
-        else
-        {
-            sim_send_line_later(sim, n->open_delay, "ERROR");
-        }
-    }
-    else if (strcmp(cmd, "AT+SAPBR=2,1") == 0)
-    {
-        snprintf(line, sizeof line, "+SAPBR: 1,%d,\"%s\"", n->open ? 1 : 3, n->open ? SIM_NET_IP : "0.0.0.0");
-        sim_send_line(sim, line);
-        sim_send_ok(sim);
-    }
-    else if (strcmp(cmd, "AT+SAPBR=0,1") == 0)
-    {
-        if (n->open)
-        {
-            n->open = false;
-            sim_send_ok(sim);
-        }
-        else
-        {
-            sim_send_error(sim);
-        }
-    }
-    else
-    {
-        sim_send_error(sim);
-    }
-    return true;
+    (void)args;
+    return sim_line(sim, ((SimNet*)state)->open ? "+NETOPEN: 1" : "+NETOPEN: 0", SIM_OK);
 }
+
+static int lte_netopen(SimModem* sim, void* state, const char* args)
+{
+    SimNet* n = (SimNet*)state;
+    (void)args;
+    if (n->open)
+    {
+        return sim_line(sim, "+IP ERROR: Network is already opened", SIM_ERROR);
+    }
+    n->open = open_allowed(n);
+    sim_send_line_later(sim, SIM_NET_OPEN_DELAY_MS, n->open ? "+NETOPEN: 0" : "+NETOPEN: 1");
+    return SIM_OK;
+}
+
+static int lte_netclose(SimModem* sim, void* state, const char* args)
+{
+    SimNet* n = (SimNet*)state;
+    (void)args;
+    if (!n->open)
+    {
+        return sim_line(sim, "+NETCLOSE: 2", SIM_ERROR);
+    }
+    n->open = false;
+    sim_send_line_later(sim, 200, "+NETCLOSE: 0");
+    return SIM_OK;
+}
+
+static int lte_ipaddr(SimModem* sim, void* state, const char* args)
+{
+    (void)args;
+    if (!((SimNet*)state)->open)
+    {
+        return sim_line(sim, "+IP ERROR: Network not opened", SIM_ERROR);
+    }
+    return sim_line(sim, "+IPADDR: " SIM_NET_IP, SIM_OK);
+}
+
+static int sapbr_contype(SimModem* sim, void* state, const char* args)
+{
+    (void)sim;
+    ((SimNet*)state)->contype = strstr(args, "\"GPRS\"") != NULL;
+    return SIM_OK;
+}
+
+/* AT+SAPBR=1,1: no answer now; OK or ERROR after the open delay. */
+static int sapbr_open(SimModem* sim, void* state, const char* args)
+{
+    SimNet* n = (SimNet*)state;
+    (void)args;
+    if (n->open)
+    {
+        return 3;
+    }
+    n->open = n->contype && open_allowed(n);
+    sim_send_line_later(sim, SIM_NET_OPEN_DELAY_MS, n->open ? "OK" : "ERROR");
+    return SIM_ANSWERED;
+}
+
+static int sapbr_query(SimModem* sim, void* state, const char* args)
+{
+    bool open = ((SimNet*)state)->open;
+    char line[64];
+    (void)args;
+    snprintf(line, sizeof line, "+SAPBR: 1,%d,\"%s\"", open ? 1 : 3, open ? SIM_NET_IP : "0.0.0.0");
+    return sim_line(sim, line, SIM_OK);
+}
+
+static int sapbr_close(SimModem* sim, void* state, const char* args)
+{
+    SimNet* n = (SimNet*)state;
+    bool was_open = n->open;
+    (void)sim, (void)args;
+    n->open = false;
+    return was_open ? SIM_OK : SIM_ERROR;
+}
+
+/* Every other AT+SAPBR= command of a 2G modem answers ERROR; the LTE commands are unknown there. */
+static const SimCommand kCommands[] = {{"AT+CGDCONT=1,", true, SIM_ONLY_LTE, net_apn},
+                                       {"AT+NETOPEN?", true, SIM_ONLY_LTE, lte_netopen_read},
+                                       {"AT+NETOPEN", true, SIM_ONLY_LTE, lte_netopen},
+                                       {"AT+NETCLOSE", true, SIM_ONLY_LTE, lte_netclose},
+                                       {"AT+IPADDR", true, SIM_ONLY_LTE, lte_ipaddr},
+                                       {"AT+SAPBR=3,1,\"Contype\",", true, SIM_ONLY_2G, sapbr_contype},
+                                       {"AT+SAPBR=3,1,\"APN\",", true, SIM_ONLY_2G, net_apn},
+                                       {"AT+SAPBR=1,1", false, SIM_ONLY_2G, sapbr_open},
+                                       {"AT+SAPBR=2,1", false, SIM_ONLY_2G, sapbr_query},
+                                       {"AT+SAPBR=0,1", false, SIM_ONLY_2G, sapbr_close},
+                                       {NULL, false, 0, NULL}};
 
 static bool on_command(SimModem* sim, void* state, const char* cmd)
 {
-    SimNet* n = (SimNet*)state;
-    return sim_family(sim) == SIM_FAMILY_2G ? on_2g(n, sim, cmd) : on_lte(n, sim, cmd);
+    return sim_dispatch(sim, kCommands, state, cmd);
 }
 
 static void on_reset(SimModem* sim, void* state)
@@ -220,39 +175,24 @@ static void on_reset(SimModem* sim, void* state)
 SimNet* sim_net_attach(SimModem* sim, const char* required_apn)
 {
     SimNet* n = (SimNet*)calloc(1, sizeof *n);
+    SimService service = {"net", on_command, NULL, on_reset, n};
     n->sim = sim;
     n->apn_required = required_apn != NULL;
-    if (required_apn)
-    {
-        snprintf(n->required_apn, sizeof n->required_apn, "%s", required_apn);
-    }
-    n->open_delay = 1500;
-    n->service.name = "net";
-    n->service.on_command = on_command;
-    n->service.on_reset = on_reset;
-    n->service.state = n;
+    snprintf(n->required_apn, sizeof n->required_apn, "%s", required_apn ? required_apn : "");
+    n->service = service;
     sim_add_service(sim, &n->service);
     return n;
 }
 
-void sim_net_detach(SimNet* n)
-{
-    free(n);
-}
-
+void sim_net_detach(SimNet* n) { free(n); }
 bool sim_net_is_open(const SimNet* n) { return n->open; }
 const char* sim_net_apn(const SimNet* n) { return n->apn; }
 int sim_net_open_attempts(const SimNet* n) { return n->open_attempts; }
 void sim_net_fail_opens(SimNet* n, int count) { n->fail_opens = count; }
-void sim_net_set_open_delay(SimNet* n, uint32_t ms) { n->open_delay = ms; }
+void sim_net_drop_silently(SimNet* n) { n->open = false; }
 
 void sim_net_drop(SimNet* n)
 {
     n->open = false;
     sim_inject_urc(n->sim, sim_family(n->sim) == SIM_FAMILY_2G ? "+SAPBR 1: DEACT" : "+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY");
-}
-
-void sim_net_drop_silently(SimNet* n)
-{
-    n->open = false;
 }

@@ -1,8 +1,8 @@
 /*
  * sim_net.h - packet data service of the modem simulator.
  *
- * LTE profiles: AT+CGDCONT, AT+NETOPEN (OK then +NETOPEN: <err>), AT+NETOPEN?, AT+NETCLOSE, AT+IPADDR,
- * AT+CGPADDR. 2G profile: the bearer profile 1 (AT+SAPBR=3/1/2/0,1). The connection opens only while
+ * LTE profiles: AT+CGDCONT, AT+NETOPEN (OK then +NETOPEN: <err> after 1.5 s), AT+NETOPEN?, AT+NETCLOSE,
+ * AT+IPADDR. 2G profile: the bearer profile 1 (AT+SAPBR=3/1/2/0,1). The connection opens only while
  * the modem is registered for packet data and, when an APN is required, with that APN. Network loss
  * is injected with sim_net_drop (+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY / +SAPBR 1: DEACT).
  */
@@ -30,8 +30,6 @@ int sim_net_open_attempts(const SimNet* n);
 
 /** The next `count` open attempts fail (LTE: +NETOPEN: 1; 2G: ERROR). */
 void sim_net_fail_opens(SimNet* n, int count);
-/** Delay of the open result (LTE +NETOPEN, 2G OK of AT+SAPBR=1,1). */
-void sim_net_set_open_delay(SimNet* n, uint32_t ms);
 /** The network drops the connection (with its URC). */
 void sim_net_drop(SimNet* n);
 /** The connection disappears without any URC (found only by a query). */

@@ -7,25 +7,15 @@
 #include <stdlib.h>
 #include <string.h>
 
-#define SENT_MAX    16
-#define REPORTS_MAX 8
+#define SENT_MAX 16
 
 typedef struct SimStoredSms
 {
-    bool used;
-    bool outgoing;
-    bool read;
+    bool used, outgoing, read;
     char number[SIM_SMS_NUMBER_MAX];
     char scts[32];
     char text[SIM_SMS_TEXT_MAX];
 } SimStoredSms;
-
-typedef struct SimPendingReport
-{
-    bool used;
-    uint32_t due;
-    char line[160];
-} SimPendingReport;
 
 struct SimSmsCentre
 {
@@ -33,33 +23,24 @@ struct SimSmsCentre
     SimModem* sim;
     int capacity;
     /* settings (volatile) */
-    int cmgf;
-    int cnmi_mt;
-    int cnmi_ds;
-    int csmp_fo;
-    int csdh;
+    int cmgf, cnmi_mt, cnmi_ds, csmp_fo, csdh;
     /* sending */
     uint32_t send_delay;
     int next_mr;
     int fail_send;
-    bool drop_prompt;
-    bool drop_result;
+    bool drop_prompt, drop_result;
     char pending_number[SIM_SMS_NUMBER_MAX];
     int report_status[3];
     int report_count;
     uint32_t report_delay;
-    SimPendingReport reports[REPORTS_MAX];
     int sent;
     char sent_number[SENT_MAX][SIM_SMS_NUMBER_MAX];
     char sent_text[SENT_MAX][SIM_SMS_TEXT_MAX];
     int cancelled;
     /* store (non-volatile) */
     SimStoredSms store[SIM_SMS_STORE_MAX];
-    int fail_read;
-    int fail_read_count;
-    bool refuse_cpms;
-    bool refuse_csdh;
-    bool expand_lf;
+    int fail_read, fail_read_count;
+    bool refuse_cpms, refuse_csdh, expand_lf;
 };
 
 static int index_base(const SimSmsCentre* c)
@@ -70,26 +51,6 @@ static int index_base(const SimSmsCentre* c)
 static void copy_str(char* dst, size_t size, const char* src)
 {
     snprintf(dst, size, "%s", src ? src : "");
-}
-
-/* Value of the quoted argument after `prefix`, e.g. AT+CMGS="+49..." -> +49... */
-static bool quoted_arg(const char* cmd, size_t prefix_len, char* out, size_t size)
-{
-    const char* p = cmd + prefix_len;
-    const char* e;
-    if (*p != '"')
-    {
-        return false;
-    }
-    p++;
-    e = strchr(p, '"');
-    if (!e || (size_t)(e - p) >= size)
-    {
-        return false;
-    }
-    memcpy(out, p, (size_t)(e - p));
-    out[e - p] = '\0';
-    return true;
 }
 
 static int used_count(const SimSmsCentre* c)
@@ -103,10 +64,25 @@ static int used_count(const SimSmsCentre* c)
     return n;
 }
 
+/* The store slot of a message index, or -1 outside the store. */
+static int slot_of(const SimSmsCentre* c, int index)
+{
+    int slot = index - index_base(c);
+    return slot >= 0 && slot < c->capacity ? slot : -1;
+}
+
+static int cms(SimModem* sim, int code)
+{
+    sim_send_cms(sim, code);
+    return SIM_ANSWERED;
+}
+
+/* The text typed after the prompt of AT+CMGS: Ctrl-Z sends it, ESC cancels. */
 static void on_text(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator)
 {
     SimSmsCentre* c = (SimSmsCentre*)state;
-    char line[64];
+    char line[160];
+    int r;
     if (terminator == 0x1B)
     {
         c->cancelled++;
@@ -136,25 +112,11 @@ static void on_text(SimModem* sim, void* state, const uint8_t* data, size_t len,
     /* "+CMGS: <mr>" and "OK" framed exactly as two lines */
     snprintf(line, sizeof line, "+CMGS: %d\r\n\r\nOK", c->next_mr);
     sim_send_line_later(sim, c->send_delay, line);
-    if ((c->csmp_fo & 0x20) && c->cnmi_ds == 1)
+    for (r = 0; (c->csmp_fo & 0x20) && c->cnmi_ds == 1 && r < c->report_count; r++)
     {
-        int i;
-        int r;
-        for (r = 0; r < c->report_count; r++)
-        {
-            for (i = 0; i < REPORTS_MAX; i++)
-            {
-                if (!c->reports[i].used)
-                {
-                    c->reports[i].used = true;
-                    c->reports[i].due = sim_now(sim) + c->send_delay + c->report_delay * (uint32_t)(r + 1);
-                    snprintf(c->reports[i].line, sizeof c->reports[i].line,
-                             "+CDS: 6,%d,\"%s\",145,\"24/05/01,12:00:01+08\",\"24/05/01,12:00:03+08\",%d", c->next_mr,
-                             c->pending_number, c->report_status[r]);
-                    break;
-                }
-            }
-        }
+        snprintf(line, sizeof line, "+CDS: 6,%d,\"%s\",145,\"24/05/01,12:00:01+08\",\"24/05/01,12:00:03+08\",%d",
+                 c->next_mr, c->pending_number, c->report_status[r]);
+        sim_send_line_later(sim, c->send_delay + c->report_delay * (uint32_t)(r + 1), line);
     }
     c->next_mr = (c->next_mr + 1) & 0xFF;
 }
@@ -163,22 +125,22 @@ static void print_message(SimSmsCentre* c, const SimStoredSms* m)
 {
     char line[256];
     const char* stat = m->outgoing ? "STO UNSENT" : (m->read ? "REC READ" : "REC UNREAD");
+    const char* alpha = sim_family(c->sim) != SIM_FAMILY_2G ? "" : "\"\"";
     const char* p;
-    bool lte = sim_family(c->sim) != SIM_FAMILY_2G;
     if (m->outgoing)
     {
-        snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s", stat, m->number, lte ? "" : "\"\"");
+        snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s", stat, m->number, alpha);
     }
     else if (c->csdh == 1)
     {
         /* long header: ...,<tooa>,<fo>,<pid>,<dcs>,<sca>,<tosca>,<length> (the stored characters; CR and
          * LF count one each) */
         snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s,\"%s\",145,4,0,0,\"+491710760000\",145,%u", stat, m->number,
-                 lte ? "" : "\"\"", m->scts, (unsigned)strlen(m->text));
+                 alpha, m->scts, (unsigned)strlen(m->text));
     }
     else
     {
-        snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s,\"%s\"", stat, m->number, lte ? "" : "\"\"", m->scts);
+        snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s,\"%s\"", stat, m->number, alpha, m->scts);
     }
     sim_send_line(c->sim, line);
     /* body: the stored characters as they are (a line break is whatever the sender put: CR LF, LF or
@@ -194,237 +156,179 @@ static void print_message(SimSmsCentre* c, const SimStoredSms* m)
     sim_send_raw(c->sim, "\r\n", 2);
 }
 
-static bool on_command(SimModem* sim, void* state, const char* cmd)
+static int sms_cmgf(SimModem* sim, void* state, const char* args)
 {
-    SimSmsCentre* c = (SimSmsCentre*)state;
-    char arg[SIM_SMS_NUMBER_MAX];
-    char line[160];
-    int a;
-    int b;
-    int d;
-    int e;
-    int f;
-    if (sim_cmd_is(cmd, "AT+CMGF="))
-    {
-        c->cmgf = atoi(cmd + 8);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CSCS="))
-    {
-        if (strcmp(cmd + 8, "\"GSM\"") == 0 || strcmp(cmd + 8, "\"IRA\"") == 0 || strcmp(cmd + 8, "\"UCS2\"") == 0)
-        {
-            sim_send_ok(sim);
-        }
-        else
-        {
-            sim_send_error(sim);
-        }
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CSDH="))
-    {
-        if (c->refuse_csdh)
-        {
-            sim_send_error(sim);
-            return true;
-        }
-        c->csdh = atoi(cmd + 8);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CSMP="))
-    {
-        if (sscanf(cmd + 8, "%d,%d,%d,%d", &a, &b, &d, &e) == 4)
-        {
-            c->csmp_fo = a;
-            sim_send_ok(sim);
-        }
-        else
-        {
-            sim_send_error(sim);
-        }
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CNMI="))
-    {
-        if (sscanf(cmd + 8, "%d,%d,%d,%d,%d", &a, &b, &d, &e, &f) == 5)
-        {
-            c->cnmi_mt = b;
-            c->cnmi_ds = e;
-            sim_send_ok(sim);
-        }
-        else
-        {
-            sim_send_error(sim);
-        }
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CPMS?"))
-    {
-        int n = used_count(c);
-        snprintf(line, sizeof line, "+CPMS: \"SM\",%d,%d,\"SM\",%d,%d,\"SM\",%d,%d", n, c->capacity, n, c->capacity, n,
-                 c->capacity);
-        sim_send_line(sim, line);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CPMS="))
-    {
-        int n = used_count(c);
-        if (c->refuse_cpms || strcmp(cmd + 8, "\"SM\",\"SM\",\"SM\"") != 0)
-        {
-            sim_send_cms(sim, 302);
-            return true;
-        }
-        snprintf(line, sizeof line, "+CPMS: %d,%d,%d,%d,%d,%d", n, c->capacity, n, c->capacity, n, c->capacity);
-        sim_send_line(sim, line);
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CMGS="))
-    {
-        if (c->cmgf != 1)
-        {
-            sim_send_cms(sim, 304); /* PDU mode expects a length */
-            return true;
-        }
-        if (!quoted_arg(cmd, 8, arg, sizeof arg))
-        {
-            sim_send_cms(sim, 305);
-            return true;
-        }
-        if (c->drop_prompt)
-        {
-            c->drop_prompt = false;
-            sim_expect_data(sim, 0, on_text, c); /* the modem waits for text, but the prompt is lost */
-            return true;
-        }
-        copy_str(c->pending_number, sizeof c->pending_number, arg);
-        sim_send_prompt(sim);
-        sim_expect_data(sim, 0, on_text, c);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CMGR="))
-    {
-        int idx = atoi(cmd + 8);
-        int slot = idx - index_base(c);
-        if (c->cmgf != 1)
-        {
-            sim_send_cms(sim, 302);
-            return true;
-        }
-        if (slot < 0 || slot >= c->capacity)
-        {
-            sim_send_cms(sim, 321);
-            return true;
-        }
-        if (!c->store[slot].used)
-        {
-            if (sim_family(sim) == SIM_FAMILY_2G)
-            {
-                sim_send_ok(sim);
-            }
-            else
-            {
-                sim_send_cms(sim, 321);
-            }
-            return true;
-        }
-        if (c->fail_read_count > 0)
-        {
-            c->fail_read_count--;
-            sim_send_cms(sim, c->fail_read);
-            return true;
-        }
-        print_message(c, &c->store[slot]);
-        c->store[slot].read = true;
-        sim_send_ok(sim);
-        return true;
-    }
-    if (sim_cmd_is(cmd, "AT+CMGD="))
-    {
-        int idx = atoi(cmd + 8);
-        const char* comma = strchr(cmd, ',');
-        int flag = comma ? atoi(comma + 1) : 0;
-        int slot = idx - index_base(c);
-        if (flag == 4)
-        {
-            int i;
-            for (i = 0; i < c->capacity; i++)
-            {
-                c->store[i].used = false;
-            }
-            sim_send_ok(sim);
-            return true;
-        }
-        if (slot < 0 || slot >= c->capacity)
-        {
-            sim_send_cms(sim, 321);
-            return true;
-        }
-        c->store[slot].used = false;
-        sim_send_ok(sim);
-        return true;
-    }
-    return false;
+    (void)sim;
+    ((SimSmsCentre*)state)->cmgf = atoi(args);
+    return SIM_OK;
 }
 
-static void on_tick(SimModem* sim, void* state)
+static int sms_cscs(SimModem* sim, void* state, const char* args)
+{
+    (void)sim, (void)state;
+    return strcmp(args, "\"GSM\"") == 0 || strcmp(args, "\"IRA\"") == 0 || strcmp(args, "\"UCS2\"") == 0 ? SIM_OK
+                                                                                                       : SIM_ERROR;
+}
+
+static int sms_csdh(SimModem* sim, void* state, const char* args)
 {
     SimSmsCentre* c = (SimSmsCentre*)state;
-    int i;
-    for (i = 0; i < REPORTS_MAX; i++)
+    (void)sim;
+    if (c->refuse_csdh)
     {
-        if (c->reports[i].used && (int32_t)(sim_now(sim) - c->reports[i].due) >= 0)
-        {
-            c->reports[i].used = false;
-            sim_send_line(sim, c->reports[i].line);
-        }
+        return SIM_ERROR;
     }
+    c->csdh = atoi(args);
+    return SIM_OK;
+}
+
+static int sms_csmp(SimModem* sim, void* state, const char* args)
+{
+    int v[4];
+    (void)sim;
+    if (sscanf(args, "%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3]) != 4)
+    {
+        return SIM_ERROR;
+    }
+    ((SimSmsCentre*)state)->csmp_fo = v[0];
+    return SIM_OK;
+}
+
+static int sms_cnmi(SimModem* sim, void* state, const char* args)
+{
+    SimSmsCentre* c = (SimSmsCentre*)state;
+    int v[5];
+    (void)sim;
+    if (sscanf(args, "%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4]) != 5)
+    {
+        return SIM_ERROR;
+    }
+    c->cnmi_mt = v[1];
+    c->cnmi_ds = v[3];
+    return SIM_OK;
+}
+
+/* AT+CPMS? and AT+CPMS="SM","SM","SM": the fill level of the store (the read names the memories). */
+static int sms_cpms(SimModem* sim, void* state, const char* args)
+{
+    SimSmsCentre* c = (SimSmsCentre*)state;
+    const char* mem = *args == '?' ? "\"SM\"," : "";
+    int n = used_count(c);
+    char line[160];
+    if (*args != '?' && *args != '=')
+    {
+        return SIM_ERROR;
+    }
+    if (*args == '=' && (c->refuse_cpms || strcmp(args, "=\"SM\",\"SM\",\"SM\"") != 0))
+    {
+        return cms(sim, 302);
+    }
+    snprintf(line, sizeof line, "+CPMS: %s%d,%d,%s%d,%d,%s%d,%d", mem, n, c->capacity, mem, n, c->capacity, mem, n,
+             c->capacity);
+    return sim_line(sim, line, SIM_OK);
+}
+
+static int sms_cmgs(SimModem* sim, void* state, const char* args)
+{
+    SimSmsCentre* c = (SimSmsCentre*)state;
+    const char* end = *args == '"' ? strchr(args + 1, '"') : NULL;
+    if (c->cmgf != 1)
+    {
+        return cms(sim, 304); /* PDU mode expects a length */
+    }
+    if (end == NULL || (size_t)(end - args - 1) >= SIM_SMS_NUMBER_MAX)
+    {
+        return cms(sim, 305);
+    }
+    sim_expect_data(sim, 0, on_text, c);
+    if (c->drop_prompt)
+    {
+        c->drop_prompt = false; /* the modem waits for text, but the prompt is lost */
+        return SIM_ANSWERED;
+    }
+    snprintf(c->pending_number, sizeof c->pending_number, "%.*s", (int)(end - args - 1), args + 1);
+    sim_send_prompt(sim);
+    return SIM_ANSWERED;
+}
+
+static int sms_cmgr(SimModem* sim, void* state, const char* args)
+{
+    SimSmsCentre* c = (SimSmsCentre*)state;
+    int slot = slot_of(c, atoi(args));
+    if (c->cmgf != 1)
+    {
+        return cms(sim, 302);
+    }
+    if (slot < 0 || (!c->store[slot].used && sim_family(sim) != SIM_FAMILY_2G))
+    {
+        return cms(sim, 321);
+    }
+    if (!c->store[slot].used)
+    {
+        return SIM_OK; /* 2G: an empty index answers OK */
+    }
+    if (c->fail_read_count > 0)
+    {
+        c->fail_read_count--;
+        return cms(sim, c->fail_read);
+    }
+    print_message(c, &c->store[slot]);
+    c->store[slot].read = true;
+    return SIM_OK;
+}
+
+/* AT+CMGD=<index> (the delete flags are not simulated) */
+static int sms_cmgd(SimModem* sim, void* state, const char* args)
+{
+    SimSmsCentre* c = (SimSmsCentre*)state;
+    int slot = slot_of(c, atoi(args));
+    if (slot < 0)
+    {
+        return cms(sim, 321);
+    }
+    c->store[slot].used = false;
+    return SIM_OK;
+}
+
+static const SimCommand kCommands[] = {
+    {"AT+CMGF=", true, 0, sms_cmgf}, {"AT+CSCS=", true, 0, sms_cscs}, {"AT+CSDH=", true, 0, sms_csdh},
+    {"AT+CSMP=", true, 0, sms_csmp}, {"AT+CNMI=", true, 0, sms_cnmi}, {"AT+CPMS", true, 0, sms_cpms},
+    {"AT+CMGS=", true, 0, sms_cmgs}, {"AT+CMGR=", true, 0, sms_cmgr}, {"AT+CMGD=", true, 0, sms_cmgd},
+    {NULL, false, 0, NULL}};
+
+static bool on_command(SimModem* sim, void* state, const char* cmd)
+{
+    return sim_dispatch(sim, kCommands, state, cmd);
 }
 
 static void on_reset(SimModem* sim, void* state)
 {
     SimSmsCentre* c = (SimSmsCentre*)state;
-    int i;
-    (void)sim;
+    (void)sim; /* status reports still due are dropped with the simulator's scheduled output */
     c->cmgf = 0;
     c->cnmi_mt = 0;
     c->cnmi_ds = 0;
     c->csmp_fo = 17;
     c->csdh = 0;
-    for (i = 0; i < REPORTS_MAX; i++)
-    {
-        c->reports[i].used = false; /* a report due while the modem is off is lost */
-    }
 }
 
 SimSmsCentre* sim_sms_attach(SimModem* sim, int capacity)
 {
     SimSmsCentre* c = (SimSmsCentre*)calloc(1, sizeof(SimSmsCentre));
+    SimService service = {"sms", on_command, NULL, on_reset, c};
     c->sim = sim;
     c->capacity = capacity > SIM_SMS_STORE_MAX ? SIM_SMS_STORE_MAX : capacity;
     c->send_delay = 3000;
     c->next_mr = 42;
-    c->report_status[0] = 0;
     c->report_count = 1;
     c->report_delay = 5000;
     on_reset(sim, c);
-    c->service.name = "sms";
-    c->service.on_command = on_command;
-    c->service.on_tick = on_tick;
-    c->service.on_reset = on_reset;
-    c->service.state = c;
+    c->service = service;
     sim_add_service(sim, &c->service);
     return c;
 }
 
-void sim_sms_detach(SimSmsCentre* c)
-{
-    free(c);
-}
-
+void sim_sms_detach(SimSmsCentre* c) { free(c); }
 void sim_sms_set_send_delay(SimSmsCentre* c, uint32_t ms) { c->send_delay = ms; }
 void sim_sms_set_next_mr(SimSmsCentre* c, int mr) { c->next_mr = mr & 0xFF; }
 void sim_sms_fail_next_send(SimSmsCentre* c, int cms_code) { c->fail_send = cms_code; }
@@ -433,12 +337,8 @@ void sim_sms_drop_next_result(SimSmsCentre* c) { c->drop_result = true; }
 
 void sim_sms_set_reports(SimSmsCentre* c, const int* statuses, int count, uint32_t delay_ms)
 {
-    int i;
     c->report_count = count > 3 ? 3 : count;
-    for (i = 0; i < c->report_count; i++)
-    {
-        c->report_status[i] = statuses[i];
-    }
+    memcpy(c->report_status, statuses, (size_t)(c->report_count > 0 ? c->report_count : 0) * sizeof(int));
     c->report_delay = delay_ms;
 }
 
@@ -446,7 +346,6 @@ int sim_sms_sent_count(const SimSmsCentre* c) { return c->sent; }
 const char* sim_sms_sent_number(const SimSmsCentre* c, int i) { return i >= 0 && i < c->sent && i < SENT_MAX ? c->sent_number[i] : NULL; }
 const char* sim_sms_sent_text(const SimSmsCentre* c, int i) { return i >= 0 && i < c->sent && i < SENT_MAX ? c->sent_text[i] : NULL; }
 int sim_sms_cancelled_count(const SimSmsCentre* c) { return c->cancelled; }
-int sim_sms_cmgf(const SimSmsCentre* c) { return c->cmgf; }
 int sim_sms_cnmi_mt(const SimSmsCentre* c) { return c->cnmi_mt; }
 int sim_sms_cnmi_ds(const SimSmsCentre* c) { return c->cnmi_ds; }
 int sim_sms_csmp_fo(const SimSmsCentre* c) { return c->csmp_fo; }
@@ -456,9 +355,9 @@ static int store_at_free(SimSmsCentre* c, bool outgoing, const char* number, con
     int i;
     for (i = 0; i < c->capacity; i++)
     {
-        if (!c->store[i].used)
+        SimStoredSms* m = &c->store[i];
+        if (!m->used)
         {
-            SimStoredSms* m = &c->store[i];
             m->used = true;
             m->outgoing = outgoing;
             m->read = false;
@@ -471,22 +370,15 @@ static int store_at_free(SimSmsCentre* c, bool outgoing, const char* number, con
     return -1;
 }
 
-int sim_sms_store(SimSmsCentre* c, const char* sender, const char* scts, const char* text)
-{
-    return store_at_free(c, false, sender, scts, text);
-}
-
-int sim_sms_store_draft(SimSmsCentre* c, const char* number, const char* text)
-{
-    return store_at_free(c, true, number, "", text);
-}
+int sim_sms_store(SimSmsCentre* c, const char* sender, const char* scts, const char* text) { return store_at_free(c, false, sender, scts, text); }
+int sim_sms_store_draft(SimSmsCentre* c, const char* number, const char* text) { return store_at_free(c, true, number, "", text); }
 
 int sim_sms_receive(SimSmsCentre* c, const char* sender, const char* scts, const char* text)
 {
     int idx = store_at_free(c, false, sender, scts, text);
+    char line[48];
     if (idx >= 0 && c->cnmi_mt == 1)
     {
-        char line[48];
         snprintf(line, sizeof line, "+CMTI: \"SM\",%d", idx);
         sim_send_line(c->sim, line);
     }
@@ -494,12 +386,7 @@ int sim_sms_receive(SimSmsCentre* c, const char* sender, const char* scts, const
 }
 
 int sim_sms_stored_count(const SimSmsCentre* c) { return used_count(c); }
-
-bool sim_sms_index_used(const SimSmsCentre* c, int index)
-{
-    int slot = index - index_base(c);
-    return slot >= 0 && slot < c->capacity && c->store[slot].used;
-}
+bool sim_sms_index_used(const SimSmsCentre* c, int index) { return slot_of(c, index) >= 0 && c->store[slot_of(c, index)].used; }
 
 void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count)
 {
@@ -508,6 +395,5 @@ void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count)
 }
 
 void sim_sms_refuse_cpms_set(SimSmsCentre* c, bool refuse) { c->refuse_cpms = refuse; }
-
 void sim_sms_refuse_csdh(SimSmsCentre* c, bool refuse) { c->refuse_csdh = refuse; }
 void sim_sms_set_expand_lf(SimSmsCentre* c, bool expand) { c->expand_lf = expand; }

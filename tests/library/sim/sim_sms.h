@@ -55,8 +55,7 @@ const char* sim_sms_sent_text(const SimSmsCentre* c, int i);
 /** Messages cancelled with ESC at the prompt. */
 int sim_sms_cancelled_count(const SimSmsCentre* c);
 
-/** Present AT+CMGF / AT+CNMI <mt> / <ds> / AT+CSMP <fo> values (after boot: 0, 0, 0, 17). */
-int sim_sms_cmgf(const SimSmsCentre* c);
+/** Present AT+CNMI <mt> / <ds> / AT+CSMP <fo> values (after boot: 0, 0, 17). */
 int sim_sms_cnmi_mt(const SimSmsCentre* c);
 int sim_sms_cnmi_ds(const SimSmsCentre* c);
 int sim_sms_csmp_fo(const SimSmsCentre* c);

@@ -41,8 +41,6 @@ void sim_ussd_set_answer_delay(SimUssd* u, uint32_t ms);
 void sim_ussd_network_cancel(SimUssd* u);
 /** True while a menu session is open. */
 bool sim_ussd_session_open(const SimUssd* u);
-/** Number of AT+CUSD=2 received. */
-int sim_ussd_cancel_count(const SimUssd* u);
 /** The answer of the next request comes before its OK (some firmware). */
 void sim_ussd_answer_before_ok(SimUssd* u);
 
