@@ -68,7 +68,7 @@ if(VELKOR_CLANG AND fuzz_probe_rc EQUAL 0)
   add_custom_command(OUTPUT ${fuzz_net_bin}
     COMMAND ${VELKOR_CLANG} -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
             -I${VELKOR_LIB_DIR} ${fuzz_net_src} ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_NET_SOURCES} -o ${fuzz_net_bin}
-    DEPENDS ${fuzz_net_src} ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_NET_SOURCES}
+    DEPENDS ${fuzz_net_src} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/fuzz_io.h ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_NET_SOURCES}
     COMMENT "Building the HTTP / MQTT framing fuzz target")
   add_custom_target(lib_fuzz_net ALL DEPENDS ${fuzz_net_bin})
   file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/fuzz_net_corpus)

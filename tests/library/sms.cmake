@@ -51,7 +51,7 @@ if(VELKOR_CLANG AND fuzz_probe_rc EQUAL 0)
   add_custom_command(OUTPUT ${sms_fuzz_bin}
     COMMAND ${VELKOR_CLANG} -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
             -I${VELKOR_LIB_DIR} ${sms_fuzz_src} ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_SMS_SOURCES} -o ${sms_fuzz_bin}
-    DEPENDS ${sms_fuzz_src} ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_SMS_SOURCES}
+    DEPENDS ${sms_fuzz_src} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/fuzz_io.h ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_SMS_SOURCES}
     COMMENT "Building the SMS / USSD fuzz target")
   add_custom_target(lib_fuzz_sms ALL DEPENDS ${sms_fuzz_bin})
   file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/fuzz_corpus_sms)

@@ -11,53 +11,14 @@
  * echo cancellation has a buffer; byte 1 the read fragment size; the rest is what the modem sends.
  * The event handlers check that no chunk exceeds its buffer; the buffers sit between guard bytes.
  */
-#include <stdint.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include "GSM_HttpClient_Simcom.h"
 #include "GSM_InternetConnection_Interface.h"
 #include "GSM_InternetConnection_Simcom.h"
 #include "GSM_InternetConnection_Simcom2G.h"
 #include "GSM_MqttClient_Simcom.h"
-#include "GSM_Prompt.h"
-
-static uint32_t s_now;
-static const uint8_t* s_data;
-static size_t s_len;
-static size_t s_pos;
-static size_t s_frag;
-static size_t s_frag_used;
-
-uint32_t gsm__SysTime_ms(void)
-{
-    return s_now;
-}
-
-static void fzWrite(GSM_Prompt_Instance* inst, uint8_t b)
-{
-    (void)inst;
-    (void)b;
-}
-
-static bool fzWriteCompleted(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    return true;
-}
-
-static bool fzCanRead(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    return s_pos < s_len && s_frag_used < s_frag;
-}
-
-static uint8_t fzRead(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    s_frag_used++;
-    return s_data[s_pos++];
-}
+#include "fuzz_io.h"
 
 #define GUARD 0x5Au
 static uint8_t s_body[8 + 300 + 8];
@@ -135,19 +96,13 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static GSM_InternetConnectionSimcom_Instance lte;
     static GSM_InternetConnectionSimcom2G_Instance g2;
     static const uint16_t kSizes[] = {0u, 1u, 7u, 64u, 300u};
-    uint8_t mode;
+    int mode = fuzz_begin(data, size, 40u, &prompt);
     int polls = 0;
-    if (size < 2)
+    if (mode < 0)
     {
         return 0;
     }
-    mode = data[0];
-    s_frag = (size_t)(data[1] % 40u) + 1u;
-    s_data = data + 2;
-    s_len = size - 2;
-    s_pos = 0;
     s_now = 0xFFFFF000u; /* crosses the 32-bit wrap while running */
-    memset(&prompt, 0, sizeof prompt);
     memset(&conn, 0, sizeof conn);
     memset(&http, 0, sizeof http);
     memset(&mqtt, 0, sizeof mqtt);
@@ -156,10 +111,6 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     memset(s_body, GUARD, sizeof s_body);
     memset(s_rx, GUARD, sizeof s_rx);
 
-    prompt.Write = fzWrite;
-    prompt.WriteCompleted = fzWriteCompleted;
-    prompt.CanRead = fzCanRead;
-    prompt.Read = fzRead;
     prompt.DataBuffer = (mode & 0x80u) ? s_line : NULL;
     prompt.DataBufferSize = (mode & 0x80u) ? sizeof s_line : 0u;
     prompt.EchoCancellationBuffer = (mode & 0x40u) ? s_echo : NULL;

@@ -6,52 +6,13 @@
  * Input layout: byte 0 selects buffers and the pending command, byte 1 the read fragment size;
  * the rest is what the modem sends. Time advances by 7 ms per poll, across the 32-bit wrap.
  */
-#include <stdint.h>
-#include <string.h>
-
 #include "GSM_BasicComms.h"
 #include "GSM_NetworkRegistration.h"
 #include "GSM_PIN.h"
 #include "GSM_Prompt.h"
 #include "GSM_SignalQuality.h"
 #include "GSM_Util.h"
-
-static uint32_t s_now;
-static const uint8_t* s_data;
-static size_t s_len;
-static size_t s_pos;
-static size_t s_frag;
-static size_t s_frag_used;
-
-uint32_t gsm__SysTime_ms(void)
-{
-    return s_now;
-}
-
-static void fzWrite(GSM_Prompt_Instance* inst, uint8_t b)
-{
-    (void)inst;
-    (void)b;
-}
-
-static bool fzWriteCompleted(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    return (s_now & 1u) != 0u;
-}
-
-static bool fzCanRead(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    return s_pos < s_len && s_frag_used < s_frag;
-}
-
-static uint8_t fzRead(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    s_frag_used++;
-    return s_data[s_pos++];
-}
+#include "fuzz_io.h"
 
 static GSM_Prompt_Instance s_prompt;
 static uint8_t s_owner;
@@ -106,25 +67,14 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         {"+CSQ:", 500u, 0u}, {NULL, 300u, GSM_PROMPT_CMD_UNPREFIXED}, {"+TXT:", 400u, GSM_PROMPT_CMD_DATA_PROMPT},
         {"DOWNLOAD", 200u, GSM_PROMPT_CMD_PREFIX_FINAL}};
     static const uint8_t payload[] = "hello\r\nOK\r\n";
-    uint8_t mode;
+    int mode = fuzz_begin(data, size, 17u, &s_prompt);
     int polls = 0;
 
-    if (size < 2u)
+    if (mode < 0)
     {
         return 0;
     }
-    mode = data[0];
-    s_frag = (size_t)(data[1] % 17u) + 1u;
-    s_data = data + 2;
-    s_len = size - 2u;
-    s_pos = 0u;
     s_now = 0xFFFFFF00u;
-
-    memset(&s_prompt, 0, sizeof s_prompt);
-    s_prompt.Write = &fzWrite;
-    s_prompt.WriteCompleted = &fzWriteCompleted;
-    s_prompt.CanRead = &fzCanRead;
-    s_prompt.Read = &fzRead;
     if ((mode & 0x01u) != 0u)
     {
         s_prompt.DataBuffer = line_buf; /* small buffer: overflow paths */

@@ -8,52 +8,11 @@
  * prompts, multi-line +CUSD texts, +CDS reports). Time advances by 13 ms per poll, across the
  * 32-bit wrap.
  */
-#include <stdint.h>
-#include <string.h>
-
-#include "GSM_Prompt.h"
 #include "GSM_SMS_Read.h"
 #include "GSM_SMS_Send.h"
 #include "GSM_USSD.h"
 #include "GSM_Util.h"
-
-static uint32_t s_now;
-static const uint8_t* s_data;
-static size_t s_len;
-static size_t s_pos;
-static size_t s_frag;
-static size_t s_frag_used;
-static uint32_t s_sink;
-
-uint32_t gsm__SysTime_ms(void)
-{
-    return s_now;
-}
-
-static void fzWrite(GSM_Prompt_Instance* inst, uint8_t b)
-{
-    (void)inst;
-    s_sink += b;
-}
-
-static bool fzWriteCompleted(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    return (s_now & 2u) != 0u;
-}
-
-static bool fzCanRead(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    return s_pos < s_len && s_frag_used < s_frag;
-}
-
-static uint8_t fzRead(GSM_Prompt_Instance* inst)
-{
-    (void)inst;
-    s_frag_used++;
-    return s_data[s_pos++];
-}
+#include "fuzz_io.h"
 
 /* Reads every byte of the event data, so that the sanitizers see stale or unterminated texts. */
 static void touch(const char* text, size_t len)
@@ -148,20 +107,15 @@ static uint8_t s_line[300];
 
 int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    uint8_t mode;
+    int mode = fuzz_begin(data, size, 40u, &s_prompt);
     size_t i;
     size_t start;
     uint32_t polls;
 
-    if (size < 2)
+    if (mode < 0)
     {
         return 0;
     }
-    mode = data[0];
-    s_frag = (size_t)(data[1] % 40u) + 1u;
-    s_data = data + 2;
-    s_len = size - 2;
-    s_pos = 0;
     s_now = 0xFFFFF000u + (uint32_t)mode * 97u; /* the clock wraps during the run */
 
     /* pure decoders on every line of the input (no terminator: lengths only) */
@@ -175,7 +129,6 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    memset(&s_prompt, 0, sizeof s_prompt);
     memset(&s_send, 0, sizeof s_send);
     memset(&s_read, 0, sizeof s_read);
     memset(&s_ussd, 0, sizeof s_ussd);
@@ -187,10 +140,6 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     s_reg.Stat[2] = 0xFF;
     s_reg.EpsSupport = (mode & 0x40u) ? 1u : 2u;
 
-    s_prompt.Write = fzWrite;
-    s_prompt.WriteCompleted = fzWriteCompleted;
-    s_prompt.CanRead = fzCanRead;
-    s_prompt.Read = fzRead;
     if (mode & 1u)
     {
         s_prompt.DataBuffer = s_line;

@@ -70,6 +70,30 @@ SimModem* harness_sim(void)
     return s_sim;
 }
 
+long harness_find_command(const char* cmd, size_t from)
+{
+    size_t i;
+    for (i = from; i < sim_command_count(s_sim); i++)
+    {
+        if (strcmp(sim_command(s_sim, i), cmd) == 0)
+        {
+            return (long)i;
+        }
+    }
+    return -1;
+}
+
+int harness_count_command(const char* cmd)
+{
+    int n = 0;
+    long i = -1;
+    while ((i = harness_find_command(cmd, (size_t)(i + 1))) >= 0)
+    {
+        n++;
+    }
+    return n;
+}
+
 void harness_set_buffered(bool buffered)
 {
     s_buffered = buffered;
@@ -166,6 +190,16 @@ long harness_find_event(const char* module, int type, size_t from)
         }
     }
     return -1;
+}
+
+bool harness_wait_event(const char* module, int type, uint32_t timeout_ms)
+{
+    uint32_t t;
+    for (t = 0; t < timeout_ms && harness_find_event(module, type, 0) < 0; t++)
+    {
+        harness_poll(1);
+    }
+    return harness_find_event(module, type, 0) >= 0;
 }
 
 void harness_events_clear(void)

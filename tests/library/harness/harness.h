@@ -57,6 +57,11 @@ size_t harness_buffered_tx_count(void);
 /** The simulator bound by harness_start. */
 SimModem* harness_sim(void);
 
+/** Number of commands equal to `cmd` the modem received since the last sim_tx_clear. */
+int harness_count_command(const char* cmd);
+/** Index of the first command equal to `cmd` at or after `from`, or -1. */
+long harness_find_command(const char* cmd, size_t from);
+
 /* ---- events ---- */
 
 typedef struct HarnessEvent
@@ -72,6 +77,8 @@ size_t harness_event_count(void);
 const HarnessEvent* harness_event(size_t index);
 /** Index of the first event of module/type at or after `from`, or -1. */
 long harness_find_event(const char* module, int type, size_t from);
+/** Runs until an event of module/type is recorded (checked every ms) or timeout_ms passed. */
+bool harness_wait_event(const char* module, int type, uint32_t timeout_ms);
 void harness_events_clear(void);
 /** Records an event (for the event handlers of other modules). */
 void harness_record_event(const char* module, int type, int32_t a, int32_t b);

@@ -3,6 +3,8 @@
  */
 #include "check.h"
 
+#include <stdarg.h>
+
 int g_check_failures;
 const char* g_check_context = "";
 
@@ -38,6 +40,16 @@ int check_run(const CheckTest* tests, size_t count, int argc, char** argv)
     }
     printf("%d of %d tests failed\n", failed_tests, ran);
     return failed_tests == 0 ? 0 : 1;
+}
+
+void check_context(const char* format, ...)
+{
+    static char text[200];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(text, sizeof text, format, ap);
+    va_end(ap);
+    g_check_context = text;
 }
 
 void check_print_escaped(const char* text)

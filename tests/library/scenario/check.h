@@ -48,6 +48,9 @@ extern const char* g_check_context;
         }                                                                                                        \
     } while (0)
 
+/* Sets the check context to the printf-style text (kept until the next call). */
+void check_context(const char* format, ...);
+
 /* Prints text to stderr in double quotes with control characters escaped. */
 void check_print_escaped(const char* text);
 

@@ -127,7 +127,6 @@ void net_support_on_http_event(GSM_HttpClientSimcom_Instance* inst, int event_ty
     s_http.events++;
     s_http.result = ev->Result;
     s_http.status = ev->HttpStatus;
-    s_http.content_length = ev->ContentLength;
     if (ev->Last)
     {
         s_http.lasts++;
@@ -165,6 +164,23 @@ void net_support_on_http_event(GSM_HttpClientSimcom_Instance* inst, int event_ty
     }
 }
 
+/* Appends the chunk of a topic or payload (at `offset` of it) to buf / *len (capacity cap); returns
+ * whether it continued what came before. */
+static bool append_chunk(uint8_t* buf, size_t* len, size_t cap, uint32_t offset, const void* data, size_t n)
+{
+    bool in_order = offset == *len;
+    if (*len + n <= cap)
+    {
+        memcpy(buf + *len, data, n);
+        *len += n;
+    }
+    if (n > s_mqtt.max_chunk)
+    {
+        s_mqtt.max_chunk = n;
+    }
+    return in_order;
+}
+
 void net_support_on_mqtt_event(GSM_MqttClientSimcom_Instance* inst, int event_type, void* event_data)
 {
     int32_t a = 0;
@@ -174,44 +190,24 @@ void net_support_on_mqtt_event(GSM_MqttClientSimcom_Instance* inst, int event_ty
     case GSM_MqttClientSimcom_EventType_MsgRxTopic:
     {
         const GSM_MqttClientSimcom_Event_MsgRxTopic* ev = (const GSM_MqttClientSimcom_Event_MsgRxTopic*)event_data;
+        bool in_order;
         if (ev->Offset == 0)
         {
             s_mqtt.topic_len = 0;
             s_mqtt.payload_len = 0;
         }
-        if (ev->Offset != s_mqtt.topic_len || s_mqtt.payload_len != 0)
-        {
-            s_mqtt.order_ok = false;
-        }
-        if (s_mqtt.topic_len + ev->Length < sizeof s_mqtt.topic)
-        {
-            memcpy(s_mqtt.topic + s_mqtt.topic_len, ev->Topic, ev->Length);
-            s_mqtt.topic_len += ev->Length;
-            s_mqtt.topic[s_mqtt.topic_len] = '\0';
-        }
-        if (ev->Length > s_mqtt.max_chunk)
-        {
-            s_mqtt.max_chunk = ev->Length;
-        }
+        in_order = append_chunk((uint8_t*)s_mqtt.topic, &s_mqtt.topic_len, sizeof s_mqtt.topic - 1u, ev->Offset,
+                                ev->Topic, ev->Length);
+        s_mqtt.order_ok &= in_order && s_mqtt.payload_len == 0; /* the topic comes before the payload */
+        s_mqtt.topic[s_mqtt.topic_len] = '\0';
         a = ev->Length;
         break;
     }
     case GSM_MqttClientSimcom_EventType_MsgRxPayload:
     {
         const GSM_MqttClientSimcom_Event_MsgRxPayload* ev = (const GSM_MqttClientSimcom_Event_MsgRxPayload*)event_data;
-        if (ev->Offset != s_mqtt.payload_len)
-        {
-            s_mqtt.order_ok = false;
-        }
-        if (s_mqtt.payload_len + ev->Length <= sizeof s_mqtt.payload)
-        {
-            memcpy(s_mqtt.payload + s_mqtt.payload_len, ev->Payload, ev->Length);
-            s_mqtt.payload_len += ev->Length;
-        }
-        if (ev->Length > s_mqtt.max_chunk)
-        {
-            s_mqtt.max_chunk = ev->Length;
-        }
+        s_mqtt.order_ok &= append_chunk(s_mqtt.payload, &s_mqtt.payload_len, sizeof s_mqtt.payload, ev->Offset,
+                                        ev->Payload, ev->Length);
         a = ev->Length;
         break;
     }

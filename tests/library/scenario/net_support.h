@@ -38,7 +38,6 @@ typedef struct NetHttpLog
     int lasts;              /* events with Last set (must end up 1) */
     int result;             /* Result of the last event */
     int status;             /* HttpStatus of the last event */
-    uint32_t content_length;
     uint8_t body[NET_BODY_MAX]; /* the body assembled from the chunks */
     size_t body_len;
     size_t max_chunk;       /* largest DataLen seen */

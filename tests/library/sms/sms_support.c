@@ -16,7 +16,6 @@ static size_t s_count;
 static SimModem* s_sim;
 static SimSmsCentre* s_centre;
 static SimUssd* s_ussd;
-static char s_ctx[160];
 static uint32_t s_start_time;
 
 void sms_set_start_time(uint32_t now_ms) { s_start_time = now_ms; }
@@ -47,6 +46,18 @@ int sms_count(const char* module, int type)
         n += (strcmp(s_events[i].module, module) == 0 && s_events[i].type == type) ? 1 : 0;
     }
     return n;
+}
+
+const SmsEvent* sms_nth(const char* module, int type, int n)
+{
+    long i = sms_find(module, type, 0);
+    long next;
+    while (i >= 0 && n != 0 && (next = sms_find(module, type, (size_t)i + 1u)) >= 0)
+    {
+        i = next;
+        n--;
+    }
+    return (i >= 0 && n <= 0) ? sms_event((size_t)i) : NULL;
 }
 
 static SmsEvent* new_event(const char* module, int type, const void* data)
@@ -141,6 +152,7 @@ void sms_support_on_ussd_event(GSM_USSD_Instance* inst, int event_type, void* ev
 
 bool sms_next_command_works(void)
 {
+    harness_events_clear();
     if (!gsmmgrSignalQualityQuery())
     {
         return false;
@@ -168,8 +180,7 @@ void family_end(void) {}
 
 void family_begin(const char* test, int family)
 {
-    snprintf(s_ctx, sizeof s_ctx, "%s/%s/echo%d", test, kFamilyNames[family], HARNESS_ECHO_ON);
-    g_check_context = s_ctx;
+    check_context("%s/%s/echo%d", test, kFamilyNames[family], HARNESS_ECHO_ON);
 }
 
 static void teardown(void)
@@ -237,48 +248,17 @@ bool sms_wait_event(const char* module, int type, int n, uint32_t timeout_ms)
     return sms_count(module, type) >= n;
 }
 
-int sms_count_command(const SimModem* sim, const char* cmd)
-{
-    size_t i;
-    int n = 0;
-    for (i = 0; i < sim_command_count(sim); i++)
-    {
-        n += strcmp(sim_command(sim, i), cmd) == 0 ? 1 : 0;
-    }
-    return n;
-}
-
-long sms_find_command(const SimModem* sim, const char* cmd, size_t from)
-{
-    size_t i;
-    for (i = from; i < sim_command_count(sim); i++)
-    {
-        if (strcmp(sim_command(sim, i), cmd) == 0)
-        {
-            return (long)i;
-        }
-    }
-    return -1;
-}
-
 int main(int argc, char** argv)
 {
     CheckTest all[128];
     size_t n = 0;
-    size_t i;
     int rc;
-    for (i = 0; i < g_sms_send_test_count; i++)
-    {
-        all[n++] = g_sms_send_tests[i];
-    }
-    for (i = 0; i < g_sms_read_test_count; i++)
-    {
-        all[n++] = g_sms_read_tests[i];
-    }
-    for (i = 0; i < g_ussd_test_count; i++)
-    {
-        all[n++] = g_ussd_tests[i];
-    }
+    memcpy(all, g_sms_send_tests, g_sms_send_test_count * sizeof all[0]);
+    n += g_sms_send_test_count;
+    memcpy(all + n, g_sms_read_tests, g_sms_read_test_count * sizeof all[0]);
+    n += g_sms_read_test_count;
+    memcpy(all + n, g_ussd_tests, g_ussd_test_count * sizeof all[0]);
+    n += g_ussd_test_count;
     rc = check_run(all, n, argc, argv);
     teardown();
     return rc;

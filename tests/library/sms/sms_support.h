@@ -57,6 +57,8 @@ const SmsEvent* sms_event(size_t i);
 long sms_find(const char* module, int type, size_t from);
 /** Number of events of module/type. */
 int sms_count(const char* module, int type);
+/** The n-th (from 0; -1: the last) event of module/type, or NULL. */
+const SmsEvent* sms_nth(const char* module, int type, int n);
 void sms_events_clear(void);
 
 
@@ -74,11 +76,6 @@ SimUssd* sms_ussd(void);
 
 /** Runs until the event count of module/type reached n (or timeout). */
 bool sms_wait_event(const char* module, int type, int n, uint32_t timeout_ms);
-
-/** Number of times the command `cmd` was sent (since the last sim_tx_clear). */
-int sms_count_command(const SimModem* sim, const char* cmd);
-/** Index of the first command equal to `cmd` at or after `from`, or -1. */
-long sms_find_command(const SimModem* sim, const char* cmd, size_t from);
 
 /** Whether the bytes sent to the modem (since the last sim_tx_clear) contain bytes[0..n). */
 bool sms_tx_contains(const SimModem* sim, const char* bytes, size_t n);

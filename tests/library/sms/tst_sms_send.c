@@ -9,19 +9,8 @@
 
 #define NUMBER "+491701234567"
 
-/* Last SEND event of a type, or NULL. */
-static const SmsEvent* last_send(int type)
-{
-    long i = -1;
-    long k;
-    while ((k = sms_find("SEND", type, (size_t)(i + 1))) >= 0)
-    {
-        i = k;
-    }
-    return i >= 0 ? sms_event((size_t)i) : NULL;
-}
-
-static bool cmd_sent_cmgs(void) { return sms_find_command(harness_sim(), "AT+CMGS=\"" NUMBER "\"", 0) >= 0; }
+static const SmsEvent* last_send(int type) { return sms_nth("SEND", type, -1); }
+static bool cmd_sent_cmgs(void) { return harness_find_command("AT+CMGS=\"" NUMBER "\"", 0) >= 0; }
 static bool text_sent(void) { return sms_tx_contains(harness_sim(), "\x1A", 1); }
 
 /* ---- success ---------------------------------------------------------------------------------- */
@@ -47,7 +36,7 @@ FAMILY_TEST(sendWritesSetupCommandTextAndCtrlZThenReportsReference)
         CHECK(e && e->a == 42);
         CHECK(!gsmSmsSendBusy(&mGsmSmsSendInst));
         /* set-up of this session, in order, before the send */
-        cmgs = sms_find_command(sim, "AT+CMGS=\"" NUMBER "\"", 0);
+        cmgs = harness_find_command("AT+CMGS=\"" NUMBER "\"", 0);
         CHECK(cmgs >= 4);
         CHECK_EQ_STR(sim_command(sim, (size_t)cmgs - 4), "AT+CMGF=1");
         CHECK_EQ_STR(sim_command(sim, (size_t)cmgs - 3), "AT+CSCS=\"GSM\"");
@@ -81,10 +70,10 @@ FAMILY_TEST(sendWritesSetupCommandTextAndCtrlZThenReportsReference)
         CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 2, 20000));
         e = last_send(GSM_SmsSend_EventType_SendSuccess);
         CHECK(e && e->a == 43);
-        CHECK_EQ_INT(sms_count_command(sim, "AT+CMGF=1"), 1);
-        CHECK_EQ_INT(sms_count_command(sim, "AT+CSMP=49,167,0,0"), 1);
-        CHECK(sms_find_command(sim, "AT+CSMP=49,167,0,0", 0) < sms_find_command(sim, "AT+CMGS=\"" NUMBER "\"", 0));
-        CHECK_EQ_INT(sms_count_command(sim, "AT+CMGS=\"" NUMBER "\""), 1);
+        CHECK_EQ_INT(harness_count_command("AT+CMGF=1"), 1);
+        CHECK_EQ_INT(harness_count_command("AT+CSMP=49,167,0,0"), 1);
+        CHECK(harness_find_command("AT+CSMP=49,167,0,0", 0) < harness_find_command("AT+CMGS=\"" NUMBER "\"", 0));
+        CHECK_EQ_INT(harness_count_command("AT+CMGS=\"" NUMBER "\""), 1);
         CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
     }
 }
@@ -99,12 +88,10 @@ FAMILY_TEST(reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched)
     sim_sms_set_next_mr(sms_centre(), 255);
     CHECK(gsmmgrSmsSend(s(NUMBER), s("Report me")));
     CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_DeliveryStatusReport, 2, 30000));
-    e = sms_event((size_t)sms_find("SEND", GSM_SmsSend_EventType_DeliveryStatusReport, 0));
-    CHECK(e->a == 255 && e->b == 32 && e->flag);
-    CHECK_EQ_INT(e->dcs, GSM_SmsSend_DeliveryStatusReportType_Pending);
+    e = sms_nth("SEND", GSM_SmsSend_EventType_DeliveryStatusReport, 0);
+    CHECK(e && e->a == 255 && e->b == 32 && e->flag && e->dcs == GSM_SmsSend_DeliveryStatusReportType_Pending);
     e = last_send(GSM_SmsSend_EventType_DeliveryStatusReport);
-    CHECK(e->a == 255 && e->b == 70 && e->flag);
-    CHECK_EQ_INT(e->dcs, GSM_SmsSend_DeliveryStatusReportType_Failed);
+    CHECK(e && e->a == 255 && e->b == 70 && e->flag && e->dcs == GSM_SmsSend_DeliveryStatusReportType_Failed);
     /* after the final report the reference is free: another report for it is not ours */
     sim_inject_urc(sim, "+CDS: 6,255,\"" NUMBER "\",145,\"24/05/01,12:00:01+08\",\"24/05/01,12:00:03+08\",0");
     harness_poll(50);
@@ -122,31 +109,16 @@ FAMILY_TEST(reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched)
     CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_DeliveryStatusReport), 4);
 }
 
-FAMILY_TEST(withoutReportsTheMessageAsksForNone)
+/* One outcome after the other on one modem: a network error after the text is reported with its
+ * code and leaves the instance free; a missing result fails after the result time-out; a cancel
+ * after the text is too late (and an idle cancel touches nothing, not even the next message);
+ * without delivery reports the message asks for none, and switching them on again redoes the set-up. */
+FAMILY_TEST(sendOutcomesOneAfterAnother)
 {
     SimModem* sim;
-    sim = sms_start(f, NULL, NULL);
-    gsmSmsSendSetDeliveryReports(&mGsmSmsSendInst, false);
-    CHECK(gsmmgrSmsSend(s(NUMBER), s("No report")));
-    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
-    CHECK(sms_find_command(sim, "AT+CSMP=17,167,0,0", 0) >= 0);
-    harness_poll(15000);
-    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_DeliveryStatusReport), 0);
-    /* switching reports on again redoes the set-up before the next message */
-    sim_tx_clear(sim);
-    gsmSmsSendSetDeliveryReports(&mGsmSmsSendInst, true);
-    CHECK(gsmmgrSmsSend(s(NUMBER), s("Report")));
-    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 2, 20000));
-    CHECK(sms_find_command(sim, "AT+CSMP=49,167,0,0", 0) >= 0);
-    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_DeliveryStatusReport, 1, 10000));
-}
-
-/* ---- failures ---------------------------------------------------------------------------------- */
-
-FAMILY_TEST(networkErrorAfterTextIsReportedWithItsCode)
-{
     const SmsEvent* e;
-    sms_start(f, NULL, NULL);
+    uint32_t t0;
+    sim = sms_start(f, NULL, NULL);
     sim_sms_fail_next_send(sms_centre(), 330);
     CHECK(gsmmgrSmsSend(s(NUMBER), s("Test")));
     CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1, 20000));
@@ -154,9 +126,46 @@ FAMILY_TEST(networkErrorAfterTextIsReportedWithItsCode)
     CHECK(e && e->a == GSM_SmsSend_FailReason_ErrorResponse && e->b == 330);
     CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendSuccess), 0);
     CHECK_EQ_INT(sim_sms_sent_count(sms_centre()), 0);
-    /* the instance is free again */
     CHECK(gsmmgrSmsSend(s(NUMBER), s("Again")));
     CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
+
+    sms_events_clear();
+    sim_sms_drop_next_result(sms_centre());
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Silence")));
+    CHECK(harness_run_until(text_sent, 10000));
+    t0 = sim_now(sim);
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1, GSM_SMSSEND_RESULT_TIMEOUT_MS + 5000));
+    e = last_send(GSM_SmsSend_EventType_SendFailed);
+    CHECK(e && e->a == GSM_SmsSend_FailReason_NoResult);
+    CHECK(e && e->time - t0 >= GSM_SMSSEND_RESULT_TIMEOUT_MS - 100);
+    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendSuccess), 0);
+
+    sms_events_clear();
+    sim_tx_clear(sim);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Unstoppable")));
+    CHECK(harness_run_until(text_sent, 10000));
+    gsmmgrSmsSendCancel();
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
+    gsmmgrSmsSendCancel();
+    harness_poll(100);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Next")));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 2, 20000));
+    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
+    harness_poll(15000); /* the reports of these messages */
+
+    sms_events_clear();
+    gsmSmsSendSetDeliveryReports(&mGsmSmsSendInst, false);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("No report")));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
+    CHECK(harness_find_command("AT+CSMP=17,167,0,0", 0) >= 0);
+    harness_poll(15000);
+    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_DeliveryStatusReport), 0);
+    sim_tx_clear(sim);
+    gsmSmsSendSetDeliveryReports(&mGsmSmsSendInst, true);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Report")));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 2, 20000));
+    CHECK(harness_find_command("AT+CSMP=49,167,0,0", 0) >= 0);
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_DeliveryStatusReport, 1, 10000));
 }
 
 static void stayUnregistered(SimConfig* cfg) { cfg->register_ms = 0; }
@@ -185,7 +194,7 @@ FAMILY_TEST(unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore)
     e = last_send(GSM_SmsSend_EventType_SendFailed);
     CHECK(e && e->a == GSM_SmsSend_FailReason_NotRegistered && e->b == -1);
     CHECK(e && e->time - t0 >= GSM_SMSSEND_REGISTRATION_TIMEOUT_MS);
-    CHECK_EQ_INT(sms_count_command(sim, "AT+CMGS=\"" NUMBER "\""), 0);
+    CHECK_EQ_INT(harness_count_command("AT+CMGS=\"" NUMBER "\""), 0);
     sms_events_clear();
     CHECK(gsmmgrSmsSend(s(NUMBER), s("Patience")));
     harness_poll(40000);
@@ -229,50 +238,14 @@ FAMILY_TEST(sendEndedBeforeThePromptIsLeftWithEsc)
     }
 }
 
-FAMILY_TEST(missingResultFailsAfterTheResultTimeout)
-{
-    const SmsEvent* e;
-    uint32_t t0;
-    sms_start(f, NULL, NULL);
-    sim_sms_drop_next_result(sms_centre());
-    CHECK(gsmmgrSmsSend(s(NUMBER), s("Silence")));
-    CHECK(harness_run_until(text_sent, 10000));
-    t0 = sim_now(harness_sim());
-    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1, GSM_SMSSEND_RESULT_TIMEOUT_MS + 5000));
-    e = last_send(GSM_SmsSend_EventType_SendFailed);
-    CHECK(e && e->a == GSM_SmsSend_FailReason_NoResult);
-    CHECK(e && e->time - t0 >= GSM_SMSSEND_RESULT_TIMEOUT_MS - 100);
-    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendSuccess), 0);
-}
+static bool report_setup_sent(void) { return harness_find_command("AT+CSMP=49,167,0,0", 0) >= 0; }
 
-FAMILY_TEST(modemRebootDuringSendFailsAndNextSendSetsUpAgain)
+/* A restart during the set-up is waited out and the message goes once; a restart while the result
+ * of the text is awaited fails the send, and the next send sets text mode up again. */
+FAMILY_TEST(modemRebootsDuringSetupAndDuringSend)
 {
     SimModem* sim;
     const SmsEvent* e;
-    sim = sms_start(f, NULL, NULL);
-    sim_sms_set_send_delay(sms_centre(), 8000);
-    CHECK(gsmmgrSmsSend(s(NUMBER), s("Interrupted")));
-    CHECK(harness_run_until(text_sent, 10000));
-    harness_poll(500);
-    sim_reboot(sim);
-    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1, GSM_SMSSEND_RESULT_TIMEOUT_MS + 5000));
-    e = last_send(GSM_SmsSend_EventType_SendFailed);
-    CHECK(e && (e->a == GSM_SmsSend_FailReason_CommsLost || e->a == GSM_SmsSend_FailReason_NoResult));
-    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendSuccess), 0);
-    /* after the restart the text-mode settings are gone: the next send sets them up again */
-    sim_tx_clear(sim);
-    sim_sms_set_send_delay(sms_centre(), 3000);
-    CHECK(gsmmgrSmsSend(s(NUMBER), s("After reboot")));
-    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 90000));
-    CHECK(sms_find_command(sim, "AT+CSMP=49,167,0,0", 0) >= 0);
-    CHECK_EQ_STR(sim_sms_sent_text(sms_centre(), sim_sms_sent_count(sms_centre()) - 1), "After reboot");
-}
-
-static bool report_setup_sent(void) { return sms_find_command(harness_sim(), "AT+CSMP=49,167,0,0", 0) >= 0; }
-
-FAMILY_TEST(modemRebootDuringSetupIsWaitedOutAndTheMessageGoesOnce)
-{
-    SimModem* sim;
     sim = sms_start(f, NULL, NULL);
     sim_tx_clear(sim);
     CHECK(gsmmgrSmsSend(s(NUMBER), s("Set up twice")));
@@ -283,29 +256,27 @@ FAMILY_TEST(modemRebootDuringSetupIsWaitedOutAndTheMessageGoesOnce)
     CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
     CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendSuccess), 1);
     /* nothing was sent before the restart: the set-up ran again, then the message went once */
-    CHECK_EQ_INT(sms_count_command(sim, "AT+CSMP=49,167,0,0"), 2);
-    CHECK_EQ_INT(sms_count_command(sim, "AT+CMGS=\"" NUMBER "\""), 1);
+    CHECK_EQ_INT(harness_count_command("AT+CSMP=49,167,0,0"), 2);
+    CHECK_EQ_INT(harness_count_command("AT+CMGS=\"" NUMBER "\""), 1);
     CHECK_EQ_INT(sim_sms_sent_count(sms_centre()), 1);
     CHECK_EQ_STR(sim_sms_sent_text(sms_centre(), 0), "Set up twice");
-}
 
-/* ---- cancel ----------------------------------------------------------------------------------- */
-
-FAMILY_TEST(cancelAfterTheTextIsTooLate)
-{
-    sms_start(f, NULL, NULL);
-    CHECK(gsmmgrSmsSend(s(NUMBER), s("Unstoppable")));
+    sms_events_clear();
+    sim_sms_set_send_delay(sms_centre(), 8000);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Interrupted")));
     CHECK(harness_run_until(text_sent, 10000));
-    gsmmgrSmsSendCancel();
-    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
-    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
-    gsmmgrSmsSendCancel(); /* idle: nothing happens */
-    harness_poll(100);
-    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
-    /* ... not even to the next message */
-    CHECK(gsmmgrSmsSend(s(NUMBER), s("Next")));
-    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 2, 20000));
-    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
+    harness_poll(500);
+    sim_reboot(sim);
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1, GSM_SMSSEND_RESULT_TIMEOUT_MS + 5000));
+    e = last_send(GSM_SmsSend_EventType_SendFailed);
+    CHECK(e && (e->a == GSM_SmsSend_FailReason_CommsLost || e->a == GSM_SmsSend_FailReason_NoResult));
+    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendSuccess), 0);
+    sim_tx_clear(sim);
+    sim_sms_set_send_delay(sms_centre(), 3000);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("After reboot")));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 90000));
+    CHECK(harness_find_command("AT+CSMP=49,167,0,0", 0) >= 0);
+    CHECK_EQ_STR(sim_sms_sent_text(sms_centre(), sim_sms_sent_count(sms_centre()) - 1), "After reboot");
 }
 
 /* ---- argument checks ------------------------------------------------------------------------ */
@@ -370,13 +341,11 @@ static void refusedTextsAndNumbersRaiseNoEventAndAcceptedOnesArriveIntact(void)
         }
         for (i = 0; i < sizeof kCases / sizeof kCases[0]; i++)
         {
-            char ctx[200];
             char number[64];
             char text[256];
             int sent_before = sim_sms_sent_count(sms_centre());
             bool ok;
-            snprintf(ctx, sizeof ctx, "%s/%s", __func__, kCases[i].name);
-            g_check_context = ctx;
+            check_context("%s/%s", __func__, kCases[i].name);
             sms_events_clear();
             /* the caller's buffers are copied: overwrite them right after the call */
             snprintf(number, sizeof number, "%s", kCases[i].number);
@@ -434,6 +403,7 @@ static void cdsDecoderChecksFieldsAndBuffer(void)
     GSM_SmsSend_Event_DeliveryStatusReport r;
     char ra[8];
     const char* line = "+CDS: 6,42,\"+491701234567\",145,\"24/05/01,12:00:01+08\",\"24/05/01,12:00:03+08\",0";
+    memset(&r, 0, sizeof r); /* a failed decode leaves Recipient NULL: reported, not dereferenced */
     CHECK(gsmSmsSendDecodeCds(line, (uint16_t)strlen(line), &r, ra, sizeof ra));
     CHECK(r.MessageReference == 42 && r.Status == 0);
     CHECK_EQ_STR(r.Recipient, ""); /* does not fit into 8 bytes: left out, nothing written past */
@@ -449,14 +419,10 @@ static void cdsDecoderChecksFieldsAndBuffer(void)
 const CheckTest g_sms_send_tests[] = {
     {"sendWritesSetupCommandTextAndCtrlZThenReportsReference", sendWritesSetupCommandTextAndCtrlZThenReportsReference},
     {"reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched", reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched},
-    {"withoutReportsTheMessageAsksForNone", withoutReportsTheMessageAsksForNone},
-    {"networkErrorAfterTextIsReportedWithItsCode", networkErrorAfterTextIsReportedWithItsCode},
+    {"sendOutcomesOneAfterAnother", sendOutcomesOneAfterAnother},
     {"unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore", unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore},
     {"sendEndedBeforeThePromptIsLeftWithEsc", sendEndedBeforeThePromptIsLeftWithEsc},
-    {"missingResultFailsAfterTheResultTimeout", missingResultFailsAfterTheResultTimeout},
-    {"modemRebootDuringSendFailsAndNextSendSetsUpAgain", modemRebootDuringSendFailsAndNextSendSetsUpAgain},
-    {"modemRebootDuringSetupIsWaitedOutAndTheMessageGoesOnce", modemRebootDuringSetupIsWaitedOutAndTheMessageGoesOnce},
-    {"cancelAfterTheTextIsTooLate", cancelAfterTheTextIsTooLate},
+    {"modemRebootsDuringSetupAndDuringSend", modemRebootsDuringSetupAndDuringSend},
     {"refusedTextsAndNumbersRaiseNoEventAndAcceptedOnesArriveIntact", refusedTextsAndNumbersRaiseNoEventAndAcceptedOnesArriveIntact},
     {"statusClassesFollowTheStandard", statusClassesFollowTheStandard},
     {"cdsDecoderChecksFieldsAndBuffer", cdsDecoderChecksFieldsAndBuffer},

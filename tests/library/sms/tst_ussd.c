@@ -8,19 +8,7 @@
 
 #include "sms_support.h"
 
-static const SmsEvent* nth(int type, int n)
-{
-    long i = -1;
-    while (n-- >= 0)
-    {
-        i = sms_find("USSD", type, (size_t)(i + 1));
-        if (i < 0)
-        {
-            return NULL;
-        }
-    }
-    return sms_event((size_t)i);
-}
+static const SmsEvent* nth(int type, int n) { return sms_nth("USSD", type, n); }
 
 static void check_answer(const SmsEvent* e, int status, const char* text)
 {
@@ -68,9 +56,12 @@ FAMILY_TEST(finalAnswerFollowsTheSentEvent)
     }
 }
 
-FAMILY_TEST(menuSessionRunsOverSeveralSteps)
+/* A menu over several steps, then the ways a session ends: cancelled by the application, ended by the
+ * network (a menu choice, by itself, a rejected code). */
+FAMILY_TEST(menuSessionRunsOverSeveralStepsAndEnds)
 {
     SimModem* sim;
+    const SmsEvent* e;
     sim = sms_start(f, NULL, NULL);
     CHECK(gsmmgrUssdSend(s("*123#")));
     CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
@@ -88,13 +79,7 @@ FAMILY_TEST(menuSessionRunsOverSeveralSteps)
     CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdSent), 3);
     CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 0);
     CHECK(!gsmUssdBusy(&mGsmUssdInst));
-}
-
-FAMILY_TEST(sessionEndsByCancelOrByTheNetwork)
-{
-    SimModem* sim;
-    const SmsEvent* e;
-    sim = sms_start(f, NULL, NULL);
+    sms_events_clear();
 
     /* the application cancels the open menu */
     CHECK(gsmmgrUssdSend(s("*123#")));
@@ -132,18 +117,21 @@ FAMILY_TEST(sessionEndsByCancelOrByTheNetwork)
     CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), 3);
 }
 
-FAMILY_TEST(otherNetworkStatusesAndUcs2AreReported)
+/* Other network statuses, a UCS2 text, and an answer longer than the buffer (cut and flagged). */
+FAMILY_TEST(otherNetworkStatusesUcs2AndOverLongAnswers)
 {
     static const struct
     {
         const char* code;
         int status;
         int dcs;
-        const char* text;
+        const char* text; /* cut answers: the start */
+        bool cut;
     } kRows[] = {
-        {"*4#", GSM_USSD_Status_NotSupported, 0xFF, ""},
-        {"*6#", GSM_USSD_Status_Invalid, 0xFF, ""},
-        {"*72#", GSM_USSD_Status_Final, 72, "004200610006C0061006E00630065"},
+        {"*4#", GSM_USSD_Status_NotSupported, 0xFF, "", false},
+        {"*6#", GSM_USSD_Status_Invalid, 0xFF, "", false},
+        {"*72#", GSM_USSD_Status_Final, 72, "004200610006C0061006E00630065", false},
+        {"*long#", GSM_USSD_Status_Final, 15, "ABCDEFGHIJKLMNOPQRSTUVWXYZABC", true},
     };
     size_t i;
     sms_start(f, NULL, NULL);
@@ -153,12 +141,21 @@ FAMILY_TEST(otherNetworkStatusesAndUcs2AreReported)
         CHECK(gsmmgrUssdSend(s(kRows[i].code)));
         CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, (int)i + 1, 15000));
         e = nth(GSM_USSD_EventType_UssdResponse, (int)i);
-        check_answer(e, kRows[i].status, kRows[i].text);
-        CHECK(e && e->dcs == kRows[i].dcs);
+        CHECK(e != NULL);
+        if (e)
+        {
+            CHECK_EQ_INT(e->a, kRows[i].status);
+            CHECK(strncmp(e->text, kRows[i].text, strlen(kRows[i].text)) == 0);
+            CHECK_EQ_INT(e->len, kRows[i].cut ? GSM_USSD_RESPONSE_SIZE - 1u : strlen(kRows[i].text));
+            CHECK_EQ_INT(e->flag, kRows[i].cut);
+            CHECK_EQ_INT(e->dcs, kRows[i].dcs);
+        }
         CHECK(!gsmUssdBusy(&mGsmUssdInst));
     }
 }
 
+/* Multi-line texts keep every line whatever it looks like; a network-initiated one whose closing
+ * quote never comes ends after its pause. */
 FAMILY_TEST(multiLineTextsKeepEveryLineWhateverItLooksLike)
 {
     static const struct
@@ -173,11 +170,11 @@ FAMILY_TEST(multiLineTextsKeepEveryLineWhateverItLooksLike)
     static const size_t kFragments[] = {0, 1, 4};
     size_t i;
     SimModem* sim;
+    const SmsEvent* e;
     sim = sms_start(f, NULL, NULL);
     sim_tx_clear(sim);
     for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
     {
-        const SmsEvent* e;
         sim_set_fragment(sim, kFragments[i]);
         CHECK(gsmmgrUssdSend(s(kRows[i].code)));
         CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, (int)i + 1, 15000));
@@ -197,24 +194,26 @@ FAMILY_TEST(multiLineTextsKeepEveryLineWhateverItLooksLike)
     CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), 3);
     CHECK(gsmmgrNetworkRegistrationIsRegistered());
     CHECK(sms_next_command_works());
-}
 
-FAMILY_TEST(overLongAnswerIsCutAndFlagged)
-{
-    const SmsEvent* e;
-    sms_start(f, NULL, NULL);
-    CHECK(gsmmgrUssdSend(s("*long#")));
-    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+    /* network-initiated, and the closing quote never comes: the answer ends after its pause */
+    sms_events_clear();
+    sim_set_fragment(sim, 0);
+    sim_inject_raw(sim, "\r\n+CUSD: 1,\"Promo\r\nline two\r\n", 29);
+    harness_poll(GSM_USSD_CONTINUATION_MS + 100);
     e = nth(GSM_USSD_EventType_UssdResponse, 0);
-    CHECK(e && e->flag && e->len == GSM_USSD_RESPONSE_SIZE - 1 && e->dcs == 15);
-    CHECK(e && strncmp(e->text, "ABCDEFGHIJKLMNOPQRSTUVWXYZABC", 29) == 0);
+    CHECK(e && e->a == GSM_USSD_Status_ActionRequired && e->flag);
+    CHECK_EQ_STR(e ? e->text : NULL, "Promo\nline two\n"); /* the break before the pause is text */
+    /* the subscription is back to +CUSD lines only: other modules' commands still work */
+    CHECK(sms_next_command_works());
+    CHECK(gsmmgrUssdCancelSession());
+    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
 }
 
 static void stayUnregistered(SimConfig* cfg) { cfg->register_ms = 0; }
 
-static bool cusd_sent(void) { return sms_find_command(harness_sim(), "AT+CUSD=1,\"*100#\",15", 0) >= 0; }
+static bool cusd_sent(void) { return harness_find_command("AT+CUSD=1,\"*100#\",15", 0) >= 0; }
 
-FAMILY_TEST(errorAnswerAndAnswerBeforeOk)
+FAMILY_TEST(errorAnswerAnswerBeforeOkAndSwitchOff)
 {
     const SmsEvent* e;
     long sent;
@@ -240,12 +239,8 @@ FAMILY_TEST(errorAnswerAndAnswerBeforeOk)
     resp = sms_find("USSD", GSM_USSD_EventType_UssdResponse, 0);
     CHECK(sent >= 0 && sent < resp);
     check_answer(sms_event((size_t)resp), GSM_USSD_Status_Final, "Your balance is 5.00 EUR. Valid until 31.12.2024");
-}
-
-FAMILY_TEST(modemSwitchedOffEndsTheRequest)
-{
-    const SmsEvent* e;
-    sms_start(f, NULL, NULL);
+    /* the modem switched off while the answer is awaited */
+    sms_events_clear();
     sim_ussd_set_answer_delay(sms_ussd(), 20000);
     CHECK(gsmmgrUssdSend(s("*100#")));
     CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdSent, 1, 5000));
@@ -254,23 +249,6 @@ FAMILY_TEST(modemSwitchedOffEndsTheRequest)
     e = nth(GSM_USSD_EventType_UssdResponse, 0);
     CHECK(e && e->a == GSM_USSD_Status_CommsLost);
     CHECK(!gsmUssdBusy(&mGsmUssdInst));
-}
-
-FAMILY_TEST(unfinishedMultiLineAnswerEndsAfterItsPause)
-{
-    SimModem* sim;
-    const SmsEvent* e;
-    sim = sms_start(f, NULL, NULL);
-    /* network-initiated, and the closing quote never comes */
-    sim_inject_raw(sim, "\r\n+CUSD: 1,\"Promo\r\nline two\r\n", 29);
-    harness_poll(GSM_USSD_CONTINUATION_MS + 100);
-    e = nth(GSM_USSD_EventType_UssdResponse, 0);
-    CHECK(e && e->a == GSM_USSD_Status_ActionRequired && e->flag);
-    CHECK_EQ_STR(e ? e->text : NULL, "Promo\nline two\n"); /* the break before the pause is text */
-    /* the subscription is back to +CUSD lines only: other modules' commands still work */
-    CHECK(sms_next_command_works());
-    CHECK(gsmmgrUssdCancelSession());
-    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
 }
 
 /* Without registration the request fails after its wait, without an answer after the answer
@@ -295,7 +273,7 @@ FAMILY_TEST(timeoutsHoldAcrossTheClockWrap)
     CHECK(e && e->a == GSM_USSD_Status_NotRegistered && (uint32_t)(e->time - t0) >= GSM_USSD_REGISTRATION_TIMEOUT_MS);
     CHECK(sim_now(sim) < t0); /* the clock did wrap */
     CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdSent), 0); /* nothing was sent */
-    CHECK_EQ_INT(sms_count_command(sim, "AT+CUSD=1,\"*100#\",15"), 0);
+    CHECK_EQ_INT(harness_count_command("AT+CUSD=1,\"*100#\",15"), 0);
 
     /* the answer time-out crosses the wrap */
     sms_set_start_time(0xFFFFFFFFu - 30000u);
@@ -309,7 +287,7 @@ FAMILY_TEST(timeoutsHoldAcrossTheClockWrap)
     e = nth(GSM_USSD_EventType_UssdResponse, 0);
     CHECK(e && e->a == GSM_USSD_Status_NoResponse && (uint32_t)(e->time - t0) >= answer_timeout(f));
     CHECK(e && e->time < t0); /* the clock wrapped during the wait */
-    CHECK_EQ_INT(sms_count_command(sim, "AT+CUSD=2"), 1); /* the session that may be open is closed */
+    CHECK_EQ_INT(harness_count_command("AT+CUSD=2"), 1); /* the session that may be open is closed */
     CHECK(!gsmUssdBusy(&mGsmUssdInst));
 }
 
@@ -327,68 +305,28 @@ static int requests_sent(const SimModem* sim)
     return n;
 }
 
-static bool cusd_close_sent(void) { return sms_find_command(harness_sim(), "AT+CUSD=2", 0) >= 0; }
-
-static void toRegistrationWait(int family)
-{
-    (void)family;
-    CHECK(gsmmgrUssdSend(s("*100#")));
-    harness_poll(1000);
-}
-
-static void toRequestBeingSent(int family)
-{
-    (void)family;
-    CHECK(gsmmgrUssdSend(s("*100#")));
-    CHECK(harness_run_until(cusd_sent, 5000));
-}
-
-static void toAnswerAwaited(int family)
-{
-    (void)family;
-    sim_ussd_set_answer_delay(sms_ussd(), 20000);
-    CHECK(gsmmgrUssdSend(s("*100#")));
-    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdSent, 1, 5000));
-}
-
-static void toMenuOpen(int family)
-{
-    (void)family;
-    CHECK(gsmmgrUssdSend(s("*123#")));
-    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
-}
-
-/* no answer: the session is being closed when the cancel comes (Cancelled instead of NoResponse) */
-static void toClosingAfterNoAnswer(int family)
-{
-    CHECK(gsmmgrUssdSend(s("*000#")));
-    CHECK(harness_run_until(cusd_close_sent, answer_timeout(family) + 5000));
-}
-
-/* a cancel runs already */
-static void toCancelRunning(int family)
-{
-    toAnswerAwaited(family);
-    CHECK(gsmmgrUssdCancelSession());
-    CHECK(harness_run_until(cusd_close_sent, 5000));
-}
+static bool cusd_close_sent(void) { return harness_find_command("AT+CUSD=2", 0) >= 0; }
 
 FAMILY_TEST(cancelEndsTheRequestInEveryState)
 {
+    /* how the state is reached after the code was sent */
+    enum { POLL, CUSD_SENT, SENT_EVENT, ANSWER, CLOSE_SENT };
     static const struct
     {
         const char* state;
-        bool registered;
-        void (*reach)(int family);
-        int requests; /* AT+CUSD=1 sent */
-        int closes;   /* AT+CUSD=2 sent */
+        bool registered; /* else neither AT+CUSD=1 nor AT+CUSD=2 is sent */
+        const char* code;
+        uint32_t answer_delay_ms;
+        int reach;
+        bool cancel_first;
     } kRows[] = {
-        {"registration wait", false, toRegistrationWait, 0, 0},
-        {"request being sent", true, toRequestBeingSent, 1, 1},
-        {"answer awaited", true, toAnswerAwaited, 1, 1},
-        {"menu open", true, toMenuOpen, 1, 1},
-        {"closing after no answer", true, toClosingAfterNoAnswer, 1, 1},
-        {"cancel running", true, toCancelRunning, 1, 1},
+        {"registration wait", false, "*100#", 2000, POLL, false},
+        {"request being sent", true, "*100#", 2000, CUSD_SENT, false},
+        {"answer awaited", true, "*100#", 20000, SENT_EVENT, false},
+        {"menu open", true, "*123#", 2000, ANSWER, false},
+        /* no answer: the session is being closed when the cancel comes (Cancelled, not NoResponse) */
+        {"closing after no answer", true, "*000#", 2000, CLOSE_SENT, false},
+        {"cancel running", true, "*100#", 20000, SENT_EVENT, true},
     };
     size_t i;
     for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
@@ -399,7 +337,21 @@ FAMILY_TEST(cancelEndsTheRequestInEveryState)
         family_begin(kRows[i].state, f);
         sim = kRows[i].registered ? sms_start(f, NULL, NULL) : sms_start_only(f, stayUnregistered, NULL);
         sim_tx_clear(sim);
-        kRows[i].reach(f);
+        sim_ussd_set_answer_delay(sms_ussd(), kRows[i].answer_delay_ms);
+        CHECK(gsmmgrUssdSend(s(kRows[i].code)));
+        switch (kRows[i].reach)
+        {
+        case POLL: harness_poll(1000); break;
+        case CUSD_SENT: CHECK(harness_run_until(cusd_sent, 5000)); break;
+        case SENT_EVENT: CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdSent, 1, 5000)); break;
+        case ANSWER: CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000)); break;
+        default: CHECK(harness_run_until(cusd_close_sent, answer_timeout(f) + 5000)); break;
+        }
+        if (kRows[i].cancel_first)
+        {
+            CHECK(gsmmgrUssdCancelSession());
+            CHECK(harness_run_until(cusd_close_sent, 5000));
+        }
         answers = sms_count("USSD", GSM_USSD_EventType_UssdResponse);
         CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 0);
         CHECK(gsmmgrUssdCancelSession());
@@ -409,8 +361,8 @@ FAMILY_TEST(cancelEndsTheRequestInEveryState)
         CHECK(e && e->a == GSM_USSD_Status_Cancelled && e->text[0] == '\0' && e->b == -1);
         CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 1);
         CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), answers);
-        CHECK_EQ_INT(requests_sent(sim), kRows[i].requests);
-        CHECK_EQ_INT(sms_count_command(sim, "AT+CUSD=2"), kRows[i].closes);
+        CHECK_EQ_INT(requests_sent(sim), kRows[i].registered);
+        CHECK_EQ_INT(harness_count_command("AT+CUSD=2"), kRows[i].registered);
         CHECK(!gsmUssdBusy(&mGsmUssdInst));
     }
 }
@@ -505,14 +457,10 @@ static void decoderHandlesEveryLineShape(void)
 
 const CheckTest g_ussd_tests[] = {
     {"finalAnswerFollowsTheSentEvent", finalAnswerFollowsTheSentEvent},
-    {"menuSessionRunsOverSeveralSteps", menuSessionRunsOverSeveralSteps},
-    {"sessionEndsByCancelOrByTheNetwork", sessionEndsByCancelOrByTheNetwork},
-    {"otherNetworkStatusesAndUcs2AreReported", otherNetworkStatusesAndUcs2AreReported},
+    {"menuSessionRunsOverSeveralStepsAndEnds", menuSessionRunsOverSeveralStepsAndEnds},
+    {"otherNetworkStatusesUcs2AndOverLongAnswers", otherNetworkStatusesUcs2AndOverLongAnswers},
     {"multiLineTextsKeepEveryLineWhateverItLooksLike", multiLineTextsKeepEveryLineWhateverItLooksLike},
-    {"overLongAnswerIsCutAndFlagged", overLongAnswerIsCutAndFlagged},
-    {"errorAnswerAndAnswerBeforeOk", errorAnswerAndAnswerBeforeOk},
-    {"modemSwitchedOffEndsTheRequest", modemSwitchedOffEndsTheRequest},
-    {"unfinishedMultiLineAnswerEndsAfterItsPause", unfinishedMultiLineAnswerEndsAfterItsPause},
+    {"errorAnswerAnswerBeforeOkAndSwitchOff", errorAnswerAnswerBeforeOkAndSwitchOff},
     {"timeoutsHoldAcrossTheClockWrap", timeoutsHoldAcrossTheClockWrap},
     {"cancelEndsTheRequestInEveryState", cancelEndsTheRequestInEveryState},
     {"networkAnswerWhileTheRequestWaitsForRegistration", networkAnswerWhileTheRequestWaitsForRegistration},
