@@ -1,11 +1,14 @@
 #ifndef TESTSUPPORT_H
 #define TESTSUPPORT_H
 
-// Helpers shared by the Qt tests: whole-file reads and writes, filling a USER CODE region, a file
-// size limit that stands in for a full disk, and widget lookup by object name.
+// Helpers shared by the Qt tests: whole-file reads and writes, snapshots of folder trees, filling a
+// USER CODE region, a file size limit that stands in for a full disk, and widget lookup by object name.
 
 #include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QMap>
 #include <QObject>
 #include <QRegularExpression>
 #include <QString>
@@ -35,6 +38,23 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
 inline bool writeText(const QString& path, const QString& text)
 {
     return writeBytes(path, text.toUtf8());
+}
+
+// Every file (path -> bytes) and folder (path + "/" -> empty) below `root`, hidden ones included.
+using Tree = QMap<QString, QByteArray>;
+inline Tree snapshot(const QString& root)
+{
+    Tree tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+    {
+        it.next();
+        const QString relative = QDir(root).relativeFilePath(it.filePath());
+        tree.insert(it.fileInfo().isDir() ? relative + QLatin1Char('/') : relative,
+                    it.fileInfo().isDir() ? QByteArray() : readBytes(it.filePath()));
+    }
+    return tree;
 }
 
 // `text` with the body of the USER CODE region `name` replaced by `body`; a null string when the

@@ -4,7 +4,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
@@ -47,29 +46,6 @@ Run runCli(const QStringList& arguments)
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
-}
-
-// Every file (path -> bytes) and folder (path + "/" -> empty) below `root`, hidden ones included.
-using Tree = QMap<QString, QByteArray>;
-Tree snapshot(const QString& root)
-{
-    Tree tree;
-    const QDir base(root);
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-    {
-        it.next();
-        const QString relative = base.relativeFilePath(it.filePath());
-        if (it.fileInfo().isDir())
-        {
-            tree.insert(relative + QLatin1Char('/'), QByteArray());
-            continue;
-        }
-        QFile f(it.filePath());
-        tree.insert(relative, f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>"));
-    }
-    return tree;
 }
 
 // The lines "create X", "change X", "delete X" that turn `before` into `after` (folders only when
@@ -115,15 +91,9 @@ bool writeSettings(const QString& folder, const QByteArray& json)
     return writeBytes(QDir(folder).filePath(Velkor::settingsFileName()), json);
 }
 
-template <typename T>
-T* widget(MainWindow& w, const char* name)
-{
-    return child<T>(w, QLatin1String(name));
-}
-
 void click(MainWindow& w, const char* button)
 {
-    QTest::mouseClick(widget<QAbstractButton>(w, button), Qt::LeftButton);
+    QTest::mouseClick(child<QAbstractButton>(w, button), Qt::LeftButton);
 }
 
 // Opens `folder` in a fresh window and presses "Generate Code"; the Arduino box is unticked first
@@ -135,7 +105,7 @@ QStringList generateInWindow(const QString& folder, bool noArduino)
     scoped.dialogs.folderAnswers.enqueue(folder);
     click(w, "btnProjectOpen");
     if (noArduino)
-        widget<QCheckBox>(w, "optProjectIsArduino")->setChecked(false);
+        child<QCheckBox>(w, "optProjectIsArduino")->setChecked(false);
     click(w, "btnGenerateCode");
     return scoped.dialogs.titles();
 }
@@ -621,7 +591,7 @@ void TestCli::exportExampleMatchesWindow()
     {
         MainWindow w;
         ScopedDialogs scoped;
-        widget<QListWidget>(w, "lstwgtModules")->setCurrentRow(w.guiModuleIndexInList(w.moduleById(id)));
+        child<QListWidget>(w, "lstwgtModules")->setCurrentRow(w.guiModuleIndexInList(w.moduleById(id)));
         scoped.dialogs.folderAnswers.enqueue(byWindow);
         if (!answer.isEmpty())
             scoped.dialogs.choiceAnswers.enqueue(answer);
@@ -676,7 +646,7 @@ void TestCli::listModulesMatchesTheWindow()
 
     // Every row of the window's module list appears with its id and its text (without indentation).
     MainWindow w;
-    QListWidget* list = widget<QListWidget>(w, "lstwgtModules");
+    QListWidget* list = child<QListWidget>(w, "lstwgtModules");
     for (int row = 0; row < 14; ++row)
     {
         VelkorMdl* module = w.moduleByIndex(row);

@@ -1,5 +1,6 @@
-// The module dependency check: which ticks it adds, which messages it reports, and that the "Check
-// Module Dependencies" button shows them in one critical box only when there is something to say.
+// The module dependency check: which ticks it adds and which messages it reports (over a FakeHost,
+// where the logic lives), and that the window's "Check Module Dependencies" button shows them in one
+// critical box only when there is something to say.
 
 #include <QListWidget>
 #include <QPushButton>
@@ -25,28 +26,23 @@ const QString kNone = QStringLiteral(
     "No Internet Connection module was selected. 'Internet Connection (SIMCom LTE)' has now been selected as a default "
     "- please check and update depending on your requirements.");
 
+// Ticks exactly the modules `ids` in the window.
 void tickOnly(MainWindow& w, const QStringList& ids)
 {
     child<QPushButton>(w, "btnLibMdlSelectNone")->click();
-    for (const QString& id : ids) {
-        VelkorMdl* module = w.moduleById(id);
-        QVERIFY2(module != nullptr, qPrintable(id));
-        w.guiSetModuleIsChecked(module, true);
-    }
+    for (const QString& id : ids)
+        w.guiSetModuleIsChecked(w.moduleById(id), true);
 }
 
 // Ticked module ids in registry order (the Start module has none and is left out).
-QStringList tickedIds(MainWindow& w)
+QStringList tickedIds(ProjectHost& host)
 {
-    QList<VelkorMdl*> list;
-    w.guiCheckedModulesGet(&list);
     QStringList ids;
-    for (VelkorMdl* m : list)
+    for (VelkorMdl* m : host.checkedModules())
         if (!m->id().isEmpty())
             ids << m->id();
     return ids;
 }
-
 } // namespace
 
 class TestDependencies : public QObject
@@ -58,8 +54,8 @@ private slots:
     void checkAddsWhatTickedModulesNeed_data();
     void checkAddsWhatTickedModulesNeed();
     void secondRunAddsNothing();
+    void buttonShowsMessagesInOneBox();
     void checkLeavesViewAlone();
-    void worksWithoutWidgets();
 };
 
 void TestDependencies::cleanup()
@@ -87,14 +83,12 @@ void TestDependencies::checkAddsWhatTickedModulesNeed_data()
     QTest::newRow("power alone needs nothing") << QStringList{power} << QStringList{power} << QStringList{};
     QTest::newRow("prompt adds power") << QStringList{prompt} << QStringList{power, prompt} << QStringList{};
     QTest::newRow("basic comms adds prompt, power") << QStringList{basic} << base << QStringList{};
-    QTest::newRow("pin stops at basic comms") << QStringList{pin} << base + QStringList{pin} << QStringList{};
-    QTest::newRow("rssi stops at basic comms") << QStringList{rssi} << base + QStringList{rssi} << QStringList{};
+    for (const QString& id : {pin, rssi})
+        QTest::addRow("%s stops at basic comms", qPrintable(id)) << QStringList{id} << base + QStringList{id} << QStringList{};
     QTest::newRow("network registration") << QStringList{netreg} << network << QStringList{};
-    QTest::newRow("sms send") << QStringList{smsSend} << network + QStringList{smsSend} << QStringList{};
-    QTest::newRow("sms receive") << QStringList{smsRead} << network + QStringList{smsRead} << QStringList{};
-    QTest::newRow("ussd") << QStringList{ussd} << network + QStringList{ussd} << QStringList{};
-    QTest::newRow("lte") << QStringList{lte} << network + QStringList{lte} << QStringList{};
-    QTest::newRow("2g") << QStringList{g2} << network + QStringList{g2} << QStringList{};
+    for (const QString& id : {smsSend, smsRead, ussd, lte, g2})
+        QTest::addRow("%s adds network registration", qPrintable(id))
+            << QStringList{id} << network + QStringList{id} << QStringList{};
     QTest::newRow("mqtt brings lte down to power")
         << QStringList{mqtt} << network + QStringList{lte, mqtt} << QStringList{};
     QTest::newRow("mqtt with 2g adds lte and warns")
@@ -119,39 +113,47 @@ void TestDependencies::checkAddsWhatTickedModulesNeed()
     QFETCH(QStringList, ticked);
     QFETCH(QStringList, expected);
     QFETCH(QStringList, messages);
-
-    // Through the button, which shows the messages in one box, or nothing at all. (The function's
-    // own result is checked in secondRunAddsNothing and worksWithoutWidgets.)
-    ScopedDialogs dialogs;
-    MainWindow w;
-    tickOnly(w, ticked);
-    child<QPushButton>(w, "btnLibMdlCheckDependencies")->click();
-    QCOMPARE(tickedIds(w), expected);
-    if (messages.isEmpty()) {
-        QCOMPARE(dialogs.dialogs.shown.size(), 0);
-    } else {
-        QCOMPARE(dialogs.dialogs.shown.size(), 1);
-        const ScriptedDialogs::Shown& box = dialogs.dialogs.shown.first();
-        QCOMPARE(box.kind, QStringLiteral("message"));
-        QCOMPARE(box.icon, Dialogs::Icon::Critical);
-        QCOMPARE(box.title, QStringLiteral("Module Dependencies"));
-        QCOMPARE(box.text, messages.join(QLatin1Char('\n')));
-    }
+    FakeHost host;
+    for (const QString& id : ticked)
+        host.setModuleChecked(host.moduleById(id), true);
+    QCOMPARE(DependencyCheck::run(host), messages);
+    QCOMPARE(tickedIds(host), expected);
 }
 
 void TestDependencies::secondRunAddsNothing()
 {
-    MainWindow w;
-    tickOnly(w, {QStringLiteral("HTTP_Client_SIMCom")});
-    QCOMPARE(w.guiModuleCheckDependencies(), QStringList{kNone});
-    const QStringList afterFirst = tickedIds(w);
-    QCOMPARE(w.guiModuleCheckDependencies(), QStringList{}); // LTE is ticked now
-    QCOMPARE(tickedIds(w), afterFirst);
+    FakeHost host;
+    host.tick({&host.modules.httpClientSimcom});
+    QCOMPARE(DependencyCheck::run(host), QStringList{kNone});
+    const QStringList afterFirst = tickedIds(host);
+    QCOMPARE(DependencyCheck::run(host), QStringList{}); // LTE is ticked now
+    QCOMPARE(tickedIds(host), afterFirst);
 
     // The conflict is reported again for as long as it lasts.
-    w.guiSetModuleIsChecked(w.moduleById(QStringLiteral("InternetConnection_SIMCom2G")), true);
-    QCOMPARE(w.guiModuleCheckDependencies(), QStringList{kBoth});
-    QCOMPARE(w.guiModuleCheckDependencies(), QStringList{kBoth});
+    host.tick({&host.modules.internetConnectionSimcom2G});
+    QCOMPARE(DependencyCheck::run(host), QStringList{kBoth});
+    QCOMPARE(DependencyCheck::run(host), QStringList{kBoth});
+}
+
+// The window's button: the ticks in the list, the messages in one critical box, or no box at all.
+void TestDependencies::buttonShowsMessagesInOneBox()
+{
+    ScopedDialogs dialogs;
+    MainWindow w;
+    tickOnly(w, {QStringLiteral("Pin")});
+    child<QPushButton>(w, "btnLibMdlCheckDependencies")->click();
+    QCOMPARE(tickedIds(w), (QStringList{"Power", "Prompt", "BasicComms", "Pin"}));
+    QCOMPARE(dialogs.dialogs.shown.size(), 0);
+
+    tickOnly(w, {QStringLiteral("MQTT_Client_SIMCom"), QStringLiteral("InternetConnection_SIMCom2G")});
+    child<QPushButton>(w, "btnLibMdlCheckDependencies")->click();
+    QCOMPARE(dialogs.dialogs.shown.size(), 1);
+    const ScriptedDialogs::Shown& box = dialogs.dialogs.shown.first();
+    QCOMPARE(box.kind, QStringLiteral("message"));
+    QCOMPARE(box.icon, Dialogs::Icon::Critical);
+    QCOMPARE(box.title, QStringLiteral("Module Dependencies"));
+    QCOMPARE(box.text, kBoth);
+    QVERIFY(w.guiModuleIsChecked(w.moduleById(QStringLiteral("InternetConnection_SIMCom"))));
 }
 
 void TestDependencies::checkLeavesViewAlone()
@@ -173,20 +175,6 @@ void TestDependencies::checkLeavesViewAlone()
     QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("tbMdlSettings_BasicComms"));
     QCOMPARE(child<QTextEdit>(w, "txtedtMdlInfo")->toHtml(), html);
     QVERIFY(!list->item(0)->data(Qt::CheckStateRole).isValid());
-}
-
-void TestDependencies::worksWithoutWidgets()
-{
-    FakeHost host;
-    host.tick({&host.modules.httpClientSimcom});
-
-    QCOMPARE(DependencyCheck::run(host), QStringList{kNone});
-    QCOMPARE(DependencyCheck::messageNoInternetConnection(), kNone);
-    QCOMPARE(DependencyCheck::messageBothInternetConnections(), kBoth);
-    QCOMPARE(host.checkedModules(),
-             (QList<VelkorMdl*>{&host.modules.gettingStarted, &host.modules.power, &host.modules.prompt,
-                                &host.modules.basicComms, &host.modules.networkRegistration,
-                                &host.modules.internetConnectionSimcom, &host.modules.httpClientSimcom}));
 }
 
 QTEST_MAIN(TestDependencies)

@@ -3,24 +3,20 @@
 // manual.
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QListWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <quazip/quazip.h>
-#include <quazip/quazipfile.h>
 
 #include "exampleexport.h"
 #include "fakehost.h"
-#include "mainwindow.h"
 #include "scripteddialogs.h"
 #include "testsupport.h"
 #include "util.h"
 #include "velkorconstants.h"
+#include "zipwriter.h"
 
 using namespace TestSupport;
 
@@ -29,62 +25,32 @@ namespace
 const QString kLte = QStringLiteral("SIMCom LTE");
 const QString k2G = QStringLiteral("SIMCom 2G");
 
-// Entries of an example archive: name -> content. A name ending in "/" is a folder entry.
-using Entries = QList<QPair<QString, QByteArray>>;
-
-bool writeZip(const QString& path, const Entries& entries)
-{
-    QuaZip zip(path);
-    if (!zip.open(QuaZip::mdCreate))
-        return false;
-    for (const auto& entry : entries)
-    {
-        QuaZipFile file(&zip);
-        if (!file.open(QIODevice::WriteOnly, QuaZipNewInfo(entry.first)))
-            return false;
-        file.write(entry.second);
-        file.close();
-        if (file.getZipError() != 0)
-            return false;
-    }
-    zip.close();
-    return zip.getZipError() == 0;
-}
+using Entries = QVector<ZipEntry>;
 
 // An archive laid out like the embedded ones: id/Arduino/P/... and id/STM32CubeIDE/P/... for each
 // project P; `sketchName` overrides the sketch's base name (normally P).
 Entries exampleEntries(const QString& id, const QStringList& projects, const QString& sketchName = QString())
 {
     Entries e;
-    e << qMakePair(id + QStringLiteral("/"), QByteArray());
+    e << ZipEntry{id + QStringLiteral("/"), QByteArray()};
     for (const QString& p : projects)
     {
         const QString a = id + QStringLiteral("/Arduino/") + p + QLatin1Char('/');
         const QString sketch = sketchName.isEmpty() ? p : sketchName;
-        e << qMakePair(a, QByteArray());
-        e << qMakePair(a + sketch + QStringLiteral(".ino"), QByteArray("void setup() {}\nvoid loop() {}\n"));
-        e << qMakePair(a + QStringLiteral("gsm_manager.cpp"), QByteArray("// manager source\n"));
-        e << qMakePair(a + QStringLiteral("gsm_manager.h"), QByteArray("// manager header\n"));
-        e << qMakePair(a + QStringLiteral("main.h"), QByteArray("// pins\n"));
+        e << ZipEntry{a, QByteArray()};
+        e << ZipEntry{a + sketch + QStringLiteral(".ino"), QByteArray("void setup() {}\nvoid loop() {}\n")};
+        e << ZipEntry{a + QStringLiteral("gsm_manager.cpp"), QByteArray("// manager source\n")};
+        e << ZipEntry{a + QStringLiteral("gsm_manager.h"), QByteArray("// manager header\n")};
+        e << ZipEntry{a + QStringLiteral("main.h"), QByteArray("// pins\n")};
         const QString s = id + QStringLiteral("/STM32CubeIDE/") + p + QLatin1Char('/');
-        e << qMakePair(s + QStringLiteral("Core/Inc/gsm_manager.h"), QByteArray("// manager header\n"));
-        e << qMakePair(s + QStringLiteral("Core/Inc/main.h"), QByteArray("// main header\n"));
-        e << qMakePair(s + QStringLiteral("Core/Inc/uart_dma.h"), QByteArray("// dma header\n"));
-        e << qMakePair(s + QStringLiteral("Core/Src/gsm_manager.c"), QByteArray("// manager source\n"));
-        e << qMakePair(s + QStringLiteral("Core/Src/uart_dma.c"), QByteArray("// dma source\n"));
-        e << qMakePair(s + QStringLiteral("Core/Src/main.c"), QByteArray("int main(void) { return 0; }\n"));
+        e << ZipEntry{s + QStringLiteral("Core/Inc/gsm_manager.h"), QByteArray("// manager header\n")};
+        e << ZipEntry{s + QStringLiteral("Core/Inc/main.h"), QByteArray("// main header\n")};
+        e << ZipEntry{s + QStringLiteral("Core/Inc/uart_dma.h"), QByteArray("// dma header\n")};
+        e << ZipEntry{s + QStringLiteral("Core/Src/gsm_manager.c"), QByteArray("// manager source\n")};
+        e << ZipEntry{s + QStringLiteral("Core/Src/uart_dma.c"), QByteArray("// dma source\n")};
+        e << ZipEntry{s + QStringLiteral("Core/Src/main.c"), QByteArray("int main(void) { return 0; }\n")};
     }
     return e;
-}
-
-QStringList filesUnder(const QString& folder)
-{
-    QStringList list;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        list << QDir(folder).relativeFilePath(it.next());
-    list.sort();
-    return list;
 }
 
 QStringList checkedIds(const FakeHost& host)
@@ -110,6 +76,13 @@ private:
     void addArchive(const QString& id, const Entries& entries)
     {
         QVERIFY(writeZip(mArchives.filePath(id + QStringLiteral(".zip")), entries));
+    }
+    // "Download Example" for `module` over the archives in `archives` (normally mArchives).
+    ExampleExport::Result download(FakeHost& host, VelkorMdl* module, const QString& archives = QString())
+    {
+        ExampleExport exporter(host, mNotice);
+        exporter.setArchiveFolder(archives.isEmpty() ? mArchives.path() : archives);
+        return exporter.downloadExample(module);
     }
 
 private slots:
@@ -144,10 +117,7 @@ private slots:
         ScopedDialogs scoped;
         scoped.dialogs.choiceAnswers.enqueue(answer);
         scoped.dialogs.folderAnswers.enqueue(out.path());
-        ExampleExport exporter(host, mNotice);
-        exporter.setArchiveFolder(mArchives.path());
-
-        QVERIFY2(exporter.downloadExample(&host.modules.httpClientSimcom) == ExampleExport::Result::Downloaded,
+        QVERIFY2(download(host, &host.modules.httpClientSimcom) == ExampleExport::Result::Downloaded,
                  qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
 
         QCOMPARE(scoped.dialogs.titles(),
@@ -198,10 +168,8 @@ private slots:
         host.tick({&host.modules.mqttClientSimcom, &host.modules.smsRead});
         ScopedDialogs scoped;
         scoped.dialogs.folderAnswers.enqueue(out.path());
-        ExampleExport exporter(host, mNotice);
-        exporter.setArchiveFolder(mArchives.path());
-        QVERIFY2(exporter.downloadExample(&host.modules.pin) == ExampleExport::Result::Downloaded,
-                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
+        QVERIFY2(download(host, &host.modules.pin) == ExampleExport::Result::Downloaded,
+                 qPrintable(scoped.dialogs.titles().join(", ")));
         QCOMPARE(checkedIds(host), QStringList({QString(), QStringLiteral("Power"), QStringLiteral("Prompt"),
                                                 QStringLiteral("BasicComms"), QStringLiteral("Pin")}));
         // No LTE-or-2G question for other modules.
@@ -219,10 +187,8 @@ private slots:
         {
             ScopedDialogs scoped;
             scoped.dialogs.folderAnswers.enqueue(out.path());
-            ExampleExport exporter(host, mNotice);
-            exporter.setArchiveFolder(mArchives.path());
-            QVERIFY2(exporter.downloadExample(&host.modules.pin) == ExampleExport::Result::Downloaded,
-                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
+            QVERIFY2(download(host, &host.modules.pin) == ExampleExport::Result::Downloaded,
+                     qPrintable(scoped.dialogs.titles().join(", ")));
         }
         const QString arduino = out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/"));
         const QString stm = out.filePath(QStringLiteral("Pin/STM32CubeIDE/PIN_Enter/"));
@@ -253,10 +219,8 @@ private slots:
         FakeHost host;
         ScopedDialogs scoped;
         scoped.dialogs.folderAnswers.enqueue(out.path());
-        ExampleExport exporter(host, mNotice);
-        exporter.setArchiveFolder(mOtherSketch.path());
-        QVERIFY2(exporter.downloadExample(&host.modules.pin) == ExampleExport::Result::Downloaded,
-                 qPrintable(scoped.dialogs.titles().join(QStringLiteral(", "))));
+        QVERIFY2(download(host, &host.modules.pin, mOtherSketch.path()) == ExampleExport::Result::Downloaded,
+                 qPrintable(scoped.dialogs.titles().join(", ")));
         const QString project = out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/"));
         QCOMPARE(readText(project + QStringLiteral("Other.ino")), QStringLiteral("void setup() {}\nvoid loop() {}\n"));
         QVERIFY(!QFile::exists(project + QStringLiteral("PIN_Enter.ino")));
@@ -279,11 +243,8 @@ private slots:
         VelkorMdl* selected = host.allModules().at(module);
         ScopedDialogs scoped;
         scoped.dialogs.choiceAnswers.enqueue(kLte);
-        ExampleExport exporter(host, mNotice);
-        exporter.setArchiveFolder(mArchives.path());
-        QCOMPARE(exporter.downloadExample(selected), ExampleExport::Result::Cancelled);
-        QVERIFY(filesUnder(out.path()).isEmpty());
-        QVERIFY(QDir(out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+        QCOMPARE(download(host, selected), ExampleExport::Result::Cancelled);
+        QVERIFY(snapshot(out.path()).isEmpty());
         QVERIFY(host.isModuleChecked(selected));
         QVERIFY(host.isModuleChecked(&host.modules.power));
         QCOMPARE(scoped.dialogs.titles().last(), QStringLiteral("Select Folder"));
@@ -295,14 +256,12 @@ private slots:
         FakeHost host;
         ScopedDialogs scoped;
         scoped.dialogs.folderAnswers.enqueue(out.path());
-        ExampleExport exporter(host, mNotice);
-        exporter.setArchiveFolder(mArchives.path());
-        QCOMPARE(exporter.downloadExample(&host.modules.rssi), ExampleExport::Result::ExtractFailed);
+        QCOMPARE(download(host, &host.modules.rssi), ExampleExport::Result::ExtractFailed);
         QCOMPARE(scoped.dialogs.shown.size(), 2);
         QCOMPARE(scoped.dialogs.shown[1].icon, Dialogs::Icon::Critical);
         QCOMPARE(scoped.dialogs.shown[1].title, QStringLiteral("Download Error"));
         QCOMPARE(scoped.dialogs.shown[1].text, QStringLiteral("Failed to extract example projects."));
-        QVERIFY(filesUnder(out.path()).isEmpty());
+        QVERIFY(snapshot(out.path()).isEmpty());
     }
 
     // The licence cannot be written (a folder stands in its place): the examples stay unpacked,
@@ -314,9 +273,7 @@ private slots:
         FakeHost host;
         ScopedDialogs scoped;
         scoped.dialogs.folderAnswers.enqueue(out.path());
-        ExampleExport exporter(host, mNotice);
-        exporter.setArchiveFolder(mArchives.path());
-        QCOMPARE(exporter.downloadExample(&host.modules.pin), ExampleExport::Result::LicenceFailed);
+        QCOMPARE(download(host, &host.modules.pin), ExampleExport::Result::LicenceFailed);
         QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder"), QStringLiteral("Licensing Error")}));
         QCOMPARE(scoped.dialogs.shown[1].text,
                  QStringLiteral("Unable to download LICENSE agreement. Please review folder write permissions."));
@@ -332,8 +289,7 @@ private slots:
         FakeHost host;
         host.tick({&host.modules.smsSend});
         ScopedDialogs scoped;
-        ExampleExport exporter(host, mNotice);
-        QCOMPARE(exporter.downloadExample(nullptr), ExampleExport::Result::NothingSelected);
+        QCOMPARE(download(host, nullptr), ExampleExport::Result::NothingSelected);
         QVERIFY(scoped.dialogs.shown.isEmpty());
         QCOMPARE(checkedIds(host), QStringList({QString(), QStringLiteral("SMS_Send")}));
     }
@@ -381,26 +337,7 @@ private slots:
         QTemporaryDir out;
         ScopedDialogs scoped;
         QCOMPARE(ExampleExport::downloadUserManual(), QString());
-        QVERIFY(filesUnder(out.path()).isEmpty());
-    }
-
-    // The window's button works on the module of the current row (Pin is row 4) and asks for the
-    // folder with the window as owner.
-    void windowSlotUsesCurrentRow()
-    {
-        MainWindow window;
-        auto* list = window.findChild<QListWidget*>(QStringLiteral("lstwgtModules"));
-        QVERIFY(list != nullptr);
-        list->setCurrentRow(4);
-        ScopedDialogs scoped;
-        QVERIFY(QMetaObject::invokeMethod(&window, "on_btnDownloadExample_clicked"));
-        QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder")}));
-        QCOMPARE(scoped.dialogs.shown[0].owner, Dialogs::Owner::MainWindow);
-        QStringList ids;
-        for (VelkorMdl* m : window.checkedModules())
-            ids << m->id();
-        QCOMPARE(ids, QStringList({QString(), QStringLiteral("Power"), QStringLiteral("Prompt"),
-                                   QStringLiteral("BasicComms"), QStringLiteral("Pin")}));
+        QVERIFY(snapshot(out.path()).isEmpty());
     }
 };
 

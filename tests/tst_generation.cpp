@@ -3,7 +3,6 @@
 // failures injected part-way (nothing the user wrote may be lost, and no failure ends in success).
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -22,20 +21,6 @@ using namespace TestSupport;
 
 namespace
 {
-// Every file below `root` with its bytes, keyed by relative path: a snapshot to compare runs with.
-QMap<QString, QByteArray> snapshot(const QString& root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-    {
-        const QString path = it.next();
-        QFile f(path);
-        files.insert(QDir(root).relativeFilePath(path), f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("?"));
-    }
-    return files;
-}
-
 QStringList sortedUnique(QStringList list)
 {
     list.removeDuplicates();
@@ -137,12 +122,10 @@ private slots:
     void cLinkageRemoval();
     void flavourLayout_data();
     void flavourLayout();
-    void nothingTickedWritesOnlySupportFiles();
     void neitherLanguageSelectedGivesCWithoutQuestions();
-    void pathErrors_data();
-    void pathErrors();
+    void runStopsWithOneBox_data();
+    void runStopsWithOneBox();
     void httpAloneStopsThenSecondPressGenerates();
-    void licenseThatCannotBeWrittenStops();
     void bothManagerSourcesAskWhichToUse_data();
     void bothManagerSourcesAskWhichToUse();
     void staleManagerFileQuestions_data();
@@ -210,9 +193,11 @@ void TestGeneration::flavourLayout_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("otherSource");
     QTest::addColumn<bool>("linkage");
-    QTest::newRow("C") << "C" << "Velkor" << "gsm_manager.c" << "gsm_manager.cpp" << false;
-    QTest::newRow("C++") << "C++" << "Velkor" << "gsm_manager.cpp" << "gsm_manager.c" << true;
-    QTest::newRow("Arduino") << "Arduino" << "src/Velkor" << "gsm_manager.cpp" << "gsm_manager.c" << true;
+    QTest::addColumn<bool>("ticked"); // everything but the 2G connection, or nothing
+    QTest::newRow("C") << "C" << "Velkor" << "gsm_manager.c" << "gsm_manager.cpp" << false << true;
+    QTest::newRow("C++") << "C++" << "Velkor" << "gsm_manager.cpp" << "gsm_manager.c" << true << true;
+    QTest::newRow("Arduino") << "Arduino" << "src/Velkor" << "gsm_manager.cpp" << "gsm_manager.c" << true << true;
+    QTest::newRow("C++, nothing ticked") << "C++" << "Velkor" << "gsm_manager.cpp" << "gsm_manager.c" << true << false;
 }
 
 void TestGeneration::flavourLayout()
@@ -222,15 +207,15 @@ void TestGeneration::flavourLayout()
     QFETCH(QString, source);
     QFETCH(QString, otherSource);
     QFETCH(bool, linkage);
+    QFETCH(bool, ticked);
 
     QTemporaryDir dir;
     FakeHost host;
     host.path = dir.path();
     host.setFlavour(flavour);
-    // Everything but the 2G connection (two connections would stop the run with a message).
+    // Not the 2G connection: two connections would stop the run with a message.
     for (VelkorMdl* m : host.allModules())
-        if (m != &host.modules.internetConnectionSimcom2G)
-            host.setModuleChecked(m, true);
+        host.setModuleChecked(m, ticked && m != &host.modules.internetConnectionSimcom2G);
     ScopedDialogs scoped;
     QVERIFY(run(host, scoped.dialogs));
     QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Code Generated")});
@@ -289,22 +274,6 @@ void TestGeneration::flavourLayout()
         QVERIFY2(sourceText.contains(m->eventCallbackFunctions()), qPrintable(m->id()));
 }
 
-void TestGeneration::nothingTickedWritesOnlySupportFiles()
-{
-    QTemporaryDir dir;
-    FakeHost host;
-    host.path = dir.path();
-    host.setFlavour(QStringLiteral("C++"));
-    ScopedDialogs scoped;
-    QVERIFY(run(host, scoped.dialogs));
-    QCOMPARE(QDir(dir.filePath("Velkor")).entryList(QDir::Files, QDir::Name),
-             (QStringList{"GSM_Globals.h", "GSM_Required_Externals.h", "GSM_Util.c", "GSM_Util.h"}));
-    const QString header = readText(dir.filePath("gsm_manager.h"));
-    QVERIFY(header.contains(QStringLiteral("extern \"C\" {\n\n} // extern \"C\"")));
-    QVERIFY(!header.contains(QStringLiteral("#include \"Velkor")));
-    QVERIFY(!QFile::exists(dir.filePath("gsm_manager.c")));
-}
-
 void TestGeneration::neitherLanguageSelectedGivesCWithoutQuestions()
 {
     QTemporaryDir dir;
@@ -324,27 +293,41 @@ void TestGeneration::neitherLanguageSelectedGivesCWithoutQuestions()
     QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_Util.c")));
 }
 
-void TestGeneration::pathErrors_data()
+void TestGeneration::runStopsWithOneBox_data()
 {
-    QTest::addColumn<bool>("empty");
-    QTest::newRow("empty path") << true;
-    QTest::newRow("missing folder") << false;
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("written"); // what the project folder holds afterwards
+    QTest::newRow("empty path") << "empty" << "Project Path Error"
+                                << "Please specify a path for the project ('Save As') and then try again." << QStringList();
+    QTest::newRow("missing folder") << "missing" << "Project Path Error"
+                                    << "The project path specified does not exist - please correct this and then try again."
+                                    << QStringList();
+    // A folder in the way of LICENSE.txt, unwritable even for root: the settings are saved, no code.
+    QTest::newRow("licence cannot be written")
+        << "licence" << "Licensing Error" << "Unable to download LICENSE agreement. Please review folder write permissions."
+        << QStringList{Velkor::settingsFileName(), "LICENSE.txt/"};
 }
 
-void TestGeneration::pathErrors()
+void TestGeneration::runStopsWithOneBox()
 {
-    QFETCH(bool, empty);
+    QFETCH(QString, setup);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    QFETCH(QStringList, written);
     QTemporaryDir dir;
     FakeHost host;
-    host.path = empty ? QString() : dir.filePath(QStringLiteral("missing"));
+    host.path = setup == "empty" ? QString() : setup == "missing" ? dir.filePath("missing") : dir.path();
+    if (setup == "licence")
+        QVERIFY(QDir(dir.path()).mkdir("LICENSE.txt"));
     ScopedDialogs scoped;
     QVERIFY(run(host, scoped.dialogs, false));
-    QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Project Path Error")});
+    QCOMPARE(scoped.dialogs.titles(), QStringList{title});
     QCOMPARE(scoped.dialogs.shown.first().icon, Dialogs::Icon::Critical);
-    QCOMPARE(scoped.dialogs.shown.first().text,
-             empty ? QStringLiteral("Please specify a path for the project ('Save As') and then try again.")
-                   : QStringLiteral("The project path specified does not exist - please correct this and then try again."));
-    QVERIFY(snapshot(dir.path()).isEmpty());
+    QCOMPARE(scoped.dialogs.shown.first().text, text);
+    written.sort();
+    QCOMPARE(snapshot(dir.path()).keys(), written);
 }
 
 void TestGeneration::httpAloneStopsThenSecondPressGenerates()
@@ -367,21 +350,6 @@ void TestGeneration::httpAloneStopsThenSecondPressGenerates()
     QVERIFY(run(host, scoped.dialogs));
     QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_HttpClient_Simcom.c")));
     QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_InternetConnection_Simcom.c")));
-}
-
-void TestGeneration::licenseThatCannotBeWrittenStops()
-{
-    QTemporaryDir dir;
-    FakeHost host;
-    host.path = dir.path();
-    QVERIFY(QDir(dir.path()).mkdir("LICENSE.txt")); // a folder in the way, unwritable even for root
-    ScopedDialogs scoped;
-    QVERIFY(run(host, scoped.dialogs, false));
-    QCOMPARE(scoped.dialogs.titles(), QStringList{"Licensing Error"});
-    QCOMPARE(scoped.dialogs.shown.first().text,
-             QStringLiteral("Unable to download LICENSE agreement. Please review folder write permissions."));
-    QVERIFY(!QFile::exists(dir.filePath("gsm_manager.h")));
-    QVERIFY(QFile::exists(dir.filePath(Velkor::settingsFileName())));
 }
 
 void TestGeneration::bothManagerSourcesAskWhichToUse_data()
@@ -511,6 +479,7 @@ void TestGeneration::staleFolderQuestions()
         scoped.dialogs.yesNoAnswers.enqueue(false); // keep gsm_manager.cpp
     scoped.dialogs.yesNoAnswers.enqueue(yes);
     QVERIFY(run(host, scoped.dialogs));
+    QVERIFY2(scoped.dialogs.shown.size() >= 2, qPrintable(scoped.dialogs.titles().join(", ")));
     const ScriptedDialogs::Shown& box = scoped.dialogs.shown.at(scoped.dialogs.shown.size() - 2);
     QCOMPARE(box.title, QStringLiteral("Remove File?"));
     if (folder == QLatin1String("src"))
@@ -582,7 +551,7 @@ void TestGeneration::previewReportsDroppedRegionsWithoutWriting()
     source = withUserCode(source, "gsmPinEventHandler", "        pin_ready();\n");
     source = withUserCode(source, "gsmUssdEventHandler", "        ussd_reply();\n");
     QVERIFY(writeText(dir.filePath("gsm_manager.c"), source));
-    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    const Tree before = snapshot(dir.path());
 
     host.setModuleChecked(&host.modules.ussd, false);
     host.setFlavour(QStringLiteral("C++"));

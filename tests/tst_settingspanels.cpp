@@ -3,7 +3,6 @@
 // and the language buttons drive the Arduino box.
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QtTest>
@@ -31,60 +30,34 @@ VelkorMdl_GettingStarted& start(MainWindow& w)
 }
 VelkorMdl_Prompt& prompt(MainWindow& w) { return module<VelkorMdl_Prompt>(w, "Prompt"); }
 
-// The option behind each check box.
-bool& flagOf(MainWindow& w, const QString& box)
-{
-    if (box == QLatin1String("chkMdl_GettingStarted_IsDebugOutputSetupSelected"))
-        return start(w).isDebugOutputSetupSelected;
-    if (box == QLatin1String("chkMdl_Power_ResetEnabled"))
-        return module<VelkorMdl_Power>(w, "Power").useResetPin;
-    if (box == QLatin1String("chkMdl_BasicComms_EchoEnabled"))
-        return module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled;
-    if (box == QLatin1String("chkMdl_Prompt_IsPromptSetupSelected"))
-        return prompt(w).isPromptSetupSelected;
-    if (box == QLatin1String("chkMdl_Prompt_IsEchoCancSetupSelected"))
-        return prompt(w).isEchoCancSetupSelected;
-    if (box == QLatin1String("chkMdl_Prompt_IsCircularTxSetupSelected"))
-        return prompt(w).isCircularTxSetupSelected;
-    if (box == QLatin1String("chkMdl_Prompt_IsCircularRxSetupSelected"))
-        return prompt(w).isCircularRxSetupSelected;
-    if (box == QLatin1String("chkMdl_InternetConnectionSimcom_IsApnRequired"))
-        return module<VelkorMdl_InternetConnection_SIMCom>(w, "InternetConnection_SIMCom").isApnRequired;
-    if (box == QLatin1String("chkMdl_InternetConnectionSimcom2G_IsApnRequired"))
-        return module<VelkorMdl_InternetConnection_SIMCom2G>(w, "InternetConnection_SIMCom2G").isApnRequired;
-    qFatal("unknown box %s", qPrintable(box));
-}
+using Flag = bool& (*)(MainWindow&);
+using Size = double& (*)(MainWindow&);
+using Lte = VelkorMdl_InternetConnection_SIMCom;
+using TwoG = VelkorMdl_InternetConnection_SIMCom2G;
 
-// The option behind each spin box.
-double& sizeOf(MainWindow& w, const QString& spin)
-{
-    if (spin == QLatin1String("spinMdl_GettingStarted_DebugBufferSize"))
-        return start(w).debugBufferSize;
-    if (spin == QLatin1String("spinMdl_Prompt_PromptBufferSize"))
-        return prompt(w).promptBufferSize;
-    if (spin == QLatin1String("spinMdl_Prompt_EchoCancellationBufferSize"))
-        return prompt(w).echoCancellationBufferSize;
-    if (spin == QLatin1String("spinMdl_Prompt_CircularTxBufferSize"))
-        return prompt(w).circularTxBufferSize;
-    if (spin == QLatin1String("spinMdl_Prompt_CircularRxBufferSize"))
-        return prompt(w).circularRxBufferSize;
-    qFatal("unknown spin box %s", qPrintable(spin));
-}
-
-const QStringList kBoxes = {QStringLiteral("chkMdl_GettingStarted_IsDebugOutputSetupSelected"),
-                            QStringLiteral("chkMdl_Power_ResetEnabled"),
-                            QStringLiteral("chkMdl_BasicComms_EchoEnabled"),
-                            QStringLiteral("chkMdl_Prompt_IsPromptSetupSelected"),
-                            QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"),
-                            QStringLiteral("chkMdl_Prompt_IsCircularTxSetupSelected"),
-                            QStringLiteral("chkMdl_Prompt_IsCircularRxSetupSelected"),
-                            QStringLiteral("chkMdl_InternetConnectionSimcom_IsApnRequired"),
-                            QStringLiteral("chkMdl_InternetConnectionSimcom2G_IsApnRequired")};
-const QStringList kSpins = {QStringLiteral("spinMdl_GettingStarted_DebugBufferSize"),
-                            QStringLiteral("spinMdl_Prompt_PromptBufferSize"),
-                            QStringLiteral("spinMdl_Prompt_EchoCancellationBufferSize"),
-                            QStringLiteral("spinMdl_Prompt_CircularTxBufferSize"),
-                            QStringLiteral("spinMdl_Prompt_CircularRxBufferSize")};
+// The module option behind each check box and each spin box.
+const QMap<QString, Flag> kFlags{
+    {"chkMdl_GettingStarted_IsDebugOutputSetupSelected", [](MainWindow& w) -> bool& { return start(w).isDebugOutputSetupSelected; }},
+    {"chkMdl_Power_ResetEnabled", [](MainWindow& w) -> bool& { return module<VelkorMdl_Power>(w, "Power").useResetPin; }},
+    {"chkMdl_BasicComms_EchoEnabled", [](MainWindow& w) -> bool& { return module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled; }},
+    {"chkMdl_Prompt_IsPromptSetupSelected", [](MainWindow& w) -> bool& { return prompt(w).isPromptSetupSelected; }},
+    {"chkMdl_Prompt_IsEchoCancSetupSelected", [](MainWindow& w) -> bool& { return prompt(w).isEchoCancSetupSelected; }},
+    {"chkMdl_Prompt_IsCircularTxSetupSelected", [](MainWindow& w) -> bool& { return prompt(w).isCircularTxSetupSelected; }},
+    {"chkMdl_Prompt_IsCircularRxSetupSelected", [](MainWindow& w) -> bool& { return prompt(w).isCircularRxSetupSelected; }},
+    {"chkMdl_InternetConnectionSimcom_IsApnRequired",
+     [](MainWindow& w) -> bool& { return module<Lte>(w, "InternetConnection_SIMCom").isApnRequired; }},
+    {"chkMdl_InternetConnectionSimcom2G_IsApnRequired",
+     [](MainWindow& w) -> bool& { return module<TwoG>(w, "InternetConnection_SIMCom2G").isApnRequired; }}};
+const QMap<QString, Size> kSizes{
+    {"spinMdl_GettingStarted_DebugBufferSize", [](MainWindow& w) -> double& { return start(w).debugBufferSize; }},
+    {"spinMdl_Prompt_PromptBufferSize", [](MainWindow& w) -> double& { return prompt(w).promptBufferSize; }},
+    {"spinMdl_Prompt_EchoCancellationBufferSize", [](MainWindow& w) -> double& { return prompt(w).echoCancellationBufferSize; }},
+    {"spinMdl_Prompt_CircularTxBufferSize", [](MainWindow& w) -> double& { return prompt(w).circularTxBufferSize; }},
+    {"spinMdl_Prompt_CircularRxBufferSize", [](MainWindow& w) -> double& { return prompt(w).circularRxBufferSize; }}};
+const QStringList kBoxes = kFlags.keys();
+const QStringList kSpins = kSizes.keys();
+bool& flagOf(MainWindow& w, const QString& box) { return kFlags.value(box)(w); }
+double& sizeOf(MainWindow& w, const QString& spin) { return kSizes.value(spin)(w); }
 } // namespace
 
 class TestSettingsPanels : public QObject
@@ -98,7 +71,6 @@ private slots:
     void checkBoxWritesItsOption();
     void spinBoxWritesItsOption_data();
     void spinBoxWritesItsOption();
-    void notesAreItalicGrey();
 
     void echoOffClearsEchoCancellation();
     void promptSpinsStayEnabledWhenUnticked();
@@ -164,32 +136,6 @@ void TestSettingsPanels::spinBoxWritesItsOption()
     QCOMPARE(option, 429496729.0);
     box->setValue(3); // below the range: the box holds 8, and so does the module
     QCOMPARE(option, 8.0);
-}
-
-void TestSettingsPanels::notesAreItalicGrey()
-{
-    MainWindow w;
-    const QString head = QStringLiteral(R"(<html><head/><body><p><span style=" font-style:italic; color:#5a5a5a;">)");
-    const QString tail = QStringLiteral("</span></p></body></html>");
-    const QList<QPair<QString, QString>> notes = {
-        {QStringLiteral("lblMdl_Prompt_IsPromptSetupSelected"),
-         QStringLiteral("The Prompt buffer is a data buffer that is used to store incoming data from the GSM modem  "
-                        "before it is processed")},
-        {QStringLiteral("lblMdl_Prompt_IsCircularRxSetupSelected"),
-         QStringLiteral("This Rx buffer will store all direct incoming data from the GSM modem before being stored in "
-                        "the Prompt buffer")},
-        {QStringLiteral("lblMdl_InternetConnectionSimcom2G_IsApnRequired"),
-         QStringLiteral("This setting will generate a &quot;User Code&quot; section which can be used to set the APN "
-                        "details")},
-    };
-    for (const auto& note : notes) {
-        QLabel* label = child<QLabel>(w, note.first);
-        QCOMPARE(label->text(), head + note.second + tail);
-        QVERIFY(label->wordWrap());
-    }
-    const QString description = child<QLabel>(w, QStringLiteral("lblMdl_GettingStarted_IsDebugOutputSetupSelected"))->text();
-    QVERIFY(description.startsWith(QLatin1String("The Debug Output Buffer assists")));
-    QVERIFY(description.endsWith(QStringLiteral("Debug UART transmission\u00a0to\u00a0complete.")));
 }
 
 void TestSettingsPanels::echoOffClearsEchoCancellation()

@@ -6,9 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "generator.h"
 #include "scripteddialogs.h"
 #include "testsupport.h"
 #include "usercodemerge.h"
+#include "velkormodules.h"
 
 using namespace TestSupport;
 
@@ -30,7 +32,7 @@ class TestUserCode : public QObject
     Q_OBJECT
 
 private slots:
-    void regionNamesAreTheTwentySevenInOrder();
+    void regionNamesAreThoseOfTheManager();
     void merge_data();
     void merge();
     void mergeCarriesEveryRegionIntoRealisticText();
@@ -43,26 +45,28 @@ private slots:
     void failureWritesNothing_data();
     void failureWritesNothing();
     void switchingCToCppWritesCppAndKeepsC();
-    void crlfFileIsMerged();
     void userBytesSurviveInAnyEightBitEncoding_data();
     void userBytesSurviveInAnyEightBitEncoding();
 };
 
-void TestUserCode::regionNamesAreTheTwentySevenInOrder()
+// The merge carries exactly the regions a manager can have: those of every module with every
+// option on, in the header and the source.
+void TestUserCode::regionNamesAreThoseOfTheManager()
 {
-    const QStringList names = UserCodeMerge::regionNames();
-    QCOMPARE(names.size(), 27);
-    QCOMPARE(names.first(), QStringLiteral("Includes"));
-    QCOMPARE(names.at(6), QStringLiteral("Exported Variables"));
-    QCOMPARE(names.at(15), QStringLiteral("gsmWrite"));
-    QCOMPARE(names.at(16), QStringLiteral("gsmWriteCompleted"));
-    QCOMPARE(names.last(), QStringLiteral("gsmDebugWrite"));
-    const QVector<QRegularExpression> patterns = UserCodeMerge::compilePatterns();
-    QCOMPARE(patterns.size(), 27);
-    QCOMPARE(patterns.first().pattern(),
-             QStringLiteral("(//\\s*USER\\s+CODE\\s+BEGIN\\s+Includes[\\s\\S]*?//\\s*USER\\s+CODE\\s+END\\s+Includes)"));
-    for (const QRegularExpression& p : patterns)
-        QVERIFY2(p.isValid(), qPrintable(p.pattern()));
+    VelkorModules m;
+    m.power.useResetPin = true;
+    m.internetConnectionSimcom.isApnRequired = true;
+    const Generator::ManagerTexts texts = Generator::buildManagerTexts(m.all(), Generator::Flavour::C, QString());
+    QStringList generated;
+    const QRegularExpression begin(QStringLiteral("// USER CODE BEGIN (.+)$"), QRegularExpression::MultilineOption);
+    for (auto it = begin.globalMatch(texts.header + texts.source); it.hasNext();)
+        generated << it.next().captured(1);
+    QStringList names = UserCodeMerge::regionNames();
+    QCOMPARE(UserCodeMerge::compilePatterns().size(), names.size());
+    names.sort();
+    generated.removeDuplicates(); // Includes and Miscellaneous are in both files
+    generated.sort();
+    QCOMPARE(names, generated);
 }
 
 void TestUserCode::merge_data()
@@ -266,10 +270,8 @@ void TestUserCode::failureWritesNothing_data()
                                             "Unable to open file '%1/gsm_manager.h' for reading.";
     QTest::newRow("output cannot be written") << "gsm_manager.c" << true << "output" << QStringList{"Write Error"}
                                               << "Unable to open file '%1/gsm_manager.cpp' for writing.";
-    // A file size limit makes every write past it fail, as a full disk would (permission bits do not
-    // stop root). The merged text is far larger than the limit.
-    QTest::newRow("disk full") << "gsm_manager.h" << false << "full" << QStringList{"Write Error"}
-                               << "Unable to open file '%1/gsm_manager.h' for writing.";
+    // (A write that fails part-way, as on a full disk, is tested in tst_util::failedWriteKeepsOldFile
+    // and tst_generation::fullDiskDuringManagerWriteKeepsUserCode.)
 }
 
 // Whatever stops the operation, the old file stays whole and no other file appears.
@@ -302,18 +304,7 @@ void TestUserCode::failureWritesNothing()
     const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
     QString merged = kNewHeader;
-    bool written = true;
-    if (setup == "full")
-    {
-        merged += QString(200000, QLatin1Char('x')) + QLatin1Char('\n');
-        FileSizeLimit limit(4096);
-        QVERIFY(limit.active());
-        written = UserCodeMerge::extractAndSave(path, merged, cpp);
-    }
-    else
-        written = UserCodeMerge::extractAndSave(path, merged, cpp);
-
-    QVERIFY(!written);
+    QVERIFY(!UserCodeMerge::extractAndSave(path, merged, cpp));
     QCOMPARE(scoped.dialogs.titles(), titles);
     QCOMPARE(scoped.dialogs.shown.last().text, text.arg(dir.path()));
     QCOMPARE(scoped.dialogs.shown.last().icon, setup == "cancel" ? Dialogs::Icon::Information : Dialogs::Icon::Critical);
@@ -324,30 +315,22 @@ void TestUserCode::failureWritesNothing()
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
 }
 
+// A C manager with CR LF line ends merged for C++: gsm_manager.cpp gets the region with LF line
+// ends, gsm_manager.c stays as it was, and nothing is asked.
 void TestUserCode::switchingCToCppWritesCppAndKeepsC()
 {
     QTemporaryDir dir;
     ScopedDialogs scoped;
     const QString cPath = dir.filePath(QStringLiteral("gsm_manager.c"));
-    const QString old = region(QStringLiteral("Includes"), QStringLiteral("#include \"hal.h\"\n"));
-    QVERIFY(writeText(cPath, old));
+    const QByteArray old = "// USER CODE BEGIN Includes\r\n#include <a.h>\r\n// USER CODE END Includes\r\n";
+    QVERIFY(writeBytes(cPath, old));
     QString text = kNewHeader;
     QVERIFY(UserCodeMerge::extractAndSave(cPath, text, true));
-    QCOMPARE(readText(cPath), old);
-    QVERIFY(readText(dir.filePath(QStringLiteral("gsm_manager.cpp"))).contains(QStringLiteral("#include \"hal.h\"")));
+    QCOMPARE(readBytes(cPath), old);
+    const QString cpp = readText(dir.filePath(QStringLiteral("gsm_manager.cpp")));
+    QVERIFY(cpp.contains(QStringLiteral("// USER CODE BEGIN Includes\n#include <a.h>\n// USER CODE END Includes")));
+    QVERIFY(!cpp.contains(QLatin1Char('\r')));
     QCOMPARE(scoped.dialogs.shown.size(), 0);
-}
-
-void TestUserCode::crlfFileIsMerged()
-{
-    QTemporaryDir dir;
-    ScopedDialogs scoped;
-    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
-    QVERIFY(writeText(path, QStringLiteral("// USER CODE BEGIN Includes\r\n#include <a.h>\r\n// USER CODE END Includes\r\n")));
-    QString text = kNewHeader;
-    QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
-    QVERIFY(readText(path).contains(QStringLiteral("// USER CODE BEGIN Includes\n#include <a.h>\n// USER CODE END Includes")));
-    QVERIFY(!readText(path).contains(QLatin1Char('\r')));
 }
 
 void TestUserCode::userBytesSurviveInAnyEightBitEncoding_data()
@@ -371,27 +354,19 @@ void TestUserCode::userBytesSurviveInAnyEightBitEncoding()
     const QByteArray kept = QByteArray("// USER CODE BEGIN Includes\n") + userLine + "// USER CODE END Includes";
     const QByteArray old = kept + "\n// USER CODE BEGIN gsmPinEventHandler\n" + userLine +
                            "// USER CODE END gsmPinEventHandler\n";
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        QCOMPARE(f.write(old), qint64(old.size()));
-    }
+    QVERIFY(writeBytes(path, old));
     scoped.dialogs.yesNoAnswers.enqueue(true);
     scoped.dialogs.folderAnswers.enqueue(backupDir.path());
 
     QString text = kNewHeader;
     QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
 
-    QFile merged(path);
-    QVERIFY(merged.open(QIODevice::ReadOnly));
-    const QByteArray written = merged.readAll();
+    const QByteArray written = readBytes(path);
     QVERIFY2(written.contains(kept), written.toHex(' ').constData());
     QVERIFY(!written.contains("\xef\xbf\xbd")); // no replacement character anywhere
     QVERIFY(written.startsWith("#ifndef X\n") && written.endsWith("#endif\n"));
 
-    QFile backup(backupDir.filePath(QStringLiteral("gsm_manager.h")));
-    QVERIFY(backup.open(QIODevice::ReadOnly));
-    QCOMPARE(backup.readAll(), old);
+    QCOMPARE(readBytes(backupDir.filePath(QStringLiteral("gsm_manager.h"))), old);
 }
 
 QTEST_GUILESS_MAIN(TestUserCode)
