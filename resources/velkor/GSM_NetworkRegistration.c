@@ -42,9 +42,9 @@ static const char kCgreg[] = "+CGREG:";
 static const char kCereg[] = "+CEREG:";
 /* Line prefixes in the order of GSM_NetworkRegistration_Domain. */
 static const char* const kRegPrefixes[] = {kCreg, kCgreg, kCereg, NULL};
-/* The enable commands, then the reads of the domains (LTE-A documents up to 9 s for them). */
+/* The enable commands, then the reads of the domains (LTE-A documents up to 9 s for both forms). */
 static const GSM_Prompt_CmdSpec kSpecs[1u + NR_DOMAINS] = {
-    {NULL, 1000u, 0u}, {kCreg, 9000u, 0u}, {kCgreg, 9000u, 0u}, {kCereg, 9000u, 0u}};
+    {NULL, 9000u, 0u}, {kCreg, 9000u, 0u}, {kCgreg, 9000u, 0u}, {kCereg, 9000u, 0u}};
 
 /* Domain of a registration line; NR_DOMAINS for other lines. */
 static uint8_t lineDomain(const char* line, uint16_t len)
@@ -57,18 +57,23 @@ static uint8_t lineDomain(const char* line, uint16_t len)
     return d;
 }
 
-/* <stat> of a line known to be a registration line. A URC is "<stat>" or "<stat>,"<lac>",...";
- * the answer of a read is "<n>,<stat>[,...]": a second numeric field marks the read answer, which
- * outside a pending read is a late one and ignored. */
-static GSM_ALWAYS_INLINE uint8_t decodeStat(const char* line, uint16_t len, bool is_read_response)
+/* Shapes of a registration line: a URC is "<stat>" or "<stat>,"<lac>",..."; the answer of a read
+ * is "<n>,<stat>[,...]" (a second numeric field). Outside a pending read the answer shape is a late
+ * answer and ignored; while a read runs both come (a URC can arrive before or after the answer). */
+#define NR_SHAPE_URC  0x01u
+#define NR_SHAPE_READ 0x02u
+
+/* <stat> of a line known to be a registration line, when its shape is one of `shapes`. */
+static GSM_ALWAYS_INLINE uint8_t decodeStat(const char* line, uint16_t len, uint8_t shapes)
 {
     uint32_t v[2];
     uint8_t n = (uint8_t)(gsmUtilUintFields(line, len, v, 2u) & (uint8_t)~GSM_UTIL_FIELDS_MORE);
-    if ((n == 0u) || ((n >= 2u) != is_read_response))
+    uint8_t shape = (n >= 2u) ? NR_SHAPE_READ : NR_SHAPE_URC;
+    if ((n == 0u) || ((shapes & shape) == 0u))
     {
         return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
     }
-    v[0] = v[is_read_response ? 1u : 0u];
+    v[0] = v[shape >> 1]; /* <stat>: the first field of a URC, the second of an answer */
     return (v[0] <= 11u) ? (uint8_t)v[0] : GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
 }
 
@@ -78,7 +83,7 @@ uint8_t gsmNetworkRegistrationDecodeStat(const char* line, uint16_t len, bool is
     {
         return GSM_NETWORKREGISTRATION_STAT_UNKNOWN;
     }
-    return decodeStat(line, len, is_read_response);
+    return decodeStat(line, len, is_read_response ? NR_SHAPE_READ : NR_SHAPE_URC);
 }
 
 static void setStat(GSM_NetworkRegistration_Instance* inst, uint8_t domain, uint8_t stat)
@@ -90,12 +95,12 @@ static void setStat(GSM_NetworkRegistration_Instance* inst, uint8_t domain, uint
     }
 }
 
-/* A registration line, as a URC or as the answer of a pending read. Only "+CREG:", "+CGREG:" and
- * "+CEREG:" lines arrive here (the URC prefixes and the read's answer prefix), so the third
- * character names the domain. */
-static void takeLine(void* ctx, const char* line, uint16_t len, bool is_read_response)
+/* A registration line, as a URC or while a read runs. Only "+CREG:", "+CGREG:" and "+CEREG:" lines
+ * arrive here (the URC prefixes and the read's answer prefix), so the third character names the
+ * domain. */
+static void takeLine(void* ctx, const char* line, uint16_t len, uint8_t shapes)
 {
-    uint8_t stat = decodeStat(line, len, is_read_response);
+    uint8_t stat = decodeStat(line, len, shapes);
     if (stat != GSM_NETWORKREGISTRATION_STAT_UNKNOWN)
     {
         setStat((GSM_NetworkRegistration_Instance*)ctx,
@@ -107,12 +112,14 @@ static void takeLine(void* ctx, const char* line, uint16_t len, bool is_read_res
 
 static void onRegUrc(void* ctx, const char* line, uint16_t len)
 {
-    takeLine(ctx, line, len, false);
+    takeLine(ctx, line, len, NR_SHAPE_URC);
 }
 
+/* Lines of the domain while its read runs: the answer, or a URC that came with it (after the
+ * answer line it is the newer state). */
 static void onReadLine(void* ctx, const char* line, uint16_t len)
 {
-    takeLine(ctx, line, len, true);
+    takeLine(ctx, line, len, NR_SHAPE_URC | NR_SHAPE_READ);
 }
 
 static void forgetStates(GSM_NetworkRegistration_Instance* inst)

@@ -472,6 +472,53 @@ FAMILY_TEST(registrationFollowsUrcs)
     }
 }
 
+static bool eps_read(void) { return harness_count_command("AT+CEREG?") > 0; }
+static bool eps_enable_sent(void) { return harness_count_command("AT+CEREG=1") > 0; }
+
+/* A "+CREG:" URC inside the answer of AT+CREG? is a URC: before the answer line the answer (newer)
+ * decides, after it the URC does. */
+FAMILY_TEST(registrationUrcInsideTheReadAnswerIsFollowed)
+{
+    static const struct
+    {
+        SimInjectPos pos;
+        uint8_t stat;
+    } rows[] = {{SIM_INJECT_AFTER_ECHO, 1}, {SIM_INJECT_BEFORE_FINAL, 2}};
+    size_t i;
+    for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
+    {
+        SimConfig cfg;
+        SimModem* sim;
+        sim_config_default(&cfg, kFamilies[f]);
+        cfg.register_ms = 1;
+        sim = start_with(&cfg, NULL);
+        /* AT+CEREG=1 is answered (ERROR on 2G): the next command is AT+CREG? */
+        CHECK(harness_run_until(eps_enable_sent, 60000));
+        sim_inject_urc_in_next_response(sim, "+CREG: 2", rows[i].pos);
+        harness_poll(2000);
+        CHECK_EQ_INT(harness_count_command("AT+CREG?"), 1);
+        CHECK_EQ_INT(gsmNetworkRegistrationIfStat(&mGsmNetworkRegistrationInst._i, GSM_NetworkRegistration_Domain_CS), rows[i].stat);
+    }
+}
+
+/* LTE-A modems document up to 9 s for the answers of AT+CREG=1 ... AT+CEREG?: slow answers are
+ * awaited, so the set-up runs once through, finds the LTE modem and reads every state. */
+static void slowRegistrationAnswersAreAwaited(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_LTE_A);
+    sim = start_with(&cfg, NULL);
+    sim_set_registration_reply_delay(sim, 3000);
+    CHECK(harness_run_until(established, 60000));
+    CHECK(harness_run_until(eps_read, 40000));
+    CHECK(harness_run_until(registered, 10000));
+    CHECK_EQ_INT(harness_count_command("AT+CREG=1"), 1);
+    CHECK_EQ_INT(harness_count_command("AT+CEREG=1"), 1);
+    CHECK(gsmNetworkRegistrationIfIsLte(&mGsmNetworkRegistrationInst._i));
+}
+
 /* ---- faults and recovery -------------------------------------------------------------------------- */
 
 /* A hung modem is found by a failed application command (recovered by the reset line, or without it
@@ -726,6 +773,8 @@ static const CheckTest kTests[] = {
     {"simStatusUrcsAreFollowed", simStatusUrcsAreFollowed},
     {"signalQueryReportsRssiAndBerOrFailure", signalQueryReportsRssiAndBerOrFailure},
     {"registrationFollowsUrcs", registrationFollowsUrcs},
+    {"slowRegistrationAnswersAreAwaited", slowRegistrationAnswersAreAwaited},
+    {"registrationUrcInsideTheReadAnswerIsFollowed", registrationUrcInsideTheReadAnswerIsFollowed},
     {"hungModemIsRecoveredWithoutApplicationCode", hungModemIsRecoveredWithoutApplicationCode},
     {"modemRebootIsFollowedBySetupAgain", modemRebootIsFollowedBySetupAgain},
     {"modemPowerDownMessageLeadsToRestart", modemPowerDownMessageLeadsToRestart},

@@ -61,6 +61,9 @@ struct SimModem
     uint8_t pin_left;
     uint8_t rssi, ber;
 
+    /* delay of the answers to AT+C(G|E)REG (0: the usual reply delay); kept across restarts */
+    uint32_t reg_reply_ms;
+
     /* firmware state: cleared at every restart */
     struct
     {
@@ -376,6 +379,20 @@ static void reg_urc(SimModem* sim, int d)
     sim_send_line(sim, line);
 }
 
+/* The answer of a registration command: the information line `info` (or none), then OK; after
+ * the registration reply delay when one is set (LTE-A modems document up to 9 s). */
+static int reg_answer(SimModem* sim, const char* info)
+{
+    char text[80];
+    if (sim->reg_reply_ms == 0)
+    {
+        return info ? sim_line(sim, info, SIM_OK) : SIM_OK;
+    }
+    snprintf(text, sizeof text, "%s%sOK", info ? info : "", info ? "\r\n\r\n" : "");
+    sim_send_line_later(sim, sim->reg_reply_ms, text);
+    return SIM_ANSWERED;
+}
+
 /* AT+C(G|E)REG=<n> and AT+C(G|E)REG? of domain `d`; `args` follows the command name. Only the
  * short forms (n 0 or 1) are simulated. */
 static int reg_command(SimModem* sim, int d, const char* args)
@@ -389,14 +406,14 @@ static int reg_command(SimModem* sim, int d, const char* args)
             return SIM_ERROR;
         }
         sim->fw.reg_n[d] = (uint8_t)n;
-        return SIM_OK;
+        return reg_answer(sim, NULL);
     }
     if (!cmd_eq(args, "?"))
     {
         return SIM_ERROR;
     }
     snprintf(line, sizeof line, "%s: %u,%u", kRegNames[d], sim->fw.reg_n[d], sim->fw.reg_stat[d]);
-    return sim_line(sim, line, SIM_OK);
+    return reg_answer(sim, line);
 }
 
 static int core_creg(SimModem* sim, void* state, const char* args) { (void)state; return reg_command(sim, SIM_REG_CS, args); }
@@ -934,6 +951,8 @@ void sim_set_registration(SimModem* sim, SimRegDomain domain, uint8_t stat)
     sim->fw.reg_stat[domain] = stat;
     reg_urc(sim, (int)domain);
 }
+
+void sim_set_registration_reply_delay(SimModem* sim, uint32_t ms) { sim->reg_reply_ms = ms; }
 
 void sim_set_csq(SimModem* sim, uint8_t rssi, uint8_t ber)
 {

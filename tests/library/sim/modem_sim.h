@@ -155,6 +155,8 @@ uint32_t sim_resets(const SimModem* sim);         /**< reset pulses that reboote
 /** Sets the registration <stat> of a domain; emits the URC when enabled with AT+C(G|E)REG=n. */
 void sim_set_registration(SimModem* sim, SimRegDomain domain, uint8_t stat);
 uint8_t sim_registration(const SimModem* sim, SimRegDomain domain);
+/** Answers AT+C(G|E)REG=<n> and AT+C(G|E)REG? only after `ms` (0: as every other command). */
+void sim_set_registration_reply_delay(SimModem* sim, uint32_t ms);
 
 /** Sets the signal answer of AT+CSQ. */
 void sim_set_csq(SimModem* sim, uint8_t rssi, uint8_t ber);
