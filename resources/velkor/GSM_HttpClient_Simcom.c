@@ -48,9 +48,11 @@ typedef char hcSkipBitsFit[((HC_TERM == 1) && (HC_ACTION < 8)) ? 1 : -1];
  * arrive through this subscription too. */
 static const char* const kUrcPrefixes[] = {"+HTTP", "RDY", "*ATREADY:", NULL};
 
-/* Command expectations: any command ("DOWNLOAD" is the data prompt of AT+HTTPDATA and comes from no
- * other); AT+HTTPINIT (which may activate the packet data context: up to 120 s) and AT+HTTPREAD (whose
- * window also has its own time-out, ReadTimeout_ms, checked by the poll). */
+/* Command expectations: the short commands ("DOWNLOAD" is the data prompt of AT+HTTPDATA and comes
+ * from no other; 2G modems answer AT+HTTPPARA and AT+HTTPTERM within 5 s); the long ones: AT+HTTPINIT
+ * (which may activate the packet data context), AT+HTTPREAD (whose window also has its own time-out,
+ * ReadTimeout_ms, checked by the poll), and on LTE modems every command but AT+HTTPDATA: they take up
+ * to 120 s. */
 static const GSM_Prompt_CmdSpec kSpecs[] = {{NULL, 10000u, GSM_PROMPT_CMD_DOWNLOAD}, {NULL, 130000u, 0u}};
 
 static bool isLte(const GSM_HttpClientSimcom_Instance* inst)
@@ -129,8 +131,9 @@ static void onLine(void* ctx, const char* line, uint16_t len)
             inst->ContentLength = (n >= 3u) ? v[2] : 0u; /* 0: not announced */
         }
     }
-    else if ((c == '_') && ((inst->Flags & HC_F_BUSY) != 0u)) /* "+HTTP_NONET_EVENT" */
+    else if ((c == '_') && (line[6] == 'N') && ((inst->Flags & HC_F_BUSY) != 0u))
     {
+        /* "+HTTP_NONET_EVENT"; "+HTTP_PEER_CLOSED" only says that the server closed its connection */
         inst->Flags |= HC_F_NONET;
     }
 }
@@ -139,6 +142,12 @@ static void onLine(void* ctx, const char* line, uint16_t len)
  * is unknown, so it is terminated (after a modem restart the poll drops the session instead). */
 static void end(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
 {
+    if (result == (uint8_t)GSM_HttpClientSimcom_Result_Timeout)
+    {
+        /* A body block still open (its count was more than the modem sent: bytes lost on the line)
+         * would take the answers of the following commands as body bytes: give it up. */
+        gsmPromptBinaryCancel(inst->Prompt, &onBody);
+    }
     gsmPromptRelease(inst->Prompt, inst);
     inst->State = (((inst->Flags & HC_F_KEEP) != 0u) && (result == (uint8_t)GSM_HttpClientSimcom_Result_Success)) ? HC_IDLE : HC_TERM;
     inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_BUSY | HC_F_NONET | HC_F_SENT));
@@ -182,7 +191,7 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
     if ((inst->Flags & HC_F_SENT) == 0u)
     {
         const GSM_Prompt_CmdSpec* spec =
-            &kSpecs[((state == HC_INIT) || (state == HC_READ)) ? 1u : 0u];
+            &kSpecs[((state == HC_INIT) || (state == HC_READ) || (isLte(inst) && (state != HC_DATA))) ? 1u : 0u];
         if (gsmPromptHelperBeginP(p, inst, spec, kHttp))
         {
             gsmPromptHelperAppendP(p, gsmUtilListText(kCmd, state));

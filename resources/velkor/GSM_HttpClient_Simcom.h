@@ -57,9 +57,9 @@ extern "C" {
 #ifndef GSM_HTTPCLIENTSIMCOM_ACTION_TIMEOUT_MS
 #define GSM_HTTPCLIENTSIMCOM_ACTION_TIMEOUT_MS 150000u
 #endif
-/** Default time for one AT+HTTPREAD window. */
+/** Default time for one AT+HTTPREAD window (LTE modems may take up to 120 s to answer it). */
 #ifndef GSM_HTTPCLIENTSIMCOM_READ_TIMEOUT_MS
-#define GSM_HTTPCLIENTSIMCOM_READ_TIMEOUT_MS 30000u
+#define GSM_HTTPCLIENTSIMCOM_READ_TIMEOUT_MS 130000u
 #endif
 /** Content type of POST requests when none is set. */
 #ifndef GSM_HTTPCLIENTSIMCOM_DEFAULT_CONTENT_TYPE

@@ -91,9 +91,11 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
         {
             (void)gsmInternetHelperParseIPv4(&line[8], (uint16_t)(len - 8u), &inst->_i.Address);
         }
-        else if ((state == ICL_NETOPEN) && (len >= 30u) && (line[len - 6u] == 'o'))
+        else if ((state == ICL_NETOPEN) &&
+                 (((len >= 30u) && (line[len - 6u] == 'o')) || ((line[len - 2u] == ' ') && (line[len - 1u] == '4'))))
         {
-            /* "+IP ERROR: Network is already opened": as good as +NETOPEN: 0 */
+            /* "+IP ERROR: Network is already opened", or "+IP ERROR: 4" in the numeric error mode
+             * (AT+CIPCCFG): as good as +NETOPEN: 0 */
             inst->Flags |= ICL_F_RESULT | ICL_F_RES_OK;
         }
     }

@@ -39,6 +39,12 @@ struct SimHttp
     uint32_t due;
     char action_line[64];
     char fail[16];
+    /* a command carried out only after a delay (sim_http_delay_next) */
+    char slow[16];
+    uint32_t slow_ms;
+    char slow_cmd[700];
+    uint32_t slow_due;
+    size_t lost; /* body bytes the next read announces but does not deliver */
 };
 
 static bool is_2g(SimModem* sim)
@@ -169,7 +175,7 @@ static int http_read(SimModem* sim, void* state, const char* args)
     SimHttp* h = (SimHttp*)state;
     const SimHttpEntry* e = h->answer;
     unsigned long start = 0, size = 0;
-    size_t n;
+    size_t n, lost;
     char line[64];
     if (sscanf(args, "%lu,%lu", &start, &size) != 2 || size == 0 || (e == NULL && !is_2g(sim)))
     {
@@ -177,9 +183,11 @@ static int http_read(SimModem* sim, void* state, const char* args)
     }
     n = (e != NULL && e->status < 600 && start < e->len) ? e->len - start : 0;
     n = size < n ? size : n;
+    lost = n > 0 ? h->lost : 0; /* announced in the first block, missing from its data */
+    h->lost = n > 0 ? 0 : h->lost;
     if (is_2g(sim))
     {
-        snprintf(line, sizeof line, "+HTTPREAD: %zu", n);
+        snprintf(line, sizeof line, "+HTTPREAD: %zu", n + lost);
         sim_send_line(sim, line);
         sim_send_raw(sim, e ? e->body + start : (const uint8_t*)"", n);
         return SIM_OK;
@@ -188,7 +196,8 @@ static int http_read(SimModem* sim, void* state, const char* args)
     while (n > 0)
     {
         size_t block = n > 1024 ? 1024 : n;
-        snprintf(line, sizeof line, "+HTTPREAD: %s%zu", sim_family(sim) == SIM_FAMILY_LTE_Q ? "DATA," : "", block);
+        snprintf(line, sizeof line, "+HTTPREAD: %s%zu", sim_family(sim) == SIM_FAMILY_LTE_Q ? "DATA," : "", block + lost);
+        lost = 0;
         sim_send_line(sim, line);
         sim_send_raw(sim, e->body + start, block);
         start += block;
@@ -207,7 +216,16 @@ static const SimCommand kCommands[] = {{"AT+HTTPTERM", false, 0, http_term},
                                        {"AT+HTTPREAD=", true, 0, http_read},
                                        {NULL, false, 0, NULL}};
 
-/* Every AT+HTTP command: an armed failure answers ERROR, and so does any but AT+HTTPINIT before it. */
+/* Carries out an AT+HTTP command: any but AT+HTTPINIT answers ERROR before the service is initialised. */
+static void run_command(SimModem* sim, SimHttp* h, const char* cmd)
+{
+    if ((!h->init && strcmp(cmd, "AT+HTTPINIT") != 0) || !sim_dispatch(sim, kCommands, h, cmd))
+    {
+        sim_send_error(sim);
+    }
+}
+
+/* Every AT+HTTP command: an armed failure answers ERROR, an armed delay holds the command back. */
 static bool on_command(SimModem* sim, void* state, const char* cmd)
 {
     SimHttp* h = (SimHttp*)state;
@@ -220,9 +238,15 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
         h->fail[0] = '\0';
         sim_send_error(sim);
     }
-    else if ((!h->init && strcmp(cmd, "AT+HTTPINIT") != 0) || !sim_dispatch(sim, kCommands, h, cmd))
+    else if (h->slow[0] != '\0' && sim_cmd_is(cmd + 7, h->slow))
     {
-        sim_send_error(sim);
+        h->slow[0] = '\0';
+        snprintf(h->slow_cmd, sizeof h->slow_cmd, "%s", cmd);
+        h->slow_due = sim_now(sim) + h->slow_ms;
+    }
+    else
+    {
+        run_command(sim, h, cmd);
     }
     return true;
 }
@@ -230,12 +254,24 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
 static void on_tick(SimModem* sim, void* state)
 {
     SimHttp* h = (SimHttp*)state;
+    if (h->slow_cmd[0] != '\0' && (int32_t)(sim_now(sim) - h->slow_due) >= 0)
+    {
+        char cmd[sizeof h->slow_cmd];
+        memcpy(cmd, h->slow_cmd, sizeof cmd);
+        h->slow_cmd[0] = '\0';
+        run_command(sim, h, cmd);
+    }
     if (h->pending && (int32_t)(sim_now(sim) - h->due) >= 0)
     {
         h->pending = false;
         if (!h->nonet)
         {
             sim_send_line(sim, h->action_line);
+            /* LTE-A: the server closed its connection after the answer (informational) */
+            if (sim_family(sim) == SIM_FAMILY_LTE_A && h->answer != NULL && h->answer->status < 600)
+            {
+                sim_send_line(sim, "+HTTP_PEER_CLOSED");
+            }
         }
     }
 }
@@ -246,6 +282,7 @@ static void on_reset(SimModem* sim, void* state)
     (void)sim;
     h->init = h->cid = h->nonet = h->pending = false;
     h->answer = NULL;
+    h->slow_cmd[0] = '\0';
 }
 
 SimHttp* sim_http_attach(SimModem* sim, SimNet* net)
@@ -290,6 +327,14 @@ void sim_http_fail_next(SimHttp* h, const char* cmd)
 {
     snprintf(h->fail, sizeof h->fail, "%s", cmd);
 }
+
+void sim_http_delay_next(SimHttp* h, const char* cmd, uint32_t delay_ms)
+{
+    snprintf(h->slow, sizeof h->slow, "%s", cmd);
+    h->slow_ms = delay_ms;
+}
+
+void sim_http_lose_read_bytes(SimHttp* h, size_t count) { h->lost = count; }
 
 void sim_http_nonet(SimHttp* h)
 {

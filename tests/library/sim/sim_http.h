@@ -5,6 +5,7 @@
  *
  * Answers are canned per URL (sim_http_add); an unknown URL answers 404 with an empty body. A 2G
  * request needs the bearer of the packet data service to be open, else it ends with status 601.
+ * LTE-A follows a server's answer with "+HTTP_PEER_CLOSED" (the server closed the connection).
  */
 #ifndef SIM_HTTP_H_
 #define SIM_HTTP_H_
@@ -29,6 +30,13 @@ void sim_http_add(SimHttp* h, const char* url, int status, const void* body, siz
 
 /** The next AT+HTTP<cmd> command ("INIT", "PARA", "DATA", "ACTION", "READ") answers ERROR. */
 void sim_http_fail_next(SimHttp* h, const char* cmd);
+
+/** The next AT+HTTP<cmd> command is carried out (and answered) only `delay_ms` after it arrived. */
+void sim_http_delay_next(SimHttp* h, const char* cmd, uint32_t delay_ms);
+
+/** The next read that returns body bytes announces `count` bytes more than it delivers (bytes lost
+ *  on the serial line). */
+void sim_http_lose_read_bytes(SimHttp* h, size_t count);
 
 /** +HTTP_NONET_EVENT now, and the pending request (if any) never gets its +HTTPACTION. */
 void sim_http_nonet(SimHttp* h);

@@ -21,6 +21,7 @@ struct SimNet
     bool open;
     int open_attempts;
     int fail_opens;
+    bool numeric_ip_errors;
 };
 
 /* Copies the last quoted field of `args` into n->apn. */
@@ -76,7 +77,7 @@ static int lte_netopen(SimModem* sim, void* state, const char* args)
     (void)args;
     if (n->open)
     {
-        return sim_line(sim, "+IP ERROR: Network is already opened", SIM_ERROR);
+        return sim_line(sim, n->numeric_ip_errors ? "+IP ERROR: 4" : "+IP ERROR: Network is already opened", SIM_ERROR);
     }
     n->open = open_allowed(n);
     sim_send_line_later(sim, SIM_NET_OPEN_DELAY_MS, n->open ? "+NETOPEN: 0" : "+NETOPEN: 1");
@@ -101,7 +102,7 @@ static int lte_ipaddr(SimModem* sim, void* state, const char* args)
     (void)args;
     if (!((SimNet*)state)->open)
     {
-        return sim_line(sim, "+IP ERROR: Network not opened", SIM_ERROR);
+        return sim_line(sim, ((SimNet*)state)->numeric_ip_errors ? "+IP ERROR: 8" : "+IP ERROR: Network not opened", SIM_ERROR);
     }
     return sim_line(sim, "+IPADDR: " SIM_NET_IP, SIM_OK);
 }
@@ -190,6 +191,7 @@ const char* sim_net_apn(const SimNet* n) { return n->apn; }
 int sim_net_open_attempts(const SimNet* n) { return n->open_attempts; }
 void sim_net_fail_opens(SimNet* n, int count) { n->fail_opens = count; }
 void sim_net_drop_silently(SimNet* n) { n->open = false; }
+void sim_net_numeric_ip_errors(SimNet* n, bool numeric) { n->numeric_ip_errors = numeric; }
 
 void sim_net_drop(SimNet* n)
 {

@@ -34,6 +34,8 @@ void sim_net_fail_opens(SimNet* n, int count);
 void sim_net_drop(SimNet* n);
 /** The connection disappears without any URC (found only by a query). */
 void sim_net_drop_silently(SimNet* n);
+/** LTE: "+IP ERROR: <number>" instead of the text (the error mode 0 of AT+CIPCCFG). */
+void sim_net_numeric_ip_errors(SimNet* n, bool numeric);
 
 #ifdef __cplusplus
 }
