@@ -11,7 +11,9 @@
 enum
 {
     MQ_IDLE = 0,
-    MQ_STOP,      /* AT+CMQTTSTOP before a new start (result ignored) */
+    MQ_CDISC,     /* AT+CMQTTDISC=0,120 before a new start: a connection the modem may still hold */
+    MQ_CREL,      /* AT+CMQTTREL=0 before a new start: the client may still be acquired */
+    MQ_STOP,      /* AT+CMQTTSTOP before a new start (these three: results ignored) */
     MQ_START,     /* AT+CMQTTSTART */
     MQ_ACCQ,      /* AT+CMQTTACCQ=0,"<id>"[,1] */
     MQ_WILLTOPIC, /* AT+CMQTTWILLTOPIC=0,<n> + topic */
@@ -29,9 +31,9 @@ enum
 
 /* Names after "+CMQTT" (texts one after another, numbered from 1 by gsmUtilMatchList; kept in flash
  * on AVR): the URCs, then the command of each step, which also names its result line
- * "+CMQTT<name>: [<idx>,]<err>". */
+ * "+CMQTT<name>: [<idx>,]<err>" (the steps of the disconnect share the names of the first three). */
 static const char kNames[] GSM_PGM = "RXSTART\0RXTOPIC\0RXPAYLOAD\0RXEND\0CONNLOST\0PING\0NONET\0"
-                                   "STOP\0START\0ACCQ\0WILLTOPIC\0WILLMSG\0CONNECT\0SUB\0UNSUB\0TOPIC\0PAYLOAD\0PUB\0DISC\0REL\0";
+                                   "DISC\0REL\0STOP\0START\0ACCQ\0WILLTOPIC\0WILLMSG\0CONNECT\0SUB\0UNSUB\0TOPIC\0PAYLOAD\0PUB\0";
 enum
 {
     U_RXSTART = 1,
@@ -59,6 +61,8 @@ enum
 #define A_USER    "\x0C" /* "<user name>" when there is one */
 #define A_PASS    "\x0D" /* "<password>" when there is one */
 static const char kArgs[] GSM_PGM = "\0"                                               /* idle */
+                                  ",120" "\0"                                        /* DISC before a start */
+                                  "\0"                                               /* REL before a start */
                                   "\0"                                               /* STOP */
                                   "\0"                                               /* START */
                                   A_ID A_TLS "\0"                                    /* ACCQ */
@@ -90,6 +94,8 @@ static const char kArgs[] GSM_PGM = "\0"                                        
 
 static const uint8_t kStep[] GSM_PGM = {
     S_NONE,
+    OP_CONN | S_IDX | S_WAIT | S_IGNORE,
+    OP_CONN | S_IDX | S_IGNORE,
     OP_CONN | S_WAIT | S_IGNORE,
     OP_CONN | S_WAIT,
     OP_CONN | S_IDX,
@@ -150,10 +156,11 @@ typedef char mqRxEventLayout[((GSM_MqttClientSimcom_EventType_MsgRxTopic == 3 * 
 static const GSM_Prompt_CmdSpec kMqttCommand = {NULL, 12000u, GSM_PROMPT_CMD_DATA_PROMPT};
 static const char* const kUrcPrefixes[] = {"+CMQTT", "RDY", "*ATREADY:", NULL};
 static const char kAtCmqtt[] GSM_PGM = "AT+CMQTT";
-/* Number of the name of step `state` in kNames (the stop after a disconnect shares it). */
+/* Number of the name of step `state` in kNames (the steps of the disconnect share the names of the
+ * steps before a start). */
 static uint8_t nameOf(uint8_t state)
 {
-    return (uint8_t)(U_NONET + ((state == MQ_STOPD) ? (uint8_t)MQ_STOP : state));
+    return (uint8_t)(U_NONET + ((state >= MQ_DISC) ? (uint8_t)(state - (MQ_DISC - MQ_CDISC)) : state));
 }
 
 /* Length of a zero-terminated text (0 for NULL); 32 bits so that no length wraps. */
@@ -454,7 +461,9 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
             (void)gsmPromptDataSend(p, inst, (const uint8_t*)d, (uint16_t)n, GSM_PROMPT_DATA_NO_TERMINATOR, 12000u);
             return;
         }
-        if (st == GSM_Prompt_CmdStatus_Pending)
+        /* a result line with an <err> ends the command: the modem may send it in place of the
+         * prompt without a final result, or before its ERROR */
+        if ((st == GSM_Prompt_CmdStatus_Pending) && (code == 0))
         {
             return;
         }
@@ -473,12 +482,13 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
                 return;
             }
         }
+        else if (code != 0)
+        {
+            /* the <err> of the result line */
+        }
         else if ((uint8_t)(st - GSM_Prompt_CmdStatus_Error) <= (uint8_t)(GSM_Prompt_CmdStatus_CmsError - GSM_Prompt_CmdStatus_Error))
         {
-            if (code == 0)
-            {
-                code = GSM_MQTTCLIENTSIMCOM_ERR_REFUSED;
-            }
+            code = GSM_MQTTCLIENTSIMCOM_ERR_REFUSED;
         }
         else
         {
@@ -596,8 +606,10 @@ void gsmMqttClientSimcomPoll(GSM_MqttClientSimcom_Instance* inst)
     {
         if (networkUp(inst))
         {
-            /* a service that may be running is stopped first; from the start on it may run */
-            inst->State = ((f & F_SVC) != 0u) ? MQ_STOP : MQ_START;
+            /* a service that may be running is cleared first (a connection the modem still holds
+             * after a failed ping or a late connect, the client acquired before, the service);
+             * from the start on it may run */
+            inst->State = ((f & F_SVC) != 0u) ? MQ_CDISC : MQ_START;
             inst->Flags = (uint8_t)(f | F_SVC);
         }
         else
@@ -644,7 +656,8 @@ bool gsmMqttClientSimcomConnect(GSM_MqttClientSimcom_Instance* inst, GSM_MqttCli
     GSM_MqttClientSimcom_Connect_Session* s = connect_session;
     if ((inst == NULL) || (s == NULL) || (gsmMqttClientServerConnectionState(inst) != GSM_MQTT_ServerStatus_Disconnected) ||
         ((textLen(s->ClientId) - 1u) >= 128u) || noText(s->ServerAddress) || ((s->Password != NULL) && (s->UserName == NULL)) ||
-        (s->WillQoS > 2u) || (s->KeepAlive_s == 0u) || ((s->WillTopic != NULL) && (noText(s->WillTopic) || noText(s->WillMessage))))
+        (s->WillQoS > 2u) || ((uint16_t)(s->KeepAlive_s - 1u) >= 64800u) ||
+        ((s->WillTopic != NULL) && (noText(s->WillTopic) || noText(s->WillMessage))))
     {
         return false;
     }

@@ -2,7 +2,8 @@
  * GSM_MqttClient_Simcom.h - MQTT client through the MQTT service of SIMCom LTE modems (AT+CMQTT*).
  *
  * The client uses client index 0 of the modem's MQTT service:
- *   Connect:     [AT+CMQTTSTOP] AT+CMQTTSTART, AT+CMQTTACCQ=0,"<id>"[,1],
+ *   Connect:     [AT+CMQTTDISC=0,120, AT+CMQTTREL=0, AT+CMQTTSTOP] AT+CMQTTSTART,
+ *                AT+CMQTTACCQ=0,"<id>"[,1],
  *                [AT+CMQTTWILLTOPIC=0,<n> / AT+CMQTTWILLMSG=0,<n>,<qos>], AT+CMQTTCONNECT=0,"<server>",...
  *   Subscribe:   AT+CMQTTSUB=0,<n>,<qos> + topic          Unsubscribe: AT+CMQTTUNSUB=0,<n>,0 + topic
  *   Publish:     AT+CMQTTTOPIC=0,<n> + topic, AT+CMQTTPAYLOAD=0,<n> + message, AT+CMQTTPUB=0,<qos>,<t>,<retain>
@@ -26,7 +27,10 @@
  *
  * Loss of the connection (+CMQTTCONNLOST) raises ConnectionLost, loss of the network (+CMQTTNONET)
  * raises NoNetwork; pending operations are dropped. The client does not reconnect by itself: call
- * gsmMqttClientSimcomConnect() again from the application (the service is restarted as needed).
+ * gsmMqttClientSimcomConnect() again from the application. Whenever the modem's MQTT service may still
+ * be running, a connect first disconnects, releases the client and stops the service (errors ignored),
+ * so that a connection the modem still holds (failed ping, a connect result that came too late) or
+ * the client acquired before (with its old id) does not make the new connect fail.
  *
  * All functions: main-loop context only, not interrupt safe, return at once. Strings passed in are used
  * while the operation runs and must stay valid (unchanged) until its event.
@@ -213,7 +217,7 @@ void gsmMqttClientSimcomInitConfigDefault(GSM_MqttClientSimcom_Connect_Session* 
  * Connects to the broker. The session (and its strings) must stay valid until ConnectSuccess /
  * ErrorResponse / NoNetwork.
  * @return true when accepted; false when not disconnected, or the session lacks client id / server,
- *         has a password without a user name, or has a QoS above 2.
+ *         has a password without a user name, a keep-alive outside 1..64800 s, or a QoS above 2.
  */
 bool gsmMqttClientSimcomConnect(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_Connect_Session* connect_session);
 

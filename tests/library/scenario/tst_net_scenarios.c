@@ -201,12 +201,20 @@ FAMILY_TEST(openFailuresCloseAndStartOver)
     sim_net_fail_opens(g_net, 1);
     CHECK(harness_run_until(connected, 60000));
     CHECK_EQ_INT(sim_net_open_attempts(g_net), 2);
-    /* the host restarts its side while the modem keeps the network open */
-    gsmInternetConnectionSimcomInit(&mGsmInternetConnectionSimcomInst);
-    sim_tx_clear(g_sim);
-    CHECK(harness_run_until(connected, 30000));
-    CHECK_EQ_INT(harness_count_command("AT+NETOPEN"), 1);
-    CHECK(harness_find_command("AT+IPADDR", 0) > harness_find_command("AT+NETOPEN", 0));
+    /* the host restarts its side while the modem keeps the network open (which the modem reports in
+     * words or, in the numeric error mode, as "+IP ERROR: 4") */
+    {
+        int numeric;
+        for (numeric = 0; numeric <= 1; numeric++)
+        {
+            sim_net_numeric_ip_errors(g_net, numeric != 0);
+            gsmInternetConnectionSimcomInit(&mGsmInternetConnectionSimcomInst);
+            sim_tx_clear(g_sim);
+            CHECK(harness_run_until(connected, 30000));
+            CHECK_EQ_INT(harness_count_command("AT+NETOPEN"), 1);
+            CHECK(harness_find_command("AT+IPADDR", 0) > harness_find_command("AT+NETOPEN", 0));
+        }
+    }
 #else
     sim_net_fail_opens(g_net, 3);
     CHECK(harness_run_until(connected, 120000));
@@ -429,7 +437,7 @@ FAMILY_TEST(httpPostSendsBodyAndContentTypeAndKeepsSessionWhenAsked)
 /* A request that the modem does not finish ends with one result event naming why; the next request works. */
 FAMILY_TEST(httpInterruptedRequestEndsWithItsResult)
 {
-    enum { SLOW, NONET, RESTART };
+    enum { SLOW, NONET, RESTART, LOST };
     static const struct
     {
         const char* name;
@@ -438,7 +446,8 @@ FAMILY_TEST(httpInterruptedRequestEndsWithItsResult)
         int result;
     } kCases[] = {{"timeout", SLOW, 200000, GSM_HttpClientSimcom_Result_Timeout},
                   {"noNetwork", NONET, 5000, GSM_HttpClientSimcom_Result_NoNetwork},
-                  {"modemRestart", RESTART, 20000, GSM_HttpClientSimcom_Result_ModemRestart}};
+                  {"modemRestart", RESTART, 20000, GSM_HttpClientSimcom_Result_ModemRestart},
+                  {"bodyBytesLost", LOST, 500, GSM_HttpClientSimcom_Result_Timeout}};
     size_t c;
     for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
     {
@@ -446,7 +455,11 @@ FAMILY_TEST(httpInterruptedRequestEndsWithItsResult)
         CHECK(start_connected(f, 256, 256));
         sim_http_add(g_http, "http://example.com/x", 200, "late", 4, kCases[c].delay_ms, false);
         sim_http_add(g_http, "http://example.com/ok", 200, "fine", 4, 500, false);
-        gsmmgrHttpClientSimcomSetTimeouts(kCases[c].fault == SLOW ? 10000 : 0, kCases[c].fault == SLOW ? 5000 : 0);
+        gsmmgrHttpClientSimcomSetTimeouts(kCases[c].fault == SLOW ? 10000 : 0, kCases[c].fault != NONET && kCases[c].fault != RESTART ? 5000 : 0);
+        if (kCases[c].fault == LOST)
+        {
+            sim_http_lose_read_bytes(g_http, 200); /* more than the answers of the commands that follow */
+        }
         CHECK(gsmmgrHttpClientSimcomGet("http://example.com/x"));
         CHECK(harness_run_until(gsmmgrHttpClientSimcomHttpOperationStarted, 10000));
         if (kCases[c].fault == NONET)
@@ -457,7 +470,7 @@ FAMILY_TEST(httpInterruptedRequestEndsWithItsResult)
         {
             sim_reboot(g_sim);
         }
-        CHECK(harness_run_until(http_idle, kCases[c].fault == NONET ? 2000 : kCases[c].fault == SLOW ? 15000 : 60000));
+        CHECK(harness_run_until(http_idle, kCases[c].fault == NONET ? 2000 : kCases[c].fault == RESTART ? 60000 : 15000));
         CHECK_EQ_INT(net_http_log()->result, kCases[c].result);
         CHECK_EQ_INT(net_http_log()->lasts, 1);
         CHECK(harness_run_until(connected, 90000));
@@ -467,6 +480,31 @@ FAMILY_TEST(httpInterruptedRequestEndsWithItsResult)
         CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_Success);
         CHECK_EQ_INT(net_http_log()->body_len, 4);
         gsmmgrHttpClientSimcomSetTimeouts(0, 0);
+    }
+}
+
+/* Commands the modem answers late, but within its maximum response time (LTE: AT+HTTPINIT, AT+HTTPPARA
+ * and AT+HTTPREAD up to 120 s; 2G: the settings up to 5 s, a read up to 10 s): the request succeeds. */
+FAMILY_TEST(httpSlowAnswersWithinTheModemsMaximumSucceed)
+{
+    static const struct
+    {
+        const char* cmd;
+        uint32_t lte_ms, g2_ms;
+    } kCases[] = {{"INIT", 115000, 4500}, {"PARA", 115000, 4500}, {"READ", 115000, 9500}};
+    size_t c;
+    CHECK(start_connected(f, 256, 256));
+    sim_http_add(g_http, "http://example.com/x", 200, "body", 4, 500, false);
+    for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
+    {
+        check_context("httpSlowAnswersWithinTheModemsMaximumSucceed/%s/%s/echo%d", kCases[c].cmd, kFamilyNames[f], HARNESS_ECHO_ON);
+        net_http_log_clear();
+        sim_http_delay_next(g_http, kCases[c].cmd, kFamilies[f] == SIM_FAMILY_2G ? kCases[c].g2_ms : kCases[c].lte_ms);
+        CHECK(gsmmgrHttpClientSimcomGet("http://example.com/x"));
+        CHECK(harness_run_until(http_idle, 150000));
+        CHECK_EQ_INT(net_http_log()->lasts, 1);
+        CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_Success);
+        CHECK_EQ_INT(net_http_log()->body_len, 4);
     }
 }
 
@@ -766,6 +804,8 @@ static const MqttFailCase kMqttFails[] = {
     {"connectRefusedResultFirst", "CONNECT", 30, true, GSM_MqttClientSimcom_Operation_Connect},
     {"startFails", "START", 1, false, GSM_MqttClientSimcom_Operation_Connect},
     {"subscribeFails", "SUB", 14, false, GSM_MqttClientSimcom_Operation_Subscribe},
+    {"subscribeRefusedInPlaceOfPrompt", "SUB", 11, true, GSM_MqttClientSimcom_Operation_Subscribe},
+    {"publishTopicRefusedInPlaceOfPrompt", "TOPIC", 22, true, GSM_MqttClientSimcom_Operation_Publish},
     {"publishTimeout", "PUB", 17, false, GSM_MqttClientSimcom_Operation_Publish},
     {"publishTimeoutResultFirst", "PUB", 17, true, GSM_MqttClientSimcom_Operation_Publish},
     {"unsubscribeFails", "UNSUB", 11, false, GSM_MqttClientSimcom_Operation_Unsubscribe},
@@ -832,6 +872,9 @@ FAMILY_TEST(mqttConnectWithoutNetworkReportsNoNetwork)
     g_session.UserName = NULL;
     g_session.Password = "pw";
     CHECK(!gsmmgrMqttClientSimcomConnect(&g_session));
+    g_session.UserName = "user";
+    g_session.KeepAlive_s = 64801; /* AT+CMQTTCONNECT takes 1..64800 s */
+    CHECK(!gsmmgrMqttClientSimcomConnect(&g_session));
 
     /* disconnect while the connect sequence runs: the state says Disconnecting at once, the sequence
      * is abandoned and the service stopped; a new connect works */
@@ -887,8 +930,11 @@ FAMILY_TEST(mqttCancelDropsPendingOperationsAndLossesEndTheSession)
     CHECK_EQ_INT(gsmmgrMqttClientServerConnectionState(), GSM_MQTT_ServerStatus_Disconnected);
     CHECK(!gsmmgrMqttClientSimcomCancelPublish()); /* dropped with the connection */
 
-    /* the application reconnects */
+    /* the application reconnects, here under another client id: the client still acquired with the
+     * old one is released first */
+    g_session.ClientId = "velkor-02";
     CHECK(mqtt_connect());
+    CHECK_EQ_STR(sim_mqtt_client_id(g_mqtt), "velkor-02");
 
     harness_events_clear();
     sim_mqtt_nonet(g_mqtt);
@@ -900,6 +946,21 @@ FAMILY_TEST(mqttCancelDropsPendingOperationsAndLossesEndTheSession)
     CHECK(wait_event(GSM_MqttClientSimcom_EventType_ConnectSuccess, 30000));
     CHECK(harness_find_command("AT+CMQTTSTOP", 0) >= 0);
     CHECK(harness_find_command("AT+CMQTTSTART", 0) > harness_find_command("AT+CMQTTSTOP", 0));
+
+    /* a failed keep-alive ping ends the session; the modem still holds the connection, which the
+     * next connect disconnects first */
+    harness_events_clear();
+    sim_mqtt_ping_failed(g_mqtt, 17);
+    CHECK(wait_event(GSM_MqttClientSimcom_EventType_ConnectionLost, 1000));
+    CHECK_EQ_INT(gsmmgrMqttClientServerConnectionState(), GSM_MQTT_ServerStatus_Disconnected);
+    sim_tx_clear(g_sim);
+    CHECK(mqtt_connect());
+    {
+        static const char* const kReconnect[] = {"AT+CMQTTDISC=0,120", "AT+CMQTTREL=0", "AT+CMQTTSTOP", "AT+CMQTTSTART",
+                                                 "AT+CMQTTACCQ=0,\"velkor-02\"",
+                                                 "AT+CMQTTCONNECT=0,\"tcp://broker.example.com:1883\",60,1", NULL};
+        check_group("AT+CMQTT", kReconnect);
+    }
 
     /* a modem restart ends the session with ConnectionLost */
     harness_events_clear();
@@ -966,6 +1027,7 @@ static const CheckTest kTests[] = {
     {"httpGetDeliversBodyInChunks", httpGetDeliversBodyInChunks},
     {"httpPostSendsBodyAndContentTypeAndKeepsSessionWhenAsked", httpPostSendsBodyAndContentTypeAndKeepsSessionWhenAsked},
     {"httpInterruptedRequestEndsWithItsResult", httpInterruptedRequestEndsWithItsResult},
+    {"httpSlowAnswersWithinTheModemsMaximumSucceed", httpSlowAnswersWithinTheModemsMaximumSucceed},
     {"httpCancelStopsEventsAndTerminates", httpCancelStopsEventsAndTerminates},
     {"httpRefusedCommandsEndTheRequest", httpRefusedCommandsEndTheRequest},
     {"openFailuresCloseAndStartOver", openFailuresCloseAndStartOver},

@@ -228,15 +228,25 @@ static void on_data(SimModem* sim, void* state, const uint8_t* data, size_t len,
     sim_send_ok(sim);
 }
 
-/* The commands followed by data: "<length>[,<qos>]" in `args` (`fields` numbers), then the prompt. */
+/* The commands followed by data: "<length>[,<qos>]" in `args` (`fields` numbers), then the prompt.
+ * With results before the OK an armed failure of the command is its result line in place of the
+ * prompt, without a final result. */
 static int prompt_for(SimMqtt* m, SimModem* sim, int entry, const char* args, int fields, unsigned long max)
 {
+    static const char* const kEntryCmd[] = {"", "TOPIC", "PAYLOAD", "SUB", "UNSUB", "WILLTOPIC", "WILLMSG"};
     unsigned long len = 0;
     unsigned long qos = 0;
     if (sscanf(args, "%lu,%lu", &len, &qos) < fields || !m->acquired || len == 0 || len > max ||
         ((entry == ENTRY_SUB || entry == ENTRY_UNSUB) && !m->connected) || (entry == ENTRY_SUB && qos > 2))
     {
         return SIM_ERROR;
+    }
+    if (m->before_ok && strcmp(m->fail_cmd, kEntryCmd[entry]) == 0)
+    {
+        char line[40];
+        snprintf(line, sizeof line, "+CMQTT%s: 0,%d", kEntryCmd[entry], result_code(m, kEntryCmd[entry]));
+        sim_send_line(sim, line);
+        return SIM_ANSWERED;
     }
     m->entry = entry;
     sim_send_prompt(sim);
@@ -260,11 +270,16 @@ static int mq_start(SimModem* sim, void* state, const char* args)
     return answer(m, "START", false, code);
 }
 
+/* AT+CMQTTSTOP: only once the client is released (after AT+CMQTTDISC, AT+CMQTTREL); else <err> 21 */
 static int mq_stop(SimModem* sim, void* state, const char* args)
 {
     SimMqtt* m = (SimMqtt*)state;
-    (void)sim, (void)args;
-    m->started = m->acquired = m->connected = false;
+    (void)args;
+    if (m->acquired)
+    {
+        return sim_line(sim, "+CMQTTSTOP: 21", SIM_ERROR);
+    }
+    m->started = false;
     return answer(m, "STOP", false, 0);
 }
 
@@ -467,6 +482,13 @@ void sim_mqtt_connection_lost(SimMqtt* m, int cause)
     char line[40];
     m->connected = false;
     snprintf(line, sizeof line, "+CMQTTCONNLOST: 0,%d", cause);
+    sim_inject_urc(m->sim, line);
+}
+
+void sim_mqtt_ping_failed(SimMqtt* m, int err)
+{
+    char line[40];
+    snprintf(line, sizeof line, "+CMQTTPING: 0,%d", err);
     sim_inject_urc(m->sim, line);
 }
 

@@ -1,8 +1,9 @@
 /*
  * sim_mqtt.h - MQTT broker behind the LTE modems' AT+CMQTT* service, for the simulator.
  *
- * Client index 0 only. START/STOP, ACCQ/REL, WILLTOPIC/WILLMSG, CONNECT (with optional required
- * credentials), SUB/UNSUB (one topic, '+' and '#' wildcards), TOPIC/PAYLOAD/PUB (QoS 0..2, retain).
+ * Client index 0 only. START/STOP (STOP only once the client is released), ACCQ/REL, WILLTOPIC/
+ * WILLMSG, CONNECT (with optional required credentials), SUB/UNSUB (one topic, '+' and '#'
+ * wildcards), TOPIC/PAYLOAD/PUB (QoS 0..2, retain).
  * Messages published to a subscribed topic, retained messages on subscribe and injected messages are
  * delivered as +CMQTTRXSTART / +CMQTTRXTOPIC / +CMQTTRXPAYLOAD (split in parts) / +CMQTTRXEND.
  */
@@ -24,7 +25,8 @@ void sim_mqtt_detach(SimMqtt* m);
 void sim_mqtt_require_credentials(SimMqtt* m, const char* user, const char* pass);
 /** The next AT+CMQTT<cmd> result carries <err> `code` ("CONNECT", "SUB", "PUB", ...). */
 void sim_mqtt_fail_next(SimMqtt* m, const char* cmd, int code);
-/** Result lines come before the OK (allowed by the modems for some commands). */
+/** Result lines come before the OK (allowed by the modems for some commands); a failure of a
+ *  command followed by data comes in place of the "> " prompt, without a final result. */
 void sim_mqtt_results_before_ok(SimMqtt* m, bool before);
 /** Size of the +CMQTTRXPAYLOAD / +CMQTTRXTOPIC parts (default 1500). */
 void sim_mqtt_set_part_size(SimMqtt* m, size_t part);
@@ -37,6 +39,8 @@ void sim_mqtt_inject_message(SimMqtt* m, const char* topic, const void* payload,
 void sim_mqtt_inject_raw(SimMqtt* m, const void* bytes, size_t len);
 /** The broker connection drops: +CMQTTCONNLOST: 0,<cause>. */
 void sim_mqtt_connection_lost(SimMqtt* m, int cause);
+/** A keep-alive ping failed: +CMQTTPING: 0,<err>; the client stays connected until disconnected. */
+void sim_mqtt_ping_failed(SimMqtt* m, int err);
 /** The network disappears: +CMQTTNONET. */
 void sim_mqtt_nonet(SimMqtt* m);
 
