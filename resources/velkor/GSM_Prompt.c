@@ -407,19 +407,25 @@ static void writeData(GSM_Prompt_Instance* inst, uint32_t now)
     }
 }
 
-/* Gives up the open command: Aborted, and a late final result of it will be dropped. After its "> "
- * prompt ESC ends the modem's data entry without sending, so that the next command line is not
- * taken as data. Nothing happens when no command is open. */
+/* At the "> " prompt of the open command or while its data is written, ESC ends the modem's data
+ * entry without sending, so that the next command line is not taken as data. */
+static void cancelDataEntry(GSM_Prompt_Instance* inst)
+{
+    if ((inst->_i.Status == PR_ST(DataPrompt)) || ((inst->_i.Flags & PR_F_TX_DATA) != 0u))
+    {
+        writeByte(inst, 0x1Bu);
+    }
+}
+
+/* Gives up the open command: Aborted, and a late final result of it will be dropped; data entry is
+ * ended (cancelDataEntry). Nothing happens when no command is open. */
 static void abandonCommand(GSM_Prompt_Instance* inst)
 {
     if (!commandOpen(inst))
     {
         return;
     }
-    if ((inst->_i.Status == PR_ST(DataPrompt)) || ((inst->_i.Flags & PR_F_TX_DATA) != 0u))
-    {
-        writeByte(inst, 0x1Bu);
-    }
+    cancelDataEntry(inst);
     finishCommand(inst, PR_ST(Aborted), -1);
 }
 
@@ -509,6 +515,7 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
     if (((inst->_i.Flags & PR_F_ACTIVE) != 0u) && GSM_TIME_REACHED(now, inst->CmdTimer_ms))
     {
         GSM_DEBUG_TEXT("GSM prompt: command timed out\r\n");
+        cancelDataEntry(inst); /* a command that times out at its prompt leaves data entry as well */
         finishCommand(inst, PR_ST(Timeout), -1);
     }
 }

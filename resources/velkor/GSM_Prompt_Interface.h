@@ -76,7 +76,8 @@ typedef enum
     GSM_Prompt_CmdStatus_CmeError,   /**< final "+CME ERROR: <err>"; code by gsmPromptCmdErrorCode */
     GSM_Prompt_CmdStatus_CmsError,   /**< final "+CMS ERROR: <err>"; code by gsmPromptCmdErrorCode */
     GSM_Prompt_CmdStatus_OtherFinal, /**< "NO CARRIER", "BUSY", "NO ANSWER", "NO DIALTONE" */
-    GSM_Prompt_CmdStatus_Timeout,    /**< no final result within the command's time-out */
+    GSM_Prompt_CmdStatus_Timeout,    /**< no final result within the command's time-out (at a "> " prompt or
+                                          while its data is written, ESC ends the modem's data entry) */
     GSM_Prompt_CmdStatus_Aborted     /**< the session was reset (modem restart / lost communication) */
 } GSM_Prompt_CmdStatus;
 

@@ -213,22 +213,42 @@ static void dataPromptSendsDataAndIgnoresItsEcho(void)
     }
 }
 
-static void releasingAtDataPromptCancelsDataEntry(void)
+/* A module that gives up at the prompt, or a command that times out there, ends the modem's data
+ * entry with ESC. */
+static void givingUpAtDataPromptCancelsDataEntry(void)
 {
-    static const GSM_Prompt_CmdSpec spec = {"+TXT:", 5000u, GSM_PROMPT_CMD_DATA_PROMPT};
+    static const GSM_Prompt_CmdSpec spec = {"+TXT:", 1000u, GSM_PROMPT_CMD_DATA_PROMPT};
     static const GSM_Prompt_CmdSpec plain = {NULL, 1000u, 0u};
+    const char* tx;
+    uint32_t boots;
     size_t len;
-    start_test_modem(SIM_FAMILY_2G, NULL);
-    g_nreceived = 99;
-    CHECK_EQ_INT(run_command("AT+TXT", &spec, collect_line), GSM_Prompt_CmdStatus_DataPrompt);
-    gsmPromptRelease(&mGsmPromptInst._i, &g_owner); /* the module gives up at the prompt */
-    harness_poll(200);
-    CHECK_EQ_INT(g_nreceived, 0); /* the modem got ESC: data entry ended, nothing sent */
-    CHECK(sim_tx(g_sim, &len)[len - 1] == 0x1B);
-    /* the next command is a command again, not text of the abandoned message */
-    CHECK_EQ_INT(run_command("AT", &plain, NULL), GSM_Prompt_CmdStatus_Ok);
-    gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
-    CHECK_EQ_STR(sim_command(g_sim, sim_command_count(g_sim) - 1), "AT");
+    int release; /* the module releases the claim at the prompt; otherwise the command times out there */
+    for (release = 1; release >= 0; release--)
+    {
+        GSM_Prompt_CmdStatus st;
+        g_check_context = release ? "release" : "time-out";
+        start_test_modem(SIM_FAMILY_2G, NULL);
+        sim_tx_clear(g_sim);
+        boots = sim_boot_count(g_sim);
+        g_nreceived = 99;
+        st = run_command("AT+TXT", &spec, collect_line);
+        if (!release)
+        {
+            harness_poll(1100);
+            st = gsmPromptCmdStatus(&mGsmPromptInst._i, &g_owner);
+        }
+        CHECK_EQ_INT(st, release ? GSM_Prompt_CmdStatus_DataPrompt : GSM_Prompt_CmdStatus_Timeout);
+        gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+        harness_poll(200);
+        CHECK_EQ_INT(g_nreceived, 0); /* the modem got ESC: data entry ended, nothing sent */
+        tx = sim_tx(g_sim, &len);
+        CHECK(memchr(tx, 0x1B, len) != NULL);
+        /* the next command is a command again, not text of the abandoned message */
+        CHECK_EQ_INT(run_command("AT", &plain, NULL), GSM_Prompt_CmdStatus_Ok);
+        gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+        CHECK_EQ_STR(sim_command(g_sim, sim_command_count(g_sim) - 1), "AT");
+        CHECK_EQ_INT(sim_boot_count(g_sim), boots); /* without restarting the modem */
+    }
 }
 
 static void binaryPayloadIsDeliveredRawInEveryFragmentation(void)
@@ -422,7 +442,7 @@ static void overlongLineIsDroppedAndNextLineParsed(void)
 const CheckTest g_prompt_tests[] = {
     {"unprefixedAnswerExcludesEcho", unprefixedAnswerExcludesEcho},
     {"dataPromptSendsDataAndIgnoresItsEcho", dataPromptSendsDataAndIgnoresItsEcho},
-    {"releasingAtDataPromptCancelsDataEntry", releasingAtDataPromptCancelsDataEntry},
+    {"givingUpAtDataPromptCancelsDataEntry", givingUpAtDataPromptCancelsDataEntry},
     {"binaryPayloadIsDeliveredRawInEveryFragmentation", binaryPayloadIsDeliveredRawInEveryFragmentation},
     {"claimIsExclusiveUntilReleased", claimIsExclusiveUntilReleased},
     {"urcSubscriberSeesLinesUnlessCommandExpectsThem", urcSubscriberSeesLinesUnlessCommandExpectsThem},
