@@ -183,6 +183,18 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
      * answer to the probe shows the modem alive as well. */
     if ((st == GSM_Prompt_CmdStatus_Ok) || ((step == BC_STEP_PROBE) && gsmPromptHelperIsErrorStatus(st)))
     {
+#if GSM_MODEM_FAMILY != GSM_MODEM_FAMILY_LTE
+        if ((step == BC_STEP_PROBE) && (inst->Tries != 0u))
+        {
+            /* A 2G modem in auto-baud mode restarts without a boot message (it prints nothing before
+             * an "AT" locks the rate) and ignores every command until then: a probe answered only
+             * after unanswered ones may be the first one it heard since a restart, which lost the
+             * echo and error settings and every service. Set it up again in a new session. */
+            GSM_DEBUG_TEXT("GSM comms: answered again, setting up\r\n");
+            endSession(inst, BC_STEP_SETUP_ECHO);
+            return;
+        }
+#endif
         if (step == BC_STEP_SETUP_CMEE)
         {
             inst->_i.Established = true;

@@ -11,7 +11,9 @@
  * - "NORMAL POWER DOWN" / "POWERD DOWN" / voltage shutdown: the Power module switches it on again;
  * - commands that time out, or a modem that has been silent for GSM_BASICCOMMS_KEEPALIVE_MS, are
  *   followed by "AT" probes; when GSM_BASICCOMMS_PROBE_TRIES probes stay unanswered the modem is
- *   recovered (reset line, or power-key cycle) and the set-up runs again.
+ *   recovered (reset line, or power-key cycle) and the set-up runs again. Unless the family is LTE,
+ *   a probe answered only after unanswered ones also runs the set-up again: a 2G modem in auto-baud
+ *   mode restarts without a boot message and hears nothing until an "AT" locks the rate again.
  * Each (re)establishment starts a new session (GSM_BasicComms_Interface.h), upon which PIN, network
  * registration and the other modules set themselves up again.
  */

@@ -587,6 +587,38 @@ FAMILY_TEST(modemRebootIsFollowedBySetupAgain)
     CHECK(harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0) >= 0);
 }
 
+/* A 2G modem in auto-baud mode restarts silently (no "RDY", the boot messages are lost before the
+ * rate is locked) and ignores every command until an "AT" locks the rate again: once a probe is
+ * answered after unanswered ones, the modem is set up again in a new session. */
+static void autobaudModemRestartIsFollowedBySetupAgain(void)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    uint8_t session;
+    g_check_context = __func__;
+    sim_config_default(&cfg, SIM_FAMILY_2G);
+    cfg.autobaud = true;
+    sim = start_with(&cfg, NULL);
+    CHECK(bring_up());
+    CHECK(harness_run_until(registered, 10000));
+    session = gsmBasicCommsIfSession(&mGsmBasicCommsInst._i);
+    sim_reboot(sim);
+    harness_poll(3000); /* booted, silent */
+    sim_tx_clear(sim);
+    harness_events_clear();
+    CHECK(gsmmgrSignalQualityQuery());
+    harness_poll(10000);
+    CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QueryFailed, 0) >= 0);
+    CHECK(established());
+    CHECK(gsmBasicCommsIfSession(&mGsmBasicCommsInst._i) != session);
+    CHECK_EQ_INT(sim_echo(sim), HARNESS_ECHO_ON);
+    CHECK_EQ_INT(sim_cmee(sim), 1);
+    CHECK_EQ_INT(harness_count_command("AT+CREG=1"), 1);
+    CHECK(harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0) >= 0);
+    CHECK(harness_run_until(registered, 10000));
+    check_signal_query(sim, 14, 0, 300);
+}
+
 static void modemPowerDownMessageLeadsToRestart(void)
 {
     SimModem* sim;
@@ -777,6 +809,7 @@ static const CheckTest kTests[] = {
     {"registrationUrcInsideTheReadAnswerIsFollowed", registrationUrcInsideTheReadAnswerIsFollowed},
     {"hungModemIsRecoveredWithoutApplicationCode", hungModemIsRecoveredWithoutApplicationCode},
     {"modemRebootIsFollowedBySetupAgain", modemRebootIsFollowedBySetupAgain},
+    {"autobaudModemRestartIsFollowedBySetupAgain", autobaudModemRestartIsFollowedBySetupAgain},
     {"modemPowerDownMessageLeadsToRestart", modemPowerDownMessageLeadsToRestart},
     {"bootAndShutdownMessagesAreTold", bootAndShutdownMessagesAreTold},
     {"garbageBytesAreIgnored", garbageBytesAreIgnored},
