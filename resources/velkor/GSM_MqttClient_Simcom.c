@@ -482,17 +482,11 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
                 return;
             }
         }
-        else if (code != 0)
+        else if (code == 0) /* (otherwise the <err> of the result line stands) */
         {
-            /* the <err> of the result line */
-        }
-        else if ((uint8_t)(st - GSM_Prompt_CmdStatus_Error) <= (uint8_t)(GSM_Prompt_CmdStatus_CmsError - GSM_Prompt_CmdStatus_Error))
-        {
-            code = GSM_MQTTCLIENTSIMCOM_ERR_REFUSED;
-        }
-        else
-        {
-            code = (st == GSM_Prompt_CmdStatus_Timeout) ? GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT : GSM_MQTTCLIENTSIMCOM_ERR_ABORTED;
+            code = gsmPromptHelperIsErrorStatus(st) ? GSM_MQTTCLIENTSIMCOM_ERR_REFUSED
+                   : (st == GSM_Prompt_CmdStatus_Timeout) ? GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT
+                                                          : GSM_MQTTCLIENTSIMCOM_ERR_ABORTED;
         }
     }
     /* the step is over */
