@@ -37,10 +37,11 @@
  * program memory on AVR). */
 static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
                                                 "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE P\0OVER-VOLTAGE P\0"
-                                                "+\0*\0Call Ready\0SMS \0PB DONE\0RING\0UNDER-\0OVER-\0DST:\0";
+                                                "+CMTE: 2\0+CMTE: -2\0+\0*\0Call Ready\0SMS \0PB DONE\0RING\0UNDER-\0OVER-\0DST:\0";
 #define PR_URC_BOOT_LAST 3u /* "RDY", "START", "*ATREADY: 1": a restart when alone on the line */
-#define PR_URC_DOWN_LAST 7u /* then the shutdown messages (not the voltage warnings, "UNDER-VOLTAGE WARNNING" and
-                                "OVER-VOLTAGE WARNNING", which "UNDER-" and "OVER-" match later) */
+#define PR_URC_DOWN_LAST 9u /* then the shutdown messages (not the voltage warnings, "UNDER-VOLTAGE WARNNING" and
+                                "OVER-VOLTAGE WARNNING", which "UNDER-" and "OVER-" match later, nor the
+                                temperature warnings "+CMTE: 1" and "+CMTE: -1", which "+" matches) */
 
 /* The final result codes and "DOWNLOAD" (the data prompt of AT+HTTPDATA). A text that ends with
  * ':' begins the line (a number or a text follows), the others are the whole line. The position

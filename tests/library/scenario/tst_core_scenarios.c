@@ -657,6 +657,10 @@ static void bootAndShutdownMessagesAreTold(void)
         {"POWERD DOWN", SHUTDOWN},
         {"UNDER-VOLTAGE POWER DOWN", SHUTDOWN},
         {"OVER-VOLTAGE POWER DOWN", SHUTDOWN},
+        {"+CMTE: 2", SHUTDOWN}, /* temperature */
+        {"+CMTE: -2", SHUTDOWN},
+        {"+CMTE: 1", NOTHING},
+        {"+CMTE: -1", NOTHING},
         {"UNDER-VOLTAGE WARNNING", NOTHING},
         {"OVER-VOLTAGE WARNNING", NOTHING},
         {"RDY?", NOTHING},
