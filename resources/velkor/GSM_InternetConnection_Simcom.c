@@ -102,13 +102,20 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
     else
     {
         /* "+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY" and the +CGEV deactivations and detaches ("NW PDN
-         * DEACT", "ME DETACH"...) are losses; "+CGEV: ME PDN ACT" and the like are not. */
+         * DEACT 1", "ME DETACH"...) are losses; "+CGEV: ME PDN ACT" and the like are not, and neither
+         * is "PDN DEACT <cid>" for a context other than ours, 1 (e.g. the IMS context of a VoLTE
+         * modem). */
         uint16_t i;
         for (i = 7u; i < len; i++)
         {
             if ((line[i] == 'E') && ((line[i - 1u] == 'D') || (line[i - 1u] == 'N')))
             {
-                inst->Flags |= ICL_F_LOST;
+                /* Only "DEACT <d>", a one-digit cid other than 1 at the line end, names another
+                 * context; longer or other forms are taken as ours. */
+                if ((len != (uint16_t)(i + 6u)) || (line[i + 2u] != 'C') || (line[i + 5u] == '1'))
+                {
+                    inst->Flags |= ICL_F_LOST;
+                }
                 return;
             }
         }
