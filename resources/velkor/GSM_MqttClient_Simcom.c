@@ -133,6 +133,8 @@ static const uint8_t kDoneEvent[] GSM_PGM = {
 #define F_LOST    0x10u /* +CMQTTCONNLOST / +CMQTTPING / modem restart arrived */
 #define F_NONET   0x20u /* +CMQTTNONET arrived */
 #define F_CONN    0x40u /* connected to the broker */
+#define F_DRAIN   0x80u /* the step's operation was cancelled after the modem took it: its result line is
+                           awaited without an event, so that it cannot pass for a later operation's */
 
 /* Receive states (RxState): the part of a received message whose bytes come next. The event types
  * of the two parts are laid out alike (chunk, header error, error), at 3 * RxState. */
@@ -399,7 +401,7 @@ static void compose(GSM_MqttClientSimcom_Instance* inst, uint8_t info, uint16_t 
 static void nextStep(GSM_MqttClientSimcom_Instance* inst, uint8_t state)
 {
     inst->State = state;
-    inst->Flags &= (uint8_t)~(F_SENT | F_RESULT | F_WAITRES);
+    inst->Flags &= (uint8_t)~(F_SENT | F_RESULT | F_WAITRES | F_DRAIN);
 }
 
 /* Abandons the running step (releasing the prompt abandons its command). */
@@ -503,6 +505,10 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
         return;
     }
     nextStep(inst, MQ_IDLE);
+    if ((fl & F_DRAIN) != 0u)
+    {
+        return; /* cancelled: no event, and a request of the same kind made since stays queued */
+    }
     inst->Want &= (uint8_t)~(1u << op);
     if (code != 0)
     {
@@ -744,7 +750,14 @@ static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op)
     inst->Want &= (uint8_t)~(1u << op);
     if ((stepInfo(inst->State) & S_OP) == op)
     {
-        abortStep(inst);
+        if ((inst->Flags & F_WAITRES) != 0u)
+        {
+            inst->Flags |= F_DRAIN; /* the modem works on it: its result line still comes */
+        }
+        else
+        {
+            abortStep(inst);
+        }
     }
     return true;
 }

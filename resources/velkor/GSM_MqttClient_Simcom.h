@@ -249,6 +249,13 @@ bool gsmMqttClientSimcomUnsubscribe(GSM_MqttClientSimcom_Instance* inst, char* u
  */
 bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst);
 
+/*
+ * The cancel functions: a new operation of the same kind may be requested at once. When the modem has
+ * already taken the cancelled one (its OK came and its result line is awaited), the modem completes
+ * it anyway; the client then waits for that result (or its time-out) without an event before it
+ * starts the next operation, so the late result never passes for the new operation's.
+ */
+
 /** Cancels the pending publish (no event follows for it). @return true when one was pending. */
 bool gsmMqttClientSimcomCancelPublish(GSM_MqttClientSimcom_Instance* inst);
 

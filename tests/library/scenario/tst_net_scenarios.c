@@ -904,6 +904,19 @@ FAMILY_TEST(mqttConnectWithoutNetworkReportsNoNetwork)
     CHECK(mqtt_connect());
 }
 
+static bool publish_command_sent(void)
+{
+    long i;
+    for (i = 0; i < (long)sim_command_count(g_sim); i++)
+    {
+        if (strncmp(sim_command(g_sim, (size_t)i), "AT+CMQTTPUB=", 12) == 0)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
 /* A cancel drops pending operations; the session ends by a connection loss, a loss of the network
  * and a modem restart, each with its event. */
 FAMILY_TEST(mqttCancelDropsPendingOperationsAndLossesEndTheSession)
@@ -927,6 +940,22 @@ FAMILY_TEST(mqttCancelDropsPendingOperationsAndLossesEndTheSession)
     CHECK(gsmmgrMqttClientSimcomPublish("a/b", "again"));
     CHECK(wait_event(GSM_MqttClientSimcom_EventType_PublishSuccess, 30000));
     CHECK_EQ_INT(sim_mqtt_published_count(g_mqtt), 1);
+    /* a publish cancelled after the modem took it: its late result does not pass for the next
+     * publish's, which fails here */
+    harness_events_clear();
+    sim_tx_clear(g_sim);
+    sim_mqtt_set_result_delay(g_mqtt, 2000);
+    CHECK(gsmmgrMqttClientSimcomPublish("a/b", "taken"));
+    CHECK(harness_run_until(publish_command_sent, 5000));
+    harness_poll(200);
+    CHECK(gsmmgrMqttClientSimcomCancelPublish());
+    sim_mqtt_fail_next(g_mqtt, "PUB", 11);
+    CHECK(gsmmgrMqttClientSimcomPublish("a/b", "next"));
+    CHECK(wait_event(GSM_MqttClientSimcom_EventType_ErrorResponse, 30000));
+    CHECK_EQ_INT(net_mqtt_log()->last_error_code, 11);
+    CHECK(!mqtt_event_seen(GSM_MqttClientSimcom_EventType_PublishSuccess));
+    CHECK_EQ_INT(sim_mqtt_published_count(g_mqtt), 2); /* the cancelled one went out, the refused one not */
+    sim_mqtt_set_result_delay(g_mqtt, 300);
 
     /* connection loss, loss of the network and a modem restart end the session with their event */
     harness_events_clear();
