@@ -365,8 +365,8 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
         }
         else if (inst->Status >= 600u)
         {
-            /* network error (both families), LTE's "no network error": the connection is checked */
-            if ((inst->Status == 601u) || (inst->Status == 717u))
+            /* network error (601 both families, 709 LTE), LTE's "no network error": the connection is checked */
+            if ((inst->Status == 601u) || (inst->Status == 709u) || (inst->Status == 717u))
             {
                 networkLost(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemError);
                 return;

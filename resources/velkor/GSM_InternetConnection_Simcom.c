@@ -26,7 +26,7 @@ static const char kCmds[] GSM_PGM = "\0AT+CGDCONT=1,\"IP\",\0AT+NETOPEN\0AT+IPAD
 /* Next state after the OK of AT+CGDCONT, AT+NETOPEN and AT+NETCLOSE. */
 static const uint8_t kNextOk[] = {ICL_DOWN, ICL_NETOPEN, ICL_OPEN_RES, ICL_UP, ICL_UP, ICL_CLOSE_RES};
 
-/* Flags. RESULT, RES_OK and OPEN are cleared when a command is sent. */
+/* Flags. RESULT, RES_OK and OPEN are cleared when a command is sent, LOST when AT+IPADDR is. */
 #define ICL_F_SENT    0x01u /* the command of the present state was sent */
 #define ICL_F_RESULT  0x02u /* the delayed result line arrived */
 #define ICL_F_RES_OK  0x04u /* ... and reported success */
@@ -137,7 +137,9 @@ static GSM_Prompt_CmdStatus runCmd(GSM_InternetConnectionSimcom_Instance* inst)
                 gsmPromptCmdAppendQuoted(p, inst->APN_IfAny);
             }
             gsmPromptCmdSend(p);
-            inst->Flags = (uint8_t)((inst->Flags & ICL_F_LOST) | ICL_F_SENT);
+            /* A loss reported before the address is asked for belongs to an earlier connection (or
+             * to the closing of one); from then on it is a loss of the new one. */
+            inst->Flags = (uint8_t)(((inst->State == ICL_IPADDR) ? 0u : (inst->Flags & ICL_F_LOST)) | ICL_F_SENT);
         }
         return GSM_Prompt_CmdStatus_Pending;
     }
@@ -307,7 +309,6 @@ void gsmInternetConnectionSimcomPoll(GSM_InternetConnectionSimcom_Instance* inst
             inst->_i.Connected = 1u;
             inst->_i.ConnectCount++;
             inst->Attempt = 0u;
-            inst->Flags = 0u;
             go(inst, ICL_UP, now + GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS);
             GSM_DEBUG_TEXT("GSM internet (LTE): connected\r\n");
         }

@@ -22,6 +22,7 @@ struct SimNet
     int open_attempts;
     int fail_opens;
     bool numeric_ip_errors;
+    bool drop_at_address;
 };
 
 /* Copies the last quoted field of `args` into n->apn. */
@@ -99,12 +100,21 @@ static int lte_netclose(SimModem* sim, void* state, const char* args)
 
 static int lte_ipaddr(SimModem* sim, void* state, const char* args)
 {
+    SimNet* n = (SimNet*)state;
     (void)args;
-    if (!((SimNet*)state)->open)
+    if (!n->open)
     {
-        return sim_line(sim, ((SimNet*)state)->numeric_ip_errors ? "+IP ERROR: 8" : "+IP ERROR: Network not opened", SIM_ERROR);
+        return sim_line(sim, n->numeric_ip_errors ? "+IP ERROR: 8" : "+IP ERROR: Network not opened", SIM_ERROR);
     }
-    return sim_line(sim, "+IPADDR: " SIM_NET_IP, SIM_OK);
+    sim_send_line(sim, "+IPADDR: " SIM_NET_IP);
+    if (n->drop_at_address)
+    {
+        /* the network drops between the address and the final result */
+        n->drop_at_address = false;
+        n->open = false;
+        sim_send_line(sim, "+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY");
+    }
+    return SIM_OK;
 }
 
 static int sapbr_contype(SimModem* sim, void* state, const char* args)
@@ -192,6 +202,7 @@ int sim_net_open_attempts(const SimNet* n) { return n->open_attempts; }
 void sim_net_fail_opens(SimNet* n, int count) { n->fail_opens = count; }
 void sim_net_drop_silently(SimNet* n) { n->open = false; }
 void sim_net_numeric_ip_errors(SimNet* n, bool numeric) { n->numeric_ip_errors = numeric; }
+void sim_net_drop_at_next_address(SimNet* n) { n->drop_at_address = true; }
 
 void sim_net_drop(SimNet* n)
 {

@@ -36,6 +36,8 @@ void sim_net_drop(SimNet* n);
 void sim_net_drop_silently(SimNet* n);
 /** LTE: "+IP ERROR: <number>" instead of the text (the error mode 0 of AT+CIPCCFG). */
 void sim_net_numeric_ip_errors(SimNet* n, bool numeric);
+/** LTE: the network drops (with its URC) inside the answer of the next AT+IPADDR, after the address. */
+void sim_net_drop_at_next_address(SimNet* n);
 
 #ifdef __cplusplus
 }
