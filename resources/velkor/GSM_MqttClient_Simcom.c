@@ -133,8 +133,9 @@ static const uint8_t kDoneEvent[] GSM_PGM = {
 #define F_LOST    0x10u /* +CMQTTCONNLOST / +CMQTTPING / modem restart arrived */
 #define F_NONET   0x20u /* +CMQTTNONET arrived */
 #define F_CONN    0x40u /* connected to the broker */
-#define F_DRAIN   0x80u /* the step's operation was cancelled after the modem took it: its result line is
-                           awaited without an event, so that it cannot pass for a later operation's */
+#define F_DRAIN   0x80u /* the step's operation was cancelled after its command went out: its result line
+                           is awaited without an event, so that it cannot pass for a later operation's
+                           (a "> " prompt that still comes is left without sending the data) */
 
 /* Receive states (RxState): the part of a received message whose bytes come next. The event types
  * of the two parts are laid out alike (chunk, header error, error), at 3 * RxState. */
@@ -154,8 +155,14 @@ typedef char mqRxEventLayout[((GSM_MqttClientSimcom_EventType_MsgRxTopic == 3 * 
 #define EV_NONET  ((uint8_t)GSM_MqttClientSimcom_EventType_NoNetwork)
 
 /* Every step's command: only those that take data answer with the "> " prompt (no other line of the
- * MQTT service starts with '>'). */
-static const GSM_Prompt_CmdSpec kMqttCommand = {NULL, 12000u, GSM_PROMPT_CMD_DATA_PROMPT};
+ * MQTT service starts with '>'). The modem may send a delayed result line before the command's OK /
+ * ERROR, which then comes only when the operation is done: a step with a delayed result waits for
+ * its final result (and its "> " prompt) as long as for the longest delayed result (a publish:
+ * 180 s + 10 s). */
+#define MQ_LATE_FINAL_MS \
+    ((GSM_MQTTCLIENTSIMCOM_RESULT_TIMEOUT_MS > 190000u) ? (uint32_t)GSM_MQTTCLIENTSIMCOM_RESULT_TIMEOUT_MS : 190000u)
+static const GSM_Prompt_CmdSpec kMqttCommand[2] = {{NULL, 12000u, GSM_PROMPT_CMD_DATA_PROMPT},
+                                                   {NULL, MQ_LATE_FINAL_MS, GSM_PROMPT_CMD_DATA_PROMPT}};
 static const char* const kUrcPrefixes[] = {"+CMQTT", "RDY", "*ATREADY:", NULL};
 static const char kAtCmqtt[] GSM_PGM = "AT+CMQTT";
 /* Number of the name of step `state` in kNames (the steps of the disconnect share the names of the
@@ -423,6 +430,8 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     int code = ((fl & F_RESULT) != 0u) ? (int16_t)inst->Timer_ms : 0;
     unsigned n = 0u;
     const char* d = NULL;
+    bool stopped;
+    const GSM_Prompt_CmdSpec* spec = &kMqttCommand[(info / S_WAIT) & 1u]; /* [1]: a step with a delayed result */
     uint8_t type;
     GSM_MqttClientSimcom_Event_ErrorResponse ev;
     if ((info & S_PROMPT) != 0u)
@@ -447,7 +456,7 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     }
     else if ((fl & F_SENT) == 0u)
     {
-        if (gsmPromptHelperBeginP(p, inst, &kMqttCommand, kAtCmqtt))
+        if (gsmPromptHelperBeginP(p, inst, spec, kAtCmqtt))
         {
             compose(inst, (uint8_t)info, (uint16_t)n);
             gsmPromptCmdSend(p);
@@ -460,7 +469,12 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
         GSM_Prompt_CmdStatus st = gsmPromptCmdStatus(p, inst);
         if (st == GSM_Prompt_CmdStatus_DataPrompt)
         {
-            (void)gsmPromptDataSend(p, inst, (const uint8_t*)d, (uint16_t)n, GSM_PROMPT_DATA_NO_TERMINATOR, 12000u);
+            if ((fl & F_DRAIN) != 0u)
+            {
+                abortStep(inst); /* cancelled before the modem took it: ESC, no result follows */
+                return;
+            }
+            (void)gsmPromptDataSend(p, inst, (const uint8_t*)d, (uint16_t)n, GSM_PROMPT_DATA_NO_TERMINATOR, spec->Timeout_ms);
             return;
         }
         /* a result line with an <err> ends the command: the modem may send it in place of the
@@ -493,6 +507,7 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     }
     /* the step is over */
     gsmPromptRelease(p, inst);
+    stopped = code == 0; /* for the last step of a disconnect: the service stopped */
     /* start: ERROR or <err> 23 when the service is already running; accq: 19 when already acquired */
     if (((info & S_IGNORE) != 0u) || ((s == MQ_START) && ((code == GSM_MQTTCLIENTSIMCOM_ERR_REFUSED) || (code == 23))) ||
         ((s == MQ_ACCQ) && (code == 19)))
@@ -524,7 +539,9 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
         }
         else if (op == OP_DISC)
         {
-            inst->Flags &= (uint8_t)~(F_SVC | F_CONN);
+            /* after a failed stop (a disconnect or a release the modem refused) the service may still
+             * run with the client acquired: the next connect clears it first */
+            inst->Flags &= (uint8_t)~(stopped ? (F_SVC | F_CONN) : F_CONN);
         }
         type = GSM_PGM_READ_BYTE(&kDoneEvent[op]);
     }
@@ -743,16 +760,20 @@ bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst)
 
 static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op)
 {
+    uint8_t info;
     if ((inst == NULL) || ((inst->Want & (1u << op)) == 0u))
     {
         return false;
     }
     inst->Want &= (uint8_t)~(1u << op);
-    if ((stepInfo(inst->State) & S_OP) == op)
+    info = stepInfo(inst->State);
+    if ((info & S_OP) == op)
     {
-        if ((inst->Flags & F_WAITRES) != 0u)
+        /* once the command of a step with a result line went out (also before its OK came), the
+         * modem may have taken it: its result line still comes */
+        if (((inst->Flags & F_SENT) != 0u) && ((info & S_WAIT) != 0u))
         {
-            inst->Flags |= F_DRAIN; /* the modem works on it: its result line still comes */
+            inst->Flags |= F_DRAIN;
         }
         else
         {

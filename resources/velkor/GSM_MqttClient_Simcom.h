@@ -52,7 +52,9 @@ extern "C" {
 #ifndef GSM_MQTTCLIENTSIMCOM_FALLBACK_SIZE
 #define GSM_MQTTCLIENTSIMCOM_FALLBACK_SIZE 16u
 #endif
-/** Time for a delayed result (+CMQTTCONNECT, +CMQTTSUB, +CMQTTDISC...; the modem's own limit is 120 s). */
+/** Time for a delayed result (+CMQTTCONNECT, +CMQTTSUB, +CMQTTDISC...; the modem's own limit is 120 s).
+ *  The OK of such a command, which the modem may send after the result, is awaited as long, at least
+ *  190 s (the longest publish time-out, 180 s, + 10 s). */
 #ifndef GSM_MQTTCLIENTSIMCOM_RESULT_TIMEOUT_MS
 #define GSM_MQTTCLIENTSIMCOM_RESULT_TIMEOUT_MS 130000u
 #endif
@@ -244,16 +246,19 @@ bool gsmMqttClientSimcomUnsubscribe(GSM_MqttClientSimcom_Instance* inst, char* u
 
 /**
  * Disconnects, releases the client and stops the MQTT service; pending operations are dropped. The
- * state is Disconnecting from this call until DisconnectSuccess.
+ * state is Disconnecting from this call until DisconnectSuccess, which also follows when the modem
+ * refuses one of these steps (the next connect then clears what is left first).
  * @return true when accepted (connected or connecting); false when already disconnected / disconnecting.
  */
 bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst);
 
 /*
- * The cancel functions: a new operation of the same kind may be requested at once. When the modem has
- * already taken the cancelled one (its OK came and its result line is awaited), the modem completes
- * it anyway; the client then waits for that result (or its time-out) without an event before it
- * starts the next operation, so the late result never passes for the new operation's.
+ * The cancel functions: a new operation of the same kind may be requested at once. Once the command of
+ * the cancelled operation that has a result line went out (AT+CMQTTPUB, AT+CMQTTSUB...), the modem may
+ * complete it, even when its OK has not come yet; the client then waits for that result (or its
+ * time-out) without an event before it starts the next operation, so the late result never passes for
+ * the new operation's. A subscribe / unsubscribe whose "> " prompt comes after the cancel is ended
+ * there without its data.
  */
 
 /** Cancels the pending publish (no event follows for it). @return true when one was pending. */

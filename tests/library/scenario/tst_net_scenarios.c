@@ -813,18 +813,21 @@ typedef struct MqttFailCase
     int code;
     bool before_ok;
     int operation;
+    uint32_t delay_ms; /* of the result lines (0: the simulator's default) */
 } MqttFailCase;
 
 static const MqttFailCase kMqttFails[] = {
-    {"connectDnsError", "CONNECT", 25, false, GSM_MqttClientSimcom_Operation_Connect},
-    {"connectRefusedResultFirst", "CONNECT", 30, true, GSM_MqttClientSimcom_Operation_Connect},
-    {"startFails", "START", 1, false, GSM_MqttClientSimcom_Operation_Connect},
-    {"subscribeFails", "SUB", 14, false, GSM_MqttClientSimcom_Operation_Subscribe},
-    {"subscribeRefusedInPlaceOfPrompt", "SUB", 11, true, GSM_MqttClientSimcom_Operation_Subscribe},
-    {"publishTopicRefusedInPlaceOfPrompt", "TOPIC", 22, true, GSM_MqttClientSimcom_Operation_Publish},
-    {"publishTimeout", "PUB", 17, false, GSM_MqttClientSimcom_Operation_Publish},
-    {"publishTimeoutResultFirst", "PUB", 17, true, GSM_MqttClientSimcom_Operation_Publish},
-    {"unsubscribeFails", "UNSUB", 11, false, GSM_MqttClientSimcom_Operation_Unsubscribe},
+    {"connectDnsError", "CONNECT", 25, false, GSM_MqttClientSimcom_Operation_Connect, 0},
+    {"connectRefusedResultFirst", "CONNECT", 30, true, GSM_MqttClientSimcom_Operation_Connect, 0},
+    /* the OK / ERROR after the result line comes once the modem is done: later than a plain OK */
+    {"connectRefusedLateResultFirst", "CONNECT", 30, true, GSM_MqttClientSimcom_Operation_Connect, 20000},
+    {"startFails", "START", 1, false, GSM_MqttClientSimcom_Operation_Connect, 0},
+    {"subscribeFails", "SUB", 14, false, GSM_MqttClientSimcom_Operation_Subscribe, 0},
+    {"subscribeRefusedInPlaceOfPrompt", "SUB", 11, true, GSM_MqttClientSimcom_Operation_Subscribe, 0},
+    {"publishTopicRefusedInPlaceOfPrompt", "TOPIC", 22, true, GSM_MqttClientSimcom_Operation_Publish, 0},
+    {"publishTimeout", "PUB", 17, false, GSM_MqttClientSimcom_Operation_Publish, 0},
+    {"publishTimeoutResultFirst", "PUB", 17, true, GSM_MqttClientSimcom_Operation_Publish, 0},
+    {"unsubscribeFails", "UNSUB", 11, false, GSM_MqttClientSimcom_Operation_Unsubscribe, 0},
 };
 
 FAMILY_TEST(mqttFailuresAreErrorResponses)
@@ -837,6 +840,10 @@ FAMILY_TEST(mqttFailuresAreErrorResponses)
         check_context("mqttFailuresAreErrorResponses/%s/%s/echo%d", fc->name, kFamilyNames[f], HARNESS_ECHO_ON);
         CHECK(start_connected(f, 256, 256));
         sim_mqtt_results_before_ok(g_mqtt, fc->before_ok);
+        if (fc->delay_ms != 0)
+        {
+            sim_mqtt_set_result_delay(g_mqtt, fc->delay_ms);
+        }
         mqtt_session();
         if (connect_fail)
         {
@@ -860,7 +867,7 @@ FAMILY_TEST(mqttFailuresAreErrorResponses)
                 CHECK(gsmmgrMqttClientSimcomPublish("a/b", "c"));
             }
         }
-        CHECK(wait_event(GSM_MqttClientSimcom_EventType_ErrorResponse, 30000));
+        CHECK(wait_event(GSM_MqttClientSimcom_EventType_ErrorResponse, 60000));
         CHECK_EQ_INT(net_mqtt_log()->last_error_operation, fc->operation);
         CHECK_EQ_INT(net_mqtt_log()->last_error_code, fc->code);
         CHECK_EQ_INT(gsmmgrMqttClientServerConnectionState(),
@@ -868,12 +875,14 @@ FAMILY_TEST(mqttFailuresAreErrorResponses)
         if (connect_fail)
         {
             /* a second attempt works (the service is restarted first) */
+            sim_mqtt_set_result_delay(g_mqtt, 300);
             CHECK(mqtt_connect());
         }
     }
 }
 
-/* A connect before the packet data connection is up reports NoNetwork; invalid sessions are refused. */
+/* A connect before the packet data connection is up reports NoNetwork; invalid sessions are refused;
+ * a connect after a disconnect that did not finish its work clears what the modem still holds. */
 FAMILY_TEST(mqttConnectWithoutNetworkReportsNoNetwork)
 {
     start(f, "internet", "internet", 256, 256);
@@ -911,6 +920,16 @@ FAMILY_TEST(mqttConnectWithoutNetworkReportsNoNetwork)
     CHECK(!mqtt_event_seen(GSM_MqttClientSimcom_EventType_ErrorResponse));
     CHECK(!sim_mqtt_started(g_mqtt));
     CHECK(mqtt_connect());
+
+    /* a disconnect the modem refuses (LTE-A <err> 35) ends as asked, but the connection, the client
+     * and the service are still there: the next connect (here under another client id) clears them */
+    sim_mqtt_fail_next(g_mqtt, "DISC", 35);
+    CHECK(gsmmgrMqttClientSimcomDisconnect());
+    CHECK(wait_event(GSM_MqttClientSimcom_EventType_DisconnectSuccess, 30000));
+    CHECK(sim_mqtt_started(g_mqtt));
+    g_session.ClientId = "velkor-03";
+    CHECK(mqtt_connect());
+    CHECK_EQ_STR(sim_mqtt_client_id(g_mqtt), "velkor-03");
 }
 
 static bool publish_command_sent(void)
@@ -926,10 +945,13 @@ static bool publish_command_sent(void)
     return false;
 }
 
+static bool mqtt_subscribed(void) { return sim_mqtt_subscription_count(g_mqtt) > 0; }
+
 /* A cancel drops pending operations; the session ends by a connection loss, a loss of the network
  * and a modem restart, each with its event. */
 FAMILY_TEST(mqttCancelDropsPendingOperationsAndLossesEndTheSession)
 {
+    int i;
     CHECK(mqtt_start(f, 256));
     CHECK(!gsmmgrMqttClientSimcomCancelPublish());
     CHECK(gsmmgrMqttClientSimcomSubscribe("a/#", 0));
@@ -949,21 +971,34 @@ FAMILY_TEST(mqttCancelDropsPendingOperationsAndLossesEndTheSession)
     CHECK(gsmmgrMqttClientSimcomPublish("a/b", "again"));
     CHECK(wait_event(GSM_MqttClientSimcom_EventType_PublishSuccess, 30000));
     CHECK_EQ_INT(sim_mqtt_published_count(g_mqtt), 1);
-    /* a publish cancelled after the modem took it: its late result does not pass for the next
-     * publish's, which fails here */
+    /* a publish cancelled after the modem took it, before (i 0) and after (i 1) its OK arrived: its
+     * late result does not pass for the next publish's, which fails here */
+    for (i = 0; i < 2; i++)
+    {
+        harness_events_clear();
+        sim_tx_clear(g_sim);
+        sim_mqtt_set_result_delay(g_mqtt, 2000);
+        CHECK(gsmmgrMqttClientSimcomPublish("a/b", "taken"));
+        CHECK(harness_run_until(publish_command_sent, 5000));
+        harness_poll((uint32_t)i * 200u);
+        CHECK(gsmmgrMqttClientSimcomCancelPublish());
+        sim_mqtt_fail_next(g_mqtt, "PUB", 11);
+        CHECK(gsmmgrMqttClientSimcomPublish("a/b", "next"));
+        CHECK(wait_event(GSM_MqttClientSimcom_EventType_ErrorResponse, 30000));
+        CHECK_EQ_INT(net_mqtt_log()->last_error_code, 11);
+        CHECK(!mqtt_event_seen(GSM_MqttClientSimcom_EventType_PublishSuccess));
+        CHECK_EQ_INT(sim_mqtt_published_count(g_mqtt), 2 + i); /* the cancelled ones went out, the refused ones not */
+    }
+    /* the same for a subscribe cancelled after its topic went out, before its OK arrived */
     harness_events_clear();
-    sim_tx_clear(g_sim);
-    sim_mqtt_set_result_delay(g_mqtt, 2000);
-    CHECK(gsmmgrMqttClientSimcomPublish("a/b", "taken"));
-    CHECK(harness_run_until(publish_command_sent, 5000));
-    harness_poll(200);
-    CHECK(gsmmgrMqttClientSimcomCancelPublish());
-    sim_mqtt_fail_next(g_mqtt, "PUB", 11);
-    CHECK(gsmmgrMqttClientSimcomPublish("a/b", "next"));
+    CHECK(gsmmgrMqttClientSimcomSubscribe("s/1", 0));
+    CHECK(harness_run_until(mqtt_subscribed, 5000));
+    CHECK(gsmmgrMqttClientSimcomCancelSubscribe());
+    sim_mqtt_fail_next(g_mqtt, "SUB", 14);
+    CHECK(gsmmgrMqttClientSimcomSubscribe("s/2", 0));
     CHECK(wait_event(GSM_MqttClientSimcom_EventType_ErrorResponse, 30000));
-    CHECK_EQ_INT(net_mqtt_log()->last_error_code, 11);
-    CHECK(!mqtt_event_seen(GSM_MqttClientSimcom_EventType_PublishSuccess));
-    CHECK_EQ_INT(sim_mqtt_published_count(g_mqtt), 2); /* the cancelled one went out, the refused one not */
+    CHECK_EQ_INT(net_mqtt_log()->last_error_code, 14);
+    CHECK(!mqtt_event_seen(GSM_MqttClientSimcom_EventType_SubscribeSuccess));
     sim_mqtt_set_result_delay(g_mqtt, 300);
 
     /* connection loss, loss of the network and a modem restart end the session with their event */

@@ -123,16 +123,20 @@ static int result_code(SimMqtt* m, const char* cmd)
     return 0;
 }
 
-/* The result line "+CMQTT<cmd>: [0,]<code>": before the OK, or after the result delay. */
+/* The result line "+CMQTT<cmd>: [0,]<code>" after the result delay: after the OK (returns SIM_OK, the
+ * final result the handler gives), or before its final result, which then only comes once the modem
+ * is done: OK, or ERROR after a failure (returns SIM_ANSWERED). */
 static int answer(SimMqtt* m, const char* cmd, bool with_index, int code)
 {
     char line[64];
-    snprintf(line, sizeof line, "+CMQTT%s: %s%d", cmd, with_index ? "0," : "", code);
+    int n = snprintf(line, sizeof line, "\r\n+CMQTT%s: %s%d\r\n", cmd, with_index ? "0," : "", code);
     if (m->before_ok)
     {
-        return sim_line(m->sim, line, SIM_OK);
+        snprintf(line + n, sizeof line - (size_t)n, "\r\n%s\r\n", code == 0 ? "OK" : "ERROR");
+        sim_send_raw_later(m->sim, m->delay, line, strlen(line));
+        return SIM_ANSWERED;
     }
-    sim_send_line_later(m->sim, m->delay, line);
+    sim_send_raw_later(m->sim, m->delay, line, (size_t)n);
     return SIM_OK;
 }
 
@@ -173,15 +177,16 @@ static void retain(SimMqtt* m, const char* topic, const uint8_t* payload, size_t
     }
 }
 
-static void subscribe(SimMqtt* m, const char* filter)
+static int subscribe(SimMqtt* m, const char* filter)
 {
     int code = result_code(m, "SUB");
     int i;
+    int result;
     if (code == 0 && m->nsubs < MQ_SUBS)
     {
         snprintf(m->subs[m->nsubs++], MQ_TOPIC_MAX, "%s", filter);
     }
-    answer(m, "SUB", true, code);
+    result = answer(m, "SUB", true, code);
     for (i = 0; code == 0 && i < MQ_RETAINED; i++)
     {
         if (m->retained[i].used && topic_matches(filter, m->retained[i].topic))
@@ -189,9 +194,10 @@ static void subscribe(SimMqtt* m, const char* filter)
             queue_message(m, m->delay + 50, m->retained[i].topic, m->retained[i].payload, m->retained[i].len);
         }
     }
+    return result;
 }
 
-static void unsubscribe(SimMqtt* m, const char* filter)
+static int unsubscribe(SimMqtt* m, const char* filter)
 {
     int i;
     for (i = 0; i < m->nsubs; i++)
@@ -203,20 +209,21 @@ static void unsubscribe(SimMqtt* m, const char* filter)
             break;
         }
     }
-    answer(m, "UNSUB", true, result_code(m, "UNSUB"));
+    return answer(m, "UNSUB", true, result_code(m, "UNSUB"));
 }
 
 static void on_data(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator)
 {
     SimMqtt* m = (SimMqtt*)state;
     char text[MQ_TOPIC_MAX];
+    int result = SIM_OK;
     (void)terminator;
     snprintf(text, sizeof text, "%.*s", (int)len, (const char*)data);
     switch (m->entry)
     {
     case ENTRY_TOPIC: snprintf(m->topic, sizeof m->topic, "%s", text); break;
-    case ENTRY_SUB: subscribe(m, text); break;
-    case ENTRY_UNSUB: unsubscribe(m, text); break;
+    case ENTRY_SUB: result = subscribe(m, text); break;
+    case ENTRY_UNSUB: result = unsubscribe(m, text); break;
     case ENTRY_WILL_TOPIC: snprintf(m->will_topic, sizeof m->will_topic, "%s", text); break;
     case ENTRY_WILL_MSG: snprintf(m->will_msg, sizeof m->will_msg, "%s", text); break;
     default:
@@ -225,7 +232,10 @@ static void on_data(SimModem* sim, void* state, const uint8_t* data, size_t len,
         break;
     }
     m->entry = 0;
-    sim_send_ok(sim);
+    if (result == SIM_OK)
+    {
+        sim_send_ok(sim);
+    }
 }
 
 /* The commands followed by data: "<length>[,<qos>]" in `args` (`fields` numbers), then the prompt.
@@ -352,6 +362,7 @@ static int mq_pub(SimModem* sim, void* state, const char* args)
     unsigned long qos = 0, timeout = 0, retained = 0, dup = 0;
     int n = sscanf(args, "%lu,%lu,%lu,%lu", &qos, &timeout, &retained, &dup);
     int code;
+    int result;
     if (n < 2 || qos > 2 || timeout == 0 || timeout > 180 || m->topic[0] == '\0')
     {
         return SIM_ERROR;
@@ -361,7 +372,7 @@ static int mq_pub(SimModem* sim, void* state, const char* args)
         return sim_line(sim, "+CMQTTPUB: 0,11", SIM_ERROR);
     }
     code = result_code(m, "PUB");
-    answer(m, "PUB", true, code);
+    result = answer(m, "PUB", true, code);
     if (code == 0)
     {
         if (m->nlog < MQ_LOG)
@@ -381,13 +392,15 @@ static int mq_pub(SimModem* sim, void* state, const char* args)
     }
     m->topic[0] = '\0';
     m->payload_len = 0;
-    return SIM_OK;
+    return result;
 }
 
+/* AT+CMQTTDISC=0,<timeout>: a failed disconnect (e.g. LTE-A <err> 35) leaves the connection up. */
 static int mq_disc(SimModem* sim, void* state, const char* args)
 {
     SimMqtt* m = (SimMqtt*)state;
     unsigned long timeout;
+    int code;
     if (sscanf(args, "%lu", &timeout) != 1)
     {
         return SIM_ERROR;
@@ -396,8 +409,9 @@ static int mq_disc(SimModem* sim, void* state, const char* args)
     {
         return sim_line(sim, "+CMQTTDISC: 0,11", SIM_ERROR);
     }
-    m->connected = false;
-    return answer(m, "DISC", true, 0);
+    code = result_code(m, "DISC");
+    m->connected = code != 0;
+    return answer(m, "DISC", true, code);
 }
 
 static const SimCommand kCommands[] = {{"AT+CMQTTSTART", false, 0, mq_start},

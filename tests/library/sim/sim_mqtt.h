@@ -25,8 +25,9 @@ void sim_mqtt_detach(SimMqtt* m);
 void sim_mqtt_require_credentials(SimMqtt* m, const char* user, const char* pass);
 /** The next AT+CMQTT<cmd> result carries <err> `code` ("CONNECT", "SUB", "PUB", ...). */
 void sim_mqtt_fail_next(SimMqtt* m, const char* cmd, int code);
-/** Result lines come before the OK (allowed by the modems for some commands); a failure of a
- *  command followed by data comes in place of the "> " prompt, without a final result. */
+/** Result lines come before the final result (allowed by the modems for some commands), which then
+ *  follows them after the result delay: OK, or ERROR after a failure. A failure of a command
+ *  followed by data comes in place of the "> " prompt, without a final result. */
 void sim_mqtt_results_before_ok(SimMqtt* m, bool before);
 /** Size of the +CMQTTRXPAYLOAD / +CMQTTRXTOPIC parts (default 1500). */
 void sim_mqtt_set_part_size(SimMqtt* m, size_t part);
