@@ -20,6 +20,10 @@ enum
     BC_STEP_POWERED_DOWN    /* the modem announced its shutdown */
 };
 
+/* CmdState bit (gsmPromptHelperExec uses bit 0 only): the probe follows a command that timed out.
+ * Once the probe has its final status, bit 0 is clear and CmdState is this bit alone. */
+#define BC_AFTER_UNANSWERED 0x02u
+
 /* 2 ms ticks of the step timer. */
 #define BC_TICKS(ms) ((uint16_t)((ms) / 2u))
 
@@ -135,6 +139,10 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
         }
         /* A command went unanswered, or a long silence: is the modem still there? */
         enterStep(inst, BC_STEP_PROBE);
+#if GSM_MODEM_FAMILY != GSM_MODEM_FAMILY_LTE
+        /* the command that timed out went unanswered */
+        inst->CmdState = (uint8_t)((inst->Prompt->ConsecutiveTimeouts != 0u) ? BC_AFTER_UNANSWERED : 0u);
+#endif
         break;
 
     case BC_STEP_WAIT_RECOVERY:
@@ -184,12 +192,13 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
     if ((st == GSM_Prompt_CmdStatus_Ok) || ((step == BC_STEP_PROBE) && gsmPromptHelperIsErrorStatus(st)))
     {
 #if GSM_MODEM_FAMILY != GSM_MODEM_FAMILY_LTE
-        if ((step == BC_STEP_PROBE) && (inst->Tries != 0u))
+        if ((step == BC_STEP_PROBE) && ((inst->Tries | inst->CmdState) != 0u))
         {
             /* A 2G modem in auto-baud mode restarts without a boot message (it prints nothing before
              * an "AT" locks the rate) and ignores every command until then: a probe answered only
-             * after unanswered ones may be the first one it heard since a restart, which lost the
-             * echo and error settings and every service. Set it up again in a new session. */
+             * after unanswered commands (probes, or the command whose time-out started them) may be
+             * the first one it heard since a restart, which lost the echo and error settings and
+             * every service. Set it up again in a new session. */
             GSM_DEBUG_TEXT("GSM comms: answered again, setting up\r\n");
             endSession(inst, BC_STEP_SETUP_ECHO);
             return;

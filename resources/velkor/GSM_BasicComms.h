@@ -12,8 +12,9 @@
  * - commands that time out, or a modem that has been silent for GSM_BASICCOMMS_KEEPALIVE_MS, are
  *   followed by "AT" probes; when GSM_BASICCOMMS_PROBE_TRIES probes stay unanswered the modem is
  *   recovered (reset line, or power-key cycle) and the set-up runs again. Unless the family is LTE,
- *   a probe answered only after unanswered ones also runs the set-up again: a 2G modem in auto-baud
- *   mode restarts without a boot message and hears nothing until an "AT" locks the rate again.
+ *   a probe answered only after unanswered commands (probes, or the command whose time-out started
+ *   them) also runs the set-up again: a 2G modem in auto-baud mode restarts without a boot message
+ *   and hears nothing until an "AT" locks the rate again.
  * Each (re)establishment starts a new session (GSM_BasicComms_Interface.h), upon which PIN, network
  * registration and the other modules set themselves up again.
  */
@@ -72,7 +73,8 @@ typedef struct GSM_BasicComms_Instance
     GSM_BasicComms_Interface _i;
 
     /* ---- private ---- */
-    uint8_t CmdState; /* gsmPromptHelperExec state of the running command */
+    uint8_t CmdState; /* bit 0: gsmPromptHelperExec state of the running command; bit 1: the probe
+                         follows a command that timed out */
     uint8_t Step;     /* internal state */
     uint8_t Tries;    /* handshake attempts / probes without answer */
     uint16_t Timer;   /* start of the present step, in 2 ms ticks */

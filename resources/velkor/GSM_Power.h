@@ -12,12 +12,14 @@
  * Hardware callbacks (set before gsmPowerInit):
  * - SetPowerKey(inst, activated): drive the PWRKEY line; `activated` true = key pressed (PWRKEY low
  *   at the modem; many boards invert it through a transistor, the callback hides that).
- * - SetReset(inst, activated): optional (may be NULL); `activated` true = RESET held low.
+ * - SetReset(inst, activated): optional (may be NULL); `activated` true = RESET held low. With it,
+ *   the recoveries Basic Comms asks for take turns between a reset pulse and a power cycle (a reset
+ *   does not start a modem that is off, nor revive every hung one).
  * - ReadStatus(inst): level of the STATUS output, true = modem running. May be NULL when the board
  *   has no STATUS line: the module then does not press the key at start (the modem may already run)
  *   but reports On at once; Basic Comms probes with "AT" for 1.5 s and, when nothing answers, asks
- *   for recovery, which without STATUS and reset line is a single key press (a toggle). A press
- *   that switched a running but hung modem off is followed by another one at the next recovery.
+ *   for recovery, whose power cycle without STATUS is a single key press (a toggle). A press that
+ *   switched a running but hung modem off is followed by another one at a later recovery.
  */
 #ifndef GSM_POWER_H_
 #define GSM_POWER_H_

@@ -27,6 +27,10 @@
 
 #define PR_ST(s) ((uint8_t)GSM_Prompt_CmdStatus_##s)
 
+/* Longest delay of a time-out while received bytes wait to be read (see gsmPromptPoll):
+ * 2^PR_RX_BACKLOG_SHIFT ms, about a second. */
+#define PR_RX_BACKLOG_SHIFT 10
+
 /* The time-out after data written at the "> " prompt is kept in steps of 2^PR_DATA_TIMEOUT_SHIFT ms. */
 #define PR_DATA_TIMEOUT_SHIFT 4
 
@@ -513,7 +517,11 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
         flushBinary(inst, buf); /* hand over what arrived so far */
     }
 
-    if (((inst->_i.Flags & PR_F_ACTIVE) != 0u) && GSM_TIME_REACHED(now, inst->CmdTimer_ms))
+    /* Bytes still waiting (all of this poll's share was taken) arrived before now and may hold the
+     * final result: the time-out waits until they are read, for at most about a second more (a
+     * receiver that never runs dry must not keep a command open for ever). */
+    if (((inst->_i.Flags & PR_F_ACTIVE) != 0u) &&
+        GSM_TIME_REACHED(now, inst->CmdTimer_ms + ((uint32_t)(count == 0u) << PR_RX_BACKLOG_SHIFT)))
     {
         GSM_DEBUG_TEXT("GSM prompt: command timed out\r\n");
         cancelDataEntry(inst); /* a command that times out at its prompt leaves data entry as well */

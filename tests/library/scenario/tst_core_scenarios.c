@@ -180,25 +180,33 @@ static void autobaudModemAnswersAfterLostAttempts(void)
 }
 
 /* Without STATUS the modem is probed before the key is pressed: a stopped one gets one press, one
- * that already runs (switched on before the microcontroller started) none. */
+ * that already runs (switched on before the microcontroller started) none. A reset line does not
+ * start a stopped modem: the key follows a reset that did not help. */
 static void noStatusPinProbesBeforePressingPowerKey(void)
 {
-    int running;
-    for (running = 0; running < 2; running++)
+    static const struct
+    {
+        int running;
+        bool reset_pin;
+        SimFamily family;
+    } rows[] = {{0, false, SIM_FAMILY_2G}, {1, true, SIM_FAMILY_LTE_A}, {0, true, SIM_FAMILY_LTE_A}};
+    size_t r;
+    for (r = 0; r < sizeof rows / sizeof rows[0]; r++)
     {
         SimConfig cfg;
         SimModem* sim;
         HarnessOptions o = harness_default_options();
-        check_context("%s/running%d/echo%d", __func__, running, HARNESS_ECHO_ON);
+        check_context("%s/running%d/reset%d/echo%d", __func__, rows[r].running, rows[r].reset_pin,
+                      HARNESS_ECHO_ON);
         o.status_pin = false;
-        o.reset_pin = running != 0;
-        sim_config_default(&cfg, running ? SIM_FAMILY_LTE_A : SIM_FAMILY_2G);
+        o.reset_pin = rows[r].reset_pin;
+        sim_config_default(&cfg, rows[r].family);
         if (g_sim)
         {
             sim_destroy(g_sim);
         }
         sim = g_sim = sim_create(&cfg);
-        if (running)
+        if (rows[r].running)
         {
             sim_set_pwrkey(sim, true);
             sim_advance(sim, 600);
@@ -207,7 +215,7 @@ static void noStatusPinProbesBeforePressingPowerKey(void)
         }
         harness_start(sim, &o);
         harness_poll(1000);
-        CHECK_EQ_INT(sim_pwrkey_presses(sim), running);
+        CHECK_EQ_INT(sim_pwrkey_presses(sim), rows[r].running);
         CHECK(bring_up());
         CHECK_EQ_INT(sim_pwrkey_presses(sim), 1);
         CHECK(sim_is_on(sim));
@@ -589,34 +597,41 @@ FAMILY_TEST(modemRebootIsFollowedBySetupAgain)
 
 /* A 2G modem in auto-baud mode restarts silently (no "RDY", the boot messages are lost before the
  * rate is locked) and ignores every command until an "AT" locks the rate again: once a probe is
- * answered after unanswered ones, the modem is set up again in a new session. */
+ * answered after unanswered commands (probes, or the command whose time-out started the probes),
+ * the modem is set up again in a new session. Rows: the first "AT" after the restart is lost, or
+ * it is answered. */
 static void autobaudModemRestartIsFollowedBySetupAgain(void)
 {
-    SimConfig cfg;
-    SimModem* sim;
-    uint8_t session;
-    g_check_context = __func__;
-    sim_config_default(&cfg, SIM_FAMILY_2G);
-    cfg.autobaud = true;
-    sim = start_with(&cfg, NULL);
-    CHECK(bring_up());
-    CHECK(harness_run_until(registered, 10000));
-    session = gsmBasicCommsIfSession(&mGsmBasicCommsInst._i);
-    sim_reboot(sim);
-    harness_poll(3000); /* booted, silent */
-    sim_tx_clear(sim);
-    harness_events_clear();
-    CHECK(gsmmgrSignalQualityQuery());
-    harness_poll(10000);
-    CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QueryFailed, 0) >= 0);
-    CHECK(established());
-    CHECK(gsmBasicCommsIfSession(&mGsmBasicCommsInst._i) != session);
-    CHECK_EQ_INT(sim_echo(sim), HARNESS_ECHO_ON);
-    CHECK_EQ_INT(sim_cmee(sim), 1);
-    CHECK_EQ_INT(harness_count_command("AT+CREG=1"), 1);
-    CHECK(harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0) >= 0);
-    CHECK(harness_run_until(registered, 10000));
-    check_signal_query(sim, 14, 0, 300);
+    uint8_t lost;
+    for (lost = 0; lost < 2; lost++)
+    {
+        SimConfig cfg;
+        SimModem* sim;
+        uint8_t session;
+        check_context("%s/lost%u/echo%d", __func__, (unsigned)lost, HARNESS_ECHO_ON);
+        sim_config_default(&cfg, SIM_FAMILY_2G);
+        cfg.autobaud = true;
+        cfg.autobaud_lost_at = lost;
+        sim = start_with(&cfg, NULL);
+        CHECK(bring_up());
+        CHECK(harness_run_until(registered, 10000));
+        session = gsmBasicCommsIfSession(&mGsmBasicCommsInst._i);
+        sim_reboot(sim);
+        harness_poll(3000); /* booted, silent */
+        sim_tx_clear(sim);
+        harness_events_clear();
+        CHECK(gsmmgrSignalQualityQuery());
+        harness_poll(10000);
+        CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QueryFailed, 0) >= 0);
+        CHECK(established());
+        CHECK(gsmBasicCommsIfSession(&mGsmBasicCommsInst._i) != session);
+        CHECK_EQ_INT(sim_echo(sim), HARNESS_ECHO_ON);
+        CHECK_EQ_INT(sim_cmee(sim), 1);
+        CHECK_EQ_INT(harness_count_command("AT+CREG=1"), 1);
+        CHECK(harness_find_event("PIN", GSM_PIN_EventType_SimStatus, 0) >= 0);
+        CHECK(harness_run_until(registered, 10000));
+        check_signal_query(sim, 14, 0, 300);
+    }
 }
 
 static void modemPowerDownMessageLeadsToRestart(void)

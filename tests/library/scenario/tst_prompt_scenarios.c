@@ -105,6 +105,21 @@ static bool test_command(SimModem* sim, void* state, const char* cmd)
         sim_send_line_later(sim, 2500, "OK");
         return true;
     }
+    if (strcmp(cmd, "AT+BURST") == 0)
+    {
+        /* OK after 950 ms, behind three long URC lines that arrive with it */
+        char line[101];
+        int i;
+        memset(line, 'x', sizeof line - 1);
+        line[sizeof line - 1] = '\0';
+        memcpy(line, "+NOISE: ", 8);
+        for (i = 0; i < 3; i++)
+        {
+            sim_send_line_later(sim, 950, line);
+        }
+        sim_send_line_later(sim, 950, "OK");
+        return true;
+    }
     if (strcmp(cmd, "AT+CME") == 0)
     {
         sim_send_line(sim, "+CME ERROR: 123");
@@ -414,6 +429,23 @@ static void abandonedCommandEndsAborted(void)
     gsmPromptRelease(p, &g_owner);
 }
 
+/* The main loop is held up around the deadline while the answer, which came in time, waits unread
+ * behind more bytes than one poll takes: it is read before the time-out is judged. */
+static void answerWaitingUnreadBeforeDeadlineIsNoTimeout(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {NULL, 1000u, 0u};
+    GSM_Prompt_Interface* p = &mGsmPromptInst._i;
+    start_test_modem(SIM_FAMILY_LTE_A, NULL);
+    CHECK(begin_command(&spec));
+    gsmPromptCmdAppend(p, "AT+BURST");
+    gsmPromptCmdSend(p);
+    harness_poll(940);
+    sim_advance(g_sim, 100); /* no poll for 100 ms */
+    harness_poll(20);
+    CHECK_EQ_INT(gsmPromptCmdStatus(p, &g_owner), GSM_Prompt_CmdStatus_Ok);
+    gsmPromptRelease(p, &g_owner);
+}
+
 static void overlongLineIsDroppedAndNextLineParsed(void)
 {
     int variant;
@@ -423,7 +455,7 @@ static void overlongLineIsDroppedAndNextLineParsed(void)
         char big[2100];
         static const char* const prefixes[] = {"+BIG:", "+SMALL:", NULL};
         static GSM_Prompt_UrcSubscriber sub;
-        o.data_buffer = variant == 0; /* 1024-byte buffer, then the 48-byte fallback */
+        o.data_buffer = variant == 0; /* 1024-byte buffer, then the 32-byte fallback */
         start_test_modem(SIM_FAMILY_LTE_A, &o);
         sub.Prefixes = prefixes;
         sub.Handler = collect_line;
@@ -449,6 +481,7 @@ const CheckTest g_prompt_tests[] = {
     {"timedOutCommandIsReportedAndCommsSurvive", timedOutCommandIsReportedAndCommsSurvive},
     {"finalResultsGiveStatusAndErrorNumber", finalResultsGiveStatusAndErrorNumber},
     {"abandonedCommandEndsAborted", abandonedCommandEndsAborted},
+    {"answerWaitingUnreadBeforeDeadlineIsNoTimeout", answerWaitingUnreadBeforeDeadlineIsNoTimeout},
     {"overlongLineIsDroppedAndNextLineParsed", overlongLineIsDroppedAndNextLineParsed},
 };
 const size_t g_prompt_test_count = sizeof g_prompt_tests / sizeof g_prompt_tests[0];
