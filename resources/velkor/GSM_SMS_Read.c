@@ -206,11 +206,18 @@ static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
     if ((fl & SR_B_RECEIVED) != 0u)
     {
         GSM_SmsRead_Event_ReadSuccess ev;
+#if GSM_SMSREAD_TIMESTAMP_SIZE >= 21u
+        /* A time stamp that parses has 17 or 20 characters ("yy/MM/dd,hh:mm:ss", then the zone); with
+         * any other length a terminator stands where the parser wants a digit or a separator, so it
+         * fails as it should. */
+        uint16_t n = (inst->Timestamp[17] == '\0') ? 17u : 20u;
+#else
         uint16_t n = 0u;
         while (inst->Timestamp[n] != '\0')
         {
             n++;
         }
+#endif
         ev.TimestampUtc = 0u; /* (left unchanged when the time stamp does not parse) */
         ev.TimeZoneQuarters = 0;
         (void)gsmUtilDateTimeToEpoch(inst->Timestamp, n, &ev.TimestampUtc, &ev.TimeZoneQuarters);

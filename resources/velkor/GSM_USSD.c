@@ -251,8 +251,6 @@ void gsmUssdInit(GSM_USSD_Instance* inst)
     }
     inst->Step = US_STEP_IDLE;
     inst->Text.Fl = 0u; /* no answer being read (the text and its <dcs> are set when one begins) */
-    /* PowerStartCount: the first poll takes the present count (a restart seen then, in IDLE or
-     * while a request waits for the registration, ends nothing). */
     inst->Urc.Prefixes = kCusdPrefixes;
     inst->Urc.Handler = &onCusdLine;
     inst->Urc.Context = inst;
@@ -278,8 +276,12 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         inst->Text.Fl = US_F_READY | US_F_TRUNC; /* (no other flag applies any more) */
     }
     step = inst->Step;
-    /* a restart is taken note of in every step; it ends an open session (running commands report it) */
-    if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount) && ((uint_fast8_t)(step - US_STEP_MENU) < 2u))
+    /* An open session ends with the modem's session (running commands report that themselves). After a
+     * restart - also one the modem did by itself, which the power control does not see - or a switch-off,
+     * Network Registration has forgotten its states until the modem answers again: the +CREG state,
+     * which it reads in every session of every family, is then unknown. */
+    if (((uint_fast8_t)(step - US_STEP_MENU) < 2u) &&
+        (gsmNetworkRegistrationIfStat(inst->NetworkRegistration, GSM_NetworkRegistration_Domain_CS) == GSM_NETWORKREGISTRATION_STAT_UNKNOWN))
     {
         status = GSM_USSD_Status_CommsLost;
     }

@@ -110,14 +110,14 @@ typedef struct GSM_USSD_TextState
 struct GSM_USSD_Instance
 {
     /* ---- set by the application before gsmUssdInit ---- */
-    GSM_Power_Interface* Power;                             /**< &(mGsmPwrInst._i) */
+    GSM_Power_Interface* Power;                             /**< &(mGsmPwrInst._i) (kept for source compatibility: a restart or
+                                                                 switch-off is seen through the registration, which forgets its states) */
     GSM_Prompt_Interface* Prompt;                           /**< &(mGsmPromptInst._i) */
     GSM_NetworkRegistration_Interface* NetworkRegistration; /**< &(mGsmNetworkRegistrationInst._i) */
     GSM_USSD_EventHandler EventHandler;                     /**< may be NULL (no events) */
 
     /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
     uint8_t Step;                 /* US_STEP_... */
-    uint8_t PowerStartCount;
     GSM_USSD_TextState Text;      /* the answer being read into Response */
     uint16_t ContStart_ms;        /* low 16 bits of the time the answer line began */
     uint32_t Timer_ms;            /* deadline of the present wait */

@@ -100,6 +100,30 @@ FAMILY_TEST(announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation)
         CHECK_EQ_INT(harness_count_command(cmd), 1);
         CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
     }
+    /* time stamps without a zone, and cut ones (0: not parseable), as printed */
+    {
+        static const struct
+        {
+            const char* scts;
+            uint32_t utc;
+        } kStamps[] = {
+            {"24/05/01,12:34:56", SCTS_UTC + 7200u},
+            {"24/05/01,12:34:5", 0u},
+            {"24/05/01,12:34:56+", 0u},
+            {"24/05/01,12:34:56+0", 0u},
+            {"24/05/01,12:34:56-28", SCTS_UTC + 7200u + 25200u},
+        };
+        size_t i;
+        int n = sms_count("READ", GSM_SmsRead_EventType_ReadSuccess);
+        for (i = 0; i < sizeof kStamps / sizeof kStamps[0]; i++, n++)
+        {
+            const SmsEvent* e;
+            sim_sms_receive(sms_centre(), SENDER, kStamps[i].scts, "Stamp");
+            CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, n + 1, 10000));
+            e = read_event(n);
+            CHECK(e && strcmp(e->timestamp, kStamps[i].scts) == 0 && e->utc == kStamps[i].utc);
+        }
+    }
 }
 
 /* Bodies that look like result codes or URCs stay text; over-long bodies and senders are cut. */

@@ -213,7 +213,7 @@ static void stayUnregistered(SimConfig* cfg) { cfg->register_ms = 0; }
 
 static bool cusd_sent(void) { return harness_find_command("AT+CUSD=1,\"*100#\",15", 0) >= 0; }
 
-FAMILY_TEST(errorAnswerAnswerBeforeOkAndSwitchOff)
+FAMILY_TEST(errorAnswerAnswerBeforeOkRestartAndSwitchOff)
 {
     const SmsEvent* e;
     long sent;
@@ -239,6 +239,35 @@ FAMILY_TEST(errorAnswerAnswerBeforeOkAndSwitchOff)
     resp = sms_find("USSD", GSM_USSD_EventType_UssdResponse, 0);
     CHECK(sent >= 0 && sent < resp);
     check_answer(sms_event((size_t)resp), GSM_USSD_Status_Final, "Your balance is 5.00 EUR. Valid until 31.12.2024");
+    /* the modem restarts by itself (no power switching) while a menu is open or an answer is
+     * awaited: the session is gone, CommsLost follows without waiting for the answer time-out */
+    {
+        static const struct
+        {
+            const char* code;
+            uint32_t answer_delay_ms;
+            int reached; /* event that shows the state is reached */
+            int ending;  /* event that ends the request or session (before the answer time-out) */
+        } kRestarts[] = {
+            {"*123#", 2000, GSM_USSD_EventType_UssdResponse, GSM_USSD_EventType_UssdCancelled},
+            {"*100#", 20000, GSM_USSD_EventType_UssdSent, GSM_USSD_EventType_UssdResponse},
+        };
+        size_t i;
+        for (i = 0; i < sizeof kRestarts / sizeof kRestarts[0]; i++)
+        {
+            CHECK(harness_run_until(gsmmgrNetworkRegistrationIsRegistered, 90000));
+            sms_events_clear();
+            sim_ussd_set_answer_delay(sms_ussd(), kRestarts[i].answer_delay_ms);
+            CHECK(gsmmgrUssdSend(s(kRestarts[i].code)));
+            CHECK(sms_wait_event("USSD", kRestarts[i].reached, 1, 15000));
+            sim_reboot(harness_sim());
+            CHECK(sms_wait_event("USSD", kRestarts[i].ending, 1, GSM_USSD_RESPONSE_TIMEOUT_MS - 5000u));
+            e = nth(kRestarts[i].ending, -1);
+            CHECK(e && e->a == GSM_USSD_Status_CommsLost);
+            CHECK(!gsmUssdBusy(&mGsmUssdInst));
+        }
+        CHECK(harness_run_until(gsmmgrNetworkRegistrationIsRegistered, 90000));
+    }
     /* the modem switched off while the answer is awaited */
     sms_events_clear();
     sim_ussd_set_answer_delay(sms_ussd(), 20000);
@@ -460,7 +489,7 @@ const CheckTest g_ussd_tests[] = {
     {"menuSessionRunsOverSeveralStepsAndEnds", menuSessionRunsOverSeveralStepsAndEnds},
     {"otherNetworkStatusesUcs2AndOverLongAnswers", otherNetworkStatusesUcs2AndOverLongAnswers},
     {"multiLineTextsKeepEveryLineWhateverItLooksLike", multiLineTextsKeepEveryLineWhateverItLooksLike},
-    {"errorAnswerAnswerBeforeOkAndSwitchOff", errorAnswerAnswerBeforeOkAndSwitchOff},
+    {"errorAnswerAnswerBeforeOkRestartAndSwitchOff", errorAnswerAnswerBeforeOkRestartAndSwitchOff},
     {"timeoutsHoldAcrossTheClockWrap", timeoutsHoldAcrossTheClockWrap},
     {"cancelEndsTheRequestInEveryState", cancelEndsTheRequestInEveryState},
     {"networkAnswerWhileTheRequestWaitsForRegistration", networkAnswerWhileTheRequestWaitsForRegistration},
