@@ -90,7 +90,7 @@ typedef struct GSM_SmsRead_Event_ReadSuccess
     const char* Text;         /**< the message body */
     uint16_t TextLength;      /**< characters in Text */
     bool Truncated;           /**< true: the body (or the sender) was longer than its buffer and was cut */
-    uint8_t Index;            /**< storage index the message was read from (already deleted) */
+    uint8_t Index;            /**< storage index the message was read from (deleted right after this event) */
 } GSM_SmsRead_Event_ReadSuccess;
 
 typedef struct GSM_SmsRead_Instance GSM_SmsRead_Instance;
