@@ -24,6 +24,7 @@
 #define PR_F_OVERFLOW     0x10u /* the line being received did not fit the buffer */
 #define PR_F_TX_DATA      0x20u /* data after the prompt is being written */
 #define PR_F_DATA_ECHO    0x40u /* received bytes may be the echo of that data */
+#define PR_F_HOLD         0x80u /* a command that timed out was released: no claim until the next poll */
 
 #define PR_ST(s) ((uint8_t)GSM_Prompt_CmdStatus_##s)
 
@@ -478,6 +479,10 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
         return;
     }
     now = gsm__SysTime_ms();
+    /* The modem may still be busy with a command that timed out: Basic Comms, polled right after the
+     * prompt, probes with "AT" before another module's command goes out, so that a late final result
+     * of that command completes the probe (the modem answers in order) and not the next command. */
+    inst->_i.Flags &= (uint8_t)~PR_F_HOLD;
     /* A modem that is switched off or restarted (power-on, reset, power cycle) always passes
      * through a state other than On, which ends the session (and keeps it clear meanwhile). */
     powered = modemOn(inst);
@@ -537,7 +542,7 @@ bool gsmPromptClaim(GSM_Prompt_Interface* prompt, const void* owner)
     {
         return false;
     }
-    if (prompt->Owner == NULL)
+    if ((prompt->Owner == NULL) && ((prompt->Flags & PR_F_HOLD) == 0u))
     {
         prompt->Owner = owner;
     }
@@ -553,6 +558,10 @@ void gsmPromptRelease(GSM_Prompt_Interface* prompt, const void* owner)
     }
     inst = fromIf(prompt);
     abandonCommand(inst);
+    if (prompt->Status == PR_ST(Timeout))
+    {
+        prompt->Flags |= PR_F_HOLD;
+    }
     prompt->Owner = NULL;
     prompt->Status = PR_ST(Idle);
     inst->CmdOwner = NULL;
