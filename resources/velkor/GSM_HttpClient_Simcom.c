@@ -34,6 +34,7 @@ static const char kHttp[] GSM_PGM = "AT+HTTP";
 #define HC_F_KEEP    0x08u /* do not terminate after each request */
 #define HC_F_NONET   0x10u /* +HTTP_NONET_EVENT arrived during the request */
 #define HC_F_RESTART 0x20u /* a boot message arrived */
+#define HC_F_READERR 0x40u /* LTE: the read ended with ERROR after its OK */
 /* Flags2: set up by each request. Bit n (n = HC_CID, HC_CONTENT, HC_DATA) set: the request skips
  * the command state n; bits 0 and 1 are free for flags because no request skips HC_IDLE or HC_TERM. */
 #define HC_F2_READ_END 0x01u                       /* LTE "+HTTPREAD: 0" arrived */
@@ -45,8 +46,9 @@ static const char kHttp[] GSM_PGM = "AT+HTTP";
 typedef char hcSkipBitsFit[((HC_TERM == 1) && (HC_ACTION < 8)) ? 1 : -1];
 
 /* "+HTTP" covers +HTTPACTION:, +HTTPREAD and +HTTP_NONET_EVENT; the answer lines of the commands
- * arrive through this subscription too. */
-static const char* const kUrcPrefixes[] = {"+HTTP", "RDY", "*ATREADY:", NULL};
+ * arrive through this subscription too. An LTE read whose OK came first ends with "+HTTPREAD: 0", or
+ * with ERROR on failure, which the prompt passes on as it is outside a command. */
+static const char* const kUrcPrefixes[] = {"+HTTP", "RDY", "*ATREADY:", "ERROR", NULL};
 
 /* Command expectations: the short commands ("DOWNLOAD" is the data prompt of AT+HTTPDATA and comes
  * from no other; 2G modems answer AT+HTTPPARA and AT+HTTPTERM within 5 s); the long ones: AT+HTTPINIT
@@ -95,6 +97,16 @@ static void onLine(void* ctx, const char* line, uint16_t len)
     uint32_t v[3];
     uint8_t n;
     char c;
+    if (line[0] == 'E')
+    {
+        /* (while the read runs the ERROR would be its final result: this one came after the OK,
+         * possibly before the poll saw that OK) */
+        if (inst->State >= HC_READ) /* HC_READ, HC_READ_END */
+        {
+            inst->Flags |= HC_F_READERR;
+        }
+        return;
+    }
     if (line[0] != '+')
     {
         /* the modem restarted: the HTTP session is gone */
@@ -150,7 +162,7 @@ static void end(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
     }
     gsmPromptRelease(inst->Prompt, inst);
     inst->State = (((inst->Flags & HC_F_KEEP) != 0u) && (result == (uint8_t)GSM_HttpClientSimcom_Result_Success)) ? HC_IDLE : HC_TERM;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_BUSY | HC_F_NONET | HC_F_SENT));
+    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_BUSY | HC_F_NONET | HC_F_SENT | HC_F_READERR));
 }
 
 /* Raises a result event with `len` body bytes from the body buffer; `last` ends the request. Without
@@ -384,7 +396,11 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
         break;
 
     case HC_READ_END:
-        if ((inst->Flags2 & HC_F2_READ_END) != 0u)
+        if ((inst->Flags & HC_F_READERR) != 0u)
+        {
+            finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_CommandError);
+        }
+        else if ((inst->Flags2 & HC_F2_READ_END) != 0u)
         {
             windowDone(inst, false);
         }

@@ -95,10 +95,12 @@ static void writeByte(GSM_Prompt_Instance* inst, uint8_t b)
 }
 
 /* Ends the open command with a final status. After a time-out or an abort a late final result of
- * the command may still come: PR_F_DROP_OK (a session reset clears it again). */
+ * the command may still come: PR_F_DROP_OK (a session reset clears it again). A command that gets its
+ * own final result clears it too: the modem answers in order, so a late result of an earlier command
+ * would have come before. */
 static GSM_NOINLINE void finishCommand(GSM_Prompt_Instance* inst, uint8_t status, int16_t code)
 {
-    uint8_t f = (uint8_t)(inst->_i.Flags & (uint8_t)~(PR_F_ACTIVE | PR_F_ECHO_PENDING | PR_F_TX_DATA | PR_F_DATA_ECHO));
+    uint8_t f = (uint8_t)(inst->_i.Flags & (uint8_t)~(PR_F_ACTIVE | PR_F_ECHO_PENDING | PR_F_TX_DATA | PR_F_DATA_ECHO | PR_F_DROP_OK));
     inst->_i.Status = status;
     inst->Code = code;
     inst->TxDataLeft = 0u;
@@ -206,12 +208,8 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
             inst->_i.Flags = (uint8_t)(f & (uint8_t)~PR_F_DROP_OK); /* late answer of an abandoned command */
             return;
         }
-        if (fin != PR_ST(OtherFinal))
-        {
-            GSM_DEBUG_TEXT("GSM prompt: unexpected result dropped\r\n");
-            return;
-        }
-        /* NO CARRIER & co. outside a command: offered to the subscribers below. */
+        /* Any other final result outside a command is offered to the subscribers below: NO CARRIER
+         * & co., and the ERROR that ends an LTE modem's HTTP read after its OK. */
     }
 
     /* 2b. "DOWNLOAD" of AT+HTTPDATA: the data prompt of that command */

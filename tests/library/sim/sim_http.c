@@ -45,6 +45,7 @@ struct SimHttp
     char slow_cmd[700];
     uint32_t slow_due;
     size_t lost; /* body bytes the next read announces but does not deliver */
+    bool read_fails_late; /* the next read fails after its OK (LTE) */
 };
 
 static bool is_2g(SimModem* sim)
@@ -238,6 +239,15 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
         h->fail[0] = '\0';
         sim_send_error(sim);
     }
+    else if (h->read_fails_late && sim_cmd_is(cmd + 7, "READ"))
+    {
+        h->read_fails_late = false;
+        if (!is_2g(sim))
+        {
+            sim_send_ok(sim); /* the LTE read answers OK first; the failure ends it */
+        }
+        sim_send_error(sim);
+    }
     else if (h->slow[0] != '\0' && sim_cmd_is(cmd + 7, h->slow))
     {
         h->slow[0] = '\0';
@@ -335,6 +345,7 @@ void sim_http_delay_next(SimHttp* h, const char* cmd, uint32_t delay_ms)
 }
 
 void sim_http_lose_read_bytes(SimHttp* h, size_t count) { h->lost = count; }
+void sim_http_fail_next_read_after_ok(SimHttp* h) { h->read_fails_late = true; }
 
 void sim_http_nonet(SimHttp* h)
 {

@@ -31,6 +31,10 @@ void sim_http_add(SimHttp* h, const char* url, int status, const void* body, siz
 /** The next AT+HTTP<cmd> command ("INIT", "PARA", "DATA", "ACTION", "READ") answers ERROR. */
 void sim_http_fail_next(SimHttp* h, const char* cmd);
 
+/** The next AT+HTTPREAD fails as an LTE modem's read fails: OK, then ERROR in place of the blocks
+ *  (2G: ERROR). */
+void sim_http_fail_next_read_after_ok(SimHttp* h);
+
 /** The next AT+HTTP<cmd> command is carried out (and answered) only `delay_ms` after it arrived. */
 void sim_http_delay_next(SimHttp* h, const char* cmd, uint32_t delay_ms);
 
