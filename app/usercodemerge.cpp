@@ -43,42 +43,185 @@ QStringList regionNames()
 
 QVector<QRegularExpression> compilePatterns()
 {
-    const QString pattern = QStringLiteral("(//\\s*USER\\s+CODE\\s+BEGIN\\s+%1[\\s\\S]*?//\\s*USER\\s+CODE\\s+END\\s+%1)");
+    // The name must end where a word ends, so that "gsmWrite" does not take the markers of
+    // "gsmWriteCompleted" for its own wherever the two stand in the file.
+    const QString pattern = QStringLiteral(
+        "(//\\s*USER\\s+CODE\\s+BEGIN\\s+%1(?![A-Za-z0-9_])[\\s\\S]*?//\\s*USER\\s+CODE\\s+END\\s+%1(?![A-Za-z0-9_]))");
+    // The blank inside a two-word name ("Exported Variables") is matched like the blanks between the
+    // keywords: any white space.
     QVector<QRegularExpression> patterns;
-    for (const QString& name : regionNames())
-        patterns.append(QRegularExpression(pattern.arg(name)));
+    for (QString name : regionNames())
+        patterns.append(QRegularExpression(pattern.arg(name.replace(QLatin1Char(' '), QStringLiteral("\\s+")))));
     return patterns;
 }
 
 namespace
 {
-const QVector<QRegularExpression>& defaultPatterns()
+// The two markers of one region expression, each searched on its own: the text between them is
+// never run through the expression, so a region of any size (a table of several megabytes, say)
+// is found, where matching the whole region at once gives up beyond the engine's match limit and
+// would treat the region as absent.
+struct Markers
 {
-    static const QVector<QRegularExpression> patterns = compilePatterns();
-    return patterns;
+    QRegularExpression begin;
+    QRegularExpression end; // searched from the end of the begin marker
+};
+
+// Splits a region expression of the form "(<begin marker>[\s\S]*?<end marker>)" into its markers.
+// An expression of another form is kept whole as the begin marker, with no end marker.
+Markers markersOf(const QRegularExpression& region)
+{
+    static const QString any = QStringLiteral("[\\s\\S]*?");
+    const QString pattern = region.pattern();
+    const int split = pattern.indexOf(any);
+    if (pattern.startsWith(QLatin1Char('(')) && pattern.endsWith(QLatin1Char(')')) && split > 0 &&
+        pattern.indexOf(any, split + 1) < 0)
+    {
+        Markers markers{QRegularExpression(pattern.mid(1, split - 1), region.patternOptions()),
+                        QRegularExpression(pattern.mid(split + any.size()).chopped(1), region.patternOptions())};
+        if (markers.begin.isValid() && markers.end.isValid())
+            return markers;
+    }
+    return {region, QRegularExpression()};
+}
+
+QVector<Markers> markersOf(const QVector<QRegularExpression>& patterns)
+{
+    QVector<Markers> markers;
+    for (const QRegularExpression& pattern : patterns)
+        markers.append(markersOf(pattern));
+    return markers;
+}
+
+const QVector<Markers>& defaultMarkers()
+{
+    static const QVector<Markers> markers = markersOf(compilePatterns());
+    return markers;
+}
+
+// One region found in a text: which expression matched, and where. `end` is -1 for a begin marker
+// that no end marker follows.
+struct Found
+{
+    int pattern = -1;
+    int start = -1;
+    int end = -1;
+};
+
+// The first region of `markers` in `text` at or after `position`; pattern -1 when there is none,
+// end -1 when the first begin marker there has no end marker after it.
+Found findOne(const QString& text, const Markers& markers, int position)
+{
+    const QRegularExpressionMatch begin = markers.begin.match(text, position);
+    if (!begin.hasMatch())
+        return {};
+    if (markers.end.pattern().isEmpty())
+        return {0, begin.capturedStart(0), begin.capturedEnd(0)};
+    // The first end marker after the begin marker closes the region. Without one, no later begin
+    // marker can have one either.
+    const QRegularExpressionMatch end = markers.end.match(text, begin.capturedEnd(0));
+    if (!end.hasMatch())
+        return {0, begin.capturedStart(0), -1};
+    return {0, begin.capturedStart(0), end.capturedEnd(0)};
+}
+
+// The regions of `text` in text order, found one after the other: the next region is the earliest
+// one of any name after the end of the previous one. Markers inside a region's own text (a
+// commented-out copy of another region, say) are therefore part of that region and never taken for
+// a region of their own. Begin markers that no end marker follows, and that lie outside every
+// region, are added to `unclosed` when it is given.
+QVector<Found> findRegions(const QString& text, const QVector<Markers>& markers, QVector<Found>* unclosed = nullptr)
+{
+    QVector<Found> found;
+    QVector<Found> open;
+    QVector<Found> next(markers.size());
+    QVector<bool> exhausted(markers.size(), false);
+    int position = 0;
+    for (;;)
+    {
+        int best = -1;
+        for (int i = 0; i < markers.size(); ++i)
+        {
+            if (exhausted[i])
+                continue;
+            if (next[i].pattern < 0 || next[i].start < position)
+            {
+                next[i] = findOne(text, markers[i], position);
+                if (next[i].pattern >= 0 && next[i].end < 0)
+                    open.append({i, next[i].start, -1});
+                if (next[i].pattern < 0 || next[i].end < 0)
+                {
+                    exhausted[i] = true;
+                    continue;
+                }
+                next[i].pattern = i;
+            }
+            if (best < 0 || next[i].start < next[best].start)
+                best = i;
+        }
+        if (best < 0)
+            break;
+        found.append(next[best]);
+        position = next[best].end;
+    }
+    if (unclosed)
+    {
+        for (const Found& marker : open)
+        {
+            bool inside = false;
+            for (const Found& region : found)
+                inside = inside || (marker.start > region.start && marker.start < region.end);
+            if (!inside)
+                unclosed->append(marker);
+        }
+    }
+    return found;
 }
 } // namespace
 
 Result merge(const QString& oldText, const QString& newText, const QVector<QRegularExpression>& patterns)
 {
-    const QVector<QRegularExpression>& list = patterns.isEmpty() ? defaultPatterns() : patterns;
+    const QVector<Markers> list = patterns.isEmpty() ? defaultMarkers() : markersOf(patterns);
     const QStringList names = regionNames();
-    Result result{newText, {}};
-    for (int i = 0; i < list.size(); ++i)
+
+    // The user's region of each name: the first one of the old text.
+    QVector<QString> userRegions(list.size());
+    QVector<bool> inOld(list.size(), false);
+    QVector<Found> unclosed;
+    for (const Found& region : findRegions(oldText, list, &unclosed))
     {
-        const QRegularExpressionMatch oldMatch = list[i].match(oldText);
-        if (!oldMatch.hasMatch())
-            continue; // the new text keeps its default region, if it has one
-        const QString userRegion = oldMatch.captured(1);
-        const QRegularExpressionMatch newMatch = list[i].match(result.text);
-        if (!newMatch.hasMatch())
-        {
-            result.droppedRegions.append(i < names.size() ? names[i] : list[i].pattern());
+        if (inOld[region.pattern])
             continue;
-        }
-        // Literal, case-sensitive replacement: nothing in the user's text is interpreted.
-        result.text.replace(newMatch.captured(1), userRegion, Qt::CaseSensitive);
+        inOld[region.pattern] = true;
+        userRegions[region.pattern] = oldText.mid(region.start, region.end - region.start);
     }
+
+    // Every region of the new text is replaced where it stands by the user's region of the same name
+    // (the new text keeps its default region when the old text has none). Nothing in the user's text
+    // is interpreted, and text outside the regions is never searched or changed.
+    Result result;
+    QVector<bool> inNew(list.size(), false);
+    int copied = 0;
+    for (const Found& region : findRegions(newText, list))
+    {
+        inNew[region.pattern] = true;
+        result.text += newText.midRef(copied, region.start - copied);
+        result.text += inOld[region.pattern] ? userRegions[region.pattern]
+                                             : newText.mid(region.start, region.end - region.start);
+        copied = region.end;
+    }
+    result.text += newText.midRef(copied);
+
+    // A region of the old text that cannot be carried: the new text has no place for it, or its end
+    // marker is missing (so its extent is unknown and the new text would silently replace it).
+    QVector<bool> cannotCarry(list.size(), false);
+    for (int i = 0; i < list.size(); ++i)
+        cannotCarry[i] = inOld[i] && !inNew[i];
+    for (const Found& marker : unclosed)
+        cannotCarry[marker.pattern] = cannotCarry[marker.pattern] || !inOld[marker.pattern];
+    for (int i = 0; i < list.size(); ++i)
+        if (cannotCarry[i])
+            result.droppedRegions.append(i < names.size() ? names[i] : patterns[i].pattern());
     return result;
 }
 
@@ -100,10 +243,12 @@ bool readExisting(const QString& path, ExistingFile* file)
     const QByteArray bytes = raw.readAll();
     raw.close();
 
-    // A byte order mark is decoded by the text stream itself; otherwise check whether the bytes are
+    // A byte order mark is decoded by the text stream itself and remembered, so that the merged file
+    // is written in the same encoding with the mark in front; otherwise check whether the bytes are
     // valid in the stream's default encoding.
     QTextCodec* codec = nullptr;
-    if (!QTextCodec::codecForUtfText(bytes, nullptr))
+    QTextCodec* marked = QTextCodec::codecForUtfText(bytes, nullptr);
+    if (!marked)
     {
         QTextCodec::ConverterState state;
         QTextCodec::codecForLocale()->toUnicode(bytes.constData(), bytes.size(), &state);
@@ -115,7 +260,8 @@ bool readExisting(const QString& path, ExistingFile* file)
     if (!Util::readFileContentsToString(path, &text, codec))
         return false;
     file->text = text;
-    file->codec = codec;
+    file->codec = marked ? marked : codec;
+    file->byteOrderMark = marked != nullptr;
     return true;
 }
 
@@ -139,9 +285,10 @@ bool samePath(const QString& a, const QString& b)
 
 // Asks whether to keep a copy of the old text and writes it. False (after a box) when the run must
 // stop without writing anything else.
-bool offerBackup(const QString& fileName, const ExistingFile& old, const QString& output)
+bool offerBackup(const QString& filePath, const QString& output)
 {
     Dialogs& dialogs = Dialogs::current();
+    const QString fileName = QFileInfo(filePath).fileName();
     const QString question =
         QStringLiteral("One of the 'USER CODE' sections from ") + fileName +
         QStringLiteral(" is no longer being generated. This can occur when a library module (that was previously "
@@ -174,8 +321,8 @@ bool offerBackup(const QString& fileName, const ExistingFile& old, const QString
                              fileName + QStringLiteral(" and try again."));
         return false;
     }
-    QString backupText = old.text;
-    if (!Util::saveStringToFileDirectory(backupPath, &backupText, writeCodecFor(old.codec, backupText)))
+    // A byte-for-byte copy: the backup keeps the old file's line ends, byte order mark and encoding.
+    if (!Util::downloadResourceFile(filePath, backupPath))
     {
         dialogs.critical(QStringLiteral("Write Error"),
                          QStringLiteral("Unable to open file '") + backupPath +
@@ -204,11 +351,12 @@ bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,
     const Result merged = merge(old.text, generatedText, patterns);
     generatedText = merged.text;
     const QString output = outputPath(filePath, cpp);
-    if (!merged.droppedRegions.isEmpty() && !offerBackup(QFileInfo(filePath).fileName(), old, output))
+    if (!merged.droppedRegions.isEmpty() && !offerBackup(filePath, output))
         return false;
 
     // Written beside the target and renamed over it only when complete: a failure leaves the old file.
-    if (!Util::saveStringToFileDirectory(output, &generatedText, writeCodecFor(old.codec, generatedText)))
+    QTextCodec* codec = writeCodecFor(old.codec, generatedText);
+    if (!Util::saveStringToFileDirectory(output, &generatedText, codec, old.byteOrderMark && codec))
     {
         dialogs.critical(QStringLiteral("Write Error"),
                          QStringLiteral("Unable to open file '") + output + QStringLiteral("' for writing."));

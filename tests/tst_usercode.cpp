@@ -119,6 +119,39 @@ void TestUserCode::merge_data()
         << region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n")) +
                region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n"))
         << QStringList();
+    // Markers inside a region's own text (commented-out code, a pasted copy) belong to that region.
+    QTest::newRow("markers of another region inside a region's text")
+        << region(QStringLiteral("Includes"), QStringLiteral("/* old:\n// USER CODE BEGIN Init\nold();\n// USER CODE END Init\n*/\n")) +
+               QStringLiteral("void f() {\n") + region(QStringLiteral("Init"), QStringLiteral("    start();\n"), QStringLiteral("    ")) +
+               QStringLiteral("}\n")
+        << region(QStringLiteral("Includes"), QStringLiteral("\n")) + newInit
+        << region(QStringLiteral("Includes"), QStringLiteral("/* old:\n// USER CODE BEGIN Init\nold();\n// USER CODE END Init\n*/\n")) +
+               userInit
+        << QStringList();
+    QTest::newRow("gsmWriteCompleted above gsmWrite in the old text")
+        << region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n")) +
+               region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n"))
+        << region(QStringLiteral("gsmWrite"), QString()) + region(QStringLiteral("gsmWriteCompleted"), QString())
+        << region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n")) +
+               region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n"))
+        << QStringList();
+    // A table of about 12 MB (a firmware image as a C array), more than the expression engine takes
+    // in one match.
+    const QString table = QStringLiteral("    0x12, 0x34, 0x56, 0x78, 0x9a, 0xbc, 0xde, 0xf0,\n").repeated(250000);
+    QTest::newRow("region of several megabytes")
+        << region(QStringLiteral("Variables"), table) + region(QStringLiteral("Init"), QStringLiteral("go();\n"))
+        << region(QStringLiteral("Variables"), QString()) + region(QStringLiteral("Init"), QString())
+        << region(QStringLiteral("Variables"), table) + region(QStringLiteral("Init"), QStringLiteral("go();\n"))
+        << QStringList();
+    QTest::newRow("tab inside a two-word name")
+        << QStringLiteral("// USER CODE BEGIN Exported\tVariables\nextern int v;\n// USER CODE END Exported\tVariables\n")
+        << QStringLiteral("h\n") + region(QStringLiteral("Exported Variables"), QStringLiteral("\n"))
+        << QStringLiteral("h\n// USER CODE BEGIN Exported\tVariables\nextern int v;\n// USER CODE END Exported\tVariables\n")
+        << QStringList();
+    // Without its end marker the region's extent is unknown: reported, so that a backup is offered.
+    QTest::newRow("region whose end marker is missing")
+        << QStringLiteral("// USER CODE BEGIN Init\nstart();\n") + region(QStringLiteral("Poll"), QStringLiteral("p();\n"))
+        << newInit << newInit << QStringList{QStringLiteral("Init"), QStringLiteral("Poll")};
     QTest::newRow("multi-word name")
         << region(QStringLiteral("Exported Variables"), QStringLiteral("extern int v;\n"))
         << QStringLiteral("h\n") + region(QStringLiteral("Exported Variables"), QStringLiteral("\n"))
@@ -336,15 +369,28 @@ void TestUserCode::switchingCToCppWritesCppAndKeepsC()
 void TestUserCode::userBytesSurviveInAnyEightBitEncoding_data()
 {
     QTest::addColumn<QByteArray>("userLine");
+    QTest::addColumn<QByteArray>("bom");     // what the old file starts with
+    QTest::addColumn<QByteArray>("lineEnd"); // the old file's line end
     // "25 degrees C" and "cafe" with an accent, as an IDE saves them in each encoding.
-    QTest::newRow("UTF-8") << QByteArray("    lcd_print(\"25\xc2\xb0" "C\"); // caf\xc3\xa9\n");
-    QTest::newRow("Latin-1 / Windows-1252") << QByteArray("    lcd_print(\"25\xb0" "C\"); // caf\xe9\n");
-    QTest::newRow("Windows-1252 quotes") << QByteArray("    // \x93quoted\x94 \x80 5\n");
+    QTest::newRow("UTF-8") << QByteArray("    lcd_print(\"25\xc2\xb0" "C\"); // caf\xc3\xa9\n") << QByteArray()
+                           << QByteArray("\n");
+    QTest::newRow("Latin-1 / Windows-1252") << QByteArray("    lcd_print(\"25\xb0" "C\"); // caf\xe9\n") << QByteArray()
+                                            << QByteArray("\n");
+    QTest::newRow("Windows-1252 quotes") << QByteArray("    // \x93quoted\x94 \x80 5\n") << QByteArray()
+                                         << QByteArray("\n");
+    // A byte order mark tells some compilers that the file is UTF-8; the merged file keeps it.
+    QTest::newRow("UTF-8 with byte order mark")
+        << QByteArray("    lcd_print(\"25\xc2\xb0" "C\");\n") << QByteArray("\xef\xbb\xbf") << QByteArray("\n");
+    // The merged file gets the platform's line ends; the backup keeps the old ones.
+    QTest::newRow("CR LF line ends") << QByteArray("    lcd_print(\"25\xc2\xb0" "C\");\n") << QByteArray()
+                                     << QByteArray("\r\n");
 }
 
 void TestUserCode::userBytesSurviveInAnyEightBitEncoding()
 {
     QFETCH(QByteArray, userLine);
+    QFETCH(QByteArray, bom);
+    QFETCH(QByteArray, lineEnd);
     QTemporaryDir dir;
     QTemporaryDir backupDir;
     ScopedDialogs scoped;
@@ -352,8 +398,9 @@ void TestUserCode::userBytesSurviveInAnyEightBitEncoding()
     // The user's line in a region that is carried over and in one that is dropped (so that the
     // backup is offered and taken).
     const QByteArray kept = QByteArray("// USER CODE BEGIN Includes\n") + userLine + "// USER CODE END Includes";
-    const QByteArray old = kept + "\n// USER CODE BEGIN gsmPinEventHandler\n" + userLine +
-                           "// USER CODE END gsmPinEventHandler\n";
+    QByteArray old = kept + "\n// USER CODE BEGIN gsmPinEventHandler\n" + userLine +
+                     "// USER CODE END gsmPinEventHandler\n";
+    old = bom + old.replace("\n", lineEnd);
     QVERIFY(writeBytes(path, old));
     scoped.dialogs.yesNoAnswers.enqueue(true);
     scoped.dialogs.folderAnswers.enqueue(backupDir.path());
@@ -364,8 +411,10 @@ void TestUserCode::userBytesSurviveInAnyEightBitEncoding()
     const QByteArray written = readBytes(path);
     QVERIFY2(written.contains(kept), written.toHex(' ').constData());
     QVERIFY(!written.contains("\xef\xbf\xbd")); // no replacement character anywhere
-    QVERIFY(written.startsWith("#ifndef X\n") && written.endsWith("#endif\n"));
+    QVERIFY(written.startsWith(bom + "#ifndef X\n") && written.endsWith("#endif\n"));
+    QCOMPARE(written.count("\xef\xbb\xbf"), bom.isEmpty() ? 0 : 1);
 
+    // The backup is the old file exactly as it was.
     QCOMPARE(readBytes(backupDir.filePath(QStringLiteral("gsm_manager.h"))), old);
 }
 

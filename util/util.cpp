@@ -19,7 +19,8 @@ namespace
 // `path` only when the stream, the flush and the rename all succeeded. A missing parent folder or a
 // read-only existing file makes the open fail; any later failure discards the temporary file, so an
 // existing file is never left truncated or half written.
-bool writeTextFileSafely(const QString& path, const QString& text, QTextCodec* codec = nullptr)
+bool writeTextFileSafely(const QString& path, const QString& text, QTextCodec* codec = nullptr,
+                         bool byteOrderMark = false)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
@@ -28,6 +29,7 @@ bool writeTextFileSafely(const QString& path, const QString& text, QTextCodec* c
     QTextStream out(&file);
     if (codec)
         out.setCodec(codec);
+    out.setGenerateByteOrderMark(byteOrderMark);
     out << text;
     out.flush();
     if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError)
@@ -225,11 +227,11 @@ bool Util::readFileContentsToString(QString path, QString* output, QTextCodec* c
     return true;
 }
 
-bool Util::saveStringToFileDirectory(QString path, QString* text, QTextCodec* codec)
+bool Util::saveStringToFileDirectory(QString path, QString* text, QTextCodec* codec, bool byteOrderMark)
 {
     if (!text)
         return false;
-    return writeTextFileSafely(path, *text, codec);
+    return writeTextFileSafely(path, *text, codec, byteOrderMark);
 }
 
 bool Util::readFilePrependStringListAndWriteFile(QString inputPath, QString outputPath, QStringList prefixes)

@@ -52,8 +52,10 @@ public:
     // Writes `text` to `path`, replacing the file. The file is written beside its final place and
     // renamed over it only when every byte was written, so a failed write (a full disk, a missing
     // folder, a read-only file) returns false and leaves any earlier file untouched. The text
-    // stream's default encoding applies unless `codec` is given.
-    static bool saveStringToFileDirectory(QString path, QString* text, QTextCodec* codec = nullptr);
+    // stream's default encoding applies unless `codec` is given; with `byteOrderMark` a Unicode
+    // encoding's byte order mark is written first.
+    static bool saveStringToFileDirectory(QString path, QString* text, QTextCodec* codec = nullptr,
+                                          bool byteOrderMark = false);
 
     // Reads `inputPath`, inserts each entry of `prefixes` at the front in list order (so [A, B]
     // gives B, A, input) and writes the result to `outputPath` as saveStringToFileDirectory does.
