@@ -137,7 +137,8 @@ ExampleExport::Result ExampleExport::downloadExample(VelkorMdl* selected)
     if (folder.isEmpty())
         return Result::Cancelled;
 
-    if (!Util::extractZippedFile(archivePath(id), folder))
+    int unwritten = 0;
+    if (!Util::extractZippedFile(archivePath(id), folder, &unwritten))
     {
         Dialogs::current().critical(QStringLiteral("Download Error"),
                                     QStringLiteral("Failed to extract example projects."));
@@ -160,6 +161,14 @@ ExampleExport::Result ExampleExport::downloadExample(VelkorMdl* selected)
             return Result::LibraryFailed;
     }
 
+    if (unwritten > 0)
+    {
+        // Everything that could be written is in place; success is not claimed for the rest.
+        Dialogs::current().critical(QStringLiteral("Download Error"),
+                                    QStringLiteral("Some files of the example projects could not be written. "
+                                                   "Please review folder write permissions."));
+        return Result::Incomplete;
+    }
     Dialogs::current().information(QStringLiteral("Example Downloaded"),
                                    QStringLiteral("Example downloaded successfully."));
     return Result::Downloaded;
@@ -172,6 +181,12 @@ QString ExampleExport::downloadUserManual()
         return QString();
     const QString target = folder + QLatin1Char('/') + userManualFileName();
     if (!Util::downloadResourceFile(userManualResource(), target))
+    {
+        // Success needs no box (the file is where the user asked for it); a failure is told.
+        Dialogs::current().critical(QStringLiteral("Download Error"),
+                                    QStringLiteral("Unable to write '") + target +
+                                        QStringLiteral("'. Please review folder write permissions."));
         return QString();
+    }
     return target;
 }

@@ -20,6 +20,7 @@ public:
         ExtractFailed,    // "Download Error" shown
         LicenceFailed,    // "Licensing Error" shown
         LibraryFailed,    // writing the library files of an example failed (and was reported)
+        Incomplete,       // some files of the archive could not be written: "Download Error" shown
         Downloaded        // "Example Downloaded" shown
     };
 
@@ -43,8 +44,8 @@ public:
     Result downloadExample(VelkorMdl* selected);
 
     // Download User Manual: asks for a folder and copies the manual there byte for byte. Returns
-    // the path written, or an empty string when the chooser was cancelled or the copy failed (the
-    // copy logs its own warning; the user is not told, as for the window command).
+    // the path written, or an empty string when the chooser was cancelled or the copy failed (then
+    // after a "Download Error" box).
     static QString downloadUserManual();
 
 private:

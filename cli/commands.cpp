@@ -584,8 +584,9 @@ int commandExportManual(const QStringList& arguments)
     const QString written = ExampleExport::downloadUserManual();
     if (written.isEmpty())
     {
-        Console::err(QStringLiteral("Write Error: Unable to open file '") +
-                     QDir(folder).filePath(ExampleExport::userManualFileName()) + QStringLiteral("' for writing."));
+        if (!dialogs.anyCritical()) // (a failed copy has been reported by its box)
+            Console::err(QStringLiteral("Write Error: Unable to open file '") +
+                         QDir(folder).filePath(ExampleExport::userManualFileName()) + QStringLiteral("' for writing."));
         return Failed;
     }
     Console::out(QStringLiteral("User manual written to ") + written);

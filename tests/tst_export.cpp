@@ -332,6 +332,34 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("Troubleshooting")));
     }
 
+    // Files of the archive that cannot be written (a folder stands in their place) are reported
+    // instead of a success; everything else is written.
+    void unwritableExampleFilesAreReported()
+    {
+        QTemporaryDir out;
+        QVERIFY(QDir(out.path()).mkpath(QStringLiteral("Pin/Arduino/PIN_Enter/gsm_manager.cpp")));
+        FakeHost host;
+        ScopedDialogs scoped;
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        QCOMPARE(download(host, &host.modules.pin), ExampleExport::Result::Incomplete);
+        QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder"), QStringLiteral("Download Error")}));
+        QCOMPARE(scoped.dialogs.shown[1].icon, Dialogs::Icon::Critical);
+        QVERIFY(QFile::exists(out.filePath(QStringLiteral("Pin/LICENSE.txt"))));
+        QVERIFY(QFile::exists(out.filePath(QStringLiteral("Pin/Arduino/PIN_Enter/src/Velkor/GSM_PIN.h"))));
+    }
+
+    // A manual that cannot be written is reported; a written one needs no box.
+    void unwritableManualIsReported()
+    {
+        QTemporaryDir out;
+        QVERIFY(QDir(out.path()).mkpath(ExampleExport::userManualFileName()));
+        ScopedDialogs scoped;
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        QCOMPARE(ExampleExport::downloadUserManual(), QString());
+        QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder"), QStringLiteral("Download Error")}));
+        QCOMPARE(scoped.dialogs.shown[1].icon, Dialogs::Icon::Critical);
+    }
+
     void manualChooserCancelledWritesNothing()
     {
         QTemporaryDir out;

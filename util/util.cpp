@@ -246,8 +246,11 @@ bool Util::readFilePrependStringListAndWriteFile(QString inputPath, QString outp
     return writeTextFileSafely(outputPath, text);
 }
 
-bool Util::extractZippedFile(QString archivePath, QString destinationFolder)
+bool Util::extractZippedFile(QString archivePath, QString destinationFolder, int* failedEntries)
 {
+    int failedDummy = 0;
+    int& failed = failedEntries ? *failedEntries : failedDummy;
+    failed = 0;
     QuaZip zip(archivePath);
     if (!zip.open(QuaZip::mdUnzip))
         return false;
@@ -258,6 +261,7 @@ bool Util::extractZippedFile(QString archivePath, QString destinationFolder)
     {
         // The destination could not be created: no entry can be written, which is no failure of
         // the archive itself.
+        failed = zip.getEntriesCount();
         zip.close();
         return true;
     }
@@ -270,6 +274,7 @@ bool Util::extractZippedFile(QString archivePath, QString destinationFolder)
         if (entryNameEscapes(name))
         {
             qWarning() << "Skipped archive entry outside the destination folder:" << name;
+            ++failed;
             continue;
         }
 
@@ -283,6 +288,7 @@ bool Util::extractZippedFile(QString archivePath, QString destinationFolder)
         if (!resolvesInside(folder, canonicalRoot))
         {
             qWarning() << "Skipped archive entry outside the destination folder:" << name;
+            ++failed;
             continue;
         }
         QDir().mkpath(folder);
@@ -292,9 +298,14 @@ bool Util::extractZippedFile(QString archivePath, QString destinationFolder)
         if (targetInfo.isSymLink() && !resolvesInside(targetInfo.symLinkTarget(), canonicalRoot))
         {
             qWarning() << "Skipped archive entry outside the destination folder:" << name;
+            ++failed;
             continue;
         }
-        extractCurrentEntry(zip, target);
+        if (!extractCurrentEntry(zip, target))
+        {
+            qWarning() << "Could not write archive entry:" << target;
+            ++failed;
+        }
     }
     zip.close();
     return true;

@@ -63,8 +63,9 @@ public:
 
     // Unpacks every entry of the zip archive at `archivePath` (a resource path is allowed) under
     // `destinationFolder`. An entry whose name is absolute or climbs out of the destination is
-    // skipped. True when the archive could be opened.
-    static bool extractZippedFile(QString archivePath, QString destinationFolder);
+    // skipped. True when the archive could be opened; `failedEntries`, when given, receives the number
+    // of entries that could not be written (or were skipped), so that a caller can tell the user.
+    static bool extractZippedFile(QString archivePath, QString destinationFolder, int* failedEntries = nullptr);
 };
 
 #endif // UTIL_H
