@@ -45,14 +45,20 @@ bool ProjectSettings::save(ProjectHost& host)
     return Util::saveStringToFileDirectory(filePath(host.projectPath()), &text);
 }
 
-bool ProjectSettings::load(ProjectHost& host)
+bool ProjectSettings::load(ProjectHost& host, bool* unusable)
 {
     const QDir folder(host.projectPath());
+    if (unusable)
+        *unusable = false;
     if (!folder.exists())
         return false;
     QFile file(filePath(host.projectPath()));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    {
+        if (unusable)
+            *unusable = file.exists();
         return false;
+    }
     const QByteArray content = file.readAll();
     file.close();
     QJsonParseError error;
@@ -60,7 +66,11 @@ bool ProjectSettings::load(ProjectHost& host)
     // A root that is not an object is as unusable as a parse error: applying it would untick every
     // module and change nothing else, so the window is left as it was.
     if (document.isNull() || !document.isObject())
+    {
+        if (unusable)
+            *unusable = true;
         return false;
+    }
     return apply(host, document.object());
 }
 
@@ -138,7 +148,17 @@ void ProjectSettings::commandOpen(ProjectHost& host)
         return;
     }
     host.setProjectPath(folder);
-    load(host);
+    bool unusable = false;
+    load(host, &unusable);
+    if (unusable)
+    {
+        // The folder is the project now, with the choices the window had: say so, because the next
+        // Save or Generate Code replaces the file with them.
+        Dialogs::current().critical(QStringLiteral("Error Opening Project"),
+                                    QStringLiteral("The Velkor project settings at the specified path could not be read. "
+                                                   "The window keeps its present choices; Save and Generate Code "
+                                                   "replace the settings file with them."));
+    }
 }
 
 void ProjectSettings::commandSaveAs(ProjectHost& host)

@@ -35,7 +35,9 @@ public:
     // Reads the settings file of the host's project folder and applies it. False when the folder or
     // file is missing or unreadable, or the content is not a JSON object (nothing changes then), and
     // also when the object holds no string "Language" (the rest is still applied).
-    static bool load(ProjectHost& host);
+    // `unusable`, when given, is set when a settings file exists but cannot be read or is not a JSON
+    // object (the window is then left as it was).
+    static bool load(ProjectHost& host, bool* unusable = nullptr);
 
     // Applies a parsed root object: language, ticks (every module unticked first, then the listed
     // ids ticked; unknown ids and non-strings skipped), each module's own settings, then the host's

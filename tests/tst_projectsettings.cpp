@@ -305,7 +305,8 @@ void TestProjectSettings::newCancelledChangesNothing()
 }
 
 // Open on a folder without settings file: an error, and the project stays where it was. With a
-// settings file that does not parse: the path is taken, nothing else changes, no box.
+// settings file that does not parse: the path is taken, nothing else changes, and the user is told
+// that the window's choices will replace the file.
 void TestProjectSettings::openWithoutUsableSettings()
 {
     QTemporaryDir dir;
@@ -326,7 +327,9 @@ void TestProjectSettings::openWithoutUsableSettings()
     ProjectSettings::commandOpen(host);
     QCOMPARE(host.path, dir.path());
     QCOMPARE(host.checked.size(), 1);
-    QCOMPARE(scoped.dialogs.titles(), QStringList{"Select Folder"});
+    QCOMPARE(scoped.dialogs.titles(), (QStringList{"Select Folder", "Error Opening Project"}));
+    QCOMPARE(scoped.dialogs.shown.last().icon, Dialogs::Icon::Critical);
+    QVERIFY(scoped.dialogs.shown.last().text.contains(QStringLiteral("could not be read")));
 }
 
 void TestProjectSettings::saveCommands_data()
