@@ -108,21 +108,21 @@ struct Found
     int end = -1;
 };
 
-// The first region of `markers` in `text` at or after `position`; pattern -1 when there is none,
-// end -1 when the first begin marker there has no end marker after it.
-Found findOne(const QString& text, const Markers& markers, int position)
+// The first region of expression `index` (its `markers`) in `text` at or after `position`; pattern -1
+// when there is none, end -1 when the first begin marker there has no end marker after it.
+Found findOne(const QString& text, const Markers& markers, int index, int position)
 {
     const QRegularExpressionMatch begin = markers.begin.match(text, position);
     if (!begin.hasMatch())
         return {};
     if (markers.end.pattern().isEmpty())
-        return {0, begin.capturedStart(0), begin.capturedEnd(0)};
+        return {index, begin.capturedStart(0), begin.capturedEnd(0)};
     // The first end marker after the begin marker closes the region. Without one, no later begin
     // marker can have one either.
     const QRegularExpressionMatch end = markers.end.match(text, begin.capturedEnd(0));
     if (!end.hasMatch())
-        return {0, begin.capturedStart(0), -1};
-    return {0, begin.capturedStart(0), end.capturedEnd(0)};
+        return {index, begin.capturedStart(0), -1};
+    return {index, begin.capturedStart(0), end.capturedEnd(0)};
 }
 
 // The regions of `text` in text order, found one after the other: the next region is the earliest
@@ -146,15 +146,14 @@ QVector<Found> findRegions(const QString& text, const QVector<Markers>& markers,
                 continue;
             if (next[i].pattern < 0 || next[i].start < position)
             {
-                next[i] = findOne(text, markers[i], position);
+                next[i] = findOne(text, markers[i], i, position);
                 if (next[i].pattern >= 0 && next[i].end < 0)
-                    open.append({i, next[i].start, -1});
+                    open.append(next[i]);
                 if (next[i].pattern < 0 || next[i].end < 0)
                 {
                     exhausted[i] = true;
                     continue;
                 }
-                next[i].pattern = i;
             }
             if (best < 0 || next[i].start < next[best].start)
                 best = i;
