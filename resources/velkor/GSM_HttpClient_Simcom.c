@@ -47,7 +47,7 @@ typedef char hcSkipBitsFit[((HC_TERM == 1) && (HC_ACTION < 8)) ? 1 : -1];
 
 /* "+HTTP" covers +HTTPACTION:, +HTTPREAD and +HTTP_NONET_EVENT; the answer lines of the commands
  * arrive through this subscription too. An LTE read whose OK came first ends with "+HTTPREAD: 0", or
- * with ERROR on failure, which the prompt passes on as it is outside a command. */
+ * with ERROR / "+HTTPREAD: <err>" on failure, which the prompt passes on as it is outside a command. */
 static const char* const kUrcPrefixes[] = {"+HTTP", "RDY", "*ATREADY:", "ERROR", NULL};
 
 /* Command expectations: the short commands ("DOWNLOAD" is the data prompt of AT+HTTPDATA and comes
@@ -130,6 +130,12 @@ static void onLine(void* ctx, const char* line, uint16_t len)
         {
             inst->Flags2 |= HC_F2_READ_END; /* only LTE modems wait for it */
         }
+        else if ((inst->State >= HC_READ) && (v[0] > (uint32_t)(inst->Want - inst->Got)))
+        {
+            /* More than the window still holds cannot be body: the LTE-A failure "+HTTPREAD: <err>",
+             * whose codes (600 and above) exceed every window (GSM_HTTPCLIENTSIMCOM_MAX_READ). */
+            inst->Flags |= HC_F_READERR;
+        }
         else if (v[0] <= 0xFFFFu)
         {
             gsmPromptBinaryExpect(inst->Prompt, (uint16_t)v[0], &onBody, inst);
@@ -143,10 +149,15 @@ static void onLine(void* ctx, const char* line, uint16_t len)
             inst->ContentLength = (n >= 3u) ? v[2] : 0u; /* 0: not announced */
         }
     }
-    else if ((c == '_') && (line[6] == 'N') && ((inst->Flags & HC_F_BUSY) != 0u))
+    else if ((c == '_') && (line[6] == 'N'))
     {
-        /* "+HTTP_NONET_EVENT"; "+HTTP_PEER_CLOSED" only says that the server closed its connection */
-        inst->Flags |= HC_F_NONET;
+        /* "+HTTP_NONET_EVENT" (also between requests: the connection checks itself at once);
+         * "+HTTP_PEER_CLOSED" only says that the server closed its connection */
+        gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
+        if ((inst->Flags & HC_F_BUSY) != 0u)
+        {
+            inst->Flags |= HC_F_NONET;
+        }
     }
 }
 
@@ -280,7 +291,10 @@ static void windowDone(GSM_HttpClientSimcom_Instance* inst, bool first)
     if (!first)
     {
         bool last = (got == 0u) || (unknown ? (got < inst->Want) : ((inst->Offset + got) >= inst->ContentLength));
-        raise(inst, (uint8_t)GSM_HttpClientSimcom_Result_Success, got, last);
+        /* an empty window before the announced length is reached: the modem has no more of the body */
+        raise(inst,
+              (uint8_t)(((got == 0u) && !unknown) ? GSM_HttpClientSimcom_Result_BodyIncomplete : GSM_HttpClientSimcom_Result_Success),
+              got, last);
         if (last || ((inst->Flags & HC_F_BUSY) == 0u)) /* done, or cancelled by the event handler */
         {
             return;
@@ -327,13 +341,6 @@ void gsmHttpClientSimcomInit(GSM_HttpClientSimcom_Instance* inst)
     gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
 }
 
-/* The modem reported the network gone: the connection checks itself, and the request ends. */
-static void networkLost(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
-{
-    gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
-    finish(inst, result);
-}
-
 void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
 {
     uint32_t now;
@@ -355,9 +362,9 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     }
     state = inst->State;
     now = gsm__SysTime_ms();
-    if ((inst->Flags & HC_F_NONET) != 0u) /* only set while a request is pending */
+    if ((inst->Flags & HC_F_NONET) != 0u) /* only set while a request is pending; the connection knows */
     {
-        networkLost(inst, (uint8_t)GSM_HttpClientSimcom_Result_NoNetwork);
+        finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_NoNetwork);
         return;
     }
 
@@ -380,8 +387,7 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
             /* network error (601 both families, 709 LTE), LTE's "no network error": the connection is checked */
             if ((inst->Status == 601u) || (inst->Status == 709u) || (inst->Status == 717u))
             {
-                networkLost(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemError);
-                return;
+                gsmInternetConnectionIfNotifyLost(inst->InternetConnection); /* the connection checks itself */
             }
             finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemError);
         }

@@ -13,14 +13,16 @@
  *     AT+HTTPREAD=<offset>,<size>         (repeated until the whole body is read)
  *     AT+HTTPTERM                         (unless HttpTermWhenDone(false))
  * The family (2G / LTE) comes from the internet connection the client is wired to; the two read forms
- * (2G: "+HTTPREAD: <n>" data "OK"; LTE: "OK" then "+HTTPREAD: [DATA,]<n>" blocks up to "+HTTPREAD: 0")
- * are both handled.
+ * (2G: "+HTTPREAD: <n>" data "OK"; LTE: "OK" then "+HTTPREAD: [DATA,]<n>" blocks up to "+HTTPREAD: 0",
+ * or ERROR / "+HTTPREAD: <err>" when the read fails) are both handled.
  *
  * Results. Every request ends with GSM_HttpClientSimcom_EventType_HttpResult events: the body is read
  * in windows no larger than the body buffer and every window is delivered as one event (Data /
  * DataLen / DataOffset); the event with Last == true ends the request (for an empty body it is the only
- * event, with DataLen 0). Failures are results too: a modem status (600..799) in HttpStatus with Result
- * ModemError, a refused command, a time-out, a lost network or a modem restart - a request never hangs.
+ * event, with DataLen 0). A request that ends with Success delivered the whole body: when the modem
+ * runs out of body before the announced ContentLength the last event says BodyIncomplete instead.
+ * Failures are results too: a modem status (600..799) in HttpStatus with Result ModemError, a refused
+ * command or failed read, a time-out, a lost network or a modem restart - a request never hangs.
  *
  * Body buffer. Set BodyBuffer / BodyBufferSize in the manager's USER CODE Init section, e.g.
  *     static uint8_t httpBody[512];
@@ -49,9 +51,11 @@ extern "C" {
 #ifndef GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE
 #define GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE 16u
 #endif
-/** Largest read window (LTE modems split larger reads into blocks of about 1 KB). */
+/** Largest read window. Kept below 600, the smallest modem error code: LTE-A modems end a failed read
+ *  with "+HTTPREAD: <err>", which looks like a block header and is told apart by being larger than
+ *  the window (with a larger setting such a failure may end by the read time-out instead). */
 #ifndef GSM_HTTPCLIENTSIMCOM_MAX_READ
-#define GSM_HTTPCLIENTSIMCOM_MAX_READ 1024u
+#define GSM_HTTPCLIENTSIMCOM_MAX_READ 512u
 #endif
 /** Default time from AT+HTTPACTION to its +HTTPACTION result. */
 #ifndef GSM_HTTPCLIENTSIMCOM_ACTION_TIMEOUT_MS
@@ -79,10 +83,12 @@ typedef enum
 {
     GSM_HttpClientSimcom_Result_Success = 0,  /**< the server answered; its status is in HttpStatus (200, 404...) */
     GSM_HttpClientSimcom_Result_ModemError,   /**< the modem reported a failure status (600..799) in HttpStatus */
-    GSM_HttpClientSimcom_Result_CommandError, /**< the modem refused a command (ERROR / +CME ERROR) */
+    GSM_HttpClientSimcom_Result_CommandError, /**< the modem refused a command (ERROR / +CME ERROR) or failed a read */
     GSM_HttpClientSimcom_Result_Timeout,      /**< no result or no body within the time-outs */
     GSM_HttpClientSimcom_Result_NoNetwork,    /**< the modem reported the network lost (+HTTP_NONET_EVENT) */
-    GSM_HttpClientSimcom_Result_ModemRestart  /**< the modem was switched off or restarted meanwhile */
+    GSM_HttpClientSimcom_Result_ModemRestart, /**< the modem was switched off or restarted meanwhile */
+    GSM_HttpClientSimcom_Result_BodyIncomplete /**< the modem had less body than it announced (ContentLength): the
+                                                    events before carried what it had; HttpStatus is the server's */
 } GSM_HttpClientSimcom_Result;
 
 /** Data of GSM_HttpClientSimcom_EventType_HttpResult (valid only during the event call). */

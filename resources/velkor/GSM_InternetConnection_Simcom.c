@@ -302,6 +302,13 @@ void gsmInternetConnectionSimcomPoll(GSM_InternetConnectionSimcom_Instance* inst
          * error: "+IP ERROR: Network is already opened" + ERROR means open. */
         if (!ok && ((flags & ICL_F_RES_OK) == 0u))
         {
+            if (state == ICL_NETCLOSE)
+            {
+                /* "+NETCLOSE: 2" / ERROR: the network is not open (the modem closed it since the
+                 * query), which is what the close was for: open again at once */
+                down(inst, now);
+                break;
+            }
             fail(inst, now);
         }
         else if (state == ICL_IPADDR)

@@ -6,9 +6,10 @@
  *     AT+NETOPEN                    -> OK, later +NETOPEN: 0  ("Network is already opened" counts as up)
  *     AT+IPADDR                     -> +IPADDR: <local address>
  * and keeps it up: +CIPEVENT: NETWORK CLOSED UNEXPECTEDLY, +CGEV detach / PDN deactivation, a modem
- * restart or the loss of the registration mark it down; it is then closed (AT+NETOPEN? / AT+NETCLOSE)
- * and opened again, with a growing pause between failed attempts. While up, AT+NETOPEN? checks it
- * every GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS.
+ * restart or the loss of the registration mark it down; it is then closed (AT+NETOPEN? / AT+NETCLOSE;
+ * "+NETCLOSE: 2" / ERROR, already closed, counts as closed) and opened again, with a growing pause
+ * between failed attempts. While up, AT+NETOPEN? checks it every GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS,
+ * and at once when a client reports the network gone (+HTTP_NONET_EVENT, +CMQTTNONET, HTTP 601...).
  *
  * The HTTP and MQTT clients use the connection through `_i` (GSM_InternetConnection_Interface.h).
  * The prompt is claimed only for single commands; it is free while the modem works on +NETOPEN.

@@ -326,6 +326,8 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
     }
     else if (m == U_NONET)
     {
+        /* the connection checks itself at once, also when no session is up */
+        gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
         inst->Flags |= F_NONET;
     }
     else if (m > U_NONET)
@@ -514,7 +516,7 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     {
         code = 0;
     }
-    if ((code == 0) && ((info & S_LAST) == 0u))
+    if ((code == 0) && ((info & S_LAST) == 0u) && ((fl & F_DRAIN) == 0u))
     {
         nextStep(inst, (uint8_t)(s + 1u));
         return;
@@ -522,7 +524,9 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     nextStep(inst, MQ_IDLE);
     if ((fl & F_DRAIN) != 0u)
     {
-        return; /* cancelled: no event, and a request of the same kind made since stays queued */
+        /* cancelled, or a disconnect came meanwhile: no event, and a request of the same kind made
+         * since stays queued (the disconnect runs now, so a connection the step made is closed) */
+        return;
     }
     inst->Want &= (uint8_t)~(1u << op);
     if (code != 0)
@@ -602,12 +606,7 @@ void gsmMqttClientSimcomPoll(GSM_MqttClientSimcom_Instance* inst)
         inst->Flags = (uint8_t)(f & ~(F_LOST | F_NONET));
         if (((w & W_DISC) == 0u) && (((w & W_CONN) != 0u) || ((f & F_CONN) != 0u)))
         {
-            lost = EV_LOST;
-            if ((f & F_NONET) != 0u)
-            {
-                lost = EV_NONET;
-                gsmInternetConnectionIfNotifyLost(inst->InternetConnection);
-            }
+            lost = ((f & F_NONET) != 0u) ? EV_NONET : EV_LOST;
         }
     }
     else if (inst->State != MQ_IDLE)
@@ -746,18 +745,7 @@ bool gsmMqttClientSimcomUnsubscribe(GSM_MqttClientSimcom_Instance* inst, char* u
     return queueOp(inst, OP_UNSUB, unsubscribe_topic);
 }
 
-bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst)
-{
-    GSM_MQTT_ServerStatus st = gsmMqttClientServerConnectionState(inst);
-    if ((st != GSM_MQTT_ServerStatus_Connecting) && (st != GSM_MQTT_ServerStatus_Connected))
-    {
-        return false; /* disconnected or disconnecting */
-    }
-    abortStep(inst);
-    inst->Want = W_DISC;
-    return true;
-}
-
+/* Cancels operation `op` when it is requested; its step, when running, is dropped. */
 static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op)
 {
     uint8_t info;
@@ -770,7 +758,8 @@ static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op)
     if ((info & S_OP) == op)
     {
         /* once the command of a step with a result line went out (also before its OK came), the
-         * modem may have taken it: its result line still comes */
+         * modem may have taken it: its result line is awaited without an event, so that it cannot
+         * pass for a later operation's and the next command does not find the client busy */
         if (((inst->Flags & F_SENT) != 0u) && ((info & S_WAIT) != 0u))
         {
             inst->Flags |= F_DRAIN;
@@ -780,6 +769,20 @@ static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op)
             abortStep(inst);
         }
     }
+    return true;
+}
+
+bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst)
+{
+    GSM_MQTT_ServerStatus st = gsmMqttClientServerConnectionState(inst);
+    if ((st != GSM_MQTT_ServerStatus_Connecting) && (st != GSM_MQTT_ServerStatus_Connected))
+    {
+        return false; /* disconnected or disconnecting */
+    }
+    /* the running operation is cancelled: a connect the modem is working on is awaited, so that the
+     * disconnect also closes the connection a late success makes */
+    (void)cancelOp(inst, (uint8_t)(stepInfo(inst->State) & S_OP));
+    inst->Want = W_DISC;
     return true;
 }
 

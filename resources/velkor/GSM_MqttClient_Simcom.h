@@ -26,7 +26,8 @@
  * handler may call the functions of this module but must copy the data it wants to keep.
  *
  * Loss of the connection (+CMQTTCONNLOST) raises ConnectionLost, loss of the network (+CMQTTNONET)
- * raises NoNetwork; pending operations are dropped. The client does not reconnect by itself: call
+ * raises NoNetwork; pending operations are dropped. +CMQTTNONET also has the internet connection
+ * check itself at once, with or without a session. The client does not reconnect by itself: call
  * gsmMqttClientSimcomConnect() again from the application. Whenever the modem's MQTT service may still
  * be running, a connect first disconnects, releases the client and stops the service (errors ignored),
  * so that a connection the modem still holds (failed ping, a connect result that came too late) or
@@ -245,9 +246,11 @@ bool gsmMqttClientSimcomPublishEx(GSM_MqttClientSimcom_Instance* inst, GSM_MqttC
 bool gsmMqttClientSimcomUnsubscribe(GSM_MqttClientSimcom_Instance* inst, char* unsubscribe_topic);
 
 /**
- * Disconnects, releases the client and stops the MQTT service; pending operations are dropped. The
- * state is Disconnecting from this call until DisconnectSuccess, which also follows when the modem
- * refuses one of these steps (the next connect then clears what is left first).
+ * Disconnects, releases the client and stops the MQTT service; pending operations are dropped. When
+ * the modem has taken the command of the running operation (AT+CMQTTCONNECT, AT+CMQTTPUB...), its
+ * result is awaited first, without an event, so that the disconnect also closes a connection that a
+ * connect makes late. The state is Disconnecting from this call until DisconnectSuccess, which also
+ * follows when the modem refuses one of these steps (the next connect then clears what is left first).
  * @return true when accepted (connected or connecting); false when already disconnected / disconnecting.
  */
 bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst);

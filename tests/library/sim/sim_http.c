@@ -46,6 +46,10 @@ struct SimHttp
     uint32_t slow_due;
     size_t lost; /* body bytes the next read announces but does not deliver */
     bool read_fails_late; /* the next read fails after its OK (LTE) */
+    int read_fail_code;   /* ... with "+HTTPREAD: <code>" in place of ERROR (0: ERROR) */
+    bool cut_armed;       /* the next answer's body is held only up to cut_keep bytes */
+    size_t cut_keep;
+    size_t held; /* body bytes of the last answer the modem holds */
 };
 
 static bool is_2g(SimModem* sim)
@@ -163,6 +167,9 @@ static int http_action(SimModem* sim, void* state, const char* args)
     {
         len = 0;
     }
+    h->held = h->answer ? h->answer->len : 0;
+    h->held = h->cut_armed && h->cut_keep < h->held ? h->cut_keep : h->held;
+    h->cut_armed = false;
     snprintf(h->action_line, sizeof h->action_line, "+HTTPACTION: %d,%d,%zu", method, status, len);
     h->pending = true;
     h->due = sim_now(sim) + (h->answer ? h->answer->delay : 1000);
@@ -182,25 +189,25 @@ static int http_read(SimModem* sim, void* state, const char* args)
     {
         return SIM_ERROR;
     }
-    n = (e != NULL && e->status < 600 && start < e->len) ? e->len - start : 0;
+    n = (e != NULL && e->status < 600 && start < h->held) ? h->held - start : 0;
     n = size < n ? size : n;
     lost = n > 0 ? h->lost : 0; /* announced in the first block, missing from its data */
     h->lost = n > 0 ? 0 : h->lost;
     if (is_2g(sim))
     {
-        snprintf(line, sizeof line, "+HTTPREAD: %zu", n + lost);
+        snprintf(line, sizeof line, "+HTTPREAD: %zu", n);
         sim_send_line(sim, line);
-        sim_send_raw(sim, e ? e->body + start : (const uint8_t*)"", n);
+        sim_send_raw(sim, e ? e->body + start : (const uint8_t*)"", n - (lost < n ? lost : n));
         return SIM_OK;
     }
     sim_send_ok(sim);
     while (n > 0)
     {
         size_t block = n > 1024 ? 1024 : n;
-        snprintf(line, sizeof line, "+HTTPREAD: %s%zu", sim_family(sim) == SIM_FAMILY_LTE_Q ? "DATA," : "", block + lost);
-        lost = 0;
+        snprintf(line, sizeof line, "+HTTPREAD: %s%zu", sim_family(sim) == SIM_FAMILY_LTE_Q ? "DATA," : "", block);
         sim_send_line(sim, line);
-        sim_send_raw(sim, e->body + start, block);
+        sim_send_raw(sim, e->body + start, block - (lost < block ? lost : block));
+        lost = 0;
         start += block;
         n -= block;
     }
@@ -242,11 +249,24 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
     else if (h->read_fails_late && sim_cmd_is(cmd + 7, "READ"))
     {
         h->read_fails_late = false;
-        if (!is_2g(sim))
+        if (is_2g(sim))
         {
-            sim_send_ok(sim); /* the LTE read answers OK first; the failure ends it */
+            sim_send_error(sim);
         }
-        sim_send_error(sim);
+        else
+        {
+            char line[32];
+            snprintf(line, sizeof line, "+HTTPREAD: %d", h->read_fail_code);
+            sim_send_ok(sim); /* the LTE read answers OK first; the failure ends it */
+            if (h->read_fail_code != 0)
+            {
+                sim_send_line(sim, line);
+            }
+            else
+            {
+                sim_send_error(sim);
+            }
+        }
     }
     else if (h->slow[0] != '\0' && sim_cmd_is(cmd + 7, h->slow))
     {
@@ -345,7 +365,17 @@ void sim_http_delay_next(SimHttp* h, const char* cmd, uint32_t delay_ms)
 }
 
 void sim_http_lose_read_bytes(SimHttp* h, size_t count) { h->lost = count; }
-void sim_http_fail_next_read_after_ok(SimHttp* h) { h->read_fails_late = true; }
+void sim_http_fail_next_read_after_ok(SimHttp* h, int code)
+{
+    h->read_fails_late = true;
+    h->read_fail_code = code;
+}
+
+void sim_http_cut_next_body(SimHttp* h, size_t keep)
+{
+    h->cut_armed = true;
+    h->cut_keep = keep;
+}
 
 void sim_http_nonet(SimHttp* h)
 {

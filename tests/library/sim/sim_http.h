@@ -31,15 +31,19 @@ void sim_http_add(SimHttp* h, const char* url, int status, const void* body, siz
 /** The next AT+HTTP<cmd> command ("INIT", "PARA", "DATA", "ACTION", "READ") answers ERROR. */
 void sim_http_fail_next(SimHttp* h, const char* cmd);
 
-/** The next AT+HTTPREAD fails as an LTE modem's read fails: OK, then ERROR in place of the blocks
- *  (2G: ERROR). */
-void sim_http_fail_next_read_after_ok(SimHttp* h);
+/** The next AT+HTTPREAD fails as an LTE modem's read fails: OK, then ERROR (`code` 0) or the LTE-A
+ *  form "+HTTPREAD: <code>" in place of the blocks (2G: ERROR). */
+void sim_http_fail_next_read_after_ok(SimHttp* h, int code);
+
+/** The modem holds only the first `keep` bytes of the next answer's body, though +HTTPACTION
+ *  announces all of it: reads past them return no bytes. */
+void sim_http_cut_next_body(SimHttp* h, size_t keep);
 
 /** The next AT+HTTP<cmd> command is carried out (and answered) only `delay_ms` after it arrived. */
 void sim_http_delay_next(SimHttp* h, const char* cmd, uint32_t delay_ms);
 
-/** The next read that returns body bytes announces `count` bytes more than it delivers (bytes lost
- *  on the serial line). */
+/** The next read that returns body bytes delivers `count` bytes fewer of its first block than the
+ *  block header announces (bytes lost on the serial line). */
 void sim_http_lose_read_bytes(SimHttp* h, size_t count);
 
 /** +HTTP_NONET_EVENT now, and the pending request (if any) never gets its +HTTPACTION. */

@@ -39,6 +39,9 @@ struct SimMqtt
     SimService service;
     SimModem* sim;
     bool started, acquired, connected;
+    bool connecting;     /* AT+CMQTTCONNECT taken, its result not out yet (until connect_due) */
+    bool connect_ok;     /* ... and it succeeds then */
+    uint32_t connect_due;
     char client_id[160];
     char req_user[64];
     char req_pass[64];
@@ -315,7 +318,7 @@ static int mq_rel(SimModem* sim, void* state, const char* args)
 {
     SimMqtt* m = (SimMqtt*)state;
     (void)args;
-    if (!m->acquired || m->connected)
+    if (!m->acquired || m->connected || m->connecting)
     {
         return sim_line(sim, "+CMQTTREL: 0,21", SIM_ERROR);
     }
@@ -331,8 +334,7 @@ static int mq_connect(SimModem* sim, void* state, const char* args)
     unsigned long keepalive = 0, clean = 0;
     const char* p = strchr(args, '"');
     int code;
-    (void)sim;
-    if (!m->acquired || m->connected || p == NULL || sscanf(p + 1, ",%lu,%lu", &keepalive, &clean) != 2 ||
+    if (!m->acquired || m->connected || m->connecting || p == NULL || sscanf(p + 1, ",%lu,%lu", &keepalive, &clean) != 2 ||
         keepalive == 0 || clean > 1)
     {
         return SIM_ERROR;
@@ -347,11 +349,14 @@ static int mq_connect(SimModem* sim, void* state, const char* args)
     {
         code = 30;
     }
-    m->connected = code == 0;
-    if (m->connected && clean == 1)
+    if (code == 0 && clean == 1)
     {
         m->nsubs = 0;
     }
+    /* connected once the result line goes out; meanwhile the client is busy */
+    m->connecting = true;
+    m->connect_ok = code == 0;
+    m->connect_due = sim_now(sim) + m->delay;
     return answer(m, "CONNECT", true, code);
 }
 
@@ -405,6 +410,10 @@ static int mq_disc(SimModem* sim, void* state, const char* args)
     {
         return SIM_ERROR;
     }
+    if (m->connecting)
+    {
+        return sim_line(sim, "+CMQTTDISC: 0,14", SIM_ERROR); /* client is busy */
+    }
     if (!m->connected)
     {
         return sim_line(sim, "+CMQTTDISC: 0,11", SIM_ERROR);
@@ -445,18 +454,28 @@ static bool on_command(SimModem* sim, void* state, const char* cmd)
     return true;
 }
 
+static void on_tick(SimModem* sim, void* state)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    if (m->connecting && (int32_t)(sim_now(sim) - m->connect_due) >= 0)
+    {
+        m->connecting = false;
+        m->connected = m->connect_ok;
+    }
+}
+
 static void on_reset(SimModem* sim, void* state)
 {
     SimMqtt* m = (SimMqtt*)state;
     (void)sim; /* result lines and messages still due are dropped with the simulator's scheduled output */
-    m->started = m->acquired = m->connected = false;
+    m->started = m->acquired = m->connected = m->connecting = false;
     m->entry = 0;
 }
 
 SimMqtt* sim_mqtt_attach(SimModem* sim)
 {
     SimMqtt* m = (SimMqtt*)calloc(1, sizeof *m);
-    SimService service = {"mqtt", on_command, NULL, on_reset, m};
+    SimService service = {"mqtt", on_command, on_tick, on_reset, m};
     m->sim = sim;
     m->part = 1500;
     m->delay = 300;

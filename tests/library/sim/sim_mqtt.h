@@ -2,7 +2,8 @@
  * sim_mqtt.h - MQTT broker behind the LTE modems' AT+CMQTT* service, for the simulator.
  *
  * Client index 0 only. START/STOP (STOP only once the client is released), ACCQ/REL, WILLTOPIC/
- * WILLMSG, CONNECT (with optional required credentials), SUB/UNSUB (one topic, '+' and '#'
+ * WILLMSG, CONNECT (with optional required credentials; connected when its result line goes out,
+ * until then DISC answers <err> 14 busy and REL refuses), SUB/UNSUB (one topic, '+' and '#'
  * wildcards), TOPIC/PAYLOAD/PUB (QoS 0..2, retain).
  * Messages published to a subscribed topic, retained messages on subscribe and injected messages are
  * delivered as +CMQTTRXSTART / +CMQTTRXTOPIC / +CMQTTRXPAYLOAD (split in parts) / +CMQTTRXEND.

@@ -23,6 +23,7 @@ struct SimNet
     int fail_opens;
     bool numeric_ip_errors;
     bool drop_at_address;
+    bool drop_after_query;
 };
 
 /* Copies the last quoted field of `args` into n->apn. */
@@ -68,8 +69,16 @@ static int net_apn(SimModem* sim, void* state, const char* args)
 
 static int lte_netopen_read(SimModem* sim, void* state, const char* args)
 {
+    SimNet* n = (SimNet*)state;
+    int result = sim_line(sim, n->open ? "+NETOPEN: 1" : "+NETOPEN: 0", SIM_OK);
     (void)args;
-    return sim_line(sim, ((SimNet*)state)->open ? "+NETOPEN: 1" : "+NETOPEN: 0", SIM_OK);
+    if (n->drop_after_query)
+    {
+        /* the modem closes the network on its own right after answering */
+        n->drop_after_query = false;
+        n->open = false;
+    }
+    return result;
 }
 
 static int lte_netopen(SimModem* sim, void* state, const char* args)
@@ -203,6 +212,7 @@ void sim_net_fail_opens(SimNet* n, int count) { n->fail_opens = count; }
 void sim_net_drop_silently(SimNet* n) { n->open = false; }
 void sim_net_numeric_ip_errors(SimNet* n, bool numeric) { n->numeric_ip_errors = numeric; }
 void sim_net_drop_at_next_address(SimNet* n) { n->drop_at_address = true; }
+void sim_net_drop_after_next_query(SimNet* n) { n->drop_after_query = true; }
 
 void sim_net_drop(SimNet* n)
 {

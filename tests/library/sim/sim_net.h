@@ -38,6 +38,9 @@ void sim_net_drop_silently(SimNet* n);
 void sim_net_numeric_ip_errors(SimNet* n, bool numeric);
 /** LTE: the network drops (with its URC) inside the answer of the next AT+IPADDR, after the address. */
 void sim_net_drop_at_next_address(SimNet* n);
+/** LTE: the modem closes the network without any URC right after answering the next AT+NETOPEN? (so
+ *  an AT+NETCLOSE that follows finds it closed: "+NETCLOSE: 2", ERROR). */
+void sim_net_drop_after_next_query(SimNet* n);
 
 #ifdef __cplusplus
 }
