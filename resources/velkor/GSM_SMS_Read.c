@@ -32,16 +32,15 @@ enum
 };
 #define SR_STEP_PAUSE 0x80u /* added to a failed step: it is repeated after GSM_SMSREAD_RETRY_MS */
 
-#define SR_F_WALK 0x01u /* +CMTI arrived: walk the store again */
+#define SR_F_WALK 0x02u /* in CmdState (bit 0 is the prompt helper's): +CMTI arrived, walk the store again */
 
-/* State of the message being read (GSM_SmsRead_Instance.Body), cleared when its command is composed. */
+/* State of the message being read (GSM_SmsRead_Instance.Body.Flags), cleared when its command is
+ * composed; GSM_UTIL_TEXT_CR and GSM_UTIL_TEXT_CUT (sender or body cut) besides these. */
 #define SR_B_PENDING   0x01u /* bytes of the counted payload (the length of the header) are still due */
-#define SR_B_CR        0x02u /* the last body byte was CR (a following LF belongs to the same break) */
-#define SR_B_LINE      0x04u /* a body line arrived in line mode: the next one is joined with LF */
-#define SR_B_HEADER    0x08u /* the +CMGR header arrived */
-#define SR_B_RECEIVED  0x10u /* ... and it is a received message with good fields */
-#define SR_B_OUTGOING  0x20u /* ... or a stored outgoing one */
-#define SR_B_TRUNCATED 0x40u /* sender or body cut */
+#define SR_B_LINE      0x02u /* a body line arrived in line mode: the next one is joined with LF */
+#define SR_B_HEADER    0x04u /* the +CMGR header arrived */
+#define SR_B_RECEIVED  0x08u /* ... and it is a received message with good fields */
+#define SR_B_OUTGOING  0x10u /* ... or a stored outgoing one */
 
 #define SR_CMD_TIMEOUT_MS 5000u
 /* Set-up steps whose error answer does not stop the set-up: AT+CSDH=1 (the body is then read line
@@ -96,87 +95,66 @@ static void onCmtiUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_UNUSED_ARG(line);
     GSM_UNUSED_ARG(len);
-    ((GSM_SmsRead_Instance*)ctx)->Flags |= SR_F_WALK;
+    ((GSM_SmsRead_Instance*)ctx)->CmdState |= SR_F_WALK;
 }
 
-/* "+CPMS: <used>,<total>,..." (the answer of the selection) or "+CPMS: <mem>,<used>,<total>,..."
- * (of AT+CPMS?) */
-static void onCpmsLine(void* ctx, const char* line, uint16_t len)
-{
-    GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
-    uint32_t used;
-    uint32_t total;
-    uint8_t f = (uint8_t)(inst->Step - SR_STEP_SELECT);
-    if (gsmUtilFieldUint(line, len, f, &used) && gsmUtilFieldUint(line, len, (uint8_t)(f + 1u), &total))
-    {
-        inst->WalkLeft = (used > 255u) ? 255u : (uint8_t)used;
-        inst->WalkEnd = (total > 255u) ? 255u : (uint8_t)total; /* indices 0..total cover base 0 and base 1 */
-    }
-}
-
-/* Body bytes, of the counted payload or of a line: CR LF, lone CR and lone LF become one LF; other
- * control bytes are dropped. The text is cut at the buffer size (Truncated). */
+/* Body bytes, of the counted payload or of a line (gsmUtilTextPut: one LF for each line break,
+ * no control bytes, cut at the buffer size). */
 static void onBody(void* ctx, const uint8_t* data, uint16_t len, uint16_t remaining)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
-    uint_fast8_t body = inst->Body;
-    uint_fast16_t n = inst->TextLen;
-    const uint8_t* end = &data[len];
-    while (data != end)
+    while (len-- != 0u)
     {
-        uint_fast8_t c = *data++;
-        uint_fast8_t cr = body & SR_B_CR;
-        body &= ~(uint_fast8_t)SR_B_CR;
-        if (c == (uint8_t)'\r')
-        {
-            body |= SR_B_CR;
-            c = (uint8_t)'\n';
-        }
-        else if ((c == (uint8_t)'\n') && (cr != 0u))
-        {
-            continue;
-        }
-        if ((c == (uint8_t)'\n') || ((uint8_t)(c - 0x20u) < 0x5Fu))
-        {
-            if (n < (sizeof(inst->Text) - 1u))
-            {
-                inst->Text[n++] = (char)c;
-            }
-            else
-            {
-                body |= SR_B_TRUNCATED;
-            }
-        }
+        gsmUtilTextPut(&inst->Body, inst->Text, (uint16_t)sizeof(inst->Text), *data++);
     }
-    inst->Text[n] = '\0';
-    inst->TextLen = (uint16_t)n;
     if (remaining == 0u)
     {
-        body &= ~(uint_fast8_t)SR_B_PENDING;
+        inst->Body.Flags &= (uint8_t)~SR_B_PENDING;
     }
-    inst->Body = (uint8_t)body;
 }
 
-static void onCmgrLine(void* ctx, const char* line, uint16_t len)
+/* The answer lines of every command of the module: "+CPMS:" of the store selection and of the fill
+ * level (set-up steps), the header and body lines of AT+CMGR (read step; AT+CMGD has none). */
+static void onCmdLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_SmsRead_Instance* inst = (GSM_SmsRead_Instance*)ctx;
-    uint8_t body = inst->Body;
+    uint8_t body = inst->Body.Flags;
+    if (inst->Step < SR_STEP_READ)
+    {
+        /* "+CPMS: <used>,<total>,..." (the answer of the selection) or "+CPMS: <mem>,<used>,<total>,..."
+         * (of AT+CPMS?) */
+        uint32_t used;
+        uint32_t total;
+        uint8_t f = (uint8_t)(inst->Step - SR_STEP_SELECT);
+        if (gsmUtilFieldUint(line, len, f, &used) && gsmUtilFieldUint(line, len, (uint8_t)(f + 1u), &total))
+        {
+            inst->WalkLeft = (used > 255u) ? 255u : (uint8_t)used;
+            inst->WalkEnd = (total > 255u) ? 255u : (uint8_t)total; /* indices 0..total cover base 0 and base 1 */
+        }
+        return;
+    }
     if (((body & SR_B_HEADER) == 0u) && gsmUtilStartsWith(line, len, kCmgrSpec.Prefix))
     {
-        bool cut = false;
         uint32_t blen;
+        /* the first letter of <stat>: +CMGR: "REC UNREAD" / "REC READ" / "STO UNSENT" / "STO SENT" (some
+         * firmware leaves out the blank after the colon) */
+        char stat = (len > 8u) ? line[(line[6] == ' ') ? 8u : 7u] : '\0';
         /* the command text is no longer needed; lines before the header are not part of the body */
         body = SR_B_HEADER;
         inst->Text[0] = '\0';
-        inst->TextLen = 0u;
-        if (decodeCmgr(line, len, inst->Sender, (uint16_t)sizeof(inst->Sender), inst->Timestamp,
-                       (uint16_t)sizeof(inst->Timestamp), &cut))
+        inst->Body.Len = 0u;
+        if ((stat == 'R') && (gsmUtilFieldCopyCut(line, len, 3u, inst->Timestamp, (uint16_t)sizeof(inst->Timestamp)) != 0u))
         {
-            body |= (uint8_t)(SR_B_RECEIVED | (cut ? SR_B_TRUNCATED : 0u));
+            /* a received message with its time stamp: the sender is cut to its buffer */
+            body |= SR_B_RECEIVED;
+            if (gsmUtilFieldCopyCut(line, len, 1u, inst->Sender, (uint16_t)sizeof(inst->Sender)) > 1u)
+            {
+                body |= GSM_UTIL_TEXT_CUT;
+            }
         }
-        else if ((len > 8u) && (line[8] == 'S'))
+        else if (stat == 'S')
         {
-            body |= SR_B_OUTGOING; /* +CMGR: "STO UNSENT" / "STO SENT" */
+            body |= SR_B_OUTGOING;
         }
         /* <length>, the last field of the long header (AT+CSDH=1), counts the body bytes that follow
          * the header's line end: they are taken raw, so body lines such as "OK" or "+CMTI: ..." stay text. */
@@ -185,13 +163,16 @@ static void onCmgrLine(void* ctx, const char* line, uint16_t len)
             body |= SR_B_PENDING;
             gsmPromptBinaryExpect(inst->Prompt, (uint16_t)blen, &onBody, inst);
         }
-        inst->Body = body;
+        inst->Body.Flags = body;
         return;
     }
     /* Body line without a counted payload, or a rest after a too short count (a modem that prints a
      * stored LF as CR LF): lines are joined with LF; the first rest line continues the payload. */
-    inst->Body = (uint8_t)(body | SR_B_LINE);
-    onBody(inst, (const uint8_t*)"\n", (uint16_t)((body & SR_B_LINE) != 0u), 1u); /* (no LF before the first) */
+    inst->Body.Flags = (uint8_t)(body | SR_B_LINE);
+    if ((body & SR_B_LINE) != 0u) /* (no LF before the first) */
+    {
+        gsmUtilTextPut(&inst->Body, inst->Text, (uint16_t)sizeof(inst->Text), (uint8_t)'\n');
+    }
     onBody(inst, (const uint8_t*)line, len, 1u);
 }
 
@@ -201,7 +182,7 @@ static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
 {
     if ((fl & SR_B_PENDING) != 0u)
     {
-        fl |= SR_B_TRUNCATED; /* the counted body did not arrive whole */
+        fl |= GSM_UTIL_TEXT_CUT; /* the counted body did not arrive whole */
     }
     if ((fl & SR_B_RECEIVED) != 0u)
     {
@@ -224,8 +205,8 @@ static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
         ev.Sender = inst->Sender;
         ev.Timestamp = inst->Timestamp;
         ev.Text = inst->Text;
-        ev.TextLength = inst->TextLen;
-        ev.Truncated = (fl & SR_B_TRUNCATED) != 0u;
+        ev.TextLength = inst->Body.Len;
+        ev.Truncated = (fl & GSM_UTIL_TEXT_CUT) != 0u;
         ev.Index = inst->Index;
         if (inst->EventHandler != NULL)
         {
@@ -262,7 +243,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     uint16_t index;
     if (step >= SR_STEP_PAUSE)
     {
-        if ((uint16_t)((uint16_t)gsm__SysTime_ms() - inst->TextLen) >= GSM_SMSREAD_RETRY_MS)
+        if ((uint16_t)((uint16_t)gsm__SysTime_ms() - inst->Body.Len) >= GSM_SMSREAD_RETRY_MS)
         {
             inst->Step = (uint8_t)(step - SR_STEP_PAUSE);
         }
@@ -270,14 +251,14 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     }
     if (step == SR_STEP_IDLE)
     {
-        if ((inst->Flags & SR_F_WALK) != 0u)
+        if ((inst->CmdState & SR_F_WALK) != 0u)
         {
-            inst->Flags &= (uint8_t)~SR_F_WALK;
+            inst->CmdState &= (uint8_t)~SR_F_WALK;
             inst->Step = SR_STEP_SELECT;
         }
         return;
     }
-    if ((step >= SR_STEP_READ) && (inst->CmdState == 0u))
+    if ((step >= SR_STEP_READ) && ((inst->CmdState & 0x01u) == 0u))
     {
         /* The command is composed in the text buffer: the prompt has written it out before the
          * first body line can arrive, and a body replaces it. */
@@ -292,12 +273,11 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
             inst->Text[6] = 'D'; /* AT+CMGD= */
         }
         (void)gsmUtilUintToStr(d, 4u, inst->Index, 1u);
-        inst->TextLen = 0u;
-        inst->Body = 0u;
+        inst->Body.Len = 0u;
+        inst->Body.Flags = 0u;
     }
     st = gsmPromptHelperExec(p, inst, &inst->CmdState, (step >= SR_STEP_READ) ? inst->Text : kCmds[step],
-                             (step >= SR_STEP_READ) ? &kCmgrSpec : &kSetupSpec,
-                             (step >= SR_STEP_READ) ? &onCmgrLine : &onCpmsLine, inst);
+                             (step >= SR_STEP_READ) ? &kCmgrSpec : &kSetupSpec, &onCmdLine, inst);
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
         return;
@@ -329,7 +309,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
         }
         if ((st == GSM_Prompt_CmdStatus_Ok) || (++inst->Attempts >= GSM_SMSREAD_ATTEMPTS))
         {
-            fl = inst->Body;
+            fl = inst->Body.Flags;
             if (st != GSM_Prompt_CmdStatus_Ok)
             {
                 GSM_DEBUG_TEXT("GSM SMS: message given up\r\n");
@@ -358,7 +338,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     if (next > 1u)
     {
         /* The step failed: it is repeated after a pause. */
-        inst->TextLen = (uint16_t)gsm__SysTime_ms(); /* the pause's start: the text is composed anew after it */
+        inst->Body.Len = (uint16_t)gsm__SysTime_ms(); /* the pause's start: the text is composed anew after it */
         inst->Step = (uint8_t)(step | SR_STEP_PAUSE);
         return;
     }

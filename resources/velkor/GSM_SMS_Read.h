@@ -37,6 +37,7 @@
 #include "GSM_Power_Interface.h"
 #include "GSM_Prompt_Interface.h"
 #include "GSM_Prompt_Helper.h"
+#include "GSM_Util.h"
 #include "GSM_BasicComms_Interface.h"
 
 #ifdef __cplusplus
@@ -107,14 +108,13 @@ struct GSM_SmsRead_Instance
     GSM_BasicComms_Interface* BasicComms; /**< &(mGsmBasicCommsInst._i) */
     GSM_SmsRead_EventHandler EventHandler; /**< may be NULL (messages are then read and dropped) */
 
-    /* ---- private (ordered so that the byte fields have short offsets and nothing needs padding) ---- */
-    uint16_t TextLen;                       /* characters in Text; while a failed step waits to be
-                                               repeated (no read runs, Text is composed anew): the
-                                               pause's start (low 16 bits of the time) */
+    /* ---- private (ordered so that the byte fields have short offsets and the texts need no padding) ---- */
+    GSM_Util_Text Body;                     /* Len: characters in Text; Flags: SR_B_..., the state of the
+                                               message being read. While a failed step waits to be
+                                               repeated (no read runs, Text is composed anew) Len holds
+                                               the pause's start (low 16 bits of the time). */
     uint8_t Step;                           /* SR_STEP_..., with SR_STEP_PAUSE while waiting to repeat it */
-    uint8_t CmdState;                       /* prompt helper state */
-    uint8_t Flags;                          /* SR_F_... */
-    uint8_t Body;                           /* SR_B_...: state of the message being read */
+    uint8_t CmdState;                       /* prompt helper state (bit 0) and SR_F_... */
     uint8_t Index;                          /* store index being read or deleted */
     uint8_t Session;                        /* Basic Comms session of the set-up */
     uint8_t WalkEnd;                        /* last index of the walk */

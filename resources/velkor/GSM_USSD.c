@@ -37,13 +37,12 @@ static const uint8_t kCancelStep[] GSM_PGM = {
     US_STEP_IDLE,   US_STEP_CANCEL,     US_STEP_CANCEL, US_STEP_UNUSED3,    US_STEP_CANCELLING, US_STEP_SENDING_CANCEL,
     US_STEP_CANCEL, US_STEP_CANCELLING, US_STEP_CANCEL, US_STEP_CANCELLING, US_STEP_UNUSED10,   US_STEP_SENDING_CANCEL};
 
-/* GSM_USSD_TextState.Fl: where in the "+CUSD:" line the reader is, and flags */
+/* GSM_USSD_TextState.Str.Flags: where in the "+CUSD:" line the reader is, and flags (besides
+ * GSM_UTIL_TEXT_CR and GSM_UTIL_TEXT_CUT) */
 #define US_PH_MASK  0x03u
 #define US_PH_SEEK  0x01u /* before the opening quote */
 #define US_PH_TEXT  0x02u /* inside the quotes (the line end is still to come) */
 #define US_PH_AFTER 0x03u /* after the closing quote: ",<dcs>" up to the line end */
-#define US_F_CR     0x04u /* the last text byte was CR */
-#define US_F_TRUNC  0x08u /* the text was cut */
 #define US_F_READY  0x10u /* a complete answer waits in Response */
 
 #define US_NONE 0xFFu
@@ -58,81 +57,48 @@ static const char* const kCusdPrefixes[] = {"+CUSD:", NULL};
 static void clearText(char* buf, GSM_USSD_TextState* t, uint8_t fl)
 {
     buf[0] = '\0';
-    t->Len = 0u;
+    t->Str.Len = 0u;
+    t->Str.Flags = fl;
     t->Dcs = US_NONE;
-    t->Fl = fl;
 }
 
 /*
  * Reads the bytes of a "+CUSD:" line (the first line, then the raw bytes of a text that goes on past
- * it): the text between the quotes into buf, the digits of ",<dcs>" after the closing quote into
- * t->Dcs; "+CUSD: <m>," before the opening quote is skipped. Line breaks inside the text (CR LF, CR,
- * LF) become LF, other control bytes are dropped, the text is cut to the buffer (US_F_TRUNC). Returns
- * true (US_F_READY set) at the line end outside the quotes; the bytes after it are not read.
+ * it): the text between the quotes into buf (gsmUtilTextPut: line breaks become LF, other
+ * control bytes are dropped, the text is cut to the buffer), the digits of ",<dcs>" after the
+ * closing quote into t->Dcs; "+CUSD: <m>," before the opening quote is skipped. Returns true
+ * (US_F_READY set) at the line end outside the quotes; the bytes after it are not read.
  */
 static GSM_ALWAYS_INLINE bool feed(char* buf, uint16_t size, GSM_USSD_TextState* t, const uint8_t* data, uint16_t len)
 {
-    uint_fast8_t fl = t->Fl;
-    uint_fast16_t n = t->Len;
-    uint_fast8_t dcs = t->Dcs;
-    bool done = false;
-    while ((len-- != 0u) && !done)
+    while (len-- != 0u)
     {
         uint_fast8_t c = *data++;
-        uint_fast8_t ph = fl & US_PH_MASK;
-        if ((c == (uint_fast8_t)'\r') || (c == (uint_fast8_t)'\n'))
+        uint_fast8_t ph = t->Str.Flags & US_PH_MASK;
+        if ((c == (uint_fast8_t)'"') && (ph != US_PH_AFTER))
         {
-            if (ph != US_PH_TEXT)
-            {
-                fl = (fl & US_F_TRUNC) | US_F_READY; /* (CR is only set inside the text) */
-                done = true;
-                continue;
-            }
-            if ((c == (uint_fast8_t)'\n') && ((fl & US_F_CR) != 0u))
-            {
-                fl &= ~(uint_fast8_t)US_F_CR; /* second half of CR LF */
-                continue;
-            }
-            fl = (c == (uint_fast8_t)'\r') ? (fl | US_F_CR) : (fl & ~(uint_fast8_t)US_F_CR);
-            c = (uint_fast8_t)'\n';
+            t->Str.Flags++; /* the opening quote starts the text, the closing one ends it */
+        }
+        else if (ph == US_PH_TEXT)
+        {
+            gsmUtilTextPut(&t->Str, buf, size, (uint8_t)c);
+        }
+        else if ((c == (uint_fast8_t)'\r') || (c == (uint_fast8_t)'\n'))
+        {
+            t->Str.Flags = (uint8_t)((t->Str.Flags & GSM_UTIL_TEXT_CUT) | US_F_READY);
+            return true;
+        }
+        else if ((ph == US_PH_AFTER) && ((uint_fast8_t)(c - (uint_fast8_t)'0') <= 9u))
+        {
+            uint_fast16_t v = (uint_fast16_t)((t->Dcs == US_NONE) ? 0u : t->Dcs) * 10u + (c - (uint_fast8_t)'0');
+            t->Dcs = (v < US_NONE) ? (uint8_t)v : (uint8_t)(US_NONE - 1u); /* 0xFF means absent */
         }
         else
         {
-            fl &= ~(uint_fast8_t)US_F_CR;
-            if (ph == US_PH_AFTER)
-            {
-                if ((uint_fast8_t)(c - (uint_fast8_t)'0') <= 9u)
-                {
-                    uint_fast16_t v = (uint_fast16_t)((dcs == US_NONE) ? 0u : dcs) * 10u + (c - (uint_fast8_t)'0');
-                    dcs = (v < US_NONE) ? (uint_fast8_t)v : (uint_fast8_t)(US_NONE - 1u); /* 0xFF means absent */
-                }
-                continue;
-            }
-            if (c == (uint_fast8_t)'"')
-            {
-                fl++; /* the opening quote starts the text, the closing one ends it */
-                continue;
-            }
-            if ((ph != US_PH_TEXT) || ((uint_fast8_t)(c - 0x20u) > 0x5Eu))
-            {
-                continue; /* before the opening quote, or a control byte: dropped */
-            }
-        }
-        if ((n + 1u) < size)
-        {
-            buf[n] = (char)c;
-            n++;
-            buf[n] = '\0';
-        }
-        else
-        {
-            fl |= US_F_TRUNC;
+            /* before the opening quote, or after the closing one: skipped */
         }
     }
-    t->Fl = (uint8_t)fl;
-    t->Len = (uint16_t)n;
-    t->Dcs = (uint8_t)dcs;
-    return done;
+    return false;
 }
 
 /* <m>, the first field of a "+CUSD:" line (the text, when present, follows it): 0..254, US_NONE when
@@ -163,10 +129,10 @@ bool gsmUssdDecodeCusd(const char* line, uint16_t len, uint8_t* m, char* text, u
         (void)feed(text, text_size, &t, (const uint8_t*)line, len);
     }
     *m = (uint8_t)v;
-    *text_len = t.Len;
+    *text_len = t.Str.Len;
     *dcs = t.Dcs;
     /* cut, or the text did not end on this line */
-    *truncated = ((t.Fl & US_F_TRUNC) != 0u) || ((t.Fl & US_PH_MASK) == US_PH_TEXT);
+    *truncated = ((t.Str.Flags & GSM_UTIL_TEXT_CUT) != 0u) || ((t.Str.Flags & US_PH_MASK) == US_PH_TEXT);
     return v <= US_NONE;
 }
 
@@ -222,7 +188,7 @@ static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status
     }
     if (ends)
     {
-        clearText(inst->Response, &inst->Text, (uint8_t)(inst->Text.Fl & (US_PH_MASK | US_F_CR)));
+        clearText(inst->Response, &inst->Text, (uint8_t)(inst->Text.Str.Flags & (US_PH_MASK | GSM_UTIL_TEXT_CR)));
     }
     if (ends || (step != US_STEP_SEND))
     {
@@ -231,9 +197,9 @@ static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status
     }
     ev.Status = (GSM_USSD_Status)status;
     ev.Text = inst->Response;
-    ev.TextLength = inst->Text.Len;
+    ev.TextLength = inst->Text.Str.Len;
     ev.Dcs = inst->Text.Dcs;
-    ev.Truncated = (inst->Text.Fl & US_F_TRUNC) != 0u;
+    ev.Truncated = (inst->Text.Str.Flags & GSM_UTIL_TEXT_CUT) != 0u;
     /* (the claim of a command is given up by the next poll) */
     ev.ErrorCode = (status == (uint_fast8_t)GSM_USSD_Status_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : (int16_t)-1;
     inst->Step = (uint8_t)step;
@@ -250,7 +216,7 @@ void gsmUssdInit(GSM_USSD_Instance* inst)
         return;
     }
     inst->Step = US_STEP_IDLE;
-    inst->Text.Fl = 0u; /* no answer being read (the text and its <dcs> are set when one begins) */
+    inst->Text.Str.Flags = 0u; /* no answer being read (the text and its <dcs> are set when one begins) */
     inst->Urc.Prefixes = kCusdPrefixes;
     inst->Urc.Handler = &onCusdLine;
     inst->Urc.Context = inst;
@@ -269,11 +235,11 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
     }
     p = inst->Prompt;
     now = gsm__SysTime_ms();
-    if (((inst->Text.Fl & US_PH_MASK) != 0u) && ((uint16_t)((uint16_t)now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
+    if (((inst->Text.Str.Flags & US_PH_MASK) != 0u) && ((uint16_t)((uint16_t)now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
     {
         /* the closing quote never came: back to line mode */
         gsmPromptBinaryCancel(p, &onCusdRaw);
-        inst->Text.Fl = US_F_READY | US_F_TRUNC; /* (no other flag applies any more) */
+        inst->Text.Str.Flags = US_F_READY | GSM_UTIL_TEXT_CUT; /* (no other flag applies any more) */
     }
     step = inst->Step;
     /* An open session ends with the modem's session (running commands report that themselves). After a
@@ -285,17 +251,17 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
     {
         status = GSM_USSD_Status_CommsLost;
     }
-    else if ((step <= US_STEP_SEND) && ((inst->Text.Fl & US_F_READY) != 0u))
+    else if ((step <= US_STEP_SEND) && ((inst->Text.Str.Flags & US_F_READY) != 0u))
     {
         /* an answer; before the request is sent it is network-initiated (while the request is sent,
          * it waits: some firmware prints the answer before the OK) */
-        inst->Text.Fl &= (uint8_t)~US_F_READY;
+        inst->Text.Str.Flags &= (uint8_t)~US_F_READY;
         status = inst->Text.M;
     }
     else if (step < US_STEP_SEND)
     {
         gsmPromptRelease(p, inst); /* no command of this module runs: the prompt is free for the others */
-        if ((step == US_STEP_WAIT_RESP) && ((inst->Text.Fl & US_PH_MASK) == 0u) && GSM_TIME_REACHED(now, inst->Timer_ms))
+        if ((step == US_STEP_WAIT_RESP) && ((inst->Text.Str.Flags & US_PH_MASK) == 0u) && GSM_TIME_REACHED(now, inst->Timer_ms))
         {
             inst->Step = US_STEP_CLOSE;
         }

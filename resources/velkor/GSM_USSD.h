@@ -29,6 +29,7 @@
 #include "GSM_Power_Interface.h"
 #include "GSM_Prompt_Interface.h"
 #include "GSM_Prompt_Helper.h"
+#include "GSM_Util.h"
 #include "GSM_NetworkRegistration_Interface.h"
 
 #ifdef __cplusplus
@@ -100,10 +101,9 @@ typedef void (*GSM_USSD_EventHandler)(GSM_USSD_Instance* inst, GSM_USSD_EventTyp
 /** Private: progress of reading the text of a "+CUSD:" answer. */
 typedef struct GSM_USSD_TextState
 {
-    uint16_t Len; /* characters in the text buffer */
-    uint8_t Dcs;  /* <dcs> after the closing quote, 0xFF when absent */
-    uint8_t Fl;   /* position in the line and flags (US_... in GSM_USSD.c) */
-    uint8_t M;    /* the answer's status: <m> 0..5, else Invalid */
+    GSM_Util_Text Str; /* characters in the text buffer; position in the line and flags (US_... in GSM_USSD.c) */
+    uint8_t Dcs;       /* <dcs> after the closing quote, 0xFF when absent */
+    uint8_t M;         /* the answer's status: <m> 0..5, else Invalid */
 } GSM_USSD_TextState;
 
 /** USSD instance. Zero-initialise, set the members marked "set", then gsmUssdInit(). */

@@ -145,6 +145,27 @@ bool gsmUtilFieldCopy(const char* line, uint16_t len, uint8_t index, char* dst, 
  */
 uint8_t gsmUtilFieldCopyCut(const char* line, uint16_t len, uint8_t index, char* dst, uint16_t dst_size);
 
+/** A text being received into a caller's buffer (gsmUtilTextPut). Before the first byte: Len 0,
+ *  GSM_UTIL_TEXT_CR and GSM_UTIL_TEXT_CUT clear, the buffer's first byte 0. */
+typedef struct GSM_Util_Text
+{
+    uint16_t Len;  /**< characters in the buffer (a terminator follows them) */
+    uint8_t Flags; /**< GSM_UTIL_TEXT_...; the other bits are the caller's */
+} GSM_Util_Text;
+
+/** gsmUtilTextPut: the last byte taken was CR (an LF right after it belongs to the same line break). */
+#define GSM_UTIL_TEXT_CR  0x40u
+/** gsmUtilTextPut: the text was longer than the buffer and was cut. */
+#define GSM_UTIL_TEXT_CUT 0x80u
+
+/**
+ * Appends one received byte of a message text (an SMS body, a USSD answer) to the text in buf (size
+ * bytes, terminator included): CR LF, a lone CR and a lone LF become one LF, other control bytes (and
+ * bytes from 0x7F on) are dropped; a byte that does not fit is dropped and sets GSM_UTIL_TEXT_CUT.
+ * The text stays zero-terminated.
+ */
+void gsmUtilTextPut(GSM_Util_Text* text, char* buf, uint16_t size, uint8_t c);
+
 #ifdef __cplusplus
 }
 #endif

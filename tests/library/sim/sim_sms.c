@@ -40,7 +40,7 @@ struct SimSmsCentre
     /* store (non-volatile) */
     SimStoredSms store[SIM_SMS_STORE_MAX];
     int fail_read, fail_read_count;
-    bool refuse_cpms, refuse_csdh, expand_lf;
+    bool refuse_cpms, refuse_csdh, expand_lf, compact_header;
 };
 
 static int index_base(const SimSmsCentre* c)
@@ -141,6 +141,10 @@ static void print_message(SimSmsCentre* c, const SimStoredSms* m)
     else
     {
         snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s,\"%s\"", stat, m->number, alpha, m->scts);
+    }
+    if (c->compact_header)
+    {
+        memmove(&line[6], &line[7], strlen(&line[7]) + 1); /* "+CMGR:\"REC ...": no blank after the colon */
     }
     sim_send_line(c->sim, line);
     /* body: the stored characters as they are (a line break is whatever the sender put: CR LF, LF or
@@ -397,3 +401,4 @@ void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count)
 void sim_sms_refuse_cpms_set(SimSmsCentre* c, bool refuse) { c->refuse_cpms = refuse; }
 void sim_sms_refuse_csdh(SimSmsCentre* c, bool refuse) { c->refuse_csdh = refuse; }
 void sim_sms_set_expand_lf(SimSmsCentre* c, bool expand) { c->expand_lf = expand; }
+void sim_sms_set_compact_header(SimSmsCentre* c, bool compact) { c->compact_header = compact; }

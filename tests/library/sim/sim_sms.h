@@ -86,6 +86,8 @@ void sim_sms_refuse_cpms_set(SimSmsCentre* c, bool refuse);
 void sim_sms_refuse_csdh(SimSmsCentre* c, bool refuse);
 /** A stored lone LF is printed as CR LF while <length> still counts it once (firmware variant). */
 void sim_sms_set_expand_lf(SimSmsCentre* c, bool expand);
+/** Prints "+CMGR:" headers without the blank after the colon, as some firmware does. */
+void sim_sms_set_compact_header(SimSmsCentre* c, bool compact);
 
 #ifdef __cplusplus
 }

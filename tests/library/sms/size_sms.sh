@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Flash and static RAM of SMS Send, SMS Receive and USSD in a linked firmware (Cortex-M0+ -Os with
 # newlib-nano and ATmega2560 -Os, both with --gc-sections): flash per object from the linker map,
-# RAM = size of each module instance (the manager's variable) minus its text buffers.
+# RAM = size of each module instance (the manager's variable) minus its text buffers. Code of the
+# utilities that only these modules use (the message text routine) is counted with them.
 #
 # Usage: tests/library/sms/size_sms.sh [work folder]
 set -euo pipefail
@@ -28,6 +29,21 @@ object_flash() {
       if (n < 4 || f[1] !~ /^\.(text|rodata|data)/ || f[2] !~ /^0x/) next
       o = f[4]; sub(/.*\//, "", o)
       if (o == obj) s += hex(f[3])
+    }
+    END { print s + 0 }' "$1"
+}
+
+# flash bytes of the input sections named $2 (e.g. ".text.gsmUtilTextPut"), from the GNU ld map
+section_flash() {
+  awk -v sec="$2" '
+    function hex(s,   i, c, v) { v = 0; s = tolower(s); sub(/^0x/, "", s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
+    /^Linker script and memory map/ { inmap = 1; next }
+    !inmap { next }
+    {
+      if (pending != "") { line = pending " " $0; pending = "" } else { line = $0 }
+      n = split(line, f, " ")
+      if (n == 1 && f[1] == sec) { pending = f[1]; next }
+      if (n >= 4 && f[1] == sec && f[2] ~ /^0x/) s += hex(f[3])
     }
     END { print s + 0 }' "$1"
 }
@@ -62,10 +78,11 @@ report() {
   $cc $flags $inc -c "$tl/size/fw_harness_hal.c" -o "$dir/fw_harness_hal.o"
   $cc $flags $ldflags -Wl,--gc-sections -Wl,-Map="$dir/fw.map" "${objs[@]}" "$dir/gsm_manager.o" "$dir/fw_sms_main.o" \
     "$dir/fw_harness_hal.o" -o "$dir/fw.elf"
-  local f1 f2 f3 r1 r2 r3
+  local f1 f2 f3 f4 r1 r2 r3
   f1=$(object_flash "$dir/fw.map" GSM_SMS_Send)
   f2=$(object_flash "$dir/fw.map" GSM_SMS_Read)
   f3=$(object_flash "$dir/fw.map" GSM_USSD)
+  f4=$(section_flash "$dir/fw.map" .text.gsmUtilTextPut)
   r1=$(symbol_size "$nm" "$dir/fw.elf" mGsmSmsSendInst)
   r2=$(symbol_size "$nm" "$dir/fw.elf" mGsmSmsReadInst)
   r3=$(symbol_size "$nm" "$dir/fw.elf" mGsmUssdInst)
@@ -76,7 +93,8 @@ report() {
   printf "  %-14s %8d %14d %14d\n" GSM_SMS_Send "$f1" $((r1 - b1)) $b1
   printf "  %-14s %8d %14d %14d\n" GSM_SMS_Read "$f2" $((r2 - b2)) $b2
   printf "  %-14s %8d %14d %14d\n" GSM_USSD "$f3" $((r3 - b3)) $b3
-  printf "  %-14s %8d %14d %14d\n" TOTAL $((f1 + f2 + f3)) $((r1 + r2 + r3 - b1 - b2 - b3)) $((b1 + b2 + b3))
+  printf "  %-14s %8d %14s %14s   (in GSM_Util, used only by these modules)\n" gsmUtilTextPut "$f4" - -
+  printf "  %-14s %8d %14d %14d\n" TOTAL $((f1 + f2 + f3 + f4)) $((r1 + r2 + r3 - b1 - b2 - b3)) $((b1 + b2 + b3))
   if [ "$name" = atmega2560 ]; then
     echo "  (avr-gcc also copies constant strings and tables to RAM at start; they are counted in flash here)"
   fi

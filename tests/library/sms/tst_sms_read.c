@@ -200,6 +200,7 @@ FAMILY_TEST(bodiesThatLookLikeResultCodesOrUrcsStayText)
 FAMILY_TEST(bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart)
 {
     const SmsEvent* e;
+    int draft;
     sms_start(f, NULL, NULL);
     /* a firmware that prints a stored LF as CR LF but counts it once: the rest after the count
      * still belongs to the body */
@@ -226,6 +227,17 @@ FAMILY_TEST(bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart)
     CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
     CHECK_EQ_INT(sim_sms_cnmi_mt(sms_centre()), 1); /* set up again in the new session */
     sim_sms_refuse_csdh(sms_centre(), false);
+
+    /* headers without the blank after "+CMGR:": the message is still told from a draft */
+    sim_sms_set_compact_header(sms_centre(), true);
+    draft = sim_sms_store_draft(sms_centre(), "+4930123456", "Draft");
+    sim_sms_receive(sms_centre(), SENDER, SCTS, "Compact");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 3, 10000));
+    check_message(read_event(2), SENDER, "Compact", -1);
+    harness_poll(1000);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 1);
+    CHECK(sim_sms_index_used(sms_centre(), draft));
+    sim_sms_set_compact_header(sms_centre(), false);
 }
 
 FAMILY_TEST(burstOfAnnouncementsIsReadCompletely)
