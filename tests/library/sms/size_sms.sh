@@ -16,9 +16,11 @@ mkdir -p "$work"
 core=(GSM_Util GSM_Power GSM_Prompt GSM_Prompt_Helper GSM_BasicComms GSM_PIN GSM_SignalQuality GSM_NetworkRegistration)
 mine=(GSM_SMS_Send GSM_SMS_Read GSM_USSD)
 
-# flash bytes (text + rodata + data) of one object, from the GNU ld map
-object_flash() {
-  awk -v obj="$2.o" '
+# flash bytes (text + rodata + data) from the GNU ld map: map_flash <map> <object file name> [<section>]
+# sums the input sections of that object (any object when the name is empty), only those named
+# <section> when one is given (e.g. ".text.gsmUtilTextPut")
+map_flash() {
+  awk -v obj="$2" -v sec="${3:-}" '
     function hex(s,   i, c, v) { v = 0; s = tolower(s); sub(/^0x/, "", s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
     /^Linker script and memory map/ { inmap = 1; next }
     !inmap { next }
@@ -26,27 +28,13 @@ object_flash() {
       if (pending != "") { line = pending " " $0; pending = "" } else { line = $0 }
       n = split(line, f, " ")
       if (n == 1 && f[1] ~ /^\.(text|rodata|data)/) { pending = f[1]; next }
-      if (n < 4 || f[1] !~ /^\.(text|rodata|data)/ || f[2] !~ /^0x/) next
+      if (n < 4 || f[1] !~ /^\.(text|rodata|data)/ || f[2] !~ /^0x/ || (sec != "" && f[1] != sec)) next
       o = f[4]; sub(/.*\//, "", o)
-      if (o == obj) s += hex(f[3])
+      if (obj == "" || o == obj) s += hex(f[3])
     }
     END { print s + 0 }' "$1"
 }
-
-# flash bytes of the input sections named $2 (e.g. ".text.gsmUtilTextPut"), from the GNU ld map
-section_flash() {
-  awk -v sec="$2" '
-    function hex(s,   i, c, v) { v = 0; s = tolower(s); sub(/^0x/, "", s); for (i = 1; i <= length(s); i++) { c = index("0123456789abcdef", substr(s, i, 1)) - 1; v = v * 16 + c } return v }
-    /^Linker script and memory map/ { inmap = 1; next }
-    !inmap { next }
-    {
-      if (pending != "") { line = pending " " $0; pending = "" } else { line = $0 }
-      n = split(line, f, " ")
-      if (n == 1 && f[1] == sec) { pending = f[1]; next }
-      if (n >= 4 && f[1] == sec && f[2] ~ /^0x/) s += hex(f[3])
-    }
-    END { print s + 0 }' "$1"
-}
+object_flash() { map_flash "$1" "$2.o"; }
 
 symbol_size() {
   local hexsize
@@ -82,7 +70,7 @@ report() {
   f1=$(object_flash "$dir/fw.map" GSM_SMS_Send)
   f2=$(object_flash "$dir/fw.map" GSM_SMS_Read)
   f3=$(object_flash "$dir/fw.map" GSM_USSD)
-  f4=$(section_flash "$dir/fw.map" .text.gsmUtilTextPut)
+  f4=$(map_flash "$dir/fw.map" GSM_Util.o .text.gsmUtilTextPut)
   r1=$(symbol_size "$nm" "$dir/fw.elf" mGsmSmsSendInst)
   r2=$(symbol_size "$nm" "$dir/fw.elf" mGsmSmsReadInst)
   r3=$(symbol_size "$nm" "$dir/fw.elf" mGsmUssdInst)
