@@ -28,7 +28,7 @@ enum
     SR_STEP_READ,       /* AT+CMGR=<Index> */
     SR_STEP_DELETE,     /* AT+CMGD=<Index> */
     SR_STEP_IDLE,       /* waiting for +CMTI */
-    SR_STEP_WAIT_COMMS  /* no communication yet / lost */
+    SR_STEP_WAIT_COMMS  /* after gsmSmsReadInit: the set-up begins once communication is established */
 };
 #define SR_STEP_PAUSE 0x80u /* added to a failed step: it is repeated after GSM_SMSREAD_RETRY_MS */
 
@@ -53,9 +53,13 @@ static const char* const kCmds[SR_STEP_READ] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", 
                                                 "AT+CPMS=\"SM\",\"SM\",\"SM\"", "AT+CPMS?"};
 /* SR_STEP_READ and SR_STEP_DELETE (AT+CMGD=): completed with the index in the text buffer */
 static const char kCmgr[] = "AT+CMGR=";
-static const GSM_Prompt_CmdSpec kSetupSpec = {"+CPMS:", SR_CMD_TIMEOUT_MS, 0u};
-static const GSM_Prompt_CmdSpec kCmgrSpec = {"+CMGR:", SR_CMD_TIMEOUT_MS, GSM_PROMPT_CMD_UNPREFIXED};
-static const char* const kCmtiPrefixes[] = {"+CMTI:", NULL};
+/* (Prefixes match the start of a line; the colon is left out where no other line starts alike.) */
+static const GSM_Prompt_CmdSpec kSetupSpec = {"+CPMS", SR_CMD_TIMEOUT_MS, 0u};
+/* (an array of its own: a literal would share its string section with the decoder's texts, which
+ * the firmware does not need) */
+static const char kCmgrPrefix[] = "+CMGR:";
+static const GSM_Prompt_CmdSpec kCmgrSpec = {kCmgrPrefix, SR_CMD_TIMEOUT_MS, GSM_PROMPT_CMD_UNPREFIXED};
+static const char* const kCmtiPrefixes[] = {"+CMTI", NULL};
 
 bool gsmSmsReadDecodeCmti(const char* line, uint16_t len, uint8_t* index)
 {
@@ -85,7 +89,7 @@ static GSM_ALWAYS_INLINE bool decodeCmgr(const char* line, uint16_t len, char* s
 bool gsmSmsReadDecodeCmgr(const char* line, uint16_t len, char* sender, uint16_t sender_size, char* timestamp,
                           uint16_t timestamp_size, bool* truncated)
 {
-    return (sender != NULL) && (truncated != NULL) && (sender_size != 0u) && gsmUtilStartsWith(line, len, "+CMGR:") &&
+    return (sender != NULL) && (truncated != NULL) && (sender_size != 0u) && gsmUtilStartsWith(line, len, kCmgrPrefix) &&
            decodeCmgr(line, len, sender, sender_size, timestamp, timestamp_size, truncated);
 }
 
@@ -133,12 +137,18 @@ static void onCmdLine(void* ctx, const char* line, uint16_t len)
         }
         return;
     }
-    if (((body & SR_B_HEADER) == 0u) && gsmUtilStartsWith(line, len, kCmgrSpec.Prefix))
+    /* (A line that begins with '+' is the "+CMGR:" of the spec: other such lines are never routed
+     * to a command as unprefixed answer lines, and lines are not empty.) */
+    if (((body & SR_B_HEADER) == 0u) && (line[0] == '+'))
     {
         uint32_t blen;
         /* the first letter of <stat>: +CMGR: "REC UNREAD" / "REC READ" / "STO UNSENT" / "STO SENT" (some
          * firmware leaves out the blank after the colon) */
-        char stat = (len > 8u) ? line[(line[6] == ' ') ? 8u : 7u] : '\0';
+        char stat = (len > 8u) ? line[7] : '\0';
+        if (stat == '"')
+        {
+            stat = line[8];
+        }
         /* the command text is no longer needed; lines before the header are not part of the body */
         body = SR_B_HEADER;
         inst->Text[0] = '\0';
@@ -180,10 +190,6 @@ static void onCmdLine(void* ctx, const char* line, uint16_t len)
  * without an event). */
 static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
 {
-    if ((fl & SR_B_PENDING) != 0u)
-    {
-        fl |= GSM_UTIL_TEXT_CUT; /* the counted body did not arrive whole */
-    }
     if ((fl & SR_B_RECEIVED) != 0u)
     {
         GSM_SmsRead_Event_ReadSuccess ev;
@@ -206,7 +212,8 @@ static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
         ev.Timestamp = inst->Timestamp;
         ev.Text = inst->Text;
         ev.TextLength = inst->Body.Len;
-        ev.Truncated = (fl & GSM_UTIL_TEXT_CUT) != 0u;
+        /* cut, or the counted body did not arrive whole */
+        ev.Truncated = (fl & (GSM_UTIL_TEXT_CUT | SR_B_PENDING)) != 0u;
         ev.Index = inst->Index;
         if (inst->EventHandler != NULL)
         {
@@ -221,16 +228,18 @@ static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
 
 void gsmSmsReadInit(GSM_SmsRead_Instance* inst)
 {
+    GSM_Prompt_UrcSubscriber* urc;
     if (inst == NULL)
     {
         return;
     }
     inst->Step = SR_STEP_WAIT_COMMS;
     inst->CmdState = 0u;
-    inst->Urc.Prefixes = kCmtiPrefixes;
-    inst->Urc.Handler = &onCmtiUrc;
-    inst->Urc.Context = inst;
-    gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
+    urc = &inst->Urc;
+    urc->Prefixes = kCmtiPrefixes;
+    urc->Handler = &onCmtiUrc;
+    urc->Context = inst;
+    gsmPromptUrcSubscribe(inst->Prompt, urc);
 }
 
 /* One poll of a running session: the pause, the idle wait or the command of the step. */
@@ -251,9 +260,9 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     }
     if (step == SR_STEP_IDLE)
     {
-        if ((inst->CmdState & SR_F_WALK) != 0u)
+        if (inst->CmdState != 0u) /* (SR_F_WALK: no command runs) */
         {
-            inst->CmdState &= (uint8_t)~SR_F_WALK;
+            inst->CmdState = 0u;
             inst->Step = SR_STEP_SELECT;
         }
         return;
@@ -276,8 +285,16 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
         inst->Body.Len = 0u;
         inst->Body.Flags = 0u;
     }
-    st = gsmPromptHelperExec(p, inst, &inst->CmdState, (step >= SR_STEP_READ) ? inst->Text : kCmds[step],
-                             (step >= SR_STEP_READ) ? &kCmgrSpec : &kSetupSpec, &onCmdLine, inst);
+    {
+        const char* cmd = inst->Text;
+        const GSM_Prompt_CmdSpec* spec = &kCmgrSpec;
+        if (step < SR_STEP_READ)
+        {
+            cmd = kCmds[step];
+            spec = &kSetupSpec;
+        }
+        st = gsmPromptHelperExec(p, inst, &inst->CmdState, cmd, spec, &onCmdLine, inst);
+    }
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
         return;
@@ -303,7 +320,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
         /* A payload still open at the end (time-out: the count was more than the modem sent) would
          * hold the channel: give it up. */
         gsmPromptBinaryCancel(p, &onBody);
-        if ((st == GSM_Prompt_CmdStatus_CmsError) && (gsmPromptCmdErrorCode(p) == 321))
+        if (gsmPromptCmdErrorCode(p) == 321) /* (+CMS and +CME ERROR: 321 alike) */
         {
             st = GSM_Prompt_CmdStatus_Ok; /* invalid memory index: nothing stored there */
         }
@@ -351,30 +368,22 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
 
 void gsmSmsReadPoll(GSM_SmsRead_Instance* inst)
 {
-    uint8_t step;
     uint8_t session;
-    if ((inst == NULL) || (inst->Prompt == NULL))
+    /* (Without communication nothing runs: the prompt's session was reset, and the next session
+     * has another number.) */
+    if ((inst == NULL) || !gsmBasicCommsIfEstablished(inst->BasicComms))
     {
         return;
     }
-    step = inst->Step;
-    if (!gsmBasicCommsIfEstablished(inst->BasicComms))
+    session = inst->BasicComms->Session; /* (established: the interface is there) */
+    if ((inst->Step != SR_STEP_WAIT_COMMS) && (session == inst->Session))
     {
-        step = SR_STEP_WAIT_COMMS;
+        runStep(inst, inst->Step);
+        return;
     }
-    else
-    {
-        session = gsmBasicCommsIfSession(inst->BasicComms);
-        if ((step != SR_STEP_WAIT_COMMS) && (session == inst->Session))
-        {
-            runStep(inst, step);
-            return;
-        }
-        /* New session: the modem forgot its settings; what arrived meanwhile is found by the walk. */
-        inst->Session = session;
-        step = 0u;
-    }
+    /* New session: the modem forgot its settings; what arrived meanwhile is found by the walk. */
+    inst->Session = session;
     gsmPromptRelease(inst->Prompt, inst);
-    inst->Step = step;
+    inst->Step = 0u;
     inst->CmdState = 0u; /* a command may have been running */
 }

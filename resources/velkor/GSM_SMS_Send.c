@@ -18,40 +18,62 @@
 #error "GSM_SMSSEND_REPORT_SLOTS must be 1..8"
 #endif
 
+/* Steps. From SS_STEP_SETUP on, a command is begun in the even steps and followed in the odd step
+ * after it: set-up (4 commands), AT+CMGS up to its prompt, the text up to its result, ESC. */
 enum
 {
     SS_STEP_IDLE = 0,
     SS_STEP_WAIT_REG, /* waiting for communication and SMS registration */
     SS_STEP_SETUP,    /* first of the 4 set-up commands */
-    SS_STEP_CMGS = SS_STEP_SETUP + 4, /* AT+CMGS sent, waiting for the prompt */
-    SS_STEP_DATA,     /* text written, waiting for +CMGS / error */
-    SS_STEP_ESC       /* leaving a data entry that may be open after a lost prompt */
+    SS_STEP_CMGS = SS_STEP_SETUP + 8, /* AT+CMGS is begun, then (SS_STEP_CMGS + 1) its prompt awaited */
+    SS_STEP_DATA = SS_STEP_CMGS + 3,  /* text written, waiting for +CMGS / error */
+    SS_STEP_ESC = SS_STEP_DATA + 1    /* leaving a data entry that may be open after a lost prompt */
 };
 
 /* Flags */
-#define SS_F_SENT      0x01u /* the command of the step was sent: its result is followed */
 #define SS_F_CANCEL    0x02u /* gsmSmsSendCancel() was called */
 #define SS_F_REPORTS   0x04u /* request delivery reports */
 #define SS_F_REPORTSET 0x08u /* this message asks for a report (AT+CSMP=49) */
 
 #define SS_SUCCESS 0xFFu /* finish(): not a GSM_SmsSend_FailReason, the send succeeded */
 
-/* The command of each step from SS_STEP_SETUP on: the set-up, AT+CMGS (the quoted number is
- * appended), in the place of SS_STEP_DATA (which only follows the command of SS_STEP_CMGS) the
- * AT+CSMP that asks for delivery reports, and ESC for SS_STEP_ESC. The set-up runs before every
+/* The command of each even step from SS_STEP_SETUP on (index (step - SS_STEP_SETUP) / 2): the
+ * set-up, AT+CMGS (the quoted number is appended), in the place of the step before SS_STEP_DATA
+ * (never begun: SS_STEP_DATA follows the command of SS_STEP_CMGS) the AT+CSMP that asks for
+ * delivery reports, and ESC for SS_STEP_ESC. The set-up runs before every
  * message, so that a restarted modem or another module's settings never get in the way; it routes
  * as the SMS Receive module does: stored messages announced by +CMTI, status reports delivered as
  * +CDS (only sent by the network for messages that asked for one). */
 static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CMGS=",
                                     "AT+CSMP=49,167,0,0", "\x1B"};
 #define SS_CMD_REPORT 5u /* index of the AT+CSMP that asks for reports */
-static const GSM_Prompt_CmdSpec kCmgsSpec = {"+CMGS:", GSM_SMSSEND_PROMPT_TIMEOUT_MS, GSM_PROMPT_CMD_DATA_PROMPT};
-static const GSM_Prompt_CmdSpec kPlainSpec = {NULL, 5000u, 0u};
-static const char* const kCdsPrefixes[] = {"+CDS:", NULL};
+/* One spec for every command: only AT+CMGS answers with the prompt. (No command has a line
+ * handler: the "+CMGS: <mr>" answer reaches the subscription.) */
+static const GSM_Prompt_CmdSpec kCmdSpec = {NULL, GSM_SMSSEND_PROMPT_TIMEOUT_MS, GSM_PROMPT_CMD_DATA_PROMPT};
+/* ("+CDS:" keeps its colon: "+CDSI:" announces a stored report, which is not delivered here) */
+static const char* const kPrefixes[] = {"+CDS:", "+CMGS", NULL};
+
+/* Claims the prompt and begins the command `cmd` (without a line handler). */
+static bool beginCommand(GSM_Prompt_Interface* p, GSM_SmsSend_Instance* inst, const GSM_Prompt_CmdSpec* spec,
+                         const char* cmd)
+{
+#if defined(__AVR__)
+    /* (gsmPromptHelperBeginP takes its text from program memory there; these texts are in RAM,
+     * shared with SMS Read) */
+    if (!gsmPromptClaim(p, inst) || !gsmPromptCmdBegin(p, inst, spec, NULL, NULL))
+    {
+        return false;
+    }
+    gsmPromptCmdAppend(p, cmd);
+    return true;
+#else
+    return gsmPromptHelperBeginP(p, inst, spec, cmd);
+#endif
+}
 
 /* Ends the send with SendFailed (reason Cancelled after gsmSmsSendCancel; the error number for
  * ErrorResponse) or SendSuccess. */
-static void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
+static GSM_NOINLINE void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
 {
     union
     {
@@ -71,6 +93,17 @@ static void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
     ev.Failed.Reason = (GSM_SmsSend_FailReason)reason;
     if (reason == SS_SUCCESS)
     {
+        uint_fast8_t i;
+        if ((fl & SS_F_REPORTSET) != 0u)
+        {
+            /* the new reference goes to slot 0, the oldest one falls out */
+            for (i = GSM_SMSSEND_REPORT_SLOTS - 1u; i != 0u; i--)
+            {
+                inst->ReportRef[i] = inst->ReportRef[i - 1u];
+            }
+            inst->ReportRef[0] = inst->MsgRef;
+            inst->ReportUsed = (uint8_t)((inst->ReportUsed << 1) | 1u);
+        }
         type = GSM_SmsSend_EventType_SendSuccess;
         ev.Success.MessageReference = inst->MsgRef;
     }
@@ -80,24 +113,15 @@ static void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
     }
 }
 
-static void onCmgsLine(void* ctx, const char* line, uint16_t len)
+/* The fields after <mr> of a "+CDS:" line (<mr> is given, 0..255) */
+static GSM_ALWAYS_INLINE bool decodeCds(const char* line, uint16_t len, uint32_t mr,
+                                        GSM_SmsSend_Event_DeliveryStatusReport* report, char* recipient_buf,
+                                        uint16_t recipient_size)
 {
-    uint32_t mr;
-    if (gsmUtilFieldUint(line, len, 0u, &mr) && (mr <= 255u))
-    {
-        ((GSM_SmsSend_Instance*)ctx)->MsgRef = (uint8_t)mr;
-    }
-}
-
-/* gsmSmsSendDecodeCds for a line that starts with "+CDS:" */
-static GSM_ALWAYS_INLINE bool decodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_DeliveryStatusReport* report,
-                                        char* recipient_buf, uint16_t recipient_size)
-{
-    uint32_t mr;
     uint32_t st;
     uint16_t s;
     uint16_t l;
-    if (!gsmUtilFieldUint(line, len, 1u, &mr) || !gsmUtilFieldUint(line, len, 6u, &st) || ((mr | st) > 255u))
+    if (!gsmUtilFieldUint(line, len, 6u, &st) || (st > 255u))
     {
         return false;
     }
@@ -119,17 +143,34 @@ static GSM_ALWAYS_INLINE bool decodeCds(const char* line, uint16_t len, GSM_SmsS
 bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_DeliveryStatusReport* report,
                          char* recipient_buf, uint16_t recipient_size)
 {
-    return (report != NULL) && gsmUtilStartsWith(line, len, "+CDS:") && decodeCds(line, len, report, recipient_buf, recipient_size);
+    uint32_t mr;
+    return (report != NULL) && gsmUtilStartsWith(line, len, "+CDS:") && gsmUtilFieldUint(line, len, 1u, &mr) &&
+           (mr <= 255u) && decodeCds(line, len, mr, report, recipient_buf, recipient_size);
 }
 
-static void onCdsUrc(void* ctx, const char* line, uint16_t len)
+/* "+CDS: <fo>,<mr>,..." delivery reports, and "+CMGS: <mr>", the answer of AT+CMGS after the text. */
+static void onUrc(void* ctx, const char* line, uint16_t len)
 {
     GSM_SmsSend_Instance* inst = (GSM_SmsSend_Instance*)ctx;
     GSM_SmsSend_Event_DeliveryStatusReport rep;
     char ra[GSM_SMSSEND_NUMBER_SIZE];
+    uint32_t mr;
     uint_fast8_t i;
     uint_fast8_t bit;
-    if (!decodeCds(line, len, &rep, ra, (uint16_t)sizeof(ra))) /* (the subscription matched "+CDS:") */
+    /* the field of <mr>: 0 in "+CMGS:", 1 in "+CDS:" (the subscription matched one of the two; the
+     * fourth character tells them apart by its bit 4: 'G' 0x47, 'S' 0x53) */
+    uint8_t f = (uint8_t)(((uint8_t)line[3] >> 4) & 1u);
+    if (!gsmUtilFieldUint(line, len, f, &mr) || (mr > 255u))
+    {
+        GSM_DEBUG_TEXT("GSM SMS: malformed +CDS / +CMGS dropped\r\n");
+        return;
+    }
+    if (f == 0u)
+    {
+        inst->MsgRef = (uint8_t)mr; /* (only the AT+CMGS of this module is answered so) */
+        return;
+    }
+    if (!decodeCds(line, len, mr, &rep, ra, (uint16_t)sizeof(ra)))
     {
         GSM_DEBUG_TEXT("GSM SMS: malformed +CDS dropped\r\n");
         return;
@@ -167,6 +208,7 @@ GSM_SmsSend_DeliveryStatusReportType gsmSmsSendGetDeliveryStatusReportType(const
 
 void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
 {
+    GSM_Prompt_UrcSubscriber* urc;
     if (inst == NULL)
     {
         return;
@@ -175,10 +217,11 @@ void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
     inst->Flags = (GSM_SMSSEND_DELIVERY_REPORTS_DEFAULT != 0) ? SS_F_REPORTS : 0u;
     inst->MsgRef = 0u;
     inst->ReportUsed = 0u;
-    inst->Urc.Prefixes = kCdsPrefixes;
-    inst->Urc.Handler = &onCdsUrc;
-    inst->Urc.Context = inst;
-    gsmPromptUrcSubscribe(inst->Prompt, &inst->Urc);
+    urc = &inst->Urc;
+    urc->Prefixes = kPrefixes;
+    urc->Handler = &onUrc;
+    urc->Context = inst;
+    gsmPromptUrcSubscribe(inst->Prompt, urc);
 }
 
 /* Takes the number (optional '+', then 1..20 digits) and the text with LF line breaks; false when
@@ -186,34 +229,33 @@ void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
 static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char* src)
 {
     uint_fast8_t septets = 0u; /* (at most GSM_SMSSEND_MAX_SEPTETS + 2) */
+    uint_fast8_t n = 0u;
     char* d = inst->Number;
-    const char* digits;
     char c;
     if (*num == '+')
     {
         *d++ = *num++;
     }
-    digits = num;
-    while ((c = *num) != '\0')
+    /* the digits with the terminator */
+    while ((d[n] = (c = num[n])) != '\0')
     {
-        if (((uint8_t)(c - '0') > 9u) || ((num - digits) >= 20))
+        if (((uint8_t)(c - '0') > 9u) || (n >= 20u))
         {
             return false;
         }
 #if GSM_SMSSEND_NUMBER_SIZE < 22u
-        if (d >= &inst->Number[GSM_SMSSEND_NUMBER_SIZE - 1u]) /* (a '+' and 20 digits always fit a larger buffer) */
+        /* (a '+' and 20 digits always fit a larger buffer) */
+        if (&d[n] >= &inst->Number[GSM_SMSSEND_NUMBER_SIZE - 1u])
         {
             return false;
         }
 #endif
-        *d++ = c;
-        num++;
+        n++;
     }
-    if (num == digits)
+    if (n == 0u)
     {
         return false;
     }
-    *d = '\0';
     d = inst->Text;
     while ((c = *src++) != '\0')
     {
@@ -292,7 +334,6 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     GSM_Prompt_Interface* p;
     GSM_Prompt_CmdStatus st;
     uint8_t step;
-    uint8_t fl;
     uint8_t i;
     uint8_t reason = (uint8_t)GSM_SmsSend_FailReason_Cancelled;
     if ((inst == NULL) || (inst->Step == SS_STEP_IDLE))
@@ -301,10 +342,9 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     }
     p = inst->Prompt;
     step = inst->Step;
-    fl = inst->Flags;
-    if (((fl & SS_F_CANCEL) != 0u) && (step < SS_STEP_CMGS))
+    if (((inst->Flags & SS_F_CANCEL) != 0u) && (step <= SS_STEP_CMGS))
     {
-        /* nothing was sent yet (the release drops a late OK) */
+        /* AT+CMGS was not sent yet (the release drops a late OK) */
     }
     else if (step == SS_STEP_WAIT_REG)
     {
@@ -320,41 +360,34 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
         }
         reason = (uint8_t)GSM_SmsSend_FailReason_NotRegistered;
     }
-    else
+    else if ((step & 1u) == 0u)
     {
-        i = (uint8_t)(step - SS_STEP_SETUP);
-        if ((step == (SS_STEP_SETUP + 2u)) && ((fl & SS_F_REPORTSET) != 0u))
+        /* The command of the step; AT+CMGS gets the quoted number. */
+        i = (uint8_t)((step >> 1) - (SS_STEP_SETUP >> 1));
+        if ((step == (SS_STEP_SETUP + 4u)) && ((inst->Flags & SS_F_REPORTSET) != 0u))
         {
             i = SS_CMD_REPORT; /* AT+CSMP=49: this message asks for a report */
         }
-        if ((fl & SS_F_SENT) == 0u)
+        if (beginCommand(p, inst, &kCmdSpec, kCmds[i]))
         {
-            /* The command of the step; AT+CMGS gets the quoted number. (Only AT+CMGS has answer
-             * lines: the other commands expect none, so their handler is never called.) */
-            if (gsmPromptClaim(p, inst) &&
-                gsmPromptCmdBegin(p, inst, (step == SS_STEP_CMGS) ? &kCmgsSpec : &kPlainSpec, &onCmgsLine, inst))
+            if (step == SS_STEP_CMGS)
             {
-                gsmPromptCmdAppend(p, kCmds[i]);
-                if (step == SS_STEP_CMGS)
-                {
-                    gsmPromptCmdAppendQuoted(p, inst->Number);
-                }
-                gsmPromptCmdSend(p);
-                inst->Flags |= SS_F_SENT;
+                gsmPromptCmdAppendQuoted(p, inst->Number);
             }
-            return;
+            gsmPromptCmdSend(p);
+            inst->Step = (uint8_t)(step + 1u);
         }
+        return;
+    }
+    else
+    {
+        /* the result of the command begun in the step before */
         st = gsmPromptCmdStatus(p, inst);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             return;
         }
-        if (st != GSM_Prompt_CmdStatus_DataPrompt)
-        {
-            /* the command ended (Idle: the session was reset and took the command with it) */
-            inst->Flags &= (uint8_t)~SS_F_SENT;
-        }
-        if (step == SS_STEP_ESC)
+        if (step == (SS_STEP_ESC + 1u))
         {
             reason = (uint8_t)GSM_SmsSend_FailReason_NoPrompt;
         }
@@ -378,19 +411,9 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
                 inst->Step = (uint8_t)(step + 1u);
                 return;
             }
-            if ((inst->Flags & SS_F_REPORTSET) != 0u)
-            {
-                /* the new reference goes to slot 0, the oldest one falls out */
-                for (i = GSM_SMSSEND_REPORT_SLOTS - 1u; i != 0u; i--)
-                {
-                    inst->ReportRef[i] = inst->ReportRef[i - 1u];
-                }
-                inst->ReportRef[0] = inst->MsgRef;
-                inst->ReportUsed = (uint8_t)((inst->ReportUsed << 1) | 1u);
-            }
             reason = SS_SUCCESS;
         }
-        else if ((step == SS_STEP_CMGS) && (st == GSM_Prompt_CmdStatus_Timeout))
+        else if ((step == (SS_STEP_CMGS + 1u)) && (st == GSM_Prompt_CmdStatus_Timeout))
         {
             /* The prompt may have been lost on the line while the modem waits for text: ESC ends that. */
             inst->Step = SS_STEP_ESC;

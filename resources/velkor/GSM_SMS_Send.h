@@ -53,7 +53,8 @@ extern "C" {
 #ifndef GSM_SMSSEND_REGISTRATION_TIMEOUT_MS
 #define GSM_SMSSEND_REGISTRATION_TIMEOUT_MS 120000UL
 #endif
-/** Time for the "> " prompt after "AT+CMGS" (then ESC is sent and the send fails). */
+/** Time for the "> " prompt after "AT+CMGS" (then ESC is sent and the send fails); also the time for
+ *  the answer of each set-up command. */
 #ifndef GSM_SMSSEND_PROMPT_TIMEOUT_MS
 #define GSM_SMSSEND_PROMPT_TIMEOUT_MS 5000u
 #endif
@@ -140,17 +141,18 @@ struct GSM_SmsSend_Instance
      * texts before the Urc so that no padding is needed) ---- */
     uint32_t Deadline_ms;                       /* end of the registration wait */
     uint8_t Step;                               /* SS_STEP_... */
-    uint8_t Flags;                              /* SS_F_..., and the state of the running command */
+    uint8_t Flags;                              /* SS_F_... */
     uint8_t MsgRef;                             /* <mr> of "+CMGS:" */
     uint8_t ReportUsed;                         /* bit i: ReportRef[i] awaits its report */
     uint8_t TextLen;                            /* bytes in Text */
     uint8_t ReportRef[GSM_SMSSEND_REPORT_SLOTS]; /* <mr> of sent messages, the newest first */
     char Number[GSM_SMSSEND_NUMBER_SIZE];
     char Text[GSM_SMSSEND_TEXT_SIZE - 1u];      /* the text as it is sent (no terminator) */
-    GSM_Prompt_UrcSubscriber Urc;               /* "+CDS:" delivery reports */
+    GSM_Prompt_UrcSubscriber Urc;               /* "+CDS:" delivery reports and the "+CMGS:" answer */
 };
 
-/** Initialises the instance and subscribes to "+CDS:" reports. Not interrupt safe. */
+/** Initialises the instance and subscribes to "+CDS:" reports (and the "+CMGS:" answer). Not interrupt
+ *  safe. */
 void gsmSmsSendInit(GSM_SmsSend_Instance* inst);
 
 /** Advances a running send; SendSuccess / SendFailed are raised from here. Returns at once. */

@@ -32,10 +32,11 @@ enum
     US_STEP_SENDING_CANCEL /* AT+CUSD=1 runs and the application cancelled */
 };
 
-/* The step after gsmUssdCancelSession(), by step. */
+/* The step after gsmUssdCancelSession(), by step from US_STEP_MENU on. */
 static const uint8_t kCancelStep[] GSM_PGM = {
-    US_STEP_IDLE,   US_STEP_CANCEL,     US_STEP_CANCEL, US_STEP_UNUSED3,    US_STEP_CANCELLING, US_STEP_SENDING_CANCEL,
-    US_STEP_CANCEL, US_STEP_CANCELLING, US_STEP_CANCEL, US_STEP_CANCELLING, US_STEP_UNUSED10,   US_STEP_SENDING_CANCEL};
+    US_STEP_CANCEL,     US_STEP_CANCEL,     US_STEP_UNUSED3,     US_STEP_CANCELLING,
+    US_STEP_SENDING_CANCEL, US_STEP_CANCEL, US_STEP_CANCELLING, US_STEP_CANCEL,
+    US_STEP_CANCELLING, US_STEP_UNUSED10,   US_STEP_SENDING_CANCEL};
 
 /* GSM_USSD_TextState.Str.Flags: where in the "+CUSD:" line the reader is, and flags (besides
  * GSM_UTIL_TEXT_CR and GSM_UTIL_TEXT_CUT) */
@@ -51,7 +52,8 @@ static const GSM_Prompt_CmdSpec kCusdSpec = {NULL, 5000u, 0u};
 /* the close command, then the start of the request (its code and ",15" are appended) */
 static const char kCusd[] GSM_PGM = "AT+CUSD=2\0AT+CUSD=1,";
 #define US_CUSD_SEND_OFFSET 10u
-static const char* const kCusdPrefixes[] = {"+CUSD:", NULL};
+static const char* const kCusdPrefixes[] = {"+CUSD", NULL}; /* (matches the start of a line) */
+static const uint8_t kLineEnd = (uint8_t)'\n'; /* ends the first line of an answer */
 
 /* Empties the text; `fl` is the new reader position and flags. */
 static void clearText(char* buf, GSM_USSD_TextState* t, uint8_t fl)
@@ -153,18 +155,20 @@ static void onCusdRaw(void* ctx, const uint8_t* data, uint16_t len, uint16_t rem
 static void onCusdLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
-    uint16_t m;
+    uint32_t m;
+    bool valid;
     clearText(inst->Response, &inst->Text, US_PH_SEEK);
     inst->ContStart_ms = (uint16_t)gsm__SysTime_ms();
-    m = readM(line, len); /* the subscription matched the "+CUSD:" */
-    /* kept as the answer's status: <m> 0..5, else (also for a line without a valid <m>) Invalid */
-    inst->Text.M = (m <= 5u) ? (uint8_t)m : (uint8_t)GSM_USSD_Status_Invalid;
-    if (m <= US_NONE)
+    /* <m>, the first field (the subscription matched the "+CUSD:"), kept as the answer's status:
+     * 0..5, else (also for a line without a valid <m>) Invalid */
+    valid = (gsmUtilUintFields(line, len, &m, 1u) & ~GSM_UTIL_FIELDS_MORE) != 0u;
+    inst->Text.M = (valid && (m <= 5u)) ? (uint8_t)m : (uint8_t)GSM_USSD_Status_Invalid;
+    if (valid)
     {
         onCusdRaw(inst, (const uint8_t*)line, len, 1u); /* (nothing in "+CUSD:" is read; the line end follows) */
     }
     /* the line end; when the text goes on, the rest comes raw */
-    onCusdRaw(inst, (const uint8_t*)"\n", 1u, 0u);
+    onCusdRaw(inst, &kLineEnd, 1u, 0u);
 }
 
 /*
@@ -229,11 +233,11 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
     uint32_t now;
     uint_fast8_t step;
     uint_fast8_t status = US_NONE; /* the event to raise */
-    if ((inst == NULL) || (inst->Prompt == NULL))
+    if (inst == NULL)
     {
         return;
     }
-    p = inst->Prompt;
+    p = inst->Prompt; /* (calls on a missing Prompt do nothing: a request waits for registration in vain) */
     now = gsm__SysTime_ms();
     if (((inst->Text.Str.Flags & US_PH_MASK) != 0u) && ((uint16_t)((uint16_t)now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
     {
@@ -384,7 +388,7 @@ bool gsmUssdCancelSession(GSM_USSD_Instance* inst)
     /* An open session is closed with AT+CUSD=2. A request not sent yet ends at the next poll (no
      * command of this module runs, so CANCELLING reports at once); one being sent ends, or closes its
      * session, when its result comes; a running close reports Cancelled instead of NoResponse. */
-    inst->Step = GSM_PGM_READ_BYTE(&kCancelStep[step]);
+    inst->Step = GSM_PGM_READ_BYTE(&kCancelStep[step - US_STEP_MENU]);
     return true;
 }
 

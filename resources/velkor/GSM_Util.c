@@ -499,28 +499,30 @@ void gsmUtilTextPut(GSM_Util_Text* text, char* buf, uint16_t size, uint8_t c)
 {
     uint_fast8_t fl = text->Flags;
     uint_fast16_t n = text->Len;
-    text->Flags = (uint8_t)(fl & ~(uint_fast8_t)GSM_UTIL_TEXT_CR);
+    uint_fast8_t cr = fl & GSM_UTIL_TEXT_CR;
+    fl &= (uint_fast8_t)~GSM_UTIL_TEXT_CR;
     if (c == (uint8_t)'\r')
     {
-        text->Flags |= GSM_UTIL_TEXT_CR;
+        fl |= GSM_UTIL_TEXT_CR;
         c = (uint8_t)'\n';
     }
-    else if ((c == (uint8_t)'\n') && ((fl & GSM_UTIL_TEXT_CR) != 0u))
+    else if ((c == (uint8_t)'\n') ? (cr != 0u) : ((uint8_t)(c - 0x20u) > 0x5Eu))
     {
-        return; /* second half of CR LF */
+        /* second half of CR LF; another control byte, or not ASCII */
+        c = 0u;
     }
-    else if (((uint8_t)(c - 0x20u) > 0x5Eu) && (c != (uint8_t)'\n'))
+    if (c != 0u)
     {
-        return; /* another control byte, or not ASCII */
+        if ((n + 1u) < size)
+        {
+            buf[n] = (char)c;
+            buf[n + 1u] = '\0';
+            text->Len = (uint16_t)(n + 1u);
+        }
+        else
+        {
+            fl |= GSM_UTIL_TEXT_CUT;
+        }
     }
-    if ((n + 1u) < size)
-    {
-        buf[n] = (char)c;
-        buf[n + 1u] = '\0';
-        text->Len = (uint16_t)(n + 1u);
-    }
-    else
-    {
-        text->Flags |= GSM_UTIL_TEXT_CUT;
-    }
+    text->Flags = (uint8_t)fl;
 }

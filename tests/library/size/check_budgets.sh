@@ -45,7 +45,7 @@ check "core + manager flash B" "$(field "$core" "TOTAL library + wiring" 2)" 614
 check "core + manager RAM B" "$(field "$core" "TOTAL library + wiring" 1)" 256
 check "idle poll median, instructions" "$(awk '/idle poll median:/ { print $4 }' "$core")" 399
 check "longest poll, instructions" "$(awk '/polls with received bytes:/ { print $(NF - 3) }' "$core")" 19999
-open_target "SMS Send + SMS Read + USSD flash B" "$(field "$sms" "TOTAL" 3)" 3072
+check "SMS Send + SMS Read + USSD flash B" "$(field "$sms" "TOTAL" 3)" 3072
 check "SMS Send + SMS Read + USSD state RAM B" "$(field "$sms" "TOTAL" 2)" 160
 check "internet + HTTP + MQTT flash B" "$(field "$net" "internet + HTTP + MQTT modules" 2)" 7168
 check "internet + HTTP + MQTT instances B" "$(field "$net" "internet + HTTP + MQTT instances" 1)" 256
