@@ -34,7 +34,8 @@ static const char kHttp[] GSM_PGM = "AT+HTTP";
 #define HC_F_KEEP    0x08u /* do not terminate after each request */
 #define HC_F_NONET   0x10u /* +HTTP_NONET_EVENT arrived during the request */
 #define HC_F_RESTART 0x20u /* a boot message arrived */
-#define HC_F_READERR 0x40u /* LTE: the read ended with ERROR after its OK */
+#define HC_F_DROP    0x40u /* cancelled after AT+HTTPDATA was sent: its body still goes out, then AT+HTTPTERM */
+#define HC_F_READERR 0x80u /* LTE: the read ended with ERROR after its OK */
 /* Flags2: set up by each request. Bit n (n = HC_CID, HC_CONTENT, HC_DATA) set: the request skips
  * the command state n; bits 0 and 1 are free for flags because no request skips HC_IDLE or HC_TERM. */
 #define HC_F2_READ_END 0x01u                       /* LTE "+HTTPREAD: 0" arrived */
@@ -68,7 +69,7 @@ static uint8_t* bodyBuffer(GSM_HttpClientSimcom_Instance* inst, uint16_t* cap)
     uint16_t n = inst->BodyBufferSize;
     if ((buf == NULL) || (n == 0u))
     {
-        buf = inst->Fallback;
+        buf = inst->Buf.Fallback;
         n = (uint16_t)GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE;
     }
     *cap = n;
@@ -173,7 +174,7 @@ static void end(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
     }
     gsmPromptRelease(inst->Prompt, inst);
     inst->State = (((inst->Flags & HC_F_KEEP) != 0u) && (result == (uint8_t)GSM_HttpClientSimcom_Result_Success)) ? HC_IDLE : HC_TERM;
-    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_BUSY | HC_F_NONET | HC_F_SENT | HC_F_READERR));
+    inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_BUSY | HC_F_NONET | HC_F_SENT | HC_F_READERR | HC_F_DROP));
 }
 
 /* Raises a result event with `len` body bytes from the body buffer; `last` ends the request. Without
@@ -236,6 +237,10 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
                 uint32_t b = inst->Want;
                 if (state == HC_DATA)
                 {
+                    /* the bytes that go out after DOWNLOAD, kept apart from PostData / Want: a request
+                     * accepted after a cancel of this one replaces those (see gsmHttpClientSimcomCancel) */
+                    inst->Got = (uint16_t)b;
+                    inst->Buf.Upload = inst->PostData;
                     a = b;
                     b = isLte(inst) ? 30u : 10000u;
                 }
@@ -255,8 +260,8 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
     st = gsmPromptCmdStatus(p, inst);
     if (st == GSM_Prompt_CmdStatus_DataPrompt)
     {
-        (void)gsmPromptDataSend(p, inst, (const uint8_t*)inst->PostData, inst->Want, GSM_PROMPT_DATA_NO_TERMINATOR,
-                                10000u + (uint32_t)inst->Want);
+        (void)gsmPromptDataSend(p, inst, (const uint8_t*)inst->Buf.Upload, inst->Got, GSM_PROMPT_DATA_NO_TERMINATOR,
+                                10000u + (uint32_t)inst->Got);
         return GSM_Prompt_CmdStatus_Pending;
     }
     if (st != GSM_Prompt_CmdStatus_Pending)
@@ -426,7 +431,7 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
         result = kResultOf[st];
         if (state == HC_TERM)
         {
-            inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~HC_F_INIT);
+            inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_INIT | HC_F_DROP));
             if ((inst->Flags & HC_F_BUSY) == 0u)
             {
                 gsmPromptRelease(inst->Prompt, inst); /* terminated after a request */
@@ -437,6 +442,13 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
             {
                 result = (uint8_t)GSM_HttpClientSimcom_Result_Success; /* the answer to AT+HTTPTERM does not matter */
             }
+        }
+        else if ((inst->Flags & HC_F_DROP) != 0u)
+        {
+            /* the AT+HTTPDATA of a cancelled request ended: the session is terminated, then a request
+             * accepted since goes on from there */
+            inst->State = HC_TERM;
+            break;
         }
         else if ((state == HC_READ) && (result == (uint8_t)GSM_HttpClientSimcom_Result_CommandError) &&
                  ((inst->Flags2 & HC_F2_UNKNOWN) != 0u))
@@ -548,12 +560,23 @@ bool gsmHttpClientSimcomHttpOperationStarted(GSM_HttpClientSimcom_Instance* inst
 
 bool gsmHttpClientSimcomCancel(GSM_HttpClientSimcom_Instance* inst)
 {
-    if ((inst == NULL) || ((inst->Flags & HC_F_BUSY) == 0u))
+    if (!gsmHttpClientSimcomHttpOperationPending(inst))
     {
         return false;
     }
     inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~HC_F_BUSY); /* no event */
-    finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_CommandError); /* terminates the modem's session */
+    if ((inst->State == HC_DATA) && ((inst->Flags & HC_F_SENT) != 0u))
+    {
+        /* After DOWNLOAD the modem takes exactly the announced count of bytes, whatever they are (ESC
+         * too), and would take the following commands as body until the count is complete: the body
+         * goes out to its end (also when DOWNLOAD is still to come), then the poll terminates the
+         * session. A request accepted meanwhile starts after that. */
+        inst->Flags |= HC_F_DROP;
+    }
+    else
+    {
+        finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_CommandError); /* terminates the modem's session */
+    }
     return true;
 }
 

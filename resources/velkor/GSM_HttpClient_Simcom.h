@@ -123,7 +123,7 @@ struct GSM_HttpClientSimcom_Instance
     uint8_t PowerStartCount;
     uint16_t Status; /* HTTP status of the request; 0 until +HTTPACTION: arrived */
     uint16_t Want;   /* size of the present read window; before the first window: the POST body length */
-    uint16_t Got;    /* bytes received in the present window */
+    uint16_t Got;    /* bytes received in the present window; before the first window: the length of Buf.Upload */
     const char* Url;
     const char* PostData; /* NULL for GET */
     const char* ContentType;
@@ -133,7 +133,11 @@ struct GSM_HttpClientSimcom_Instance
     uint32_t ActionTimeout_ms;
     uint32_t ReadTimeout_ms;
     GSM_Prompt_UrcSubscriber Urc;
-    uint8_t Fallback[GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE];
+    union
+    {
+        uint8_t Fallback[GSM_HTTPCLIENTSIMCOM_FALLBACK_SIZE]; /* body buffer when none is set (reads) */
+        const char* Upload; /* from AT+HTTPDATA to its result: the body written after DOWNLOAD (no read runs) */
+    } Buf;
 };
 
 /** Initialises the instance (defaults: terminate after each request, default time-outs). */
@@ -168,7 +172,10 @@ bool gsmHttpClientSimcomHttpOperationStarted(GSM_HttpClientSimcom_Instance* inst
 
 /**
  * Cancels the pending request: no further event of it is delivered and the modem's HTTP session is
- * terminated before the next request.
+ * terminated before the next request. A POST cancelled once AT+HTTPDATA has been sent still has its
+ * body written to the end (the modem takes the announced count of bytes, whatever follows, so the body
+ * cannot be cut short): the body text is read for that long, about its transfer time. A request
+ * accepted meanwhile starts after that.
  * @return true when a request was pending.
  */
 bool gsmHttpClientSimcomCancel(GSM_HttpClientSimcom_Instance* inst);

@@ -549,10 +549,34 @@ FAMILY_TEST(httpSlowAnswersWithinTheModemsMaximumSucceed)
     }
 }
 
+static long s_cancel_at;
+
+/* Body bytes written after the AT+HTTPDATA command line since the last sim_tx_clear; -1 before that
+ * line is complete. */
+static long upload_written(void)
+{
+    size_t len;
+    const char* tx = sim_tx(g_sim, &len);
+    const char* cmd = strstr(tx, "AT+HTTPDATA=");
+    const char* cr = cmd != NULL ? strchr(cmd, '\r') : NULL;
+    return cr != NULL ? (long)(len - (size_t)(cr + 1 - tx)) : -1;
+}
+
+static bool upload_at_cancel_point(void) { return upload_written() >= s_cancel_at; }
+
 /* Requests are refused without a connection and with missing arguments; a cancel stops the events
- * and terminates the session, also from inside the request's own body event. */
+ * and terminates the session, also from inside the request's own body event and while a POST body
+ * goes to the modem (which takes the exact count of bytes it announced, ESC included). */
 FAMILY_TEST(httpCancelStopsEventsAndTerminates)
 {
+    /* cancel points of an upload: bytes of the body written (0: the command only, before DOWNLOAD) */
+    static const struct
+    {
+        const char* name;
+        long at;
+    } kUploadCancels[] = {{"beforeDownload", 0}, {"midBody", 1000}};
+    static char upload[2001];
+    size_t c;
     start(f, "internet", "internet", 256, 256);
     CHECK(!gsmmgrHttpClientSimcomGet("http://example.com/x"));
     CHECK(harness_run_until(connected, 60000));
@@ -586,6 +610,28 @@ FAMILY_TEST(httpCancelStopsEventsAndTerminates)
     CHECK(gsmmgrHttpClientSimcomGet("http://example.com/x")); /* usable again */
     CHECK(harness_run_until(http_idle, 30000));
     CHECK_EQ_INT(net_http_log()->lasts, 1);
+
+    /* cancelled during the upload, and the next request started at once: it runs without delay, and
+     * the cancelled one raises no event and never reaches AT+HTTPACTION */
+    memset(upload, 'u', sizeof upload - 1);
+    sim_http_add(g_http, "http://example.com/next", 200, "next", 4, 200, false);
+    for (c = 0; c < sizeof kUploadCancels / sizeof kUploadCancels[0]; c++)
+    {
+        check_context("httpCancelStopsEventsAndTerminates/%s/%s/echo%d", kUploadCancels[c].name, kFamilyNames[f], HARNESS_ECHO_ON);
+        net_http_log_clear();
+        sim_tx_clear(g_sim);
+        s_cancel_at = kUploadCancels[c].at;
+        CHECK(gsmmgrHttpClientSimcomPost("http://example.com/p", upload));
+        CHECK(harness_run_until(upload_at_cancel_point, 10000));
+        CHECK(upload_written() < (long)strlen(upload));
+        CHECK(gsmmgrHttpClientSimcomCancel());
+        CHECK(gsmmgrHttpClientSimcomGet("http://example.com/next"));
+        CHECK(harness_run_until(http_idle, 3000));
+        CHECK_EQ_INT(net_http_log()->events, 1);
+        CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_Success);
+        CHECK_EQ_INT(net_http_log()->body_len, 4);
+        CHECK_EQ_INT(harness_count_command("AT+HTTPACTION=1"), 0);
+    }
 }
 
 /* A command the modem refuses ends the request with CommandError; the next request works. */

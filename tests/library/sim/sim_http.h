@@ -6,6 +6,8 @@
  * Answers are canned per URL (sim_http_add); an unknown URL answers 404 with an empty body. A 2G
  * request needs the bearer of the packet data service to be open, else it ends with status 601.
  * LTE-A follows a server's answer with "+HTTP_PEER_CLOSED" (the server closed the connection).
+ * After the "DOWNLOAD" of AT+HTTPDATA=<size>,<time> the next <size> bytes are body, whatever they are
+ * (ESC and command lines too); <time> is range-checked only: the input never ends before <size> bytes.
  */
 #ifndef SIM_HTTP_H_
 #define SIM_HTTP_H_
