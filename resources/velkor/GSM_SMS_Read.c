@@ -137,8 +137,8 @@ static void onCmdLine(void* ctx, const char* line, uint16_t len)
         }
         return;
     }
-    /* (A line that begins with '+' is the "+CMGR:" of the spec: other such lines are never routed
-     * to a command as unprefixed answer lines, and lines are not empty.) */
+    /* (A line that begins with '+' is the "+CMGR:" header the command expects: the prompt never hands
+     * other '+' lines to a command as unprefixed answer lines, and lines are not empty.) */
     if (((body & SR_B_HEADER) == 0u) && (line[0] == '+'))
     {
         uint32_t blen;
