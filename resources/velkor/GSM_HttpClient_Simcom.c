@@ -34,7 +34,7 @@ static const char kHttp[] GSM_PGM = "AT+HTTP";
 #define HC_F_KEEP    0x08u /* do not terminate after each request */
 #define HC_F_NONET   0x10u /* +HTTP_NONET_EVENT arrived during the request */
 #define HC_F_RESTART 0x20u /* a boot message arrived */
-#define HC_F_DROP    0x40u /* cancelled after AT+HTTPDATA was sent: its body still goes out, then AT+HTTPTERM */
+#define HC_F_DROP    0x40u /* ended after AT+HTTPDATA was sent: its body still goes out, then AT+HTTPTERM */
 #define HC_F_READERR 0x80u /* LTE: the read ended with ERROR after its OK */
 /* Flags2: set up by each request. Bit n (n = HC_CID, HC_CONTENT, HC_DATA) set: the request skips
  * the command state n; bits 0 and 1 are free for flags because no request skips HC_IDLE or HC_TERM. */
@@ -178,7 +178,12 @@ static void end(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
 }
 
 /* Raises a result event with `len` body bytes from the body buffer; `last` ends the request. Without
- * a pending request only the end takes place (no event). */
+ * a pending request only the end takes place (no event).
+ * After AT+HTTPDATA went out the modem takes exactly the announced count of bytes, whatever they are
+ * (ESC too), and would take the following commands as body until the count is complete: a request
+ * that ends there (cancelled, or the network lost) has its body written out to its end (also when
+ * DOWNLOAD is still to come), then the poll terminates the session. A request accepted meanwhile
+ * starts after that. */
 static void raise(GSM_HttpClientSimcom_Instance* inst, uint8_t result, uint16_t len, bool last)
 {
     GSM_HttpClientSimcom_Event_HttpResult ev;
@@ -193,7 +198,14 @@ static void raise(GSM_HttpClientSimcom_Instance* inst, uint8_t result, uint16_t 
     ev.DataLen = len;
     if (last)
     {
-        end(inst, result);
+        if ((inst->State == HC_DATA) && ((inst->Flags & HC_F_SENT) != 0u))
+        {
+            inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~(HC_F_BUSY | HC_F_NONET)) | HC_F_DROP);
+        }
+        else
+        {
+            end(inst, result);
+        }
     }
     if (busy && (inst->EventHandler != NULL))
     {
@@ -360,7 +372,7 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     if (gsmPowerIfRestarted(inst->Power, &inst->PowerStartCount) || ((inst->Flags & HC_F_RESTART) != 0u))
     {
         /* The modem's HTTP session is gone: the request ends, nothing is left to terminate. */
-        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_INIT | HC_F_RESTART));
+        inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~(HC_F_INIT | HC_F_RESTART | HC_F_SENT)); /* no upload to finish */
         finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_ModemRestart);
         inst->State = HC_IDLE;
         return;
@@ -565,18 +577,7 @@ bool gsmHttpClientSimcomCancel(GSM_HttpClientSimcom_Instance* inst)
         return false;
     }
     inst->Flags = (uint8_t)(inst->Flags & (uint8_t)~HC_F_BUSY); /* no event */
-    if ((inst->State == HC_DATA) && ((inst->Flags & HC_F_SENT) != 0u))
-    {
-        /* After DOWNLOAD the modem takes exactly the announced count of bytes, whatever they are (ESC
-         * too), and would take the following commands as body until the count is complete: the body
-         * goes out to its end (also when DOWNLOAD is still to come), then the poll terminates the
-         * session. A request accepted meanwhile starts after that. */
-        inst->Flags |= HC_F_DROP;
-    }
-    else
-    {
-        finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_CommandError); /* terminates the modem's session */
-    }
+    finish(inst, (uint8_t)GSM_HttpClientSimcom_Result_CommandError); /* terminates the modem's session */
     return true;
 }
 

@@ -156,7 +156,10 @@ bool gsmHttpClientSimcomGet(GSM_HttpClientSimcom_Instance* inst, char* url);
 
 /**
  * Starts a POST request with `postData` as the body (zero-terminated text, at most 65535 bytes; an
- * empty text posts an empty body). Both strings must stay valid until the last event.
+ * empty text posts an empty body). Both strings must stay valid until the last event. A POST that
+ * ends once AT+HTTPDATA has been sent (cancelled, or NoNetwork) still has its body written to the end,
+ * since the modem takes the announced count of bytes whatever follows: the body text is read for that
+ * long after the end, about its transfer time.
  * @return as gsmHttpClientSimcomGet; also false for a body longer than 65535 bytes.
  */
 bool gsmHttpClientSimcomPost(GSM_HttpClientSimcom_Instance* inst, char* url, char* postData);

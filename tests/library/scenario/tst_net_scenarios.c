@@ -566,15 +566,18 @@ static bool upload_at_cancel_point(void) { return upload_written() >= s_cancel_a
 
 /* Requests are refused without a connection and with missing arguments; a cancel stops the events
  * and terminates the session, also from inside the request's own body event and while a POST body
- * goes to the modem (which takes the exact count of bytes it announced, ESC included). */
+ * goes to the modem (which takes the exact count of bytes it announced, ESC included). A loss of the
+ * network during the upload ends the request the same way, with its NoNetwork event. */
 FAMILY_TEST(httpCancelStopsEventsAndTerminates)
 {
-    /* cancel points of an upload: bytes of the body written (0: the command only, before DOWNLOAD) */
+    /* ends of an upload: bytes of the body written (0: the command only, before DOWNLOAD), and whether
+     * the network is lost there instead of a cancel */
     static const struct
     {
         const char* name;
         long at;
-    } kUploadCancels[] = {{"beforeDownload", 0}, {"midBody", 1000}};
+        bool nonet;
+    } kUploadCancels[] = {{"beforeDownload", 0, false}, {"midBody", 1000, false}, {"noNetworkMidBody", 1000, true}};
     static char upload[2001];
     size_t c;
     start(f, "internet", "internet", 256, 256);
@@ -624,7 +627,19 @@ FAMILY_TEST(httpCancelStopsEventsAndTerminates)
         CHECK(gsmmgrHttpClientSimcomPost("http://example.com/p", upload));
         CHECK(harness_run_until(upload_at_cancel_point, 10000));
         CHECK(upload_written() < (long)strlen(upload));
-        CHECK(gsmmgrHttpClientSimcomCancel());
+        if (kUploadCancels[c].nonet)
+        {
+            sim_http_nonet(g_http);
+            CHECK(harness_run_until(http_idle, 1000));
+            CHECK_EQ_INT(net_http_log()->events, 1);
+            CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_NoNetwork);
+            net_http_log_clear();
+            CHECK(harness_run_until(connected, 60000));
+        }
+        else
+        {
+            CHECK(gsmmgrHttpClientSimcomCancel());
+        }
         CHECK(gsmmgrHttpClientSimcomGet("http://example.com/next"));
         CHECK(harness_run_until(http_idle, 3000));
         CHECK_EQ_INT(net_http_log()->events, 1);
