@@ -133,9 +133,11 @@ static const uint8_t kDoneEvent[] GSM_PGM = {
 #define F_LOST    0x10u /* +CMQTTCONNLOST / +CMQTTPING / modem restart arrived */
 #define F_NONET   0x20u /* +CMQTTNONET arrived */
 #define F_CONN    0x40u /* connected to the broker */
-#define F_DRAIN   0x80u /* the step's operation was cancelled after its command went out: its result line
-                           is awaited without an event, so that it cannot pass for a later operation's
-                           (a "> " prompt that still comes is left without sending the data) */
+#define F_DRAIN   0x80u /* the step's operation was cancelled after its command went out: its data and
+                           result line are awaited without an event, so that the result cannot pass for
+                           a later operation's (the data still goes out: after the "> " prompt the
+                           modem takes exactly the announced count of bytes, ESC too, and would take
+                           the next command line as data) */
 
 /* Receive states (RxState): the part of a received message whose bytes come next. The event types
  * of the two parts are laid out alike (chunk, header error, error), at 3 * RxState. */
@@ -471,11 +473,6 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
         GSM_Prompt_CmdStatus st = gsmPromptCmdStatus(p, inst);
         if (st == GSM_Prompt_CmdStatus_DataPrompt)
         {
-            if ((fl & F_DRAIN) != 0u)
-            {
-                abortStep(inst); /* cancelled before the modem took it: ESC, no result follows */
-                return;
-            }
             (void)gsmPromptDataSend(p, inst, (const uint8_t*)d, (uint16_t)n, GSM_PROMPT_DATA_NO_TERMINATOR, spec->Timeout_ms);
             return;
         }
@@ -757,10 +754,11 @@ static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op)
     info = stepInfo(inst->State);
     if ((info & S_OP) == op)
     {
-        /* once the command of a step with a result line went out (also before its OK came), the
-         * modem may have taken it: its result line is awaited without an event, so that it cannot
-         * pass for a later operation's and the next command does not find the client busy */
-        if (((inst->Flags & F_SENT) != 0u) && ((info & S_WAIT) != 0u))
+        /* once the command of a step with data or a result line went out (also before its OK came),
+         * the modem may have taken it: its data goes out and its result line is awaited without an
+         * event, so that it cannot pass for a later operation's and the next command does not find
+         * the client busy */
+        if (((inst->Flags & F_SENT) != 0u) && ((info & (S_WAIT | S_PROMPT)) != 0u))
         {
             inst->Flags |= F_DRAIN;
         }

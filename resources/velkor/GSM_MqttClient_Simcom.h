@@ -34,7 +34,10 @@
  * the client acquired before (with its old id) does not make the new connect fail.
  *
  * All functions: main-loop context only, not interrupt safe, return at once. Strings passed in are used
- * while the operation runs and must stay valid (unchanged) until its event.
+ * while the operation runs and must stay valid (unchanged) until its event. A topic or payload that is
+ * being written to the modem when its operation is cancelled is still written to its end (after the
+ * "> " prompt the modem takes exactly the announced count of bytes): after a cancel it must stay valid
+ * for about its transfer time.
  */
 #ifndef GSM_MQTTCLIENT_SIMCOM_H_
 #define GSM_MQTTCLIENT_SIMCOM_H_
