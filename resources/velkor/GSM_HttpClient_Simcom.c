@@ -14,6 +14,7 @@ enum
     HC_TERM,       /* AT+HTTPTERM: before INIT of a request (result ignored), or after a request */
     HC_INIT,       /* AT+HTTPINIT */
     HC_CID,        /* AT+HTTPPARA="CID",1 (2G) */
+    HC_SSL,        /* AT+HTTPSSL=<0|1> (2G: TLS for an https:// URL; LTE modems go by the URL) */
     HC_URL,        /* AT+HTTPPARA="URL","..." */
     HC_CONTENT,    /* AT+HTTPPARA="CONTENT","..." (POST) */
     HC_DATA,       /* AT+HTTPDATA=<n>,<time> + body (POST with a body) */
@@ -24,7 +25,7 @@ enum
 };
 
 /* Command of each command state after "AT+HTTP" (the arguments follow in runCmd). */
-static const char kCmd[] GSM_PGM = "\0TERM\0INIT\0PARA=\"CID\",1\0PARA=\"URL\",\0PARA=\"CONTENT\",\0DATA=\0ACTION=\0\0READ=";
+static const char kCmd[] GSM_PGM = "\0TERM\0INIT\0PARA=\"CID\",1\0SSL=\0PARA=\"URL\",\0PARA=\"CONTENT\",\0DATA=\0ACTION=\0\0READ=";
 static const char kHttp[] GSM_PGM = "AT+HTTP";
 
 /* Flags */
@@ -36,15 +37,16 @@ static const char kHttp[] GSM_PGM = "AT+HTTP";
 #define HC_F_RESTART 0x20u /* a boot message arrived */
 #define HC_F_DROP    0x40u /* ended after AT+HTTPDATA was sent: its body still goes out, then AT+HTTPTERM */
 #define HC_F_READERR 0x80u /* LTE: the read ended with ERROR after its OK */
-/* Flags2: set up by each request. Bit n (n = HC_CID, HC_CONTENT, HC_DATA) set: the request skips
- * the command state n; bits 0 and 1 are free for flags because no request skips HC_IDLE or HC_TERM. */
+/* Flags2: set up by each request. Bit n (n = HC_CID, HC_SSL, HC_CONTENT, HC_DATA) set: the request
+ * skips the command state n; bits 0 and 1 are free for flags because no request skips HC_IDLE or
+ * HC_TERM. */
 #define HC_F2_READ_END 0x01u                       /* LTE "+HTTPREAD: 0" arrived */
 #define HC_F2_UNKNOWN  0x02u                       /* body length not announced: read until a short window */
-#define HC_F2_LTE      (1u << HC_CID)              /* LTE modem (no "CID" parameter), from the connection's family */
+#define HC_F2_LTE      ((1u << HC_CID) | (1u << HC_SSL)) /* LTE modem (no "CID", no AT+HTTPSSL), from the connection's family */
 #define HC_F2_GET      (1u << HC_CONTENT)          /* GET: no content type */
 #define HC_F2_NO_BODY  (1u << HC_DATA)             /* GET or empty POST body: no AT+HTTPDATA */
-/* The skip bits (up to HC_ACTION, reached by every request) fit the byte above the two flags. */
-typedef char hcSkipBitsFit[((HC_TERM == 1) && (HC_ACTION < 8)) ? 1 : -1];
+/* The skip bits (up to HC_DATA; HC_ACTION is reached by every request) fit the byte above the two flags. */
+typedef char hcSkipBitsFit[((HC_TERM == 1) && (HC_DATA < 8)) ? 1 : -1];
 
 /* "+HTTP" covers +HTTPACTION:, +HTTPREAD and +HTTP_NONET_EVENT; the answer lines of the commands
  * arrive through this subscription too. An LTE read whose OK came first ends with "+HTTPREAD: 0", or
@@ -61,6 +63,13 @@ static const GSM_Prompt_CmdSpec kSpecs[] = {{NULL, 10000u, GSM_PROMPT_CMD_DOWNLO
 static bool isLte(const GSM_HttpClientSimcom_Instance* inst)
 {
     return (inst->Flags2 & HC_F2_LTE) != 0u;
+}
+
+/* Whether the request's URL names the https scheme (in lower case, as written by convention; the
+ * comparison ends at the URL's terminator). */
+static bool isHttps(const GSM_HttpClientSimcom_Instance* inst)
+{
+    return gsmUtilStartsWith(inst->Url, 0xFFFFu, "https:");
 }
 
 static uint8_t* bodyBuffer(GSM_HttpClientSimcom_Instance* inst, uint16_t* cap)
@@ -239,8 +248,9 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
             case HC_CONTENT:
                 gsmPromptCmdAppendQuoted(p, (inst->ContentType != NULL) ? inst->ContentType : GSM_HTTPCLIENTSIMCOM_DEFAULT_CONTENT_TYPE);
                 break;
+            case HC_SSL:
             case HC_ACTION:
-                gsmPromptCmdAppendUint(p, (inst->PostData != NULL) ? 1u : 0u, 1u);
+                gsmPromptCmdAppendUint(p, ((state == HC_SSL) ? isHttps(inst) : (inst->PostData != NULL)) ? 1u : 0u, 1u);
                 break;
             case HC_DATA: /* <length>,<input time: milliseconds on 2G, seconds on LTE> */
             case HC_READ: /* <offset>,<size> */
@@ -457,8 +467,8 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
         }
         else if ((inst->Flags & HC_F_DROP) != 0u)
         {
-            /* the AT+HTTPDATA of a cancelled request ended: the session is terminated, then a request
-             * accepted since goes on from there */
+            /* the AT+HTTPDATA of a request that ended during its upload is over: the session is
+             * terminated, then a request accepted since goes on from there */
             inst->State = HC_TERM;
             break;
         }
@@ -468,6 +478,10 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
             inst->Got = 0u;
             windowDone(inst, false); /* no (more) body of an answer of unknown length */
             break;
+        }
+        else if ((state == HC_SSL) && (result == (uint8_t)GSM_HttpClientSimcom_Result_CommandError) && !isHttps(inst))
+        {
+            result = (uint8_t)GSM_HttpClientSimcom_Result_Success; /* a modem without TLS refuses AT+HTTPSSL=0 too */
         }
         if (result != (uint8_t)GSM_HttpClientSimcom_Result_Success)
         {

@@ -148,7 +148,8 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst);
 
 /**
  * Starts a GET request.
- * @param url "http://host[:port]/path" (LTE: "https://" selects TLS); must stay valid until the last event
+ * @param url "http://host[:port]/path"; "https://" selects TLS (2G: AT+HTTPSSL=1, which needs a firmware
+ *            with SSL; without it the request ends with CommandError); must stay valid until the last event
  * @return true when accepted; false when a request is pending, the internet connection is not up or an
  *         argument is NULL / empty.
  */

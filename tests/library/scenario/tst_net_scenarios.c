@@ -192,6 +192,49 @@ FAMILY_TEST(wrongApnRetriesWithGrowingPause)
     CHECK(a1 + a2 + a3 < 30);
 }
 
+/* An "https:" URL selects TLS. 2G modems are told so with AT+HTTPSSL=1 before each
+ * such request and AT+HTTPSSL=0 before any other, which a firmware without TLS refuses without harm
+ * (its https requests end with CommandError); LTE modems go by the URL alone. */
+FAMILY_TEST(httpsUrlsSelectTls)
+{
+    static const struct
+    {
+        const char* url;
+        bool no_tls_firmware;
+        int result_2g; /* LTE: always Success */
+    } kCases[] = {{"https://example.com/s", false, GSM_HttpClientSimcom_Result_Success},
+                  {"http://example.com/x", false, GSM_HttpClientSimcom_Result_Success}, /* TLS off again */
+                  {"http://example.com/x", true, GSM_HttpClientSimcom_Result_Success},
+                  {"https://example.com/s", true, GSM_HttpClientSimcom_Result_CommandError}};
+    bool g2 = kFamilies[f] == SIM_FAMILY_2G;
+    size_t c;
+    CHECK(start_connected(f, 256, 256));
+    sim_http_add(g_http, "https://example.com/s", 200, "tls", 3, 500, false);
+    sim_http_add(g_http, "http://example.com/x", 200, "plain", 5, 500, false);
+    for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
+    {
+        bool tls = kCases[c].url[4] != ':';
+        int result = g2 ? kCases[c].result_2g : GSM_HttpClientSimcom_Result_Success;
+        int actions = sim_http_actions(g_http);
+        check_context("httpsUrlsSelectTls/%s%s/%s/echo%d", kCases[c].url, kCases[c].no_tls_firmware ? " (no TLS)" : "",
+                      kFamilyNames[f], HARNESS_ECHO_ON);
+        net_http_log_clear();
+        sim_tx_clear(g_sim);
+        if (kCases[c].no_tls_firmware)
+        {
+            sim_http_refuse_ssl(g_http);
+        }
+        CHECK(gsmmgrHttpClientSimcomGet((char*)kCases[c].url));
+        CHECK(harness_run_until(http_idle, 30000));
+        CHECK_EQ_INT(net_http_log()->lasts, 1);
+        CHECK_EQ_INT(net_http_log()->result, result);
+        CHECK_EQ_INT(net_http_log()->body_len, result == GSM_HttpClientSimcom_Result_Success ? (tls ? 3 : 5) : 0);
+        CHECK_EQ_INT(harness_count_command(tls ? "AT+HTTPSSL=1" : "AT+HTTPSSL=0"), g2 ? 1 : 0);
+        CHECK_EQ_INT(harness_count_command(tls ? "AT+HTTPSSL=0" : "AT+HTTPSSL=1"), 0);
+        CHECK_EQ_INT(sim_http_actions(g_http) - actions, result == GSM_HttpClientSimcom_Result_Success ? 1 : 0);
+    }
+}
+
 /* LTE: a failed open is retried, and an open that finds the network already open counts as up. 2G:
  * after three failed opens the bearer is closed and the sequence starts over. */
 FAMILY_TEST(openFailuresCloseAndStartOver)
@@ -1245,6 +1288,7 @@ static const CheckTest kTests[] = {
     {"httpSlowAnswersWithinTheModemsMaximumSucceed", httpSlowAnswersWithinTheModemsMaximumSucceed},
     {"httpCancelStopsEventsAndTerminates", httpCancelStopsEventsAndTerminates},
     {"httpRefusedCommandsEndTheRequest", httpRefusedCommandsEndTheRequest},
+    {"httpsUrlsSelectTls", httpsUrlsSelectTls},
     {"openFailuresCloseAndStartOver", openFailuresCloseAndStartOver},
 #if NET_WITH_MQTT
     {"mqttPublishSubscribeRoundTrip", mqttPublishSubscribeRoundTrip},

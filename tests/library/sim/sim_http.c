@@ -28,6 +28,8 @@ struct SimHttp
     SimHttpEntry entries[HTTP_ENTRIES];
     int nentries;
     bool init, cid;
+    bool ssl;         /* 2G: AT+HTTPSSL=1 (kept until the modem restarts) */
+    bool ssl_refused; /* 2G firmware without TLS: AT+HTTPSSL answers ERROR */
     char url[600];
     char content[300];
     uint8_t post[8192];
@@ -84,6 +86,19 @@ static int http_term(SimModem* sim, void* state, const char* args)
     (void)sim, (void)args;
     h->init = h->cid = h->pending = false;
     h->answer = NULL;
+    return SIM_OK;
+}
+
+/* AT+HTTPSSL=<0|1> (2G): TLS for the following actions. */
+static int http_ssl(SimModem* sim, void* state, const char* args)
+{
+    SimHttp* h = (SimHttp*)state;
+    (void)sim;
+    if (h->ssl_refused || (strcmp(args, "0") != 0 && strcmp(args, "1") != 0))
+    {
+        return SIM_ERROR;
+    }
+    h->ssl = args[0] == '1';
     return SIM_OK;
 }
 
@@ -163,6 +178,12 @@ static int http_action(SimModem* sim, void* state, const char* args)
         len = 0;
         h->answer = NULL;
     }
+    else if (is_2g(sim) && h->ssl != (strncmp(h->url, "https:", 6) == 0))
+    {
+        status = 606; /* 2G: TLS on (off) against a plain (TLS) server: no connection */
+        len = 0;
+        h->answer = NULL;
+    }
     if (h->answer && h->answer->chunked && !is_2g(sim))
     {
         len = 0;
@@ -217,6 +238,7 @@ static int http_read(SimModem* sim, void* state, const char* args)
 static const SimCommand kCommands[] = {{"AT+HTTPTERM", false, 0, http_term},
                                        {"AT+HTTPINIT", false, 0, http_init},
                                        {"AT+HTTPPARA=\"CID\",", true, SIM_ONLY_2G, para_cid},
+                                       {"AT+HTTPSSL=", true, SIM_ONLY_2G, http_ssl},
                                        {"AT+HTTPPARA=\"URL\",", true, 0, para_url},
                                        {"AT+HTTPPARA=\"CONTENT\",", true, 0, para_content},
                                        {"AT+HTTPDATA=", true, 0, http_data},
@@ -310,7 +332,7 @@ static void on_reset(SimModem* sim, void* state)
 {
     SimHttp* h = (SimHttp*)state;
     (void)sim;
-    h->init = h->cid = h->nonet = h->pending = false;
+    h->init = h->cid = h->nonet = h->pending = h->ssl = false;
     h->answer = NULL;
     h->slow_cmd[0] = '\0';
 }
@@ -375,6 +397,17 @@ void sim_http_cut_next_body(SimHttp* h, size_t keep)
 {
     h->cut_armed = true;
     h->cut_keep = keep;
+}
+
+void sim_http_refuse_ssl(SimHttp* h)
+{
+    h->ssl_refused = true;
+    h->ssl = false;
+}
+
+bool sim_http_ssl(const SimHttp* h)
+{
+    return h->ssl;
 }
 
 void sim_http_nonet(SimHttp* h)

@@ -48,6 +48,12 @@ void sim_http_delay_next(SimHttp* h, const char* cmd, uint32_t delay_ms);
  *  block header announces (bytes lost on the serial line). */
 void sim_http_lose_read_bytes(SimHttp* h, size_t count);
 
+/** 2G firmware without TLS (SIM900 class): AT+HTTPSSL answers ERROR. A 2G action for an "https:" URL
+ *  without AT+HTTPSSL=1, or for another URL with it, ends with status 606. */
+void sim_http_refuse_ssl(SimHttp* h);
+/** Whether TLS is on (2G: the last accepted AT+HTTPSSL; kept until the modem restarts). */
+bool sim_http_ssl(const SimHttp* h);
+
 /** +HTTP_NONET_EVENT now, and the pending request (if any) never gets its +HTTPACTION. */
 void sim_http_nonet(SimHttp* h);
 
