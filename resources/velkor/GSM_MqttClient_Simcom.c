@@ -16,6 +16,7 @@ enum
     MQ_STOP,      /* AT+CMQTTSTOP before a new start (these three: results ignored) */
     MQ_START,     /* AT+CMQTTSTART */
     MQ_ACCQ,      /* AT+CMQTTACCQ=0,"<id>"[,1] */
+    MQ_CFG,       /* AT+CMQTTCFG="version",0,4: MQTT 3.1.1 (result ignored: firmware without it keeps its own) */
     MQ_WILLTOPIC, /* AT+CMQTTWILLTOPIC=0,<n> + topic */
     MQ_WILLMSG,   /* AT+CMQTTWILLMSG=0,<n>,<qos> + message */
     MQ_CONNECT,   /* AT+CMQTTCONNECT=0,"<server>",<keep-alive>,<clean>[,"<user>"[,"<password>"]] */
@@ -33,7 +34,7 @@ enum
  * on AVR): the URCs, then the command of each step, which also names its result line
  * "+CMQTT<name>: [<idx>,]<err>" (the steps of the disconnect share the names of the first three). */
 static const char kNames[] GSM_PGM = "RXSTART\0RXTOPIC\0RXPAYLOAD\0RXEND\0CONNLOST\0PING\0NONET\0"
-                                   "DISC\0REL\0STOP\0START\0ACCQ\0WILLTOPIC\0WILLMSG\0CONNECT\0SUB\0UNSUB\0TOPIC\0PAYLOAD\0PUB\0";
+                                   "DISC\0REL\0STOP\0START\0ACCQ\0CFG\0WILLTOPIC\0WILLMSG\0CONNECT\0SUB\0UNSUB\0TOPIC\0PAYLOAD\0PUB\0";
 enum
 {
     U_RXSTART = 1,
@@ -66,6 +67,7 @@ static const char kArgs[] GSM_PGM = "\0"                                        
                                   "\0"                                               /* STOP */
                                   "\0"                                               /* START */
                                   A_ID A_TLS "\0"                                    /* ACCQ */
+                                  "=\"version\",0,4" "\0"                            /* CFG */
                                   A_LEN "\0"                                         /* WILLTOPIC */
                                   A_LEN A_WILLQOS "\0"                               /* WILLMSG */
                                   A_SERVER A_KEEP A_CLEAN A_USER A_PASS "\0"         /* CONNECT */
@@ -99,6 +101,7 @@ static const uint8_t kStep[] GSM_PGM = {
     OP_CONN | S_WAIT | S_IGNORE,
     OP_CONN | S_WAIT,
     OP_CONN | S_IDX,
+    OP_CONN | S_IGNORE,
     OP_CONN | S_IDX | S_PROMPT,
     OP_CONN | S_IDX | S_PROMPT,
     OP_CONN | S_IDX | S_WAIT | S_LAST,

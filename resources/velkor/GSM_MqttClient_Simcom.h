@@ -221,7 +221,8 @@ void gsmMqttClientSimcomInitConfigDefault(GSM_MqttClientSimcom_Connect_Session* 
 
 /**
  * Connects to the broker. The session (and its strings) must stay valid until ConnectSuccess /
- * ErrorResponse / NoNetwork.
+ * ErrorResponse / NoNetwork. The client asks for MQTT 3.1.1 (AT+CMQTTCFG="version"); a firmware without
+ * that setting keeps its own protocol level, and a broker that refuses it answers with <err> 27.
  * @return true when accepted; false when not disconnected, or the session lacks client id / server,
  *         has a password without a user name, a keep-alive outside 1..64800 s, or a QoS above 2.
  */

@@ -46,6 +46,8 @@ struct SimMqtt
     char req_user[64];
     char req_pass[64];
     bool creds;
+    int version;     /* protocol level of the acquired client: 3 (3.1, the default) or 4 (3.1.1) */
+    int req_version; /* the broker accepts only this level (0: any) */
     char fail_cmd[16];
     int fail_code;
     bool before_ok;
@@ -311,6 +313,20 @@ static int mq_accq(SimModem* sim, void* state, const char* args)
     }
     snprintf(m->client_id, sizeof m->client_id, "%.*s", (int)(end - args), args);
     m->acquired = true;
+    m->version = 3;
+    return SIM_OK;
+}
+
+/* AT+CMQTTCFG="version",0,<3|4> (LTE-A; LTE-Q firmware without it answers ERROR) */
+static int mq_cfg(SimModem* sim, void* state, const char* args)
+{
+    SimMqtt* m = (SimMqtt*)state;
+    int v = 0;
+    if (sim_family(sim) != SIM_FAMILY_LTE_A || !m->acquired || sscanf(args, "0,%d", &v) != 1 || v < 3 || v > 4)
+    {
+        return SIM_ERROR;
+    }
+    m->version = v;
     return SIM_OK;
 }
 
@@ -348,6 +364,10 @@ static int mq_connect(SimModem* sim, void* state, const char* args)
     if (code == 0 && m->creds && (strcmp(user, m->req_user) != 0 || strcmp(pass, m->req_pass) != 0))
     {
         code = 30;
+    }
+    if (code == 0 && m->req_version != 0 && m->version != m->req_version)
+    {
+        code = 27; /* unaccepted protocol version */
     }
     if (code == 0 && clean == 1)
     {
@@ -427,6 +447,7 @@ static const SimCommand kCommands[] = {{"AT+CMQTTSTART", false, 0, mq_start},
                                        {"AT+CMQTTSTOP", false, 0, mq_stop},
                                        {"AT+CMQTTACCQ=0,\"", true, 0, mq_accq},
                                        {"AT+CMQTTREL=0", false, 0, mq_rel},
+                                       {"AT+CMQTTCFG=\"version\",", true, 0, mq_cfg},
                                        {"AT+CMQTTWILLTOPIC=0,", true, 0, mq_will_topic},
                                        {"AT+CMQTTWILLMSG=0,", true, 0, mq_will_msg},
                                        {"AT+CMQTTCONNECT=0,\"tcp://", true, 0, mq_connect},
@@ -491,6 +512,16 @@ void sim_mqtt_require_credentials(SimMqtt* m, const char* user, const char* pass
     m->creds = user != NULL;
     snprintf(m->req_user, sizeof m->req_user, "%s", user ? user : "");
     snprintf(m->req_pass, sizeof m->req_pass, "%s", pass ? pass : "");
+}
+
+void sim_mqtt_require_version(SimMqtt* m, int level)
+{
+    m->req_version = level;
+}
+
+int sim_mqtt_version(const SimMqtt* m)
+{
+    return m->version;
 }
 
 void sim_mqtt_fail_next(SimMqtt* m, const char* cmd, int code)

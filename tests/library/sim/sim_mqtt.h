@@ -24,6 +24,10 @@ void sim_mqtt_detach(SimMqtt* m);
 
 /** Credentials the broker demands (NULL: none); wrong ones are refused with <err> 30. */
 void sim_mqtt_require_credentials(SimMqtt* m, const char* user, const char* pass);
+/** Protocol level the broker demands (4: MQTT 3.1.1; 0: any); another is refused with <err> 27. The
+ *  acquired client has level 3 unless AT+CMQTTCFG="version",0,4 (LTE-A only) raised it. */
+void sim_mqtt_require_version(SimMqtt* m, int level);
+int sim_mqtt_version(const SimMqtt* m);
 /** The next AT+CMQTT<cmd> result carries <err> `code` ("CONNECT", "SUB", "PUB", ...). */
 void sim_mqtt_fail_next(SimMqtt* m, const char* cmd, int code);
 /** Result lines come before the final result (allowed by the modems for some commands), which then
