@@ -252,7 +252,9 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
             case HC_ACTION:
                 gsmPromptCmdAppendUint(p, ((state == HC_SSL) ? isHttps(inst) : (inst->PostData != NULL)) ? 1u : 0u, 1u);
                 break;
-            case HC_DATA: /* <length>,<input time: milliseconds on 2G, seconds on LTE> */
+            case HC_DATA: /* <length>,<input time: milliseconds on 2G, seconds on LTE>: the time the
+                           * body may take at the UART (about 1 ms a byte, as at 9600 baud) and 10 s
+                           * more, as the prompt waits for it (LTE: 1 s a KiB and 30 s more) */
             case HC_READ: /* <offset>,<size> */
             {
                 uint32_t a = inst->Offset;
@@ -264,7 +266,7 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
                     inst->Got = (uint16_t)b;
                     inst->Buf.Upload = inst->PostData;
                     a = b;
-                    b = isLte(inst) ? 30u : 10000u;
+                    b = isLte(inst) ? ((b >> 10) + 30u) : (b + 10000u);
                 }
                 gsmPromptCmdAppendUint(p, a, 1u);
                 gsmPromptCmdAppend(p, ",");

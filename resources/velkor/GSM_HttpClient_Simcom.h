@@ -160,7 +160,8 @@ bool gsmHttpClientSimcomGet(GSM_HttpClientSimcom_Instance* inst, char* url);
  * empty text posts an empty body). Both strings must stay valid until the last event. A POST that
  * ends once AT+HTTPDATA has been sent (cancelled, or NoNetwork) still has its body written to the end,
  * since the modem takes the announced count of bytes whatever follows: the body text is read for that
- * long after the end, about its transfer time.
+ * long after the end, about its transfer time. The modem is given time for the body at the UART at
+ * about 1 ms a byte (9600 baud) and 10 s more.
  * @return as gsmHttpClientSimcomGet; also false for a body longer than 65535 bytes.
  */
 bool gsmHttpClientSimcomPost(GSM_HttpClientSimcom_Instance* inst, char* url, char* postData);

@@ -44,6 +44,7 @@ void harness_start(SimModem* sim, const HarnessOptions* options)
     HarnessOptions o = options ? *options : harness_default_options();
     s_sim = sim;
     s_nevents = 0;
+    harness_set_baud(0);
     gsmmgrInit();
     if (!o.status_pin)
     {
@@ -240,8 +241,21 @@ bool harness_hal_read_status(void)
     return sim_status(s_sim);
 }
 
+/* UART speed (harness_set_baud): microseconds per byte (0: every byte goes out at once), and the
+ * simulated time in microseconds when the bytes written so far have gone out. */
+static uint32_t s_us_per_byte;
+static uint64_t s_tx_done_us;
+
+void harness_set_baud(uint32_t baud)
+{
+    s_us_per_byte = baud > 0 ? 10000000u / baud : 0; /* 10 bits per byte */
+    s_tx_done_us = 0;
+}
+
 void harness_hal_write(uint8_t byte)
 {
+    uint64_t now_us = (uint64_t)sim_now(s_sim) * 1000u;
+    s_tx_done_us = (s_tx_done_us > now_us ? s_tx_done_us : now_us) + s_us_per_byte;
     if (s_buffered)
     {
         if (s_tx_len < sizeof s_tx)
@@ -255,7 +269,7 @@ void harness_hal_write(uint8_t byte)
 
 bool harness_hal_write_completed(void)
 {
-    return true;
+    return (uint64_t)sim_now(s_sim) * 1000u >= s_tx_done_us;
 }
 
 bool harness_hal_can_read(void)

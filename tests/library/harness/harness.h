@@ -91,6 +91,9 @@ void harness_hal_set_reset(bool activated);
 bool harness_hal_read_status(void);
 void harness_hal_write(uint8_t byte);
 bool harness_hal_write_completed(void);
+/** UART speed towards the modem: harness_hal_write_completed() is false until the bytes written have
+ *  gone out at `baud` (10 bits a byte); 0 (the default): at once. */
+void harness_set_baud(uint32_t baud);
 bool harness_hal_can_read(void);
 uint8_t harness_hal_read(void);
 void harness_on_pin_event(int event_type, void* event_data);

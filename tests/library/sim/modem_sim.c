@@ -80,6 +80,7 @@ struct SimModem
     /* input */
     char cmd[SIM_CMD_MAX];
     size_t data_count, data_len;
+    uint32_t data_due; /* the input time of a counted block runs out (sim_set_data_time); 0: none */
     SimDataHandler data_handler;
     void* data_state;
     uint8_t data[SIM_DATA_MAX];
@@ -300,6 +301,22 @@ void sim_expect_data(SimModem* sim, size_t count, SimDataHandler handler, void* 
     sim->data_handler = handler;
     sim->data_state = state;
     sim->data_len = 0;
+    sim->data_due = 0;
+}
+
+void sim_set_data_time(SimModem* sim, uint32_t ms)
+{
+    sim->data_due = sim->now + (ms > 0 ? ms : 1);
+}
+
+/* Ends the data input: the handler gets what arrived. */
+static void end_data(SimModem* sim, int term)
+{
+    sim->fw.data_mode = false;
+    sim->data_due = 0;
+    sim->fw.answering = true;
+    sim->data_handler(sim, sim->data_state, sim->data, sim->data_len, term);
+    sim->fw.answering = false;
 }
 
 /* Sends the final result a command handler returned (see SimCommand). */
@@ -689,6 +706,10 @@ static void tick(SimModem* sim)
     }
     else if (sim->power == PWR_RUNNING)
     {
+        if (sim->fw.data_mode && sim->data_due != 0 && (int32_t)(sim->now - sim->data_due) >= 0)
+        {
+            end_data(sim, -1); /* the input time ran out: the block ends with what arrived */
+        }
         tick_running(sim);
     }
 }
@@ -773,10 +794,7 @@ static void data_byte(SimModem* sim, uint8_t byte)
     }
     if (done)
     {
-        sim->fw.data_mode = false;
-        sim->fw.answering = true;
-        sim->data_handler(sim, sim->data_state, sim->data, sim->data_len, term);
-        sim->fw.answering = false;
+        end_data(sim, term);
     }
 }
 

@@ -268,6 +268,8 @@ typedef void (*SimDataHandler)(SimModem* sim, void* state, const uint8_t* data, 
  * The data is echoed when the configuration says so.
  */
 void sim_expect_data(SimModem* sim, size_t count, SimDataHandler handler, void* state);
+/** After sim_expect_data(): the block also ends (with the bytes that arrived) once `ms` have passed. */
+void sim_set_data_time(SimModem* sim, uint32_t ms);
 
 /** True when cmd starts with prefix, ignoring letter case. */
 bool sim_cmd_is(const char* cmd, const char* prefix);

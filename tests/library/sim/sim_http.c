@@ -137,7 +137,8 @@ static int para_content(SimModem* sim, void* state, const char* args)
     return para_value(((SimHttp*)state)->content, sizeof ((SimHttp*)state)->content, args);
 }
 
-/* AT+HTTPDATA=<size>,<time>: "DOWNLOAD", then exactly <size> bytes of body. */
+/* AT+HTTPDATA=<size>,<time>: "DOWNLOAD", then exactly <size> bytes of body; after <time> (2G: ms, LTE:
+ * s) the input ends with the bytes that arrived. */
 static int http_data(SimModem* sim, void* state, const char* args)
 {
     SimHttp* h = (SimHttp*)state;
@@ -149,6 +150,7 @@ static int http_data(SimModem* sim, void* state, const char* args)
     }
     sim_send_line(sim, "DOWNLOAD");
     sim_expect_data(sim, size, on_post_data, h);
+    sim_set_data_time(sim, is_2g(sim) ? (uint32_t)t : (uint32_t)t * 1000u);
     return SIM_ANSWERED;
 }
 
