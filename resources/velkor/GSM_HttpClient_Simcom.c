@@ -402,7 +402,11 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     case HC_IDLE:
         if ((inst->Flags & HC_F_BUSY) != 0u)
         {
-            inst->State = ((inst->Flags & HC_F_INIT) != 0u) ? HC_URL : HC_TERM;
+            /* a kept session goes on; an empty POST starts a new one, as the modem would post the body
+             * that the session still holds (AT+HTTPDATA takes at least one byte) */
+            inst->State = (((inst->Flags & HC_F_INIT) != 0u) && ((inst->Flags2 & (HC_F2_GET | HC_F2_NO_BODY)) != HC_F2_NO_BODY))
+                              ? HC_URL
+                              : HC_TERM;
         }
         break;
 

@@ -6,6 +6,7 @@
  *     AT+HTTPTERM                         (result ignored: clears a session left over from before)
  *     AT+HTTPINIT
  *     AT+HTTPPARA="CID",1                 (2G only)
+ *     AT+HTTPSSL=<1 for https:// | 0>     (2G only)
  *     AT+HTTPPARA="URL","<url>"
  *     AT+HTTPPARA="CONTENT","<type>"      (POST)
  *     AT+HTTPDATA=<n>,<time> ... DOWNLOAD ... <n bytes> ... OK   (POST with a body)
@@ -187,7 +188,8 @@ bool gsmHttpClientSimcomCancel(GSM_HttpClientSimcom_Instance* inst);
 
 /**
  * true (default): AT+HTTPTERM after every request. false: the HTTP service stays initialised and the
- * next request skips AT+HTTPTERM / AT+HTTPINIT.
+ * next request skips AT+HTTPTERM / AT+HTTPINIT; a POST with an empty body still starts a new session,
+ * as the modem would post the body the session holds from an earlier POST.
  */
 void gsmHttpClientSimcomHttpTermWhenDone(GSM_HttpClientSimcom_Instance* inst, bool termWhenDone);
 
