@@ -85,6 +85,14 @@ private:
         return exporter.downloadExample(module);
     }
 
+    // Exports the PIN examples into `out`, the folder the dialog is answered with.
+    ExampleExport::Result downloadPinInto(const QTemporaryDir& out, ScopedDialogs& scoped)
+    {
+        FakeHost host;
+        scoped.dialogs.folderAnswers.enqueue(out.path());
+        return download(host, &host.modules.pin);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -270,10 +278,8 @@ private slots:
     {
         QTemporaryDir out;
         QVERIFY(QDir(out.path()).mkpath(QStringLiteral("Pin/LICENSE.txt")));
-        FakeHost host;
         ScopedDialogs scoped;
-        scoped.dialogs.folderAnswers.enqueue(out.path());
-        QCOMPARE(download(host, &host.modules.pin), ExampleExport::Result::LicenceFailed);
+        QCOMPARE(downloadPinInto(out, scoped), ExampleExport::Result::LicenceFailed);
         QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder"), QStringLiteral("Licensing Error")}));
         QCOMPARE(scoped.dialogs.shown[1].text,
                  QStringLiteral("Unable to download LICENSE agreement. Please review folder write permissions."));
@@ -338,10 +344,8 @@ private slots:
     {
         QTemporaryDir out;
         QVERIFY(QDir(out.path()).mkpath(QStringLiteral("Pin/Arduino/PIN_Enter/gsm_manager.cpp")));
-        FakeHost host;
         ScopedDialogs scoped;
-        scoped.dialogs.folderAnswers.enqueue(out.path());
-        QCOMPARE(download(host, &host.modules.pin), ExampleExport::Result::Incomplete);
+        QCOMPARE(downloadPinInto(out, scoped), ExampleExport::Result::Incomplete);
         QCOMPARE(scoped.dialogs.titles(), QStringList({QStringLiteral("Select Folder"), QStringLiteral("Download Error")}));
         QCOMPARE(scoped.dialogs.shown[1].icon, Dialogs::Icon::Critical);
         QVERIFY(QFile::exists(out.filePath(QStringLiteral("Pin/LICENSE.txt"))));

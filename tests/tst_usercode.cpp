@@ -112,13 +112,14 @@ void TestUserCode::merge_data()
         << region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("a();\n")) +
                region(QStringLiteral("gsmUssdEventHandler"), QStringLiteral("b();\n"))
         << newInit << newInit << QStringList{QStringLiteral("gsmPinEventHandler"), QStringLiteral("gsmUssdEventHandler")};
+    // One region name is the start of the other: each keeps its own text, in either order.
+    const QString writeRegion = region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n"));
+    const QString completedRegion = region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n"));
+    const QString emptyWriteRegions = region(QStringLiteral("gsmWrite"), QString()) + region(QStringLiteral("gsmWriteCompleted"), QString());
     QTest::newRow("gsmWrite and gsmWriteCompleted stay apart")
-        << region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n")) +
-               region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n"))
-        << region(QStringLiteral("gsmWrite"), QString()) + region(QStringLiteral("gsmWriteCompleted"), QString())
-        << region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n")) +
-               region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n"))
-        << QStringList();
+        << writeRegion + completedRegion << emptyWriteRegions << writeRegion + completedRegion << QStringList();
+    QTest::newRow("gsmWriteCompleted above gsmWrite in the old text")
+        << completedRegion + writeRegion << emptyWriteRegions << writeRegion + completedRegion << QStringList();
     // Markers inside a region's own text (commented-out code, a pasted copy) belong to that region.
     QTest::newRow("markers of another region inside a region's text")
         << region(QStringLiteral("Includes"), QStringLiteral("/* old:\n// USER CODE BEGIN Init\nold();\n// USER CODE END Init\n*/\n")) +
@@ -127,13 +128,6 @@ void TestUserCode::merge_data()
         << region(QStringLiteral("Includes"), QStringLiteral("\n")) + newInit
         << region(QStringLiteral("Includes"), QStringLiteral("/* old:\n// USER CODE BEGIN Init\nold();\n// USER CODE END Init\n*/\n")) +
                userInit
-        << QStringList();
-    QTest::newRow("gsmWriteCompleted above gsmWrite in the old text")
-        << region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n")) +
-               region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n"))
-        << region(QStringLiteral("gsmWrite"), QString()) + region(QStringLiteral("gsmWriteCompleted"), QString())
-        << region(QStringLiteral("gsmWrite"), QStringLiteral("w();\n")) +
-               region(QStringLiteral("gsmWriteCompleted"), QStringLiteral("c();\n"))
         << QStringList();
     // A table of about 12 MB (a firmware image as a C array), more than the expression engine takes
     // in one match.
