@@ -348,15 +348,16 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     }
     else if (step == SS_STEP_WAIT_REG)
     {
-        if (gsmBasicCommsIfEstablished(inst->BasicComms) &&
-            ((inst->NetworkRegistration == NULL) || gsmNetworkRegistrationIfIsRegisteredForSms(inst->NetworkRegistration)))
-        {
-            inst->Step = SS_STEP_SETUP;
-            return;
-        }
+        /* (the set-up returns here after a time-out or restart: past the waiting time, nothing was
+         * sent, so the send fails as not registered) */
         if (!GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
         {
-            return; /* still waiting */
+            if (gsmBasicCommsIfEstablished(inst->BasicComms) &&
+                ((inst->NetworkRegistration == NULL) || gsmNetworkRegistrationIfIsRegisteredForSms(inst->NetworkRegistration)))
+            {
+                inst->Step = SS_STEP_SETUP;
+            }
+            return; /* (else still waiting) */
         }
         reason = (uint8_t)GSM_SmsSend_FailReason_NotRegistered;
     }
@@ -423,7 +424,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
         {
             reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
         }
-        else if ((step < SS_STEP_CMGS) && !GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
+        else if (step < SS_STEP_CMGS)
         {
             /* Set-up time-out or restart: nothing was sent yet, wait for the modem again. */
             gsmPromptRelease(p, inst);

@@ -89,7 +89,7 @@ typedef struct GSM_SmsSend_Event_SendSuccess
 typedef enum
 {
     GSM_SmsSend_FailReason_ErrorResponse = 0, /**< the modem answered ERROR / +CMS ERROR / +CME ERROR (ErrorCode) */
-    GSM_SmsSend_FailReason_NotRegistered,     /**< no communication or no SMS registration within the waiting time */
+    GSM_SmsSend_FailReason_NotRegistered,     /**< no communication, SMS registration or set-up within the waiting time: nothing was sent */
     GSM_SmsSend_FailReason_NoPrompt,          /**< the "> " prompt did not come (ESC was sent) */
     GSM_SmsSend_FailReason_NoResult,          /**< no result after the text: the message may or may not have gone */
     GSM_SmsSend_FailReason_CommsLost,         /**< the modem restarted or stopped answering during the send */

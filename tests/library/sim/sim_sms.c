@@ -28,7 +28,7 @@ struct SimSmsCentre
     uint32_t send_delay;
     int next_mr;
     int fail_send;
-    bool drop_prompt, drop_result;
+    bool drop_prompt, drop_result, silent_csmp;
     char pending_number[SIM_SMS_NUMBER_MAX];
     int report_status[3];
     int report_count;
@@ -190,6 +190,10 @@ static int sms_csmp(SimModem* sim, void* state, const char* args)
 {
     int v[4];
     (void)sim;
+    if (((SimSmsCentre*)state)->silent_csmp)
+    {
+        return SIM_ANSWERED; /* firmware that took the command and never answers */
+    }
     if (sscanf(args, "%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3]) != 4)
     {
         return SIM_ERROR;
@@ -338,6 +342,7 @@ void sim_sms_set_next_mr(SimSmsCentre* c, int mr) { c->next_mr = mr & 0xFF; }
 void sim_sms_fail_next_send(SimSmsCentre* c, int cms_code) { c->fail_send = cms_code; }
 void sim_sms_drop_next_prompt(SimSmsCentre* c) { c->drop_prompt = true; }
 void sim_sms_drop_next_result(SimSmsCentre* c) { c->drop_result = true; }
+void sim_sms_set_silent_csmp(SimSmsCentre* c, bool silent) { c->silent_csmp = silent; }
 
 void sim_sms_set_reports(SimSmsCentre* c, const int* statuses, int count, uint32_t delay_ms)
 {

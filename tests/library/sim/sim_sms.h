@@ -40,6 +40,8 @@ void sim_sms_fail_next_send(SimSmsCentre* c, int cms_code);
 void sim_sms_drop_next_prompt(SimSmsCentre* c);
 /** The next send gets no result after the text. */
 void sim_sms_drop_next_result(SimSmsCentre* c);
+/** AT+CSMP gets no answer at all while `silent` (every other command is answered). */
+void sim_sms_set_silent_csmp(SimSmsCentre* c, bool silent);
 /**
  * Status reports for messages that asked for one (AT+CSMP first octet with 0x20 and AT+CNMI <ds>=1):
  * up to 3 "+CDS:" reports with the given <st> values, the first `delay_ms` after the send, the others

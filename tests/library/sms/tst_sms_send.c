@@ -203,6 +203,31 @@ FAMILY_TEST(unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore)
     CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
 }
 
+/* A set-up command that is never answered is retried until the waiting time ends; the send then
+ * fails as not registered, since nothing was sent, and the next send goes once the modem answers. */
+FAMILY_TEST(unansweredSetupFailsAsNotRegistered)
+{
+    SimModem* sim;
+    const SmsEvent* e;
+    uint32_t t0;
+    sim = sms_start(f, NULL, NULL);
+    sim_sms_set_silent_csmp(sms_centre(), true);
+    t0 = sim_now(sim);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Stuck")));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1,
+                         GSM_SMSSEND_REGISTRATION_TIMEOUT_MS + GSM_SMSSEND_PROMPT_TIMEOUT_MS + 5000));
+    e = last_send(GSM_SmsSend_EventType_SendFailed);
+    CHECK(e && e->a == GSM_SmsSend_FailReason_NotRegistered && e->b == -1);
+    CHECK(e && e->time - t0 >= GSM_SMSSEND_REGISTRATION_TIMEOUT_MS);
+    CHECK(harness_count_command("AT+CSMP=49,167,0,0") >= 2); /* retried */
+    CHECK_EQ_INT(harness_count_command("AT+CMGS=\"" NUMBER "\""), 0);
+    CHECK_EQ_INT(sms_event_count(), 1);
+    sim_sms_set_silent_csmp(sms_centre(), false);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Unstuck")));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 90000));
+    CHECK_EQ_STR(sim_sms_sent_text(sms_centre(), 0), "Unstuck");
+}
+
 /* A prompt that never comes, or a cancel before it: the send fails, ESC ends the modem's data entry,
  * no text is typed, and the modem's answer to the ESC does not disturb the next send. */
 FAMILY_TEST(sendEndedBeforeThePromptIsLeftWithEsc)
@@ -421,6 +446,7 @@ const CheckTest g_sms_send_tests[] = {
     {"reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched", reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched},
     {"sendOutcomesOneAfterAnother", sendOutcomesOneAfterAnother},
     {"unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore", unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore},
+    {"unansweredSetupFailsAsNotRegistered", unansweredSetupFailsAsNotRegistered},
     {"sendEndedBeforeThePromptIsLeftWithEsc", sendEndedBeforeThePromptIsLeftWithEsc},
     {"modemRebootsDuringSetupAndDuringSend", modemRebootsDuringSetupAndDuringSend},
     {"refusedTextsAndNumbersRaiseNoEventAndAcceptedOnesArriveIntact", refusedTextsAndNumbersRaiseNoEventAndAcceptedOnesArriveIntact},
