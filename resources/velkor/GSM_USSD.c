@@ -206,6 +206,14 @@ static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status
     ev.Truncated = (inst->Text.Str.Flags & GSM_UTIL_TEXT_CUT) != 0u;
     /* (the claim of a command is given up by the next poll) */
     ev.ErrorCode = (status == (uint_fast8_t)GSM_USSD_Status_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : (int16_t)-1;
+    if (ev.ErrorCode == 3)
+    {
+        /* "+CME ERROR: 3", operation not allowed: the modem holds a session (a code sent while a menu
+         * was open goes to that menu, which refused it; or a session this module did not know of,
+         * left from before a restart of the application). It stays open here too, so that
+         * gsmUssdCancelSession() can close it or gsmUssdSend() reply to it. */
+        step = US_STEP_MENU;
+    }
     inst->Step = (uint8_t)step;
     if (inst->EventHandler != NULL)
     {

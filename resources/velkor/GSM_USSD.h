@@ -8,6 +8,8 @@
  * span several lines: from the first line end on it is read raw up to the closing quote (empty
  * lines and lines such as "OK", "ERROR" or "+CMTI: ..." inside it are text; line breaks become LF). An answer with Status GSM_USSD_Status_ActionRequired (a menu)
  * leaves the session open: reply with gsmUssdSend() (e.g. "1"), or end it with gsmUssdCancelSession().
+ * So does a request refused with "+CME ERROR: 3" (operation not allowed: the modem holds a session,
+ * for instance one left from before a restart of the application, or a menu that refused a new code).
  *
  * Rule of the events: every accepted gsmUssdSend() ends with exactly one UssdResponse or
  * UssdCancelled event.
@@ -76,7 +78,7 @@ typedef enum
     GSM_USSD_Status_NetworkTimeout = 5,      /**< m=5: the network timed out */
     GSM_USSD_Status_Invalid,                 /**< another <m> or a malformed "+CUSD:" line */
     GSM_USSD_Status_Cancelled,               /**< gsmUssdCancelSession() */
-    GSM_USSD_Status_ErrorResponse,           /**< the modem refused the request (ErrorCode, e.g. +CME ERROR 30 / 3) */
+    GSM_USSD_Status_ErrorResponse,           /**< the modem refused the request (ErrorCode, e.g. +CME ERROR 30; 3: a session is open and stays so) */
     GSM_USSD_Status_NoResponse,              /**< no answer in time (the session was closed) */
     GSM_USSD_Status_NotRegistered,           /**< no network registration within the waiting time */
     GSM_USSD_Status_CommsLost                /**< the modem restarted or was switched off */

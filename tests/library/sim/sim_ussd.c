@@ -21,6 +21,7 @@ struct SimUssd
     uint32_t delay;
     int menu;     /* open session level */
     bool pending; /* an answer is due */
+    int refuse;   /* every request is answered with this +CME ERROR (0: none) */
     uint32_t due;
     char answer[400];
     bool before_ok;
@@ -104,6 +105,10 @@ static int ussd_request(SimModem* sim, void* state, const char* args)
     {
         return 30;
     }
+    if (u->refuse != 0)
+    {
+        return u->refuse;
+    }
     if ((u->menu != MENU_NONE && code[0] == '*') || u->pending)
     {
         return 3;
@@ -172,3 +177,4 @@ void sim_ussd_network_cancel(SimUssd* u)
 
 bool sim_ussd_session_open(const SimUssd* u) { return u->menu != MENU_NONE; }
 void sim_ussd_answer_before_ok(SimUssd* u) { u->before_ok = true; }
+void sim_ussd_refuse_requests(SimUssd* u, int cme_code) { u->refuse = cme_code; }

@@ -43,6 +43,8 @@ void sim_ussd_network_cancel(SimUssd* u);
 bool sim_ussd_session_open(const SimUssd* u);
 /** The answer of the next request comes before its OK (some firmware). */
 void sim_ussd_answer_before_ok(SimUssd* u);
+/** Every request (AT+CUSD=1,...) is answered with "+CME ERROR: <cme_code>" (0: answered again). */
+void sim_ussd_refuse_requests(SimUssd* u, int cme_code);
 
 #ifdef __cplusplus
 }

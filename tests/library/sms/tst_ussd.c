@@ -211,6 +211,17 @@ FAMILY_TEST(multiLineTextsKeepEveryLineWhateverItLooksLike)
 
 static void stayUnregistered(SimConfig* cfg) { cfg->register_ms = 0; }
 
+static int requests_sent(const SimModem* sim)
+{
+    size_t i;
+    int n = 0;
+    for (i = 0; i < sim_command_count(sim); i++)
+    {
+        n += (strncmp(sim_command(sim, i), "AT+CUSD=1,", 10) == 0) ? 1 : 0;
+    }
+    return n;
+}
+
 static bool cusd_sent(void) { return harness_find_command("AT+CUSD=1,\"*100#\",15", 0) >= 0; }
 
 FAMILY_TEST(errorAnswerAnswerBeforeOkRestartAndSwitchOff)
@@ -218,18 +229,42 @@ FAMILY_TEST(errorAnswerAnswerBeforeOkRestartAndSwitchOff)
     const SmsEvent* e;
     long sent;
     long resp;
-    sms_start(f, NULL, NULL);
-    /* a new code while a menu is open: "operation not allowed" */
+    SimModem* sim = sms_start(f, NULL, NULL);
+    /* a new code while a menu is open goes to the menu, which refuses it ("operation not allowed"):
+     * the menu stays open, and a reply still gets its answer */
     CHECK(gsmmgrUssdSend(s("*123#")));
     CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
     CHECK(gsmmgrUssdSend(s("*100#")));
     CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 2, 15000));
     e = nth(GSM_USSD_EventType_UssdResponse, 1);
     CHECK(e && e->a == GSM_USSD_Status_ErrorResponse && e->b == 3);
+    CHECK(gsmUssdBusy(&mGsmUssdInst));
+    CHECK(sim_ussd_session_open(sms_ussd()));
+    CHECK(gsmmgrUssdSend(s("1")));
+    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 3, 15000));
+    check_answer(nth(GSM_USSD_EventType_UssdResponse, 2), GSM_USSD_Status_Final, "Balance: 5.00 EUR");
     CHECK(!gsmUssdBusy(&mGsmUssdInst));
-    CHECK(gsmmgrUssdCancelSession() == false); /* the request ended; the modem's menu is closed below */
-    sim_ussd_network_cancel(sms_ussd());
-    harness_poll(100);
+    sms_events_clear();
+    /* a session the module does not know of refuses the request the same way: it can be closed */
+    sim_tx_clear(sim);
+    sim_ussd_refuse_requests(sms_ussd(), 3);
+    CHECK(gsmmgrUssdSend(s("*100#")));
+    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+    e = nth(GSM_USSD_EventType_UssdResponse, 0);
+    CHECK(e && e->a == GSM_USSD_Status_ErrorResponse && e->b == 3);
+    sim_ussd_refuse_requests(sms_ussd(), 0);
+    CHECK(gsmmgrUssdCancelSession());
+    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
+    CHECK_EQ_INT(harness_count_command("AT+CUSD=2"), 1);
+    CHECK(!gsmUssdBusy(&mGsmUssdInst));
+    /* another error ends the request */
+    sim_ussd_refuse_requests(sms_ussd(), 30);
+    CHECK(gsmmgrUssdSend(s("*100#")));
+    CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 2, 15000));
+    e = nth(GSM_USSD_EventType_UssdResponse, 1);
+    CHECK(e && e->a == GSM_USSD_Status_ErrorResponse && e->b == 30);
+    CHECK(!gsmUssdBusy(&mGsmUssdInst));
+    sim_ussd_refuse_requests(sms_ussd(), 0);
     sms_events_clear();
     /* some firmware prints the answer before OK: it still follows UssdSent */
     sim_ussd_answer_before_ok(sms_ussd());
@@ -323,17 +358,6 @@ FAMILY_TEST(timeoutsHoldAcrossTheClockWrap)
 /* ---- a cancel in every state of a request: one UssdCancelled, AT+CUSD=2 only when the modem may
  * hold a session ---- */
 
-static int requests_sent(const SimModem* sim)
-{
-    size_t i;
-    int n = 0;
-    for (i = 0; i < sim_command_count(sim); i++)
-    {
-        n += (strncmp(sim_command(sim, i), "AT+CUSD=1,", 10) == 0) ? 1 : 0;
-    }
-    return n;
-}
-
 static bool cusd_close_sent(void) { return harness_find_command("AT+CUSD=2", 0) >= 0; }
 
 FAMILY_TEST(cancelEndsTheRequestInEveryState)
@@ -348,14 +372,17 @@ FAMILY_TEST(cancelEndsTheRequestInEveryState)
         uint32_t answer_delay_ms;
         int reach;
         bool cancel_first;
+        int refuse; /* +CME ERROR of every request (0: none) */
     } kRows[] = {
-        {"registration wait", false, "*100#", 2000, POLL, false},
-        {"request being sent", true, "*100#", 2000, CUSD_SENT, false},
-        {"answer awaited", true, "*100#", 20000, SENT_EVENT, false},
-        {"menu open", true, "*123#", 2000, ANSWER, false},
+        {"registration wait", false, "*100#", 2000, POLL, false, 0},
+        {"request being sent", true, "*100#", 2000, CUSD_SENT, false, 0},
+        {"answer awaited", true, "*100#", 20000, SENT_EVENT, false, 0},
+        {"menu open", true, "*123#", 2000, ANSWER, false, 0},
         /* no answer: the session is being closed when the cancel comes (Cancelled, not NoResponse) */
-        {"closing after no answer", true, "*000#", 2000, CLOSE_SENT, false},
-        {"cancel running", true, "*100#", 20000, SENT_EVENT, true},
+        {"closing after no answer", true, "*000#", 2000, CLOSE_SENT, false, 0},
+        {"cancel running", true, "*100#", 20000, SENT_EVENT, true, 0},
+        /* refused for a session the module did not know of: it is open until closed */
+        {"refused for an open session", true, "*100#", 2000, ANSWER, false, 3},
     };
     size_t i;
     for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
@@ -367,6 +394,7 @@ FAMILY_TEST(cancelEndsTheRequestInEveryState)
         sim = kRows[i].registered ? sms_start(f, NULL, NULL) : sms_start_only(f, stayUnregistered, NULL);
         sim_tx_clear(sim);
         sim_ussd_set_answer_delay(sms_ussd(), kRows[i].answer_delay_ms);
+        sim_ussd_refuse_requests(sms_ussd(), kRows[i].refuse);
         CHECK(gsmmgrUssdSend(s(kRows[i].code)));
         switch (kRows[i].reach)
         {
