@@ -221,9 +221,11 @@ void gsmUssdEventHandler(GSM_USSD_Instance* inst, GSM_USSD_EventType event_type,
             appDebugWriteTextP(PSTR("): "));
             gsmDebugWriteText((char*)pevntUssdResponse->Text);
             appDebugWriteTextP(PSTR("\r\n"));
-            if (pevntUssdResponse->Status == GSM_USSD_Status_ActionRequired)
+            if ((pevntUssdResponse->Status == GSM_USSD_Status_ActionRequired) ||
+                ((pevntUssdResponse->Status == GSM_USSD_Status_ErrorResponse) && (pevntUssdResponse->ErrorCode == 3)))
             {
-                // A menu: this example does not answer it (gsmmgrUssdSend("1") would), so end the session.
+                // A menu, or a session the modem still held (error 3): this example does not answer it
+                // (gsmmgrUssdSend("1") would), so end the session.
                 gsmmgrUssdCancelSession();
             }
             break;
