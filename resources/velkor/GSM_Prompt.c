@@ -37,8 +37,8 @@
 
 /* Lines that are never the answer of a command that expects unprefixed lines: the boot and shutdown
  * messages first (their positions are PR_URC_...), then every "+..." and "*..." line and the other
- * plain unsolicited messages of both families ("NO CARRIER" is a final result and never gets this
- * far). Texts one after another, each zero-terminated, the list ends with an empty text (kept in
+ * plain unsolicited messages of both families ("NO CARRIER" & co. are matched as final results and
+ * never given to a command as an answer line). Texts one after another, each zero-terminated, the list ends with an empty text (kept in
  * program memory on AVR). */
 static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
                                                 "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE P\0OVER-VOLTAGE P\0"
@@ -195,7 +195,9 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
     }
     if (fin != PR_ST(Idle))
     {
-        if ((f & PR_F_ACTIVE) != 0u)
+        /* "NO CARRIER" & co. are call results, and the library never dials: during a command they
+         * come unsolicited (a caller who hung up), and the command's own answer is still to come. */
+        if (((f & PR_F_ACTIVE) != 0u) && (fin != PR_ST(OtherFinal)))
         {
             if ((f & PR_F_TX_DATA) == 0u) /* still writing data: cannot be the answer yet */
             {
@@ -271,7 +273,7 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
 
     /* 5. unprefixed answer lines */
     if (((inst->_i.Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) == PR_F_ACTIVE) &&
-        ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u) && (k == 0u))
+        ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u) && (k == 0u) && (fin == PR_ST(Idle)))
     {
         toCommand(inst, line, len);
         return;

@@ -75,7 +75,10 @@ typedef enum
     GSM_Prompt_CmdStatus_Error,      /**< final "ERROR" */
     GSM_Prompt_CmdStatus_CmeError,   /**< final "+CME ERROR: <err>"; code by gsmPromptCmdErrorCode */
     GSM_Prompt_CmdStatus_CmsError,   /**< final "+CMS ERROR: <err>"; code by gsmPromptCmdErrorCode */
-    GSM_Prompt_CmdStatus_OtherFinal, /**< "NO CARRIER", "BUSY", "NO ANSWER", "NO DIALTONE" */
+    GSM_Prompt_CmdStatus_OtherFinal, /**< not given any more: "NO CARRIER", "BUSY", "NO ANSWER", "NO DIALTONE"
+                                          are call results, and as the library dials no call they are taken
+                                          as unsolicited (URC subscribers see them); kept so that the values
+                                          that follow stay the same */
     GSM_Prompt_CmdStatus_Timeout,    /**< no final result within the command's time-out (at a "> " prompt or
                                           while its data is written, ESC ends the modem's data entry) */
     GSM_Prompt_CmdStatus_Aborted     /**< the session was reset (modem restart / lost communication) */

@@ -130,9 +130,14 @@ static bool test_command(SimModem* sim, void* state, const char* cmd)
         sim_send_line(sim, "+CMS ERROR: unknown error");
         return true;
     }
-    if (strcmp(cmd, "AT+BUSY") == 0)
+    if (strcmp(cmd, "AT+CALL") == 0)
     {
+        /* a caller rang and hung up while the command runs: its answer comes afterwards */
+        sim_send_line(sim, "RING");
+        sim_send_line(sim, "NO CARRIER");
         sim_send_line(sim, "BUSY");
+        sim_send_line_later(sim, 300, "answer");
+        sim_send_line_later(sim, 300, "OK");
         return true;
     }
     if (strcmp(cmd, "AT+ARROW") == 0)
@@ -351,7 +356,8 @@ static void timedOutCommandIsReportedAndCommsSurvive(void)
     CHECK(harness_find_event("CSQ", GSM_SignalQuality_EventType_QuerySuccess, 0) >= 0);
 }
 
-/* Final results give the status and the error number; a "> " line is text when no prompt is expected. */
+/* Final results give the status and the error number; a "> " line is text when no prompt is expected;
+ * "NO CARRIER" & co. neither end a command nor are its answer. */
 static void finalResultsGiveStatusAndErrorNumber(void)
 {
     static const struct
@@ -363,7 +369,7 @@ static void finalResultsGiveStatusAndErrorNumber(void)
     } kCases[] = {
         {"AT+CME", GSM_Prompt_CmdStatus_CmeError, 123, NULL},
         {"AT+CMS", GSM_Prompt_CmdStatus_CmsError, -1, NULL}, /* text form: no number */
-        {"AT+BUSY", GSM_Prompt_CmdStatus_OtherFinal, -1, NULL},
+        {"AT+CALL", GSM_Prompt_CmdStatus_Ok, -1, "answer"}, /* call results are unsolicited */
         {"AT", GSM_Prompt_CmdStatus_Ok, -1, NULL},
         {"AT+ARROW", GSM_Prompt_CmdStatus_Ok, -1, "> not a prompt"},
     };
