@@ -402,10 +402,11 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
     case HC_IDLE:
         if ((inst->Flags & HC_F_BUSY) != 0u)
         {
-            /* a kept session goes on; an empty POST starts a new one, as the modem would post the body
-             * that the session still holds (AT+HTTPDATA takes at least one byte) */
+            /* a kept session goes on from the TLS setting (2G: the previous URL may have had the
+             * other scheme; LTE skips it); an empty POST starts a new one, as the modem would post
+             * the body that the session still holds (AT+HTTPDATA takes at least one byte) */
             inst->State = (((inst->Flags & HC_F_INIT) != 0u) && ((inst->Flags2 & (HC_F2_GET | HC_F2_NO_BODY)) != HC_F2_NO_BODY))
-                              ? HC_URL
+                              ? (uint8_t)(HC_SSL + ((inst->Flags2 >> HC_SSL) & 1u))
                               : HC_TERM;
         }
         break;

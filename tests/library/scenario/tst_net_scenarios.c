@@ -207,31 +207,37 @@ FAMILY_TEST(httpsUrlsSelectTls)
                   {"http://example.com/x", true, GSM_HttpClientSimcom_Result_Success},
                   {"https://example.com/s", true, GSM_HttpClientSimcom_Result_CommandError}};
     bool g2 = kFamilies[f] == SIM_FAMILY_2G;
+    int keep;
     size_t c;
-    CHECK(start_connected(f, 256, 256));
-    sim_http_add(g_http, "https://example.com/s", 200, "tls", 3, 500, false);
-    sim_http_add(g_http, "http://example.com/x", 200, "plain", 5, 500, false);
-    for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
+    /* each request sets TLS, also in a session kept from the request before */
+    for (keep = 0; keep <= 1; keep++)
     {
-        bool tls = kCases[c].url[4] != ':';
-        int result = g2 ? kCases[c].result_2g : GSM_HttpClientSimcom_Result_Success;
-        int actions = sim_http_actions(g_http);
-        check_context("httpsUrlsSelectTls/%s%s/%s/echo%d", kCases[c].url, kCases[c].no_tls_firmware ? " (no TLS)" : "",
-                      kFamilyNames[f], HARNESS_ECHO_ON);
-        net_http_log_clear();
-        sim_tx_clear(g_sim);
-        if (kCases[c].no_tls_firmware)
+        CHECK(start_connected(f, 256, 256));
+        gsmmgrHttpClientSimcomHttpTermWhenDone(keep == 0);
+        sim_http_add(g_http, "https://example.com/s", 200, "tls", 3, 500, false);
+        sim_http_add(g_http, "http://example.com/x", 200, "plain", 5, 500, false);
+        for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
         {
-            sim_http_refuse_ssl(g_http);
+            bool tls = kCases[c].url[4] != ':';
+            int result = g2 ? kCases[c].result_2g : GSM_HttpClientSimcom_Result_Success;
+            int actions = sim_http_actions(g_http);
+            check_context("httpsUrlsSelectTls/%s%s%s/%s/echo%d", kCases[c].url, kCases[c].no_tls_firmware ? " (no TLS)" : "",
+                          keep ? " (kept session)" : "", kFamilyNames[f], HARNESS_ECHO_ON);
+            net_http_log_clear();
+            sim_tx_clear(g_sim);
+            if (kCases[c].no_tls_firmware)
+            {
+                sim_http_refuse_ssl(g_http);
+            }
+            CHECK(gsmmgrHttpClientSimcomGet((char*)kCases[c].url));
+            CHECK(harness_run_until(http_idle, 30000));
+            CHECK_EQ_INT(net_http_log()->lasts, 1);
+            CHECK_EQ_INT(net_http_log()->result, result);
+            CHECK_EQ_INT(net_http_log()->body_len, result == GSM_HttpClientSimcom_Result_Success ? (tls ? 3 : 5) : 0);
+            CHECK_EQ_INT(harness_count_command(tls ? "AT+HTTPSSL=1" : "AT+HTTPSSL=0"), g2 ? 1 : 0);
+            CHECK_EQ_INT(harness_count_command(tls ? "AT+HTTPSSL=0" : "AT+HTTPSSL=1"), 0);
+            CHECK_EQ_INT(sim_http_actions(g_http) - actions, result == GSM_HttpClientSimcom_Result_Success ? 1 : 0);
         }
-        CHECK(gsmmgrHttpClientSimcomGet((char*)kCases[c].url));
-        CHECK(harness_run_until(http_idle, 30000));
-        CHECK_EQ_INT(net_http_log()->lasts, 1);
-        CHECK_EQ_INT(net_http_log()->result, result);
-        CHECK_EQ_INT(net_http_log()->body_len, result == GSM_HttpClientSimcom_Result_Success ? (tls ? 3 : 5) : 0);
-        CHECK_EQ_INT(harness_count_command(tls ? "AT+HTTPSSL=1" : "AT+HTTPSSL=0"), g2 ? 1 : 0);
-        CHECK_EQ_INT(harness_count_command(tls ? "AT+HTTPSSL=0" : "AT+HTTPSSL=1"), 0);
-        CHECK_EQ_INT(sim_http_actions(g_http) - actions, result == GSM_HttpClientSimcom_Result_Success ? 1 : 0);
     }
 }
 
