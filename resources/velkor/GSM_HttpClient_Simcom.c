@@ -324,8 +324,10 @@ static void windowDone(GSM_HttpClientSimcom_Instance* inst, bool first)
         raise(inst,
               (uint8_t)(((got == 0u) && !unknown) ? GSM_HttpClientSimcom_Result_BodyIncomplete : GSM_HttpClientSimcom_Result_Success),
               got, last);
-        if (last || ((inst->Flags & HC_F_BUSY) == 0u)) /* done, or cancelled by the event handler */
+        if (inst->State < HC_READ)
         {
+            /* done, or cancelled by the event handler (which may have started another request:
+             * that one begins from the state the end left) */
             return;
         }
         inst->Offset += got;

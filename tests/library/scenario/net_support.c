@@ -162,6 +162,12 @@ void net_support_on_http_event(GSM_HttpClientSimcom_Instance* inst, int event_ty
         s_action = 0;
         (void)gsmHttpClientSimcomGet(inst, s_action_url);
     }
+    else if (s_action == 3)
+    {
+        s_action = 0;
+        (void)gsmHttpClientSimcomCancel(inst);
+        s_http.get_in_event = gsmHttpClientSimcomGet(inst, s_action_url);
+    }
 }
 
 /* Appends the chunk of a topic or payload (at `offset` of it) to buf / *len (capacity cap); returns

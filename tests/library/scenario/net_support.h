@@ -43,6 +43,7 @@ typedef struct NetHttpLog
     size_t max_chunk;       /* largest DataLen seen */
     bool offsets_ok;        /* every DataOffset continued the previous chunk */
     bool null_data_ok;      /* Data was NULL exactly when DataLen was 0 */
+    bool get_in_event;      /* the GET of action 3 was accepted */
 } NetHttpLog;
 
 typedef struct NetMqttLog
@@ -64,7 +65,8 @@ void net_http_log_clear(void);
 NetMqttLog* net_mqtt_log(void);
 void net_mqtt_log_clear(void);
 
-/** Inside the next HttpResult event: cancel (1) or start a GET of `url` (2). */
+/** Inside the next HttpResult event: cancel (1), start a GET of `url` in the last event (2), or
+ *  cancel and start a GET of `url` (3; get_in_event says whether it was accepted). */
 void net_support_http_action_in_event(int action, char* url);
 
 #ifdef __cplusplus

@@ -682,6 +682,25 @@ FAMILY_TEST(httpCancelStopsEventsAndTerminates)
     CHECK(harness_run_until(http_idle, 30000));
     CHECK_EQ_INT(net_http_log()->lasts, 1);
 
+    /* ... and another request started there: it runs whole, and nothing of the cancelled one follows */
+    {
+        int actions = sim_http_actions(g_http);
+        static char url_x[] = "http://example.com/x";
+        net_http_log_clear();
+        sim_tx_clear(g_sim);
+        net_support_http_action_in_event(3, url_x);
+        CHECK(gsmmgrHttpClientSimcomGet("http://example.com/big"));
+        CHECK(harness_run_until(http_idle, 30000));
+        harness_poll(3000);
+        CHECK(net_http_log()->get_in_event);
+        CHECK_EQ_INT(sim_http_actions(g_http) - actions, 2);
+        CHECK(harness_find_command("AT+HTTPPARA=\"URL\",\"http://example.com/x\"", 0) >= 0);
+        CHECK_EQ_INT(net_http_log()->lasts, 1);
+        CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_Success);
+        CHECK_EQ_INT(net_http_log()->body_len, 16 + 4);
+        CHECK(memcmp(net_http_log()->body, "0123456789012345body", 20) == 0);
+    }
+
     /* cancelled during the upload, and the next request started at once: it runs without delay, and
      * the cancelled one raises no event and never reaches AT+HTTPACTION */
     memset(upload, 'u', sizeof upload - 1);
