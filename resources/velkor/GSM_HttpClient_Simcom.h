@@ -22,6 +22,9 @@
  * DataLen / DataOffset); the event with Last == true ends the request (for an empty body it is the only
  * event, with DataLen 0). A request that ends with Success delivered the whole body: when the modem
  * runs out of body before the announced ContentLength the last event says BodyIncomplete instead.
+ * Without an announced length (ContentLength 0: LTE modems report chunked answers so) the body is
+ * read until a window comes back short or the modem refuses the next read (ERROR in place of OK),
+ * which is how such a modem says that it holds no more.
  * Failures are results too: a modem status (600..799) in HttpStatus with Result ModemError, a refused
  * command or failed read, a time-out, a lost network or a modem restart - a request never hangs.
  *

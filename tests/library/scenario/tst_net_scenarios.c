@@ -290,6 +290,32 @@ FAMILY_TEST(silentLossIsFoundByPeriodicCheck)
     CHECK(harness_run_until(connected, 60000));
 }
 
+/* Out of coverage for longer than the millisecond clock's half range (about 25 days): the connection
+ * comes back as soon as the modem registers again. */
+FAMILY_TEST(reconnectsAfterAMonthWithoutRegistration)
+{
+    static const SimRegDomain kDomains[] = {SIM_REG_CS, SIM_REG_GPRS, SIM_REG_EPS};
+    size_t d;
+    uint32_t step;
+    CHECK(start_connected(f, 256, 256));
+    for (d = 0; d < 3; d++)
+    {
+        sim_set_registration(g_sim, kDomains[d], 2); /* searching */
+    }
+    CHECK(harness_run_until(disconnected, 60000));
+    /* 26 days in steps of ten minutes, polled in between */
+    for (step = 0; step < 26u * 24u * 6u; step++)
+    {
+        sim_set_time(g_sim, sim_now(g_sim) + 600000u);
+        harness_poll(20);
+    }
+    for (d = 0; d < 3; d++)
+    {
+        sim_set_registration(g_sim, kDomains[d], 1);
+    }
+    CHECK(harness_run_until(connected, 120000));
+}
+
 /* Loss reports while the modem keeps the packet data service open: each one marks the connection
  * down and it comes back at once (on LTE after closing the dead context); other reports leave it up.
  * The HTTP and MQTT services' reports, also between requests, have the connection checked at once,
@@ -1338,6 +1364,7 @@ static const CheckTest kTests[] = {
     {"httpCancelStopsEventsAndTerminates", httpCancelStopsEventsAndTerminates},
     {"httpRefusedCommandsEndTheRequest", httpRefusedCommandsEndTheRequest},
     {"httpsUrlsSelectTls", httpsUrlsSelectTls},
+    {"reconnectsAfterAMonthWithoutRegistration", reconnectsAfterAMonthWithoutRegistration},
     {"openFailuresCloseAndStartOver", openFailuresCloseAndStartOver},
 #if NET_WITH_MQTT
     {"mqttPublishSubscribeRoundTrip", mqttPublishSubscribeRoundTrip},
