@@ -173,9 +173,11 @@ static GSM_NOINLINE uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, b
         return NR_STEP_NONE;
     }
     eps = !read && (d == (uint8_t)GSM_NetworkRegistration_Domain_EPS);
-    /* An error answer to AT+CEREG=1 tells a 2G modem; an error answer to a read leaves that domain
-     * unknown, and the others are still read. */
-    if ((st == GSM_Prompt_CmdStatus_Ok) || ((read || eps) && gsmPromptHelperIsErrorStatus(st)))
+    /* A plain ERROR to AT+CEREG=1 tells a 2G modem, which does not know the command (an LTE modem
+     * that refuses it for the moment answers "+CME ERROR: <n>": tried again after the pause, as any
+     * failed enable); an error answer to a read leaves that domain's state as the URCs set it, and the
+     * others are still read. */
+    if ((st == GSM_Prompt_CmdStatus_Ok) || (read && gsmPromptHelperIsErrorStatus(st)) || (eps && (st == GSM_Prompt_CmdStatus_Error)))
     {
         if (eps)
         {
@@ -222,9 +224,11 @@ void gsmNetworkRegistrationPoll(GSM_NetworkRegistration_Instance* inst)
     {
         if (step != NR_STEP_WAIT_COMMS)
         {
-            /* communication lost or modem restarted: it registers anew */
+            /* communication lost or modem restarted: it registers anew (and another modem may
+             * answer: whether it has +CEREG is found out again) */
             gsmPromptRelease(inst->Prompt, inst);
             forgetStates(inst);
+            inst->_i.EpsSupport = NR_EPS_UNKNOWN;
             inst->State = NR_STATE(NR_STEP_WAIT_COMMS);
         }
         if (!up)

@@ -483,6 +483,37 @@ FAMILY_TEST(registrationFollowsUrcs)
 static bool eps_read(void) { return harness_count_command("AT+CEREG?") > 0; }
 static bool eps_enable_sent(void) { return harness_count_command("AT+CEREG=1") > 0; }
 
+static bool gprs_enable_sent(void) { return harness_count_command("AT+CGREG=1") > 0; }
+
+/* A 2G modem answers AT+CEREG=1 with ERROR: it is not asked again. An LTE modem that refuses it for
+ * the moment ("+CME ERROR") is asked again after the pause and counts as LTE, so that a data-only
+ * registration (+CEREG alone) is followed. */
+FAMILY_TEST(refusedEpsEnableTellsTwoGOnlyByPlainError)
+{
+    SimConfig cfg;
+    SimModem* sim;
+    sim_config_default(&cfg, kFamilies[f]);
+    cfg.register_ms = 1;
+    sim = start_with(&cfg, NULL);
+    CHECK(harness_run_until(gprs_enable_sent, 60000));
+    if (f != 0)
+    {
+        sim_fail_next_command(sim, 100);
+    }
+    CHECK(harness_run_until(registered, 60000));
+    harness_poll(GSM_NETWORKREGISTRATION_RETRY_MS + 5000);
+    CHECK_EQ_INT(harness_count_command("AT+CEREG=1"), f != 0 ? 2 : 1);
+    CHECK_EQ_INT(gsmNetworkRegistrationIfIsLte(&mGsmNetworkRegistrationInst._i), f != 0);
+    if (f != 0)
+    {
+        sim_set_registration(sim, SIM_REG_CS, 3);
+        sim_set_registration(sim, SIM_REG_GPRS, 0);
+        sim_set_registration(sim, SIM_REG_EPS, 1);
+        harness_poll(100);
+        CHECK(registered());
+    }
+}
+
 /* A "+CREG:" URC inside the answer of AT+CREG? is a URC: before the answer line the answer (newer)
  * decides, after it the URC does. */
 FAMILY_TEST(registrationUrcInsideTheReadAnswerIsFollowed)
@@ -824,6 +855,7 @@ static const CheckTest kTests[] = {
     {"simStatusUrcsAreFollowed", simStatusUrcsAreFollowed},
     {"signalQueryReportsRssiAndBerOrFailure", signalQueryReportsRssiAndBerOrFailure},
     {"registrationFollowsUrcs", registrationFollowsUrcs},
+    {"refusedEpsEnableTellsTwoGOnlyByPlainError", refusedEpsEnableTellsTwoGOnlyByPlainError},
     {"slowRegistrationAnswersAreAwaited", slowRegistrationAnswersAreAwaited},
     {"registrationUrcInsideTheReadAnswerIsFollowed", registrationUrcInsideTheReadAnswerIsFollowed},
     {"hungModemIsRecoveredWithoutApplicationCode", hungModemIsRecoveredWithoutApplicationCode},
