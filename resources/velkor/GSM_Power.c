@@ -180,8 +180,10 @@ void gsmPowerPoll(GSM_Power_Instance* inst)
             /* Recoveries take turns between the reset line (when there is one) and a power cycle:
              * a reset does not start a modem that is off (without STATUS being on is only
              * assumed), nor does it revive every hung one. Every recovery ends in exactly one new
-             * start, so the parity of the start count alternates from one to the next. */
-            if ((inst->SetReset != NULL) && ((inst->_i.StartCount & 1u) != 0u))
+             * start, so the parity of the start count alternates from one to the next. The first
+             * recovery after a start that was only assumed (no STATUS) presses the key: a modem
+             * that did not answer then is most likely off. */
+            if ((inst->SetReset != NULL) && ((inst->_i.StartCount & 1u) != 0u) && !inst->_i.Unconfirmed)
             {
                 GSM_DEBUG_TEXT("GSM power: reset\r\n");
                 inst->SetReset(inst, true);
