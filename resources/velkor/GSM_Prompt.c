@@ -517,9 +517,25 @@ void gsmPromptPoll(GSM_Prompt_Instance* inst)
             receiveByte(inst, b, buf, cap);
         }
     }
-    if ((inst->BinRemaining > 0u) && (inst->LineLen > 0u))
+    if (inst->BinRemaining > 0u)
     {
-        flushBinary(inst, buf); /* hand over what arrived so far */
+        if (inst->LineLen > 0u)
+        {
+            flushBinary(inst, buf); /* hand over what arrived so far */
+        }
+        else if (GSM_TIME_ELAPSED(now, inst->LastRx_ms) >= GSM_PROMPT_BINARY_IDLE_MS)
+        {
+            /* The modem went quiet before the count was complete (bytes lost on the line): the rest
+             * will not come, and binary mode would keep every command out. Back to line mode; the
+             * receiver of the payload sees its end missing as it would a time-out. */
+            GSM_DEBUG_TEXT("GSM prompt: counted payload incomplete\r\n");
+            inst->BinRemaining = 0u;
+            inst->BinHandler = NULL;
+        }
+        else
+        {
+            /* the payload goes on */
+        }
     }
 
     /* Bytes still waiting (all of this poll's share was taken) arrived before now and may hold the

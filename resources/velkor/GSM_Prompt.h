@@ -46,6 +46,11 @@ extern "C" {
 #ifndef GSM_PROMPT_FALLBACK_LINE_SIZE
 #define GSM_PROMPT_FALLBACK_LINE_SIZE 32u
 #endif
+/** A counted payload (gsmPromptBinaryExpect) is given up when the modem sends nothing for this long
+ *  before its count is complete (bytes lost on the line): the receiver returns to line mode. */
+#ifndef GSM_PROMPT_BINARY_IDLE_MS
+#define GSM_PROMPT_BINARY_IDLE_MS 5000u
+#endif
 /** At most this many received bytes are processed per poll (the rest waits in the Rx buffer). */
 #ifndef GSM_PROMPT_MAX_RX_BYTES_PER_POLL
 #define GSM_PROMPT_MAX_RX_BYTES_PER_POLL 128u

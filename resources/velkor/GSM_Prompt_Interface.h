@@ -213,7 +213,9 @@ bool gsmPromptDataSend(GSM_Prompt_Interface* prompt, const void* owner, const ui
  * delivered raw to `handler` (in blocks, possibly of one byte), whatever they contain. Call it from a
  * line handler that has just received a counted header (+HTTPREAD: <n>, +CMQTTRXPAYLOAD: 0,<n>...).
  * A count of 0 does nothing. A binary handler may call it again from its last block (remaining 0) to
- * go on with further raw bytes, e.g. one byte at a time up to a delimiter.
+ * go on with further raw bytes, e.g. one byte at a time up to a delimiter. When the modem sends
+ * nothing for GSM_PROMPT_BINARY_IDLE_MS before the count is complete, binary mode ends without a
+ * further call of the handler (its last block never came).
  */
 void gsmPromptBinaryExpect(GSM_Prompt_Interface* prompt, uint16_t count, GSM_Prompt_BinaryHandler handler, void* ctx);
 

@@ -100,6 +100,14 @@ static bool test_command(SimModem* sim, void* state, const char* cmd)
         sim_send_ok(sim);
         return true;
     }
+    if (strcmp(cmd, "AT+BINLOST") == 0)
+    {
+        /* 200 announced, 12 sent: bytes lost on the line, and the OK is taken as payload */
+        sim_send_line(sim, "+BIN: 200");
+        sim_send_raw(sim, payload, sizeof payload);
+        sim_send_ok(sim);
+        return true;
+    }
     if (strcmp(cmd, "AT+SLOW") == 0)
     {
         sim_send_line_later(sim, 2500, "OK");
@@ -286,6 +294,25 @@ static void binaryPayloadIsDeliveredRawInEveryFragmentation(void)
         CHECK(memcmp(g_bin, expected, sizeof expected) == 0);
         CHECK_EQ_INT(g_bin_last_seen, 1);
     }
+}
+
+/* A payload whose count is never reached (bytes lost on the line) is given up once the modem is
+ * quiet, so that commands run again; its handler does not see an end. */
+static void incompletePayloadIsGivenUpWhenTheModemIsQuiet(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {"+BIN:", 2000u, 0u};
+    static const GSM_Prompt_CmdSpec plain = {NULL, 1000u, 0u};
+    GSM_Prompt_Interface* p = &mGsmPromptInst._i;
+    g_check_context = __func__;
+    start_test_modem(SIM_FAMILY_LTE_Q, NULL);
+    CHECK_EQ_INT(run_command("AT+BINLOST", &spec, on_bin_header), GSM_Prompt_CmdStatus_Timeout);
+    gsmPromptRelease(p, &g_owner);
+    CHECK(g_nbin >= 18); /* the 12 bytes, the framed OK (and any URC that came after them) */
+    CHECK_EQ_INT(g_bin_last_seen, 0);
+    harness_poll(GSM_PROMPT_BINARY_IDLE_MS + 100);
+    CHECK_EQ_INT(g_bin_last_seen, 0);
+    CHECK_EQ_INT(run_command("AT", &plain, NULL), GSM_Prompt_CmdStatus_Ok);
+    gsmPromptRelease(p, &g_owner);
 }
 
 static void claimIsExclusiveUntilReleased(void)
@@ -492,6 +519,7 @@ const CheckTest g_prompt_tests[] = {
     {"dataPromptSendsDataAndIgnoresItsEcho", dataPromptSendsDataAndIgnoresItsEcho},
     {"givingUpAtDataPromptCancelsDataEntry", givingUpAtDataPromptCancelsDataEntry},
     {"binaryPayloadIsDeliveredRawInEveryFragmentation", binaryPayloadIsDeliveredRawInEveryFragmentation},
+    {"incompletePayloadIsGivenUpWhenTheModemIsQuiet", incompletePayloadIsGivenUpWhenTheModemIsQuiet},
     {"claimIsExclusiveUntilReleased", claimIsExclusiveUntilReleased},
     {"urcSubscriberSeesLinesUnlessCommandExpectsThem", urcSubscriberSeesLinesUnlessCommandExpectsThem},
     {"timedOutCommandIsReportedAndCommsSurvive", timedOutCommandIsReportedAndCommsSurvive},
