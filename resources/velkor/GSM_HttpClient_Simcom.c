@@ -409,7 +409,7 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
              * the body that the session still holds (AT+HTTPDATA takes at least one byte) */
             inst->State = (((inst->Flags & HC_F_INIT) != 0u) && ((inst->Flags2 & (HC_F2_GET | HC_F2_NO_BODY)) != HC_F2_NO_BODY))
                               ? (uint8_t)(HC_SSL + ((inst->Flags2 >> HC_SSL) & 1u))
-                              : HC_TERM;
+                              : (uint8_t)HC_TERM;
         }
         break;
 
