@@ -32,6 +32,12 @@
  * 2^PR_RX_BACKLOG_SHIFT ms, about a second. */
 #define PR_RX_BACKLOG_SHIFT 10
 
+/* After a command that was written out is given up, no other command begins until its late answer
+ * has come (and was dropped), for at most 2^PR_HOLD_SHIFT ms (about 4 s): the modem answers in
+ * order, and that answer would complete the next command. */
+#define PR_HOLD_SHIFT 12
+#define GSM_PROMPT_ABANDON_HOLD_MS (1UL << PR_HOLD_SHIFT)
+
 /* The time-out after data written at the "> " prompt is kept in steps of 2^PR_DATA_TIMEOUT_SHIFT ms. */
 #define PR_DATA_TIMEOUT_SHIFT 4
 
@@ -205,7 +211,7 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
             }
             return;
         }
-        if ((fin <= PR_ST(Error)) && ((f & PR_F_DROP_OK) != 0u))
+        if ((fin <= PR_ST(CmsError)) && ((f & PR_F_DROP_OK) != 0u))
         {
             inst->_i.Flags = (uint8_t)(f & (uint8_t)~PR_F_DROP_OK); /* late answer of an abandoned command */
             return;
@@ -424,15 +430,21 @@ static void cancelDataEntry(GSM_Prompt_Instance* inst)
 }
 
 /* Gives up the open command: Aborted, and a late final result of it will be dropped; data entry is
- * ended (cancelDataEntry). Nothing happens when no command is open. */
+ * ended (cancelDataEntry). A command that was written out may still be answered: the hold
+ * (PR_HOLD_SHIFT) begins. Nothing happens when no command is open. */
 static void abandonCommand(GSM_Prompt_Instance* inst)
 {
+    uint8_t active = inst->_i.Flags & PR_F_ACTIVE;
     if (!commandOpen(inst))
     {
         return;
     }
     cancelDataEntry(inst);
     finishCommand(inst, PR_ST(Aborted), -1);
+    if (active != 0u)
+    {
+        inst->CmdTimer_ms += GSM_PROMPT_ABANDON_HOLD_MS;
+    }
 }
 
 static void resetSession(GSM_Prompt_Instance* inst)
@@ -594,13 +606,18 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
                        GSM_Prompt_LineHandler on_line, void* ctx)
 {
     GSM_Prompt_Instance* inst;
+    uint32_t elapsed;
     if ((spec == NULL) || !claimedBy(prompt, owner))
     {
         return false;
     }
     inst = fromIf(prompt);
-    if (commandOpen(inst) || (inst->BinRemaining > 0u) || !modemOn(inst) ||
-        (GSM_TIME_ELAPSED(gsm__SysTime_ms(), inst->CmdTimer_ms) < GSM_PROMPT_COMMAND_GAP_MS))
+    /* The pause after the last command (CmdTimer_ms its end), and the hold after an abandoned one
+     * while its late answer may come (CmdTimer_ms the end of the hold, at most
+     * GSM_PROMPT_ABANDON_HOLD_MS ahead; a time further ahead is a time long past). */
+    elapsed = GSM_TIME_ELAPSED(gsm__SysTime_ms(), inst->CmdTimer_ms);
+    if (commandOpen(inst) || (inst->BinRemaining > 0u) || !modemOn(inst) || (elapsed < GSM_PROMPT_COMMAND_GAP_MS) ||
+        (((inst->_i.Flags & PR_F_DROP_OK) != 0u) && (((uint32_t)~elapsed >> PR_HOLD_SHIFT) == 0u)))
     {
         return false;
     }

@@ -132,9 +132,9 @@ typedef struct GSM_Prompt_UrcSubscriber
 bool gsmPromptClaim(GSM_Prompt_Interface* prompt, const void* owner);
 
 /**
- * Releases the claim of `owner` and abandons a pending command of `owner` (at a "> " prompt or while
- * its data is written, ESC is sent so that the modem leaves data entry without sending). Other
- * owners: no effect.
+ * Releases the claim of `owner` and abandons a pending command of `owner` as gsmPromptCmdAbort does
+ * (at a "> " prompt or while its data is written, ESC is sent so that the modem leaves data entry
+ * without sending). Other owners: no effect.
  */
 void gsmPromptRelease(GSM_Prompt_Interface* prompt, const void* owner);
 
@@ -193,7 +193,8 @@ GSM_Prompt_CmdStatus gsmPromptCmdStatus(const GSM_Prompt_Interface* prompt, cons
 /** Error number of a +CME ERROR / +CMS ERROR result; -1 for the text form or another status. */
 int16_t gsmPromptCmdErrorCode(const GSM_Prompt_Interface* prompt);
 
-/** Abandons the pending command of `owner` (a late final result of it will be dropped; at a "> "
+/** Abandons the pending command of `owner` (a late final result of it will be dropped, and when the
+ *  command was written out the next command waits for that answer, for about 4 s at most; at a "> "
  *  prompt ESC is sent as for gsmPromptRelease). The claim stays. */
 void gsmPromptCmdAbort(GSM_Prompt_Interface* prompt, const void* owner);
 

@@ -470,6 +470,30 @@ static void abandonedCommandEndsAborted(void)
     CHECK_EQ_INT(gsmPromptCmdStatus(p, &g_owner), GSM_Prompt_CmdStatus_Aborted);
     CHECK_EQ_INT(run_command("AT+CME", &spec, NULL), GSM_Prompt_CmdStatus_CmeError);
     gsmPromptRelease(p, &g_owner);
+
+    /* the next command asked for at once, after an abort or a release of the owner: it waits for the
+     * late answer, which must not complete it */
+    for (when = 0; when < 2; when++)
+    {
+        uint32_t t0;
+        CHECK(begin_command(&spec));
+        gsmPromptCmdAppend(p, "AT+SLOW");
+        gsmPromptCmdSend(p);
+        harness_poll(100);
+        t0 = sim_now(g_sim);
+        if (when == 0)
+        {
+            gsmPromptCmdAbort(p, &g_owner);
+        }
+        else
+        {
+            gsmPromptRelease(p, &g_owner);
+        }
+        CHECK_EQ_INT(run_command("AT+CME", &spec, NULL), GSM_Prompt_CmdStatus_CmeError);
+        CHECK_EQ_INT(gsmPromptCmdErrorCode(p), 123);
+        CHECK(sim_now(g_sim) - t0 >= 2400); /* begun after the late OK */
+        gsmPromptRelease(p, &g_owner);
+    }
 }
 
 /* The main loop is held up around the deadline while the answer, which came in time, waits unread
