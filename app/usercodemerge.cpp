@@ -183,16 +183,39 @@ Result merge(const QString& oldText, const QString& newText, const QVector<QRegu
     const QVector<Markers> list = patterns.isEmpty() ? defaultMarkers() : markersOf(patterns);
     const QStringList names = regionNames();
 
-    // The user's region of each name: the first one of the old text.
+    // The user's region of each name: the first one of the old text. A second region of the same
+    // name has no place of its own in the new text, so its code would be lost without a word.
     QVector<QString> userRegions(list.size());
     QVector<bool> inOld(list.size(), false);
+    QVector<bool> ambiguous(list.size(), false);
     QVector<Found> unclosed;
-    for (const Found& region : findRegions(oldText, list, &unclosed))
+    const QVector<Found> oldRegions = findRegions(oldText, list, &unclosed);
+    for (const Found& region : oldRegions)
     {
         if (inOld[region.pattern])
+        {
+            ambiguous[region.pattern] = true;
             continue;
+        }
         inOld[region.pattern] = true;
         userRegions[region.pattern] = oldText.mid(region.start, region.end - region.start);
+    }
+    // An end marker outside every region: its begin marker was deleted, or the region ended early at
+    // marker text inside the user's code (in a string or a comment). Either way the code before that
+    // end marker is not inside a region, and the new text would silently replace it.
+    for (int i = 0; i < list.size(); ++i)
+    {
+        if (list[i].end.pattern().isEmpty())
+            continue;
+        QRegularExpressionMatchIterator ends = list[i].end.globalMatch(oldText);
+        while (ends.hasNext() && !ambiguous[i])
+        {
+            const QRegularExpressionMatch end = ends.next();
+            bool inside = false;
+            for (const Found& region : oldRegions)
+                inside = inside || (end.capturedStart(0) >= region.start && end.capturedEnd(0) <= region.end);
+            ambiguous[i] = !inside;
+        }
     }
 
     // Every region of the new text is replaced where it stands by the user's region of the same name
@@ -212,10 +235,11 @@ Result merge(const QString& oldText, const QString& newText, const QVector<QRegu
     result.text += newText.midRef(copied);
 
     // A region of the old text that cannot be carried: the new text has no place for it, or its end
-    // marker is missing (so its extent is unknown and the new text would silently replace it).
+    // or begin marker is missing, or it stands twice (so what belongs to it is unknown and the new
+    // text would silently replace part of it).
     QVector<bool> cannotCarry(list.size(), false);
     for (int i = 0; i < list.size(); ++i)
-        cannotCarry[i] = inOld[i] && !inNew[i];
+        cannotCarry[i] = (inOld[i] && !inNew[i]) || ambiguous[i];
     for (const Found& marker : unclosed)
         cannotCarry[marker.pattern] = cannotCarry[marker.pattern] || !inOld[marker.pattern];
     for (int i = 0; i < list.size(); ++i)

@@ -35,7 +35,10 @@ struct Result
 {
     QString text;                // the new text with every known region of the old text in place
     QStringList droppedRegions;  // names whose region the old text has and the new text lacks, or whose
-                                 // begin marker in the old text has no end marker after it
+                                 // begin marker in the old text has no end marker after it, or that
+                                 // the old text holds twice, or whose end marker stands there outside
+                                 // every region (begin marker deleted, or marker text in the user's
+                                 // code that ended the region early)
 };
 
 // Merges the user regions of `oldText` into `newText` with `patterns` (compilePatterns() when

@@ -305,8 +305,9 @@ int preflight(CliProject& project, const GenerateOptions& options)
     {
         Console::err(QStringLiteral("Warning: 'USER CODE' sections of the existing files are no longer being "
                                     "generated. This can occur when a library module (that was previously included) "
-                                    "has been removed from the 'Library Modules' list. These sections would be "
-                                    "lost:\n") +
+                                    "has been removed from the 'Library Modules' list, or when a section's BEGIN or "
+                                    "END marker is missing or doubled (marker text inside your own code ends a "
+                                    "section early). These sections would be lost:\n") +
                      lost.join(QLatin1Char('\n')) +
                      QStringLiteral("\n\nNothing was written. Run again with --backup-dir DIR to save a copy of the "
                                     "old file(s) in DIR and generate, or put the modules back into the project."));

@@ -146,6 +146,19 @@ void TestUserCode::merge_data()
     QTest::newRow("region whose end marker is missing")
         << QStringLiteral("// USER CODE BEGIN Init\nstart();\n") + region(QStringLiteral("Poll"), QStringLiteral("p();\n"))
         << newInit << newInit << QStringList{QStringLiteral("Init"), QStringLiteral("Poll")};
+    // An end marker outside every region, or a second region of a name: what belongs to the region is
+    // unknown, so the user is warned (and offered a backup) instead of losing code without a word.
+    QTest::newRow("marker text in the user's code ends the region early")
+        << QStringLiteral("void f() {\n    // USER CODE BEGIN Init\n    log(\"see // USER CODE END Init\");\n    keep();\n"
+                          "    // USER CODE END Init\n}\n")
+        << newInit << QStringLiteral("void f() {\n    // USER CODE BEGIN Init\n    log(\"see // USER CODE END Init\n}\n")
+        << QStringList{QStringLiteral("Init")};
+    QTest::newRow("region whose begin marker was deleted")
+        << QStringLiteral("void f() {\n    start();\n    // USER CODE END Init\n}\n") << newInit << newInit
+        << QStringList{QStringLiteral("Init")};
+    QTest::newRow("region standing twice")
+        << userInit + region(QStringLiteral("Init"), QStringLiteral("    again();\n")) << newInit << userInit
+        << QStringList{QStringLiteral("Init")};
     QTest::newRow("multi-word name")
         << region(QStringLiteral("Exported Variables"), QStringLiteral("extern int v;\n"))
         << QStringLiteral("h\n") + region(QStringLiteral("Exported Variables"), QStringLiteral("\n"))
