@@ -24,8 +24,10 @@
  * payload: its bytes are taken raw, so body lines that look like result codes or URCs ("OK",
  * "ERROR", "+CMTI: ...") and empty lines are kept as text; CR LF, CR and LF inside the body all
  * become LF. Without the length (a modem that refuses AT+CSDH=1) the body is read line by line
- * and such lines can end or leave it. Note: the Prompt module's line buffer (DataBuffer) must hold
- * the longest "+CMGR:" header line (about 80 characters).
+ * and such lines can end or leave it, or reach other modules as if the modem had sent them. Note:
+ * the Prompt module's line buffer (DataBuffer) must hold the longest "+CMGR:" header line: 128
+ * bytes or more. With AT+CSDH=1 a header is about 95 characters, and up to about 120 with a sender
+ * name from the phone book; a message whose header does not fit is deleted without an event.
  *
  * Events are raised from gsmSmsReadPoll(); event data is valid only during the call.
  * Nothing here is interrupt safe: call every function from the main loop.

@@ -54,7 +54,7 @@ extern "C" {
 #ifndef GSM_USSD_REGISTRATION_TIMEOUT_MS
 #define GSM_USSD_REGISTRATION_TIMEOUT_MS 120000UL
 #endif
-/** Longest time between the lines of one multi-line "+CUSD:" text. */
+/** Longest time from the first line of a multi-line "+CUSD:" text to its closing quote. */
 #ifndef GSM_USSD_CONTINUATION_MS
 #define GSM_USSD_CONTINUATION_MS 2000u
 #endif
