@@ -231,6 +231,30 @@ void Generator::offerStaleFolder(const QDir& projectFolder, Flavour flavour)
                          QStringLiteral("Unable to delete '") + name + QStringLiteral("' folder."));
 }
 
+bool Generator::targetsWritable(const QDir& projectFolder) const
+{
+    Dialogs& dialogs = Dialogs::current();
+    const bool cpp = mHost.isCppSelected();
+    const QFileInfo library(projectFolder.filePath(libraryFolder(flavourOf(mHost))));
+    for (const QString& name : {kHeaderName, cpp ? kCppName : kCName})
+    {
+        const QFileInfo file(projectFolder.filePath(name));
+        if (file.exists() && !file.isWritable())
+        {
+            dialogs.critical(QStringLiteral("Write Error"),
+                             QStringLiteral("Unable to open file '") + file.filePath() + QStringLiteral("' for writing."));
+            return false;
+        }
+    }
+    if (library.exists() && !library.isWritable())
+    {
+        dialogs.critical(QStringLiteral("Write Error"),
+                         QStringLiteral("Failed to write library support files to specified directory."));
+        return false;
+    }
+    return true;
+}
+
 bool Generator::run()
 {
     Dialogs& dialogs = Dialogs::current();
@@ -263,6 +287,12 @@ bool Generator::run()
         dialogs.critical(QStringLiteral("Module Dependencies"), messages.join(QLatin1Char('\n')));
         return false;
     }
+
+    // Before any code is written: the manager files and the library folder that this run replaces
+    // must be writable. A run that stopped half way would leave a header that includes library files
+    // it never wrote, or a library that the old manager does not use.
+    if (!targetsWritable(projectFolder))
+        return false;
 
     // 5, 6: the module list and the licence agreement document.
     const QList<VelkorMdl*> modules = mHost.checkedModules();

@@ -88,6 +88,9 @@ protected:
 
 private:
     bool writeNewFile(const QString& path, const QString& text);
+    // False (after a "Write Error" box) when an existing manager file that this run replaces, or the
+    // library folder, cannot be written: checked before any code is written.
+    bool targetsWritable(const QDir& projectFolder) const;
     bool writeHeader(const QDir& projectFolder, QString& header);
     bool writeSource(const QDir& projectFolder, QString& source);
     void offerStaleManagerFiles(const QDir& projectFolder);
