@@ -306,6 +306,15 @@ bool samePath(const QString& a, const QString& b)
     return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
 }
 
+// Whether the files at `a` and `b` hold the same bytes (false when either cannot be read).
+bool sameBytes(const QString& a, const QString& b)
+{
+    QFile fa(a);
+    QFile fb(b);
+    return fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly) && fa.size() == fb.size() &&
+           fa.readAll() == fb.readAll();
+}
+
 // Asks whether to keep a copy of the old text and writes it. False (after a box) when the run must
 // stop without writing anything else.
 bool offerBackup(const QString& filePath, const QString& output)
@@ -332,7 +341,15 @@ bool offerBackup(const QString& filePath, const QString& output)
                                                "without one."));
         return false;
     }
-    const QString backupPath = folder + QLatin1Char('/') + fileName;
+    QString backupPath = folder + QLatin1Char('/') + fileName;
+    if (QFileInfo(backupPath).isFile() && !sameBytes(backupPath, filePath))
+    {
+        // An earlier backup there holds other code: it is kept, and this copy gets a number.
+        const QFileInfo info(fileName);
+        for (int n = 2; QFileInfo::exists(backupPath); ++n)
+            backupPath = folder + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(" (") + QString::number(n) +
+                         QStringLiteral(").") + info.suffix();
+    }
     if (samePath(backupPath, output))
     {
         // A backup in the project folder would be overwritten by the merged file a moment later.

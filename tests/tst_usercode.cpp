@@ -281,6 +281,16 @@ void TestUserCode::backupYesWritesOldTextThenMergedFile()
     QCOMPARE(scoped.dialogs.shown.at(1).owner, Dialogs::Owner::NoParent);
     QCOMPARE(readText(backup.filePath(QStringLiteral("gsm_manager.c"))), old);
     QCOMPARE(readText(path), kNewHeader);
+
+    // A second backup into the same folder keeps the first one: the new copy gets a number.
+    const QString older = region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("pinAgain();\n"));
+    QVERIFY(writeText(path, older));
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    scoped.dialogs.folderAnswers.enqueue(backup.path());
+    text = kNewHeader;
+    QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
+    QCOMPARE(readText(backup.filePath(QStringLiteral("gsm_manager.c"))), old);
+    QCOMPARE(readText(backup.filePath(QStringLiteral("gsm_manager (2).c"))), older);
 }
 
 void TestUserCode::failureWritesNothing_data()
