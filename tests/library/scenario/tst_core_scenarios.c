@@ -487,16 +487,21 @@ static bool eps_enable_sent(void) { return harness_count_command("AT+CEREG=1") >
 
 static bool gprs_enable_sent(void) { return harness_count_command("AT+CGREG=1") > 0; }
 
+/* A modem of family `f` that registers as soon as it is asked. */
+static SimModem* start_registering_at_once(int f)
+{
+    SimConfig cfg;
+    sim_config_default(&cfg, kFamilies[f]);
+    cfg.register_ms = 1;
+    return start_with(&cfg, NULL);
+}
+
 /* A 2G modem answers AT+CEREG=1 with ERROR: it is not asked again. An LTE modem that refuses it for
  * the moment ("+CME ERROR") is asked again after the pause and counts as LTE, so that a data-only
  * registration (+CEREG alone) is followed. */
 FAMILY_TEST(refusedEpsEnableTellsTwoGOnlyByPlainError)
 {
-    SimConfig cfg;
-    SimModem* sim;
-    sim_config_default(&cfg, kFamilies[f]);
-    cfg.register_ms = 1;
-    sim = start_with(&cfg, NULL);
+    SimModem* sim = start_registering_at_once(f);
     CHECK(harness_run_until(gprs_enable_sent, 60000));
     if (f != 0)
     {
@@ -528,11 +533,7 @@ FAMILY_TEST(registrationUrcInsideTheReadAnswerIsFollowed)
     size_t i;
     for (i = 0; i < sizeof rows / sizeof rows[0]; i++)
     {
-        SimConfig cfg;
-        SimModem* sim;
-        sim_config_default(&cfg, kFamilies[f]);
-        cfg.register_ms = 1;
-        sim = start_with(&cfg, NULL);
+        SimModem* sim = start_registering_at_once(f);
         /* AT+CEREG=1 is answered (ERROR on 2G): the next command is AT+CREG? */
         CHECK(harness_run_until(eps_enable_sent, 60000));
         sim_inject_urc_in_next_response(sim, "+CREG: 2", rows[i].pos);
