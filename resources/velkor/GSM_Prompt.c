@@ -41,10 +41,11 @@
 /* The time-out after data written at the "> " prompt is kept in steps of 2^PR_DATA_TIMEOUT_SHIFT ms. */
 #define PR_DATA_TIMEOUT_SHIFT 4
 
-/* Lines that are never the answer of a command that expects unprefixed lines: the boot and shutdown
- * messages first (their positions are PR_URC_...), then every "+..." and "*..." line and the other
- * plain unsolicited messages of both families ("NO CARRIER" & co. are matched as final results and
- * never given to a command as an answer line). Texts one after another, each zero-terminated, the list ends with an empty text (kept in
+/* Unsolicited lines: the boot and shutdown messages first (their positions are PR_URC_...; while a
+ * command takes unprefixed lines they are its text), then every "+..." and "*..." line and the other
+ * plain unsolicited messages of both families, which are never the answer of a command that expects
+ * unprefixed lines ("NO CARRIER" & co. are matched with the final results and never given to a
+ * command as an answer line either). Texts one after another, each zero-terminated, the list ends with an empty text (kept in
  * program memory on AVR). */
 static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
                                                 "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE P\0OVER-VOLTAGE P\0"
@@ -54,14 +55,14 @@ static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
                                 "OVER-VOLTAGE WARNNING", which "UNDER-" and "OVER-" match later, nor the
                                 temperature warnings "+CMTE: 1" and "+CMTE: -1", which "+" matches) */
 
-/* The final result codes and "DOWNLOAD" (the data prompt of AT+HTTPDATA). A text that ends with
- * ':' begins the line (a number or a text follows), the others are the whole line. The position
- * gives the status: 1 "OK" .. 4 "+CMS ERROR:" are Ok .. CmsError, then the other final results. */
+/* The final result codes, the call results and "DOWNLOAD" (the data prompt of AT+HTTPDATA). A text
+ * that ends with ':' begins the line (a number or a text follows), the others are the whole line.
+ * The position gives the status: 1 "OK" .. 4 "+CMS ERROR:" are Ok .. CmsError. The call results
+ * are matched so that they are never taken for a command's answer line; they end no command. */
 static const char kResults[] GSM_PGM = "OK\0ERROR\0+CME ERROR:\0+CMS ERROR:\0NO CARRIER\0BUSY\0NO ANSWER\0NO DIALTONE\0"
                                        "DOWNLOAD\0";
 #define PR_RESULT_CME      3u
 #define PR_RESULT_CMS      4u
-#define PR_RESULT_LAST     8u
 #define PR_RESULT_DOWNLOAD 9u
 
 /* The instance around its interface (the first member: the same address). Integer arithmetic, and
@@ -159,7 +160,9 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
     const GSM_Prompt_CmdSpec* spec = inst->CmdSpec; /* set whenever PR_F_ACTIVE is */
     GSM_Prompt_UrcSubscriber* s;
     bool any = false;
+    bool unprefixed;
     uint8_t k;
+    uint8_t u;
     uint8_t fin = PR_ST(Idle);
     int16_t code = -1;
 
@@ -187,10 +190,12 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
 
     /* 2. final result codes */
     k = gsmUtilMatchList(line, len, kResults, GSM_UTIL_MATCH_COLON);
-    if ((uint8_t)(k - 1u) < PR_RESULT_LAST)
+    /* ("NO CARRIER" & co. are call results, and the library never dials: they come unsolicited, a
+     * caller who hung up, and never end a command, whose own answer is still to come.) */
+    if ((uint8_t)(k - 1u) < PR_RESULT_CMS)
     {
-        fin = (k <= PR_RESULT_CMS) ? (uint8_t)(PR_ST(Ok) - 1u + k) : PR_ST(OtherFinal);
-        if ((uint8_t)(k - PR_RESULT_CME) <= (PR_RESULT_CMS - PR_RESULT_CME))
+        fin = (uint8_t)(PR_ST(Ok) - 1u + k);
+        if (k >= PR_RESULT_CME)
         {
             uint32_t v = 0u;
             if ((gsmUtilUintFields(line, len, &v, 1u) == 1u) && (v <= 32767u))
@@ -201,9 +206,7 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
     }
     if (fin != PR_ST(Idle))
     {
-        /* "NO CARRIER" & co. are call results, and the library never dials: during a command they
-         * come unsolicited (a caller who hung up), and the command's own answer is still to come. */
-        if (((f & PR_F_ACTIVE) != 0u) && (fin != PR_ST(OtherFinal)))
+        if ((f & PR_F_ACTIVE) != 0u)
         {
             if ((f & PR_F_TX_DATA) == 0u) /* still writing data: cannot be the answer yet */
             {
@@ -211,13 +214,13 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
             }
             return;
         }
-        if ((fin <= PR_ST(CmsError)) && ((f & PR_F_DROP_OK) != 0u))
+        if ((f & PR_F_DROP_OK) != 0u)
         {
             inst->_i.Flags = (uint8_t)(f & (uint8_t)~PR_F_DROP_OK); /* late answer of an abandoned command */
             return;
         }
-        /* Any other final result outside a command is offered to the subscribers below: NO CARRIER
-         * & co., and the ERROR that ends an LTE modem's HTTP read after its OK. */
+        /* Any other final result outside a command is offered to the subscribers below: the ERROR
+         * that ends an LTE modem's HTTP read after its OK. */
     }
 
     /* 2b. "DOWNLOAD" of AT+HTTPDATA: the data prompt of that command */
@@ -257,11 +260,15 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
         s = next;
     }
 
-    /* 4b. boot and shutdown messages, for Basic Comms */
-    k = gsmUtilMatchList(line, len, kKnownUrcPrefixes, GSM_UTIL_MATCH_PREFIX);
-    if ((uint8_t)(k - 1u) < PR_URC_DOWN_LAST)
+    /* 4b. boot and shutdown messages, for Basic Comms; not while a command takes unprefixed lines
+     * (a message body read line by line): there such a line is text, and a message that holds one
+     * must not make the modem look restarted every time it is read. A real restart leaves the modem
+     * silent for seconds, so its boot message comes after that command has timed out. */
+    u = gsmUtilMatchList(line, len, kKnownUrcPrefixes, GSM_UTIL_MATCH_PREFIX);
+    unprefixed = ((f & (PR_F_ACTIVE | PR_F_TX_DATA)) == PR_F_ACTIVE) && ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u);
+    if (((uint8_t)(u - 1u) < PR_URC_DOWN_LAST) && !unprefixed)
     {
-        if (k > PR_URC_BOOT_LAST)
+        if (u > PR_URC_BOOT_LAST)
         {
             inst->_i.ModemEvent = GSM_PROMPT_MODEM_POWER_DOWN;
             return;
@@ -277,9 +284,8 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
         return;
     }
 
-    /* 5. unprefixed answer lines */
-    if (((inst->_i.Flags & (PR_F_ACTIVE | PR_F_TX_DATA)) == PR_F_ACTIVE) &&
-        ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u) && (k == 0u) && (fin == PR_ST(Idle)))
+    /* 5. unprefixed answer lines (the boot and shutdown messages among them; never a call result) */
+    if (unprefixed && (u <= PR_URC_DOWN_LAST) && (k == 0u))
     {
         toCommand(inst, line, len);
         return;

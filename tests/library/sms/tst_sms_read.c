@@ -197,6 +197,36 @@ FAMILY_TEST(bodiesThatLookLikeResultCodesOrUrcsStayText)
     }
 }
 
+/* A message whose lines look like the modem's boot or shutdown messages, on a firmware that prints a
+ * stored LF as CR LF (so that its last line comes after the counted body): the lines are text. Taken
+ * for a restart, such a message would be read again in every new session, for ever. */
+FAMILY_TEST(bodyLinesLikeBootMessagesAreTextNotARestart)
+{
+    /* (as many line breaks before the last line as it has characters: the count ends where it begins) */
+    static const char* const kTexts[] = {"x\nx\nx\nRDY", "x\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nNORMAL POWER DOWN"};
+    static const char* const kNames[] = {"boot message", "shutdown message"};
+    size_t i;
+    for (i = 0; i < sizeof kTexts / sizeof kTexts[0]; i++)
+    {
+        uint32_t boots;
+        uint32_t presses;
+        family_begin(kNames[i], f);
+        sms_start(f, NULL, NULL);
+        sim_sms_set_expand_lf(sms_centre(), true);
+        boots = sim_boot_count(harness_sim());
+        presses = sim_pwrkey_presses(harness_sim());
+        sim_sms_receive(sms_centre(), SENDER, SCTS, kTexts[i]);
+        CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 10000));
+        harness_poll(20000);
+        check_message(read_event(0), SENDER, kTexts[i], -1);
+        CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 1);
+        CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+        CHECK_EQ_INT(sim_boot_count(harness_sim()), boots);
+        CHECK_EQ_INT(sim_pwrkey_presses(harness_sim()), presses);
+        CHECK(gsmmgrBasicCommsCommunicationEstablished());
+    }
+}
+
 FAMILY_TEST(bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart)
 {
     const SmsEvent* e;
@@ -376,6 +406,7 @@ const CheckTest g_sms_read_tests[] = {
     {"storedMessagesAreReadAndDeletedAtStartUpButDraftsStay", storedMessagesAreReadAndDeletedAtStartUpButDraftsStay},
     {"announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation", announcedMessageIsReadDeletedAndReportedWhateverTheFragmentation},
     {"bodiesThatLookLikeResultCodesOrUrcsStayText", bodiesThatLookLikeResultCodesOrUrcsStayText},
+    {"bodyLinesLikeBootMessagesAreTextNotARestart", bodyLinesLikeBootMessagesAreTextNotARestart},
     {"bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart", bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart},
     {"burstOfAnnouncementsIsReadCompletely", burstOfAnnouncementsIsReadCompletely},
     {"readErrorsAreRetriedThenGivenUp", readErrorsAreRetriedThenGivenUp},
