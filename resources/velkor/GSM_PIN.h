@@ -121,7 +121,9 @@ void gsmPinPoll(GSM_PIN_Instance* inst);
  * (PINs of up to five digits fit the parameter; a PIN that needs leading zeros beyond four digits,
  * such as "00123", cannot be expressed).
  * The result arrives as GSM_PIN_EventType_PinSuccess or GSM_PIN_EventType_PinFailed. A new request
- * replaces one that has not been sent yet. Not interrupt safe.
+ * replaces one that has not been sent yet; a request made while an earlier PIN is being sent or
+ * confirmed gets a result of its own after that one's: PinFailed with reason NotRequired once the
+ * SIM is ready. Not interrupt safe.
  */
 void gsmPinEnter(GSM_PIN_Instance* inst, uint16_t sim_pin);
 
