@@ -45,8 +45,8 @@
  * command takes unprefixed lines they are its text), then every "+..." and "*..." line and the other
  * plain unsolicited messages of both families, which are never the answer of a command that expects
  * unprefixed lines ("NO CARRIER" & co. are matched with the final results and never given to a
- * command as an answer line either). Texts one after another, each zero-terminated, the list ends with an empty text (kept in
- * program memory on AVR). */
+ * command as an answer line either). Texts one after another, each zero-terminated, the list ends
+ * with an empty text (kept in program memory on AVR). */
 static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
                                                 "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE P\0OVER-VOLTAGE P\0"
                                                 "+CMTE: 2\0+CMTE: -2\0+\0*\0Call Ready\0SMS \0PB DONE\0RING\0UNDER-\0OVER-\0DST:\0";
