@@ -348,13 +348,18 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     }
     else if (step == SS_STEP_WAIT_REG)
     {
-        /* (the set-up returns here after a time-out or restart: past the waiting time, nothing was
-         * sent, so the send fails as not registered) */
-        if (!GSM_TIME_REACHED(gsm__SysTime_ms(), inst->Deadline_ms))
+        /* (the set-up returns here after a refusal, time-out or restart, a second or more later:
+         * past the waiting time, nothing was sent, so the send fails as not registered) */
+        uint32_t now = gsm__SysTime_ms();
+        if (!GSM_TIME_REACHED(now, inst->Deadline_ms))
         {
-            if (gsmBasicCommsIfEstablished(inst->BasicComms) &&
+            uint8_t tick = (uint8_t)(now >> 10);
+            if ((tick != inst->MsgRef) && gsmBasicCommsIfEstablished(inst->BasicComms) &&
                 ((inst->NetworkRegistration == NULL) || gsmNetworkRegistrationIfIsRegisteredForSms(inst->NetworkRegistration)))
             {
+                /* (at most one attempt per 1024 ms tick: MsgRef keeps the tick of this one until
+                 * "+CMGS:" sets it) */
+                inst->MsgRef = tick;
                 inst->Step = SS_STEP_SETUP;
             }
             return; /* (else still waiting) */
@@ -420,16 +425,18 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
             inst->Step = SS_STEP_ESC;
             return;
         }
-        else if (gsmPromptHelperIsErrorStatus(st))
+        else if (step < SS_STEP_DATA)
         {
-            reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
-        }
-        else if (step < SS_STEP_CMGS)
-        {
-            /* Set-up time-out or restart: nothing was sent yet, wait for the modem again. */
+            /* Nothing was sent yet: the set-up or AT+CMGS was refused (text mode is not ready before
+             * "SMS Ready" / "SMS DONE": +CMS ERROR: 302 or ERROR), timed out or cut by a restart. It
+             * starts over once the modem is there again, in the next tick of the clock. */
             gsmPromptRelease(p, inst);
             inst->Step = SS_STEP_WAIT_REG;
             return;
+        }
+        else if (gsmPromptHelperIsErrorStatus(st))
+        {
+            reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
         }
         else
         {

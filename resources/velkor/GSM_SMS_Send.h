@@ -88,8 +88,10 @@ typedef struct GSM_SmsSend_Event_SendSuccess
 /** Why a send failed. */
 typedef enum
 {
-    GSM_SmsSend_FailReason_ErrorResponse = 0, /**< the modem answered ERROR / +CMS ERROR / +CME ERROR (ErrorCode) */
-    GSM_SmsSend_FailReason_NotRegistered,     /**< no communication, SMS registration or set-up within the waiting time: nothing was sent */
+    GSM_SmsSend_FailReason_ErrorResponse = 0, /**< the modem answered the text with ERROR / +CMS ERROR / +CME ERROR (ErrorCode) */
+    GSM_SmsSend_FailReason_NotRegistered,     /**< no communication, SMS registration or accepted set-up within the waiting time
+                                                   (refusals before "SMS Ready", such as +CMS ERROR: 302, are tried again about
+                                                   once a second): nothing was sent */
     GSM_SmsSend_FailReason_NoPrompt,          /**< the "> " prompt did not come (ESC was sent) */
     GSM_SmsSend_FailReason_NoResult,          /**< no result after the text: the message may or may not have gone */
     GSM_SmsSend_FailReason_CommsLost,         /**< the modem restarted or stopped answering during the send */

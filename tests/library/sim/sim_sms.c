@@ -29,6 +29,8 @@ struct SimSmsCentre
     int next_mr;
     int fail_send;
     bool drop_prompt, drop_result, silent_csmp;
+    uint32_t ready_at; /* text mode refused ("+CMS ERROR: 302") before this time, with not_ready */
+    bool not_ready;
     char pending_number[SIM_SMS_NUMBER_MAX];
     int report_status[3];
     int report_count;
@@ -162,8 +164,12 @@ static void print_message(SimSmsCentre* c, const SimStoredSms* m)
 
 static int sms_cmgf(SimModem* sim, void* state, const char* args)
 {
-    (void)sim;
-    ((SimSmsCentre*)state)->cmgf = atoi(args);
+    SimSmsCentre* c = (SimSmsCentre*)state;
+    if (c->not_ready && (int32_t)(sim_now(sim) - c->ready_at) < 0)
+    {
+        return cms(sim, 302); /* before "SMS Ready" */
+    }
+    c->cmgf = atoi(args);
     return SIM_OK;
 }
 
@@ -343,6 +349,11 @@ void sim_sms_fail_next_send(SimSmsCentre* c, int cms_code) { c->fail_send = cms_
 void sim_sms_drop_next_prompt(SimSmsCentre* c) { c->drop_prompt = true; }
 void sim_sms_drop_next_result(SimSmsCentre* c) { c->drop_result = true; }
 void sim_sms_set_silent_csmp(SimSmsCentre* c, bool silent) { c->silent_csmp = silent; }
+void sim_sms_not_ready_for(SimSmsCentre* c, uint32_t ms)
+{
+    c->not_ready = true;
+    c->ready_at = sim_now(c->sim) + ms;
+}
 
 void sim_sms_set_reports(SimSmsCentre* c, const int* statuses, int count, uint32_t delay_ms)
 {

@@ -203,6 +203,40 @@ FAMILY_TEST(unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore)
     CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
 }
 
+/* Text mode is refused before "SMS Ready" ("+CMS ERROR: 302"): the set-up is tried again, about once
+ * a second, and the message goes once the modem is ready; a modem that never gets ready fails the
+ * send as not registered when the waiting time ends. */
+FAMILY_TEST(setupRefusedBeforeSmsReadyIsRetried)
+{
+    SimModem* sim;
+    const SmsEvent* e;
+    uint32_t t0;
+    sim = sms_start(f, NULL, NULL);
+    sim_tx_clear(sim);
+    sim_sms_not_ready_for(sms_centre(), 6000);
+    t0 = sim_now(sim);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Early")));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
+    CHECK(sim_now(sim) - t0 >= 6000);
+    CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
+    CHECK(harness_count_command("AT+CMGF=1") >= 4);
+    CHECK(harness_count_command("AT+CMGF=1") <= 15); /* not a busy loop */
+    CHECK_EQ_INT(harness_count_command("AT+CMGS=\"" NUMBER "\""), 1);
+    CHECK_EQ_STR(sim_sms_sent_text(sms_centre(), 0), "Early");
+
+    sms_events_clear();
+    sim_tx_clear(sim);
+    sim_sms_not_ready_for(sms_centre(), 10u * GSM_SMSSEND_REGISTRATION_TIMEOUT_MS);
+    t0 = sim_now(sim);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s("Never ready")));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1, GSM_SMSSEND_REGISTRATION_TIMEOUT_MS + 5000));
+    e = last_send(GSM_SmsSend_EventType_SendFailed);
+    CHECK(e && e->a == GSM_SmsSend_FailReason_NotRegistered);
+    CHECK(sim_now(sim) - t0 >= GSM_SMSSEND_REGISTRATION_TIMEOUT_MS);
+    CHECK(harness_count_command("AT+CMGF=1") <= (int)(2u * GSM_SMSSEND_REGISTRATION_TIMEOUT_MS / 1000u + 2u));
+    CHECK_EQ_INT(harness_count_command("AT+CMGS=\"" NUMBER "\""), 0);
+}
+
 /* A set-up command that is never answered is retried until the waiting time ends; the send then
  * fails as not registered, since nothing was sent, and the next send goes once the modem answers. */
 FAMILY_TEST(unansweredSetupFailsAsNotRegistered)
@@ -447,6 +481,7 @@ const CheckTest g_sms_send_tests[] = {
     {"sendOutcomesOneAfterAnother", sendOutcomesOneAfterAnother},
     {"unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore", unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore},
     {"unansweredSetupFailsAsNotRegistered", unansweredSetupFailsAsNotRegistered},
+    {"setupRefusedBeforeSmsReadyIsRetried", setupRefusedBeforeSmsReadyIsRetried},
     {"sendEndedBeforeThePromptIsLeftWithEsc", sendEndedBeforeThePromptIsLeftWithEsc},
     {"modemRebootsDuringSetupAndDuringSend", modemRebootsDuringSetupAndDuringSend},
     {"refusedTextsAndNumbersRaiseNoEventAndAcceptedOnesArriveIntact", refusedTextsAndNumbersRaiseNoEventAndAcceptedOnesArriveIntact},
