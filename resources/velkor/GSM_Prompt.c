@@ -44,9 +44,9 @@
 /* Unsolicited lines: the boot and shutdown messages first (their positions are PR_URC_...; while a
  * command takes unprefixed lines they are its text), then every "+..." and "*..." line and the other
  * plain unsolicited messages of both families, which are never the answer of a command that expects
- * unprefixed lines ("NO CARRIER" & co. are matched with the final results and never given to a
- * command as an answer line either). Texts one after another, each zero-terminated, the list ends
- * with an empty text (kept in program memory on AVR). */
+ * unprefixed lines ("NO CARRIER" is matched with the final results and never given to a command as
+ * an answer line either). Texts one after another, each zero-terminated, the list ends with an
+ * empty text (kept in program memory on AVR). */
 static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
                                                 "NORMAL POWER\0POWERD DOWN\0UNDER-VOLTAGE P\0OVER-VOLTAGE P\0"
                                                 "+CMTE: 2\0+CMTE: -2\0+\0*\0Call Ready\0SMS \0PB DONE\0RING\0UNDER-\0OVER-\0DST:\0";
@@ -55,15 +55,16 @@ static const char kKnownUrcPrefixes[] GSM_PGM = "RDY\0START\0*ATREADY: 1\0"
                                 "OVER-VOLTAGE WARNNING", which "UNDER-" and "OVER-" match later, nor the
                                 temperature warnings "+CMTE: 1" and "+CMTE: -1", which "+" matches) */
 
-/* The final result codes, the call results and "DOWNLOAD" (the data prompt of AT+HTTPDATA). A text
- * that ends with ':' begins the line (a number or a text follows), the others are the whole line.
- * The position gives the status: 1 "OK" .. 4 "+CMS ERROR:" are Ok .. CmsError. The call results
- * are matched so that they are never taken for a command's answer line; they end no command. */
-static const char kResults[] GSM_PGM = "OK\0ERROR\0+CME ERROR:\0+CMS ERROR:\0NO CARRIER\0BUSY\0NO ANSWER\0NO DIALTONE\0"
-                                       "DOWNLOAD\0";
+/* The final result codes, "NO CARRIER" and "DOWNLOAD" (the data prompt of AT+HTTPDATA). A text that
+ * ends with ':' begins the line (a number or a text follows), the others are the whole line. The
+ * position gives the status: 1 "OK" .. 4 "+CMS ERROR:" are Ok .. CmsError. "NO CARRIER" is matched
+ * so that it is never taken for a command's answer line; it ends no command (the other call
+ * results, "BUSY", "NO ANSWER" and "NO DIALTONE", only answer a dial, which the library never
+ * makes). */
+static const char kResults[] GSM_PGM = "OK\0ERROR\0+CME ERROR:\0+CMS ERROR:\0NO CARRIER\0DOWNLOAD\0";
 #define PR_RESULT_CME      3u
 #define PR_RESULT_CMS      4u
-#define PR_RESULT_DOWNLOAD 9u
+#define PR_RESULT_DOWNLOAD 6u
 
 /* The instance around its interface (the first member: the same address). Integer arithmetic, and
  * the result is used only after the public entry has checked the interface pointer. */
@@ -161,6 +162,7 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
     GSM_Prompt_UrcSubscriber* s;
     bool any = false;
     bool unprefixed;
+    bool boot;
     uint8_t k;
     uint8_t u;
     uint8_t fin = PR_ST(Idle);
@@ -190,8 +192,8 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
 
     /* 2. final result codes */
     k = gsmUtilMatchList(line, len, kResults, GSM_UTIL_MATCH_COLON);
-    /* ("NO CARRIER" & co. are call results, and the library never dials: they come unsolicited, a
-     * caller who hung up, and never end a command, whose own answer is still to come.) */
+    /* ("NO CARRIER" is a call result, and the library never dials: it comes unsolicited, from a
+     * caller who hung up, and never ends a command, whose own answer is still to come.) */
     if ((uint8_t)(k - 1u) < PR_RESULT_CMS)
     {
         fin = (uint8_t)(PR_ST(Ok) - 1u + k);
@@ -240,7 +242,19 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
         return;
     }
 
-    /* 4. unsolicited result codes */
+    /* 4. unsolicited result codes. The boot and shutdown messages (for Basic Comms, below) are text
+     * while a command takes unprefixed lines (a message body read line by line), for no one else: a
+     * message that holds such a line must not make the modem look restarted every time it is read.
+     * A real restart leaves the modem silent for seconds, so its boot message comes after that
+     * command has timed out. */
+    u = gsmUtilMatchList(line, len, kKnownUrcPrefixes, GSM_UTIL_MATCH_PREFIX);
+    boot = (uint8_t)(u - 1u) < PR_URC_DOWN_LAST;
+    unprefixed = ((f & (PR_F_ACTIVE | PR_F_TX_DATA)) == PR_F_ACTIVE) && ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u);
+    if (unprefixed && boot)
+    {
+        toCommand(inst, line, len);
+        return;
+    }
     for (s = inst->Urcs; s != NULL;)
     {
         GSM_Prompt_UrcSubscriber* next = s->Next;
@@ -259,14 +273,7 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
         }
         s = next;
     }
-
-    /* 4b. boot and shutdown messages, for Basic Comms; not while a command takes unprefixed lines
-     * (a message body read line by line): there such a line is text, and a message that holds one
-     * must not make the modem look restarted every time it is read. A real restart leaves the modem
-     * silent for seconds, so its boot message comes after that command has timed out. */
-    u = gsmUtilMatchList(line, len, kKnownUrcPrefixes, GSM_UTIL_MATCH_PREFIX);
-    unprefixed = ((f & (PR_F_ACTIVE | PR_F_TX_DATA)) == PR_F_ACTIVE) && ((spec->Flags & GSM_PROMPT_CMD_UNPREFIXED) != 0u);
-    if (((uint8_t)(u - 1u) < PR_URC_DOWN_LAST) && !unprefixed)
+    if (boot)
     {
         if (u > PR_URC_BOOT_LAST)
         {
@@ -284,8 +291,8 @@ static GSM_NOINLINE void handleLine(GSM_Prompt_Instance* inst, const char* line,
         return;
     }
 
-    /* 5. unprefixed answer lines (the boot and shutdown messages among them; never a call result) */
-    if (unprefixed && (u <= PR_URC_DOWN_LAST) && (k == 0u))
+    /* 5. unprefixed answer lines (never "NO CARRIER") */
+    if (unprefixed && (u == 0u) && (k == 0u))
     {
         toCommand(inst, line, len);
         return;

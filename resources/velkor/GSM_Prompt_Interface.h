@@ -77,8 +77,8 @@ typedef enum
     GSM_Prompt_CmdStatus_CmsError,   /**< final "+CMS ERROR: <err>"; code by gsmPromptCmdErrorCode */
     GSM_Prompt_CmdStatus_OtherFinal, /**< not given any more: "NO CARRIER", "BUSY", "NO ANSWER", "NO DIALTONE"
                                           are call results, and as the library dials no call they are taken
-                                          as unsolicited (URC subscribers see them); kept so that the values
-                                          that follow stay the same */
+                                          as unsolicited lines (URC subscribers see them); kept so that the
+                                          values that follow stay the same */
     GSM_Prompt_CmdStatus_Timeout,    /**< no final result within the command's time-out (at a "> " prompt or
                                           while its data is written, ESC ends the modem's data entry) */
     GSM_Prompt_CmdStatus_Aborted     /**< the session was reset (modem restart / lost communication) */

@@ -14,6 +14,7 @@
 #include "modem_sim.h"
 
 extern GSM_Prompt_Instance mGsmPromptInst;
+extern GSM_BasicComms_Instance mGsmBasicCommsInst;
 extern SimModem* g_sim;
 SimModem* start_with(SimConfig* cfg, const HarnessOptions* opt);
 bool bring_up(void);
@@ -143,9 +144,16 @@ static bool test_command(SimModem* sim, void* state, const char* cmd)
         /* a caller rang and hung up while the command runs: its answer comes afterwards */
         sim_send_line(sim, "RING");
         sim_send_line(sim, "NO CARRIER");
-        sim_send_line(sim, "BUSY");
         sim_send_line_later(sim, 300, "answer");
         sim_send_line_later(sim, 300, "OK");
+        return true;
+    }
+    if (strcmp(cmd, "AT+BOOTTEXT") == 0)
+    {
+        /* text that reads like boot and shutdown messages, as a message body read line by line */
+        sim_send_line(sim, "RDY");
+        sim_send_line(sim, "NORMAL POWER DOWN");
+        sim_send_ok(sim);
         return true;
     }
     if (strcmp(cmd, "AT+ARROW") == 0)
@@ -360,6 +368,44 @@ static void urcSubscriberSeesLinesUnlessCommandExpectsThem(void)
     CHECK_EQ_INT(g_nlines, 0);
 }
 
+/* Lines that read like boot or shutdown messages are text of a command that takes unprefixed lines:
+ * no URC subscriber sees them and the modem does not count as restarted or powered down. Outside such
+ * a command they are what they say. */
+static int g_boot_urcs;
+static void count_boot_urc(void* ctx, const char* line, uint16_t len)
+{
+    (void)ctx, (void)line, (void)len;
+    g_boot_urcs++;
+}
+
+static void bootTextInsideAnUnprefixedAnswerIsText(void)
+{
+    static const char* const prefixes[] = {"RDY", NULL};
+    static GSM_Prompt_UrcSubscriber sub;
+    static const GSM_Prompt_CmdSpec spec = {NULL, 1000u, GSM_PROMPT_CMD_UNPREFIXED};
+    uint8_t session;
+    g_check_context = __func__;
+    start_test_modem(SIM_FAMILY_LTE_Q, NULL);
+    sub.Prefixes = prefixes;
+    sub.Handler = count_boot_urc;
+    gsmPromptUrcSubscribe(&mGsmPromptInst._i, &sub);
+    session = mGsmBasicCommsInst._i.Session;
+    g_nlines = 0;
+    g_boot_urcs = 0;
+    CHECK_EQ_INT(run_command("AT+BOOTTEXT", &spec, collect_line), GSM_Prompt_CmdStatus_Ok);
+    gsmPromptRelease(&mGsmPromptInst._i, &g_owner);
+    CHECK_EQ_INT(g_nlines, 2); /* both to the command, none to the subscriber */
+    CHECK_EQ_STR(g_lines[0], "RDY");
+    CHECK_EQ_STR(g_lines[1], "NORMAL POWER DOWN");
+    CHECK_EQ_INT(g_boot_urcs, 0);
+    harness_poll(2000);
+    CHECK_EQ_INT(mGsmBasicCommsInst._i.Session, session);
+    CHECK(gsmmgrBasicCommsCommunicationEstablished());
+    sim_inject_urc(g_sim, "RDY");
+    harness_poll(10);
+    CHECK_EQ_INT(g_boot_urcs, 1); /* outside a command: a boot message, for the subscriber too */
+}
+
 /* After a time-out the modem may still be busy with the command: Basic Comms' "AT" probe goes out
  * before the command of a module that asks for the prompt in the same main-loop pass. */
 static void timedOutCommandIsReportedAndCommsSurvive(void)
@@ -544,6 +590,7 @@ const CheckTest g_prompt_tests[] = {
     {"givingUpAtDataPromptCancelsDataEntry", givingUpAtDataPromptCancelsDataEntry},
     {"binaryPayloadIsDeliveredRawInEveryFragmentation", binaryPayloadIsDeliveredRawInEveryFragmentation},
     {"incompletePayloadIsGivenUpWhenTheModemIsQuiet", incompletePayloadIsGivenUpWhenTheModemIsQuiet},
+    {"bootTextInsideAnUnprefixedAnswerIsText", bootTextInsideAnUnprefixedAnswerIsText},
     {"claimIsExclusiveUntilReleased", claimIsExclusiveUntilReleased},
     {"urcSubscriberSeesLinesUnlessCommandExpectsThem", urcSubscriberSeesLinesUnlessCommandExpectsThem},
     {"timedOutCommandIsReportedAndCommsSurvive", timedOutCommandIsReportedAndCommsSurvive},
