@@ -235,16 +235,9 @@ void gsmInternetConnectionSimcomPoll(GSM_InternetConnectionSimcom_Instance* inst
     switch (state)
     {
     case ICL_DOWN:
-        if (GSM_TIME_REACHED(now, inst->Timer_ms))
+        if (gsmInternetHelperRetryDue(&inst->Timer_ms, now, registered(inst)))
         {
-            if (registered(inst))
-            {
-                inst->State = (inst->APN_IfAny != NULL) ? ICL_CGDCONT : ICL_NETOPEN;
-            }
-            else
-            {
-                inst->Timer_ms = now; /* (kept from ageing: after 2^31 ms it would read as ahead) */
-            }
+            inst->State = (inst->APN_IfAny != NULL) ? ICL_CGDCONT : ICL_NETOPEN;
         }
         break;
 

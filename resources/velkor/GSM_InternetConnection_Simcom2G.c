@@ -191,16 +191,9 @@ void gsmInternetConnectionSimcom2GPoll(GSM_InternetConnectionSimcom2G_Instance* 
     switch (state)
     {
     case IC2_DOWN:
-        if (GSM_TIME_REACHED(now, inst->Timer_ms))
+        if (gsmInternetHelperRetryDue(&inst->Timer_ms, now, registered(inst)))
         {
-            if (registered(inst))
-            {
-                inst->State = (inst->Tries != 0u) ? IC2_OPEN : IC2_CONTYPE;
-            }
-            else
-            {
-                inst->Timer_ms = now; /* (kept from ageing: after 2^31 ms it would read as ahead) */
-            }
+            inst->State = (inst->Tries != 0u) ? IC2_OPEN : IC2_CONTYPE;
         }
         break;
 

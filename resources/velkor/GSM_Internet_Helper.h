@@ -2,7 +2,8 @@
  * GSM_Internet_Helper.h - IPv4 address type and parsing, shared by the internet connection modules
  * and the HTTP / MQTT clients.
  *
- * All functions are pure (no state), reentrant and may be called from an interrupt.
+ * All functions keep no state of their own (gsmInternetHelperRetryDue changes only the deadline it
+ * is given), are reentrant and may be called from an interrupt.
  */
 #ifndef GSM_INTERNET_HELPER_H_
 #define GSM_INTERNET_HELPER_H_
@@ -50,6 +51,14 @@ uint8_t gsmInternetHelperIPv4ToStr(const GSM_IPv4* addr, char* buf, uint8_t size
  * attempt, at most max_ms (the pause the connection modules keep between failed attempts).
  */
 uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t max_ms);
+
+/**
+ * Whether a connection that is down may try again: the pause up to *deadline_ms is over at `now` and
+ * the network is there (`registered`). While it is not, a pause that is over is kept at `now`, so
+ * that a deadline never ages past 2^31 ms into a time that reads as still ahead (a device out of
+ * coverage for a month must reconnect at once when the network comes back).
+ */
+bool gsmInternetHelperRetryDue(uint32_t* deadline_ms, uint32_t now, bool registered);
 
 #ifdef __cplusplus
 }

@@ -348,8 +348,8 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     }
     else if (step == SS_STEP_WAIT_REG)
     {
-        /* (the set-up returns here after a refusal, time-out or restart, a second or more later:
-         * past the waiting time, nothing was sent, so the send fails as not registered) */
+        /* (the set-up returns here after a refusal, time-out or restart, and goes again in a later
+         * tick: past the waiting time, nothing was sent, so the send fails as not registered) */
         uint32_t now = gsm__SysTime_ms();
         if (!GSM_TIME_REACHED(now, inst->Deadline_ms))
         {

@@ -86,6 +86,34 @@ static void backoffDoublesUpToTheCeiling(void)
     CHECK_EQ_INT(gsmInternetHelperBackoff(255, 5000u, 60000u), 60000);
 }
 
+/* The pause of a connection that is down: over and registered tries again; over and unregistered
+ * waits with the deadline kept at now, so that it never ages into one that reads as ahead. */
+static void retryDueOnlyWhenThePauseIsOverAndTheNetworkIsThere(void)
+{
+    static const struct
+    {
+        uint32_t deadline;
+        uint32_t now;
+        bool registered;
+        bool due;
+        uint32_t deadline_after;
+    } kRows[] = {
+        {1000u, 999u, true, false, 1000u},
+        {1000u, 1000u, true, true, 1000u},
+        {1000u, 5000u, false, false, 5000u},
+        {0xFFFFFF00u, 0x00000100u, true, true, 0xFFFFFF00u}, /* across the clock wrap */
+        {5000u, 999u, false, false, 5000u},                  /* still in the pause: unchanged */
+    };
+    size_t i;
+    g_check_context = __func__;
+    for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
+    {
+        uint32_t deadline = kRows[i].deadline;
+        CHECK_EQ_INT(gsmInternetHelperRetryDue(&deadline, kRows[i].now, kRows[i].registered), kRows[i].due);
+        CHECK_EQ_INT(deadline, kRows[i].deadline_after);
+    }
+}
+
 static void interfaceReadsNullAsDisconnected(void)
 {
     GSM_InternetConnection_Interface conn;
@@ -108,6 +136,7 @@ static const CheckTest kTests[] = {
     {"parseIPv4AcceptsModemForms", parseIPv4AcceptsModemForms},
     {"ipv4ToStrRespectsBufferSize", ipv4ToStrRespectsBufferSize},
     {"backoffDoublesUpToTheCeiling", backoffDoublesUpToTheCeiling},
+    {"retryDueOnlyWhenThePauseIsOverAndTheNetworkIsThere", retryDueOnlyWhenThePauseIsOverAndTheNetworkIsThere},
     {"interfaceReadsNullAsDisconnected", interfaceReadsNullAsDisconnected},
 };
 
