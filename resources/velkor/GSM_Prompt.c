@@ -36,7 +36,7 @@
  * has come (and was dropped), for at most 2^PR_HOLD_SHIFT ms (about 4 s): the modem answers in
  * order, and that answer would complete the next command. */
 #define PR_HOLD_SHIFT 12
-#define GSM_PROMPT_ABANDON_HOLD_MS (1UL << PR_HOLD_SHIFT)
+#define PR_HOLD_MS (1UL << PR_HOLD_SHIFT)
 
 /* The time-out after data written at the "> " prompt is kept in steps of 2^PR_DATA_TIMEOUT_SHIFT ms. */
 #define PR_DATA_TIMEOUT_SHIFT 4
@@ -456,7 +456,7 @@ static void abandonCommand(GSM_Prompt_Instance* inst)
     finishCommand(inst, PR_ST(Aborted), -1);
     if (active != 0u)
     {
-        inst->CmdTimer_ms += GSM_PROMPT_ABANDON_HOLD_MS;
+        inst->CmdTimer_ms += PR_HOLD_MS;
     }
 }
 
@@ -627,7 +627,7 @@ bool gsmPromptCmdBegin(GSM_Prompt_Interface* prompt, const void* owner, const GS
     inst = fromIf(prompt);
     /* The pause after the last command (CmdTimer_ms its end), and the hold after an abandoned one
      * while its late answer may come (CmdTimer_ms the end of the hold, at most
-     * GSM_PROMPT_ABANDON_HOLD_MS ahead; a time further ahead is a time long past). */
+     * PR_HOLD_MS ahead; a time further ahead is a time long past). */
     elapsed = GSM_TIME_ELAPSED(gsm__SysTime_ms(), inst->CmdTimer_ms);
     if (commandOpen(inst) || (inst->BinRemaining > 0u) || !modemOn(inst) || (elapsed < GSM_PROMPT_COMMAND_GAP_MS) ||
         (((inst->_i.Flags & PR_F_DROP_OK) != 0u) && (((uint32_t)~elapsed >> PR_HOLD_SHIFT) == 0u)))
