@@ -139,19 +139,6 @@ uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t ma
     return (d > max_ms) ? max_ms : d;
 }
 
-bool gsmInternetHelperRetryDue(uint32_t* deadline_ms, uint32_t now, bool registered)
-{
-    if (!GSM_TIME_REACHED(now, *deadline_ms))
-    {
-        return false;
-    }
-    if (!registered)
-    {
-        *deadline_ms = now;
-    }
-    return registered;
-}
-
 /* ---- GSM_InternetConnection_Interface ---- */
 
 bool gsmInternetConnectionIfIsConnected(const GSM_InternetConnection_Interface* conn)

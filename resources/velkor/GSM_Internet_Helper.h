@@ -58,7 +58,19 @@ uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t ma
  * that a deadline never ages past 2^31 ms into a time that reads as still ahead (a device out of
  * coverage for a month must reconnect at once when the network comes back).
  */
-bool gsmInternetHelperRetryDue(uint32_t* deadline_ms, uint32_t now, bool registered);
+static inline bool gsmInternetHelperRetryDue(uint32_t* deadline_ms, uint32_t now, bool registered)
+{
+    /* (inline: a copy in each connection module costs fewer bytes than a call) */
+    if (!GSM_TIME_REACHED(now, *deadline_ms))
+    {
+        return false;
+    }
+    if (!registered)
+    {
+        *deadline_ms = now;
+    }
+    return registered;
+}
 
 #ifdef __cplusplus
 }
