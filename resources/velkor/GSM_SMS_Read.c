@@ -40,7 +40,6 @@ enum
 #define SR_B_LINE      0x02u /* a body line arrived in line mode: the next one is joined with LF */
 #define SR_B_HEADER    0x04u /* the +CMGR header arrived */
 #define SR_B_RECEIVED  0x08u /* ... and it is a received message with good fields */
-#define SR_B_OUTGOING  0x10u /* ... or a stored outgoing one */
 
 #define SR_CMD_TIMEOUT_MS 5000u
 /* Set-up steps whose error answer does not stop the set-up: AT+CSDH=1 (the body is then read line
@@ -162,10 +161,6 @@ static void onCmdLine(void* ctx, const char* line, uint16_t len)
                 body |= GSM_UTIL_TEXT_CUT;
             }
         }
-        else if (stat == 'S')
-        {
-            body |= SR_B_OUTGOING;
-        }
         /* <length>, the last field of the long header (AT+CSDH=1), counts the body bytes that follow
          * the header's line end: they are taken raw, so body lines such as "OK" or "+CMTI: ..." stay text. */
         if (gsmUtilFieldUint(line, len, 10u, &blen) && (blen != 0u) && (blen <= GSM_SMSREAD_MAX_BODY))
@@ -186,11 +181,9 @@ static void onCmdLine(void* ctx, const char* line, uint16_t len)
     onBody(inst, (const uint8_t*)line, len, 1u);
 }
 
-/* Raises ReadSuccess for the message just read (a message whose header was malformed is deleted
- * without an event). */
+/* Raises ReadSuccess for the received message just read. */
 static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
 {
-    if ((fl & SR_B_RECEIVED) != 0u)
     {
         GSM_SmsRead_Event_ReadSuccess ev;
 #if GSM_SMSREAD_TIMESTAMP_SIZE >= 21u
@@ -219,10 +212,6 @@ static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
         {
             inst->EventHandler(inst, GSM_SmsRead_EventType_ReadSuccess, &ev);
         }
-    }
-    else
-    {
-        GSM_DEBUG_TEXT("GSM SMS: unreadable message deleted\r\n");
     }
 }
 
@@ -333,16 +322,19 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
             }
             else if ((step == SR_STEP_READ) && ((fl & (SR_B_HEADER | SR_B_LINE)) != 0u))
             {
-                /* found one of the counted messages (the walk only reads while some are left); a
-                 * stored outgoing message is not ours to report or delete */
+                /* found one of the counted messages (the walk only reads while some are left). Only
+                 * a received message that was reported is deleted: a stored outgoing one is not
+                 * ours, and one whose header could not be read (it did not fit the line buffer, or
+                 * its fields are malformed) stays in the store rather than being lost unseen. */
                 inst->WalkLeft--;
-                if ((fl & SR_B_OUTGOING) == 0u)
+                if ((fl & SR_B_RECEIVED) != 0u)
                 {
                     reportMessage(inst, fl);
                     inst->Attempts = 0u;
                     inst->Step = SR_STEP_DELETE;
                     return;
                 }
+                GSM_DEBUG_TEXT("GSM SMS: message left in the store (not a received one, or unreadable)\r\n");
             }
             else
             {

@@ -14,9 +14,9 @@
  * GSM_SmsRead_EventType_ReadSuccess (sender, time stamp, text), then deleted with "AT+CMGD=<index>"
  * so that the store never fills up (a full store makes the network hold new messages back).
  * Stored outgoing messages ("STO UNSENT" / "STO SENT") are neither reported nor deleted. A message
- * whose header line could not be received (the Prompt's line buffer is too small for it) is deleted
- * without an event. A read that fails is retried GSM_SMSREAD_ATTEMPTS times; a message given up is
- * tried again by the next walk.
+ * whose header line could not be received (the Prompt's line buffer is too small for it) or read is
+ * left in the store without an event: only a reported message is deleted. A read that fails is tried
+ * GSM_SMSREAD_ATTEMPTS times in all; a message given up is tried again by the next walk.
  *
  * The text is the message body as the modem prints it in the GSM character set; line breaks inside
  * the body are returned as LF. A body longer than the text buffer is cut at the buffer size and the
@@ -27,7 +27,7 @@
  * and such lines can end or leave it, or reach other modules as if the modem had sent them. Note:
  * the Prompt module's line buffer (DataBuffer) must hold the longest "+CMGR:" header line: 128
  * bytes or more. With AT+CSDH=1 a header is about 95 characters, and up to about 120 with a sender
- * name from the phone book; a message whose header does not fit is deleted without an event.
+ * name from the phone book; a message whose header does not fit stays in the store unreported.
  *
  * Events are raised from gsmSmsReadPoll(); event data is valid only during the call.
  * Nothing here is interrupt safe: call every function from the main loop.

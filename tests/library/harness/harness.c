@@ -95,6 +95,17 @@ int harness_count_command(const char* cmd)
     return n;
 }
 
+int harness_count_command_prefix(const char* prefix)
+{
+    int n = 0;
+    size_t i;
+    for (i = 0; i < sim_command_count(s_sim); i++)
+    {
+        n += strncmp(sim_command(s_sim, i), prefix, strlen(prefix)) == 0;
+    }
+    return n;
+}
+
 void harness_set_buffered(bool buffered)
 {
     s_buffered = buffered;

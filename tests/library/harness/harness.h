@@ -59,6 +59,8 @@ SimModem* harness_sim(void);
 
 /** Number of commands equal to `cmd` the modem received since the last sim_tx_clear. */
 int harness_count_command(const char* cmd);
+/** Number of commands that begin with `prefix` since the last sim_tx_clear. */
+int harness_count_command_prefix(const char* prefix);
 /** Index of the first command equal to `cmd` at or after `from`, or -1. */
 long harness_find_command(const char* cmd, size_t from);
 
