@@ -48,7 +48,7 @@ enum
 
 /* By step up to SR_STEP_COUNT. Only the two AT+CPMS commands answer with a "+CPMS:" line (the fill
  * level). A walk begins with the store selection, whose short answer also fits a small line buffer. */
-static const char* const kCmds[SR_STEP_READ] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSDH=1", "AT+CNMI=2,1,0,1,0",
+static const char* const kCmds[SR_STEP_READ] = {"AT+CMGF=1", "AT+CSCS=\"IRA\"", "AT+CSDH=1", "AT+CNMI=2,1,0,1,0",
                                                 "AT+CPMS=\"SM\",\"SM\",\"SM\"", "AT+CPMS?"};
 /* SR_STEP_READ and SR_STEP_DELETE (AT+CMGD=): completed with the index in the text buffer */
 static const char kCmgr[] = "AT+CMGR=";

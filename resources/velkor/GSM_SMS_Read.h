@@ -1,7 +1,7 @@
 /*
  * GSM_SMS_Read.h - receiving text messages (SMS, text mode).
  *
- * In every Basic Comms session the module sets text mode up ("AT+CMGF=1", "AT+CSCS=\"GSM\"",
+ * In every Basic Comms session the module sets text mode up ("AT+CMGF=1", "AT+CSCS=\"IRA\"",
  * "AT+CSDH=1": the read header carries the body length, "AT+CNMI=2,1,0,1,0": new messages are
  * stored and announced with "+CMTI: <mem>,<index>") and selects the SIM store for reading, writing
  * and receiving ("AT+CPMS=\"SM\",\"SM\",\"SM\""). Then, and again after every "+CMTI:"
@@ -18,7 +18,11 @@
  * left in the store without an event: only a reported message is deleted. A read that fails is tried
  * GSM_SMSREAD_ATTEMPTS times in all; a message given up is tried again by the next walk.
  *
- * The text is the message body as the modem prints it in the GSM character set; line breaks inside
+ * The text is the message body as the modem prints it in ASCII (the module selects the "IRA" character
+ * set, so '@', '$', '_' and "[]{}~^|\\" arrive as written; letters of the GSM alphabet that ASCII
+ * lacks arrive as the modem replaces them; a message sent in UCS2, one with an emoji or non-Latin
+ * letters, is not decoded: the text is what the modem prints for it, on many firmwares the
+ * hexadecimal digits of its UTF-16 text); line breaks inside
  * the body are returned as LF. A body longer than the text buffer is cut at the buffer size and the
  * event says so (Truncated). The body length of the header (AT+CSDH=1) makes the body a counted
  * payload: its bytes are taken raw, so body lines that look like result codes or URCs ("OK",

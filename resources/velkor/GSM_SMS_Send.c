@@ -44,7 +44,7 @@ enum
  * message, so that a restarted modem or another module's settings never get in the way; it routes
  * as the SMS Receive module does: stored messages announced by +CMTI, status reports delivered as
  * +CDS (only sent by the network for messages that asked for one). */
-static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CMGS=",
+static const char* const kCmds[] = {"AT+CMGF=1", "AT+CSCS=\"IRA\"", "AT+CSMP=17,167,0,0", "AT+CNMI=2,1,0,1,0", "AT+CMGS=",
                                     "AT+CSMP=49,167,0,0", "\x1B"};
 #define SS_CMD_REPORT 5u /* index of the AT+CSMP that asks for reports */
 /* One spec for every command: only AT+CMGS answers with the prompt. (No command has a line

@@ -3,7 +3,7 @@
  *
  * gsmSmsSend() takes a copy of the number and the text and returns at once; gsmSmsSendPoll() then
  * waits until the modem is registered for SMS (Network Registration interface), sets text mode up
- * ("AT+CMGF=1", "AT+CSCS=\"GSM\"", "AT+CSMP=...", "AT+CNMI=2,1,0,1,0", before every message),
+ * ("AT+CMGF=1", "AT+CSCS=\"IRA\"", "AT+CSMP=...", "AT+CNMI=2,1,0,1,0", before every message),
  * sends "AT+CMGS=\"<number>\"", writes the text after the "> " prompt and ends it with Ctrl-Z.
  * Exactly one event follows every accepted send: GSM_SmsSend_EventType_SendSuccess with the message
  * reference of "+CMGS: <mr>", or GSM_SmsSend_EventType_SendFailed with the reason.

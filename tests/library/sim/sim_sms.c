@@ -24,6 +24,7 @@ struct SimSmsCentre
     int capacity;
     /* settings (volatile) */
     int cmgf, cnmi_mt, cnmi_ds, csmp_fo, csdh;
+    bool cscs_gsm; /* AT+CSCS="GSM": text is exchanged as GSM 7-bit default alphabet codes */
     /* sending */
     uint32_t send_delay;
     int next_mr;
@@ -79,6 +80,42 @@ static int cms(SimModem* sim, int code)
     return SIM_ANSWERED;
 }
 
+/* The TE character set. With "IRA" (the default after boot) the text is ASCII. With "GSM" each byte is
+ * a code of the GSM 7-bit default alphabet, which differs from ASCII for '@' (0x00), '$' (0x02) and
+ * '_' (0x11), has other letters at 0x24, 0x40, 0x5B..0x60 and 0x7B..0x7E, and puts the characters
+ * "^{}\\[~]|" behind an escape (0x1B) as two septets. Stored texts are kept as the characters meant;
+ * characters without an ASCII form are kept as '?'. */
+static const char kGsmExtChars[] = "^{}\\[~]|";
+static const uint8_t kGsmExtCodes[] = {0x14, 0x28, 0x29, 0x2F, 0x3C, 0x3D, 0x3E, 0x40};
+
+/* The character meant by GSM code `b` (the escape is handled by the caller). */
+static char gsm_to_char(uint8_t b)
+{
+    switch (b)
+    {
+    case 0x00: return '@';
+    case 0x02: return '$';
+    case 0x11: return '_';
+    case 0x24: case 0x40: case 0x5B: case 0x5C: case 0x5D: case 0x5E: case 0x5F: case 0x60:
+    case 0x7B: case 0x7C: case 0x7D: case 0x7E: return '?'; /* currency sign, inverted marks, umlauts... */
+    default: return b < 0x80 ? (char)b : '?';
+    }
+}
+
+/* Writes the GSM code(s) of ASCII character `ch` to out (1 or 2 bytes), returns the count. */
+static size_t char_to_gsm(char ch, uint8_t* out)
+{
+    const char* e = strchr(kGsmExtChars, ch);
+    if (ch != '\0' && e != NULL)
+    {
+        out[0] = 0x1B;
+        out[1] = kGsmExtCodes[e - kGsmExtChars];
+        return 2;
+    }
+    out[0] = ch == '@' ? 0x00 : ch == '$' ? 0x02 : ch == '_' ? 0x11 : ch == '`' ? (uint8_t)'?' : (uint8_t)ch;
+    return 1;
+}
+
 /* The text typed after the prompt of AT+CMGS: Ctrl-Z sends it, ESC cancels. */
 static void on_text(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator)
 {
@@ -105,9 +142,28 @@ static void on_text(SimModem* sim, void* state, const uint8_t* data, size_t len,
     }
     if (c->sent < SENT_MAX)
     {
-        size_t n = len < SIM_SMS_TEXT_MAX - 1 ? len : SIM_SMS_TEXT_MAX - 1;
+        size_t i;
+        size_t n = 0;
         copy_str(c->sent_number[c->sent], SIM_SMS_NUMBER_MAX, c->pending_number);
-        memcpy(c->sent_text[c->sent], data, n);
+        for (i = 0; i < len && n < SIM_SMS_TEXT_MAX - 1; i++)
+        {
+            char ch = (char)data[i];
+            if (c->cscs_gsm)
+            {
+                const char* e;
+                if (data[i] == 0x1B && i + 1 < len &&
+                    (e = memchr(kGsmExtCodes, data[i + 1], sizeof kGsmExtCodes)) != NULL)
+                {
+                    ch = kGsmExtChars[(const uint8_t*)e - kGsmExtCodes];
+                    i++;
+                }
+                else
+                {
+                    ch = gsm_to_char(data[i]);
+                }
+            }
+            c->sent_text[c->sent][n++] = ch;
+        }
         c->sent_text[c->sent][n] = '\0';
     }
     c->sent++;
@@ -126,9 +182,15 @@ static void on_text(SimModem* sim, void* state, const uint8_t* data, size_t len,
 static void print_message(SimSmsCentre* c, const SimStoredSms* m)
 {
     char line[256];
+    uint8_t code[2];
+    unsigned septets = 0;
     const char* stat = m->outgoing ? "STO UNSENT" : (m->read ? "REC READ" : "REC UNREAD");
     const char* alpha = sim_family(c->sim) != SIM_FAMILY_2G ? "" : "\"\"";
     const char* p;
+    for (p = m->text; *p != '\0'; p++)
+    {
+        septets += c->cscs_gsm ? (unsigned)char_to_gsm(*p, code) : 1u;
+    }
     if (m->outgoing)
     {
         snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s", stat, m->number, alpha);
@@ -138,7 +200,7 @@ static void print_message(SimSmsCentre* c, const SimStoredSms* m)
         /* long header: ...,<tooa>,<fo>,<pid>,<dcs>,<sca>,<tosca>,<length> (the stored characters; CR and
          * LF count one each) */
         snprintf(line, sizeof line, "+CMGR: \"%s\",\"%s\",%s,\"%s\",145,4,0,0,\"+491710760000\",145,%u", stat, m->number,
-                 alpha, m->scts, (unsigned)strlen(m->text));
+                 alpha, m->scts, septets);
     }
     else
     {
@@ -157,7 +219,14 @@ static void print_message(SimSmsCentre* c, const SimStoredSms* m)
         {
             sim_send_raw(c->sim, "\r", 1);
         }
-        sim_send_raw(c->sim, p, 1);
+        if (c->cscs_gsm)
+        {
+            sim_send_raw(c->sim, (const char*)code, char_to_gsm(*p, code));
+        }
+        else
+        {
+            sim_send_raw(c->sim, p, 1);
+        }
     }
     sim_send_raw(c->sim, "\r\n", 2);
 }
@@ -175,9 +244,14 @@ static int sms_cmgf(SimModem* sim, void* state, const char* args)
 
 static int sms_cscs(SimModem* sim, void* state, const char* args)
 {
-    (void)sim, (void)state;
-    return strcmp(args, "\"GSM\"") == 0 || strcmp(args, "\"IRA\"") == 0 || strcmp(args, "\"UCS2\"") == 0 ? SIM_OK
-                                                                                                       : SIM_ERROR;
+    SimSmsCentre* c = (SimSmsCentre*)state;
+    (void)sim;
+    if (strcmp(args, "\"GSM\"") != 0 && strcmp(args, "\"IRA\"") != 0 && strcmp(args, "\"UCS2\"") != 0)
+    {
+        return SIM_ERROR;
+    }
+    c->cscs_gsm = strcmp(args, "\"GSM\"") == 0;
+    return SIM_OK;
 }
 
 static int sms_csdh(SimModem* sim, void* state, const char* args)
@@ -324,6 +398,7 @@ static void on_reset(SimModem* sim, void* state)
     c->cnmi_ds = 0;
     c->csmp_fo = 17;
     c->csdh = 0;
+    c->cscs_gsm = false;
 }
 
 SimSmsCentre* sim_sms_attach(SimModem* sim, int capacity)

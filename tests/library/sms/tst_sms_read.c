@@ -53,7 +53,7 @@ FAMILY_TEST(storedMessagesAreReadAndDeletedAtStartUpButDraftsStay)
     /* set-up, then store selection with its fill level before the first read */
     i = harness_find_command("AT+CMGF=1", 0);
     CHECK(i >= 0);
-    CHECK_EQ_STR(sim_command(sim, (size_t)i + 1), "AT+CSCS=\"GSM\"");
+    CHECK_EQ_STR(sim_command(sim, (size_t)i + 1), "AT+CSCS=\"IRA\"");
     CHECK_EQ_STR(sim_command(sim, (size_t)i + 2), "AT+CSDH=1");
     CHECK_EQ_STR(sim_command(sim, (size_t)i + 3), "AT+CNMI=2,1,0,1,0");
     CHECK_EQ_STR(sim_command(sim, (size_t)i + 4), "AT+CPMS=\"SM\",\"SM\",\"SM\"");

@@ -39,7 +39,7 @@ FAMILY_TEST(sendWritesSetupCommandTextAndCtrlZThenReportsReference)
         cmgs = harness_find_command("AT+CMGS=\"" NUMBER "\"", 0);
         CHECK(cmgs >= 4);
         CHECK_EQ_STR(sim_command(sim, (size_t)cmgs - 4), "AT+CMGF=1");
-        CHECK_EQ_STR(sim_command(sim, (size_t)cmgs - 3), "AT+CSCS=\"GSM\"");
+        CHECK_EQ_STR(sim_command(sim, (size_t)cmgs - 3), "AT+CSCS=\"IRA\"");
         CHECK_EQ_STR(sim_command(sim, (size_t)cmgs - 2), "AT+CSMP=49,167,0,0");
         CHECK_EQ_STR(sim_command(sim, (size_t)cmgs - 1), "AT+CNMI=2,1,0,1,0");
         /* the command ends with CR only, the text follows the prompt and ends with Ctrl-Z */
@@ -76,6 +76,24 @@ FAMILY_TEST(sendWritesSetupCommandTextAndCtrlZThenReportsReference)
         CHECK_EQ_INT(harness_count_command("AT+CMGS=\"" NUMBER "\""), 1);
         CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_SendFailed), 0);
     }
+}
+
+/* ASCII characters whose GSM alphabet codes differ from ASCII ('@' '$' '_'), or that the GSM
+ * alphabet keeps behind an escape ("[]{}~^|\\"), arrive as written in both directions: the modem
+ * converts between ASCII and the GSM alphabet. */
+FAMILY_TEST(asciiPunctuationIsSentAndReceivedAsWritten)
+{
+    static const char kText[] = "Pay $5 to a_b@example.com [ref {7}] ~x^y|z\\";
+    const SmsEvent* e;
+    sms_start(f, NULL, NULL);
+    CHECK(gsmmgrSmsSend(s(NUMBER), s(kText)));
+    CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendSuccess, 1, 20000));
+    CHECK_EQ_STR(sim_sms_sent_text(sms_centre(), 0), kText);
+    sim_sms_receive(sms_centre(), NUMBER, "24/05/01,12:34:56+08", kText);
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 1, 20000));
+    e = sms_nth("READ", GSM_SmsRead_EventType_ReadSuccess, 0);
+    CHECK_EQ_STR(e ? e->text : NULL, kText);
+    CHECK(e && !e->flag);
 }
 
 FAMILY_TEST(reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched)
@@ -477,6 +495,7 @@ static void cdsDecoderChecksFieldsAndBuffer(void)
 
 const CheckTest g_sms_send_tests[] = {
     {"sendWritesSetupCommandTextAndCtrlZThenReportsReference", sendWritesSetupCommandTextAndCtrlZThenReportsReference},
+    {"asciiPunctuationIsSentAndReceivedAsWritten", asciiPunctuationIsSentAndReceivedAsWritten},
     {"reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched", reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched},
     {"sendOutcomesOneAfterAnother", sendOutcomesOneAfterAnother},
     {"unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore", unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore},
