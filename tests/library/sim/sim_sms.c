@@ -29,7 +29,7 @@ struct SimSmsCentre
     uint32_t send_delay;
     int next_mr;
     int fail_send;
-    bool drop_prompt, drop_result, silent_csmp;
+    bool drop_prompt, drop_result, silent_csmp, silent_esc;
     uint32_t ready_at; /* text mode refused ("+CMS ERROR: 302") before this time, with not_ready */
     bool not_ready;
     char pending_number[SIM_SMS_NUMBER_MAX];
@@ -125,7 +125,10 @@ static void on_text(SimModem* sim, void* state, const uint8_t* data, size_t len,
     if (terminator == 0x1B)
     {
         c->cancelled++;
-        sim_send_ok(sim);
+        if (!c->silent_esc)
+        {
+            sim_send_ok(sim);
+        }
         return;
     }
     if (c->drop_result)
@@ -424,6 +427,7 @@ void sim_sms_fail_next_send(SimSmsCentre* c, int cms_code) { c->fail_send = cms_
 void sim_sms_drop_next_prompt(SimSmsCentre* c) { c->drop_prompt = true; }
 void sim_sms_drop_next_result(SimSmsCentre* c) { c->drop_result = true; }
 void sim_sms_set_silent_csmp(SimSmsCentre* c, bool silent) { c->silent_csmp = silent; }
+void sim_sms_set_silent_esc(SimSmsCentre* c, bool silent) { c->silent_esc = silent; }
 void sim_sms_not_ready_for(SimSmsCentre* c, uint32_t ms)
 {
     c->not_ready = true;
