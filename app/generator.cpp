@@ -3,6 +3,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
+
 #include "dependencycheck.h"
 #include "dialogs.h"
 #include "librarywriter.h"
@@ -19,6 +22,8 @@ const QString kHeaderName = QStringLiteral("gsm_manager.h");
 const QString kCName = QStringLiteral("gsm_manager.c");
 const QString kCppName = QStringLiteral("gsm_manager.cpp");
 const QString kRemoveTitle = QStringLiteral("Remove File?");
+// The support files that the library writer puts into the project folder itself.
+const char* const kSupportNames[] = {"circbuff.c", "circbuff.h"};
 } // namespace
 
 Generator::Generator(ProjectHost& host) : mHost(host) {}
@@ -211,9 +216,15 @@ void Generator::offerStaleManagerFiles(const QDir& projectFolder)
 void Generator::offerStaleFolder(const QDir& projectFolder, Flavour flavour)
 {
     Dialogs& dialogs = Dialogs::current();
-    const QString name = flavour == Flavour::Arduino ? Velkor::libraryName() : Velkor::arduinoSourceFolder();
+    const bool arduino = flavour == Flavour::Arduino;
+    const QString name = arduino ? Velkor::libraryName() : Velkor::arduinoSourceFolder();
     const QString path = projectFolder.filePath(name);
-    if (!QFileInfo(path).isDir())
+    // A "src" folder is this program's only when it holds the library of an earlier Arduino run:
+    // many projects keep their own sources in one (and on a file system that ignores case, "Src" of
+    // a CubeIDE project would match as well). Then only that library goes, and "src" itself only
+    // when nothing else is left in it.
+    const QString stale = arduino ? path : QDir(path).filePath(Velkor::libraryName());
+    if (!QFileInfo(stale).isDir())
         return;
     const QString question =
         flavour == Flavour::Arduino
@@ -226,7 +237,10 @@ void Generator::offerStaleFolder(const QDir& projectFolder, Flavour flavour)
                              "be required.\n\nWould you like to delete the 'src' folder?");
     if (!dialogs.askYesNo(Dialogs::Icon::Question, kRemoveTitle, question))
         return;
-    if (!QDir(path).removeRecursively())
+    bool removed = QDir(stale).removeRecursively();
+    if (removed && !arduino && QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        removed = projectFolder.rmdir(name);
+    if (!removed)
         dialogs.critical(QStringLiteral("Error Deleting Folder"),
                          QStringLiteral("Unable to delete '") + name + QStringLiteral("' folder."));
 }
@@ -246,7 +260,13 @@ bool Generator::targetsWritable(const QDir& projectFolder) const
             return false;
         }
     }
-    if (library.exists() && !library.isWritable())
+    // (circbuff.c and circbuff.h lie in the project folder: written after the library folder was
+    // emptied, so a locked one would leave the manager without its library)
+    if ((library.exists() && !library.isWritable()) ||
+        std::any_of(std::begin(kSupportNames), std::end(kSupportNames), [&](const char* name) {
+            const QFileInfo file(projectFolder.filePath(QLatin1String(name)));
+            return file.exists() && !file.isWritable();
+        }))
     {
         dialogs.critical(QStringLiteral("Write Error"),
                          QStringLiteral("Failed to write library support files to specified directory."));

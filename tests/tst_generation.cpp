@@ -133,6 +133,7 @@ private slots:
     void staleFolderQuestions_data();
     void staleFolderQuestions();
     void staleFolderThatCannotBeDeletedIsReported();
+    void ownSourceFolderIsNeverOffered();
     void uncheckedModuleFilesLeaveLibraryFolder();
     void previewReportsDroppedRegionsWithoutWriting();
 
@@ -507,9 +508,9 @@ void TestGeneration::staleFolderThatCannotBeDeletedIsReported()
     FakeHost host;
     host.path = dir.path();
     host.setFlavour(QStringLiteral("C++"));
-    QVERIFY(QDir(dir.path()).mkpath("src"));
-    QVERIFY(writeText(dir.filePath("src/sketch_helper.c"), "int x;\n"));
-    Immutable lock(dir.filePath("src/sketch_helper.c"));
+    QVERIFY(QDir(dir.path()).mkpath("src/Velkor"));
+    QVERIFY(writeText(dir.filePath("src/Velkor/GSM_Util.c"), "int x;\n"));
+    Immutable lock(dir.filePath("src/Velkor/GSM_Util.c"));
     if (!lock.ok())
         QSKIP("chattr +i is not available here");
     ScopedDialogs scoped;
@@ -518,6 +519,37 @@ void TestGeneration::staleFolderThatCannotBeDeletedIsReported()
     QCOMPARE(scoped.dialogs.titles(), (QStringList{"Remove File?", "Error Deleting Folder", "Code Generated"}));
     QCOMPARE(scoped.dialogs.shown.at(1).text, QStringLiteral("Unable to delete 'src' folder."));
     QCOMPARE(scoped.dialogs.shown.at(1).icon, Dialogs::Icon::Critical);
+}
+
+// A "src" folder of the user's own (PlatformIO, CMake) is none of the generator's business: only the
+// library an earlier Arduino run left in it is offered for deletion, and the user's files stay.
+void TestGeneration::ownSourceFolderIsNeverOffered()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.setFlavour(QStringLiteral("C++"));
+    QVERIFY(QDir(dir.path()).mkpath("src"));
+    QVERIFY(writeText(dir.filePath("src/main.cpp"), "int main() { return 0; }\n"));
+    ScopedDialogs scoped;
+    scoped.dialogs.yesNoAnswers.enqueue(true); // would delete it, were it asked
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{"Code Generated"});
+    QVERIFY(QFile::exists(dir.filePath("src/main.cpp")));
+
+    // The library of an Arduino run next to the user's files: Yes removes the library only.
+    host.setFlavour(QStringLiteral("Arduino"));
+    QVERIFY(run(host, scoped.dialogs));
+    QVERIFY(QFile::exists(dir.filePath("src/Velkor/GSM_Util.c")));
+    host.setFlavour(QStringLiteral("C++"));
+    scoped.dialogs.yesNoAnswers.clear();
+    scoped.dialogs.yesNoAnswers.enqueue(true);
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(scoped.dialogs.titles().mid(scoped.dialogs.titles().size() - 2),
+             (QStringList{"Remove File?", "Code Generated"}));
+    QVERIFY(!QFileInfo::exists(dir.filePath("src/Velkor")));
+    QVERIFY(QFile::exists(dir.filePath("src/main.cpp")));
+    QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_Util.c")));
 }
 
 void TestGeneration::uncheckedModuleFilesLeaveLibraryFolder()
@@ -582,6 +614,8 @@ void TestGeneration::immutableTargetIsReported_data()
                                     << "Unable to open file '%1/gsm_manager.c' for writing.";
     QTest::newRow("library folder") << "Velkor" << "gsm_manager.h" << "Includes"
                                     << "Failed to write library support files to specified directory.";
+    QTest::newRow("circular buffer header") << "circbuff.h" << "gsm_manager.c" << "gsmPinEventHandler"
+                                            << "Failed to write library support files to specified directory.";
 }
 
 // A file or folder that not even root can change stops the run with its message; the user's code
@@ -616,6 +650,7 @@ void TestGeneration::immutableTargetIsReported()
     // refer to library files that were never written.
     QCOMPARE(readText(dir.filePath("gsm_manager.h")), header);
     QCOMPARE(readText(dir.filePath("gsm_manager.c")), source);
+    QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_PIN.c")));
 }
 
 void TestGeneration::fullDiskDuringManagerWriteKeepsUserCode()
