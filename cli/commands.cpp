@@ -72,9 +72,12 @@ bool parse(const QStringList& arguments, const QStringList& flagNames, const QSt
         if (valueNames.contains(name))
         {
             QString value;
+            // A separate value never starts with '-': "--backup-dir --dry-run" forgot the folder,
+            // and taking the flag as one would turn a dry run into a real one. A folder that does
+            // start with '-' is given as --name=value or ./-name.
             if (equals >= 0)
                 value = arg.mid(equals + 1);
-            else if (i + 1 < arguments.size())
+            else if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-')))
                 value = arguments[++i];
             else
             {
@@ -647,8 +650,9 @@ QString usage()
         "                         (USER CODE carried over) and the library files.\n"
         "      --keep-stale       Keep a gsm_manager.c / .cpp or a 'Velkor' / 'src' folder left over\n"
         "                         from another output flavour (the default).\n"
-        "      --delete-stale     Delete them (a folder with everything in it, files of your own\n"
-        "                         too: --dry-run lists them first).\n"
+        "      --delete-stale     Delete them (a 'Velkor' folder with everything in it; of 'src'\n"
+        "                         only 'src/Velkor', and 'src' when it is then empty; --dry-run\n"
+        "                         lists them first).\n"
         "      --source c|cpp     When gsm_manager.c and gsm_manager.cpp both exist: the file whose\n"
         "                         USER CODE is carried over. Required in that case.\n"
         "      --backup-dir DIR   When USER CODE sections of the existing files would be dropped (a\n"

@@ -159,6 +159,8 @@ void TestCli::commandLineErrors_data()
     QTest::newRow("bad source") << QStringList{"generate", "%DIR%", "--source", "java"} << 2
                                 << "--source takes c or cpp";
     QTest::newRow("source without value") << QStringList{"generate", "%DIR%", "--source"} << 2 << "needs a value";
+    QTest::newRow("value option followed by a flag") << QStringList{"generate", "%DIR%", "--backup-dir", "--dry-run"} << 2
+                                                    << "--backup-dir needs a value";
     QTest::newRow("flag with value") << QStringList{"generate", "%DIR%", "--dry-run=yes"} << 2 << "takes no value";
     QTest::newRow("stale flags together") << QStringList{"generate", "%DIR%", "--delete-stale", "--keep-stale"} << 2
                                           << "exclude each other";
