@@ -1,5 +1,6 @@
 #include "generator.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -316,8 +317,16 @@ bool Generator::run()
 
     // 5, 6: the module list and the licence agreement document.
     const QList<VelkorMdl*> modules = mHost.checkedModules();
+    // The licence goes to LICENSE.txt, replacing an earlier copy of it; a LICENSE.txt of the project's
+    // own (one that does not name the library) is kept, and the library's licence is written beside it.
     QString license = Util::resourceText(QStringLiteral(":/license/resources/license/LICENSE.txt"));
-    if (!Util::saveStringToFileDirectory(path + QStringLiteral("/LICENSE.txt"), &license))
+    QString licensePath = path + QStringLiteral("/LICENSE.txt");
+    {
+        QFile existing(licensePath);
+        if (existing.open(QIODevice::ReadOnly) && !existing.readAll().contains("Velkor"))
+            licensePath = path + QStringLiteral("/Velkor_LICENSE.txt");
+    }
+    if (!Util::saveStringToFileDirectory(licensePath, &license))
     {
         dialogs.critical(QStringLiteral("Licensing Error"),
                          QStringLiteral("Unable to download LICENSE agreement. Please review folder write permissions."));

@@ -134,6 +134,7 @@ private slots:
     void staleFolderQuestions();
     void staleFolderThatCannotBeDeletedIsReported();
     void ownSourceFolderIsNeverOffered();
+    void projectLicenseIsKept();
     void uncheckedModuleFilesLeaveLibraryFolder();
     void previewReportsDroppedRegionsWithoutWriting();
 
@@ -550,6 +551,31 @@ void TestGeneration::ownSourceFolderIsNeverOffered()
     QVERIFY(!QFileInfo::exists(dir.filePath("src/Velkor")));
     QVERIFY(QFile::exists(dir.filePath("src/main.cpp")));
     QVERIFY(QFile::exists(dir.filePath("Velkor/GSM_Util.c")));
+}
+
+// The project's own LICENSE.txt is not replaced by the library's licence, which goes beside it; an
+// earlier copy of the library's licence is simply replaced.
+void TestGeneration::projectLicenseIsKept()
+{
+    const QString library = Util::resourceText(":/license/resources/license/LICENSE.txt");
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    const QString own = QStringLiteral("Proprietary. Copyright ACME Firmware GmbH.\n");
+    QVERIFY(writeText(dir.filePath("LICENSE.txt"), own));
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(readText(dir.filePath("LICENSE.txt")), own);
+    QCOMPARE(readText(dir.filePath("Velkor_LICENSE.txt")), library);
+
+    QTemporaryDir second;
+    host.path = second.path();
+    QString older = library;
+    older.replace(QStringLiteral("2026"), QStringLiteral("2025"));
+    QVERIFY(older != library && writeText(second.filePath("LICENSE.txt"), older));
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(readText(second.filePath("LICENSE.txt")), library);
+    QVERIFY(!QFile::exists(second.filePath("Velkor_LICENSE.txt")));
 }
 
 void TestGeneration::uncheckedModuleFilesLeaveLibraryFolder()
