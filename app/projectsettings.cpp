@@ -21,6 +21,10 @@ QJsonObject ProjectSettings::build(ProjectHost& host)
 {
     QJsonObject root;
     root.insert(QStringLiteral("Language"), host.isCppSelected() ? QStringLiteral("C++") : QStringLiteral("C"));
+    // The layout of a C++ project: opening it again must not move the library (older files without
+    // the member open in the Arduino layout).
+    if (host.isCppSelected())
+        root.insert(QStringLiteral("Arduino"), host.isArduinoTicked());
     QJsonArray checked;
     for (VelkorMdl* module : host.checkedModules())
         checked.append(module->id());
@@ -80,7 +84,13 @@ bool ProjectSettings::apply(ProjectHost& host, const QJsonObject& constRoot)
     const QJsonValue language = root.value(QStringLiteral("Language"));
     const bool languageFound = language.isString();
     if (languageFound)
-        host.selectLanguage(language.toString() != QLatin1String("C"));
+    {
+        const bool cpp = language.toString() != QLatin1String("C");
+        host.selectLanguage(cpp);
+        const QJsonValue arduino = root.value(QStringLiteral("Arduino"));
+        if (cpp && arduino.isBool())
+            host.setArduinoTicked(arduino.toBool());
+    }
 
     const QList<VelkorMdl*> modules = host.allModules();
     for (VelkorMdl* module : modules)

@@ -461,8 +461,8 @@ int commandGenerate(const QStringList& arguments)
     const int loaded = loadProject(options.folder, project);
     if (loaded != Success)
         return loaded;
-    // The window ticks the Arduino box whenever it opens a C++ project; unticking it is the user's
-    // choice there and --no-arduino here. For C it is unticked anyway.
+    // The settings file holds the layout of a C++ project (an older file without it: Arduino);
+    // --no-arduino overrides it. For C it is unticked anyway.
     if (options.noArduino)
         project.setArduinoTicked(false);
 
@@ -660,8 +660,9 @@ QString usage()
         "                         a copy of each such file in DIR and go on. Without it nothing is\n"
         "                         written and the sections are listed.\n"
         "      --no-arduino       C++ projects: put the library in 'Velkor' instead of 'src/Velkor'\n"
-        "                         (the window's \"Arduino Project\" box unticked; opening a C++\n"
-        "                         project ticks it).\n"
+        "                         (the window's \"Arduino Project\" box unticked). Without it the\n"
+        "                         settings file decides; an older one without that choice means\n"
+        "                         'src/Velkor'.\n"
         "      --dry-run          List every file that would be created, changed or deleted, and\n"
         "                         write nothing.\n"
         "  check PROJECT_DIR      Run the module dependency check on the stored selection and print\n"

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "fakehost.h"
+#include "generator.h"
 #include "projectsettings.h"
 #include "scripteddialogs.h"
 #include "testsupport.h"
@@ -55,7 +56,8 @@ class TestProjectSettings : public QObject
 private slots:
     void fileFormatIsSortedFourSpaceJson();
     void saveOpenRoundTripRestoresEverything();
-    void cppAlwaysReopensWithArduinoTicked();
+    void cppLayoutIsSavedAndRestored_data();
+    void cppLayoutIsSavedAndRestored();
     void malformedFilesChangeNothing_data();
     void malformedFilesChangeNothing();
     void partialFiles_data();
@@ -133,19 +135,47 @@ void TestProjectSettings::saveOpenRoundTripRestoresEverything()
     QCOMPARE(loaded.modules.power.useResetPin, saved.modules.power.useResetPin);
 }
 
-void TestProjectSettings::cppAlwaysReopensWithArduinoTicked()
+void TestProjectSettings::cppLayoutIsSavedAndRestored_data()
 {
+    QTest::addColumn<QByteArray>("content"); // empty: saved from the flavour below
+    QTest::addColumn<QString>("flavour");
+    QTest::addColumn<bool>("arduino");       // the box after opening
+    QTest::newRow("plain C++ stays plain") << QByteArray() << "C++" << false;
+    QTest::newRow("Arduino stays Arduino") << QByteArray() << "Arduino" << true;
+    QTest::newRow("older file without the member: Arduino")
+        << QByteArray(R"({"Language":"C++","CheckedModules":[""]})") << "C++" << true;
+    QTest::newRow("a member that is not a boolean: Arduino")
+        << QByteArray(R"({"Language":"C++","Arduino":"no","CheckedModules":[""]})") << "C++" << true;
+    QTest::newRow("C ignores the member")
+        << QByteArray(R"({"Language":"C","Arduino":true,"CheckedModules":[""]})") << "C" << false;
+}
+
+// Opening a plain C++ project again must not switch it to the Arduino layout (which would move the
+// library to src/Velkor on the next generation).
+void TestProjectSettings::cppLayoutIsSavedAndRestored()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, flavour);
+    QFETCH(bool, arduino);
     QTemporaryDir dir;
     FakeHost host;
     host.path = dir.path();
-    host.setFlavour(QStringLiteral("C++"));
-    host.arduino = false;
-    QVERIFY(ProjectSettings::save(host));
-    QVERIFY(!readBytes(settingsPath(dir)).contains("Arduino"));
-    host.arduino = false;
-    host.arduinoVisible = false;
-    QVERIFY(ProjectSettings::load(host));
-    QVERIFY(host.arduino && host.arduinoVisible && host.cpp);
+    if (content.isEmpty())
+    {
+        host.setFlavour(flavour);
+        QVERIFY(ProjectSettings::save(host));
+        QCOMPARE(QJsonDocument::fromJson(readBytes(settingsPath(dir))).object().value("Arduino").toBool(true), arduino);
+    }
+    else
+    {
+        QVERIFY(writeBytes(settingsPath(dir), content));
+    }
+    FakeHost opened; // fresh: C
+    opened.path = dir.path();
+    QVERIFY(ProjectSettings::load(opened));
+    QCOMPARE(opened.cpp, flavour != QLatin1String("C"));
+    QCOMPARE(opened.arduino, arduino);
+    QCOMPARE(Generator::flavourOf(opened) == Generator::Flavour::Arduino, arduino);
 }
 
 void TestProjectSettings::malformedFilesChangeNothing_data()
