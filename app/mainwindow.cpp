@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include <QDesktopServices>
+#include <QSignalBlocker>
 #include <QUrl>
 
 #include "aboutwindow.h"
@@ -276,9 +277,10 @@ void MainWindow::on_chkMdl_InternetConnectionSimcom2G_IsApnRequired_stateChanged
         ui->chkMdl_InternetConnectionSimcom2G_IsApnRequired->isChecked();
 }
 
-// Copies the module options into the widgets. The order matters: every widget change runs its slot,
-// and the Basic Comms echo box (step 4) rewrites the Prompt echo-cancellation option before step 6
-// reads it.
+// Copies the module options into the widgets. Every widget change runs its slot, which writes the
+// same value back; only the Basic Comms echo box would do more (its cascade rewrites the Prompt
+// echo-cancellation option), so it is set without its slot: an opened project shows and generates
+// the options it was saved with, whatever the window showed before.
 void MainWindow::settingsApplyFromModules()
 {
     auto setBox = [](QCheckBox* box, bool ticked) { box->setCheckState(ticked ? Qt::Checked : Qt::Unchecked); };
@@ -295,7 +297,12 @@ void MainWindow::settingsApplyFromModules()
     setBox(ui->chkMdl_GettingStarted_IsDebugOutputSetupSelected, start.isDebugOutputSetupSelected);
     setSpin(ui->spinMdl_GettingStarted_DebugBufferSize, start.debugBufferSize);
     setBox(ui->chkMdl_Power_ResetEnabled, mModules.power.useResetPin);
-    setBox(ui->chkMdl_BasicComms_EchoEnabled, mModules.basicComms.echoEnabled);
+    {
+        const QSignalBlocker quiet(ui->chkMdl_BasicComms_EchoEnabled);
+        setBox(ui->chkMdl_BasicComms_EchoEnabled, mModules.basicComms.echoEnabled);
+    }
+    ui->chkMdl_Prompt_IsEchoCancSetupSelected->setEnabled(mModules.basicComms.echoEnabled);
+    ui->spinMdl_Prompt_EchoCancellationBufferSize->setEnabled(mModules.basicComms.echoEnabled);
     setBox(ui->chkMdl_Prompt_IsPromptSetupSelected, prompt.isPromptSetupSelected);
     setBox(ui->chkMdl_Prompt_IsEchoCancSetupSelected, prompt.isEchoCancSetupSelected);
     setBox(ui->chkMdl_Prompt_IsCircularTxSetupSelected, prompt.isCircularTxSetupSelected);

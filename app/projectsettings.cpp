@@ -107,8 +107,13 @@ bool ProjectSettings::apply(ProjectHost& host, const QJsonObject& constRoot)
         }
     }
 
+    // Options start from their defaults, so that an option the file lacks is the same in every
+    // window and in the command line, not whatever the project open before had.
     for (VelkorMdl* module : modules)
+    {
+        module->settingsDefaults();
         module->settingsLoad(root);
+    }
     host.applySettingsFromModules();
     return languageFound;
 }

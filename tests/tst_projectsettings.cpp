@@ -249,7 +249,7 @@ void TestProjectSettings::partialFiles()
     for (VelkorMdl* module : host.checkedModules().mid(1))
         ids << module->id();
     QCOMPARE(ids, ticked);
-    QCOMPARE(host.modules.power.useResetPin, true); // no "Power" object: the option stays
+    QCOMPARE(host.modules.power.useResetPin, false); // no "Power" object: the default, not the last project's
     QCOMPARE(host.applyCount, 1);
 }
 

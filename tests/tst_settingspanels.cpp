@@ -1,14 +1,21 @@
-// The module settings panels: each widget writes its module option, the Basic Comms echo box drives the
-// Prompt echo-cancellation option, settingsApplyFromModules copies options back in its fixed order,
+// The module settings panels: each widget writes its module option, a click on the Basic Comms echo box drives the
+// Prompt echo-cancellation option, settingsApplyFromModules shows the options as they are,
 // and the language buttons drive the Arduino box.
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "mainwindow.h"
+#include "projectsettings.h"
 #include "testsupport.h"
+#include "velkorconstants.h"
 
 using namespace TestSupport;
 
@@ -74,8 +81,9 @@ private slots:
 
     void echoOffClearsEchoCancellation();
     void promptSpinsStayEnabledWhenUnticked();
-    void applyRunsEchoCascadeBeforeEchoCancellation_data();
-    void applyRunsEchoCascadeBeforeEchoCancellation();
+    void applyShowsOptionsWhateverTheWindowShowedBefore_data();
+    void applyShowsOptionsWhateverTheWindowShowedBefore();
+    void openingAProjectLeavesNothingOfTheOneBefore();
     void applyCopiesEveryOption();
     void applyKeepsModuleAndPanelInAgreement_data();
     void applyKeepsModuleAndPanelInAgreement();
@@ -178,34 +186,82 @@ void TestSettingsPanels::promptSpinsStayEnabledWhenUnticked()
     QVERIFY(child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"))->isEnabled());
 }
 
-void TestSettingsPanels::applyRunsEchoCascadeBeforeEchoCancellation_data()
+void TestSettingsPanels::applyShowsOptionsWhateverTheWindowShowedBefore_data()
 {
     QTest::addColumn<bool>("echoBoxTicked"); // what the Basic Comms box shows before the apply
-    QTest::addColumn<bool>("expected");      // echo cancellation afterwards, box and option alike
-    // Module options in both rows: echo on, echo cancellation off.
-    QTest::newRow("echo box unticked: the cascade sets echo cancellation first") << false << true;
-    QTest::newRow("echo box already ticked: echo cancellation is cleared") << true << false;
+    QTest::addColumn<bool>("echo");          // the module options applied
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("echo box unticked, echo on, cancellation off") << false << true << false;
+    QTest::newRow("echo box ticked, echo on, cancellation off") << true << true << false;
+    QTest::newRow("echo box unticked, echo on, cancellation on") << false << true << true;
+    QTest::newRow("echo box ticked, echo off") << true << false << false;
 }
 
-void TestSettingsPanels::applyRunsEchoCascadeBeforeEchoCancellation()
+// Applying module options (Open) shows them as they are: the echo box's cascade, which belongs to
+// the user's click, must not rewrite echo cancellation depending on what the window showed before.
+void TestSettingsPanels::applyShowsOptionsWhateverTheWindowShowedBefore()
 {
     QFETCH(bool, echoBoxTicked);
-    QFETCH(bool, expected);
+    QFETCH(bool, echo);
+    QFETCH(bool, cancel);
     MainWindow w;
-    QCheckBox* echo = child<QCheckBox>(w, QStringLiteral("chkMdl_BasicComms_EchoEnabled"));
-    QCheckBox* cancel = child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"));
+    QCheckBox* echoBox = child<QCheckBox>(w, QStringLiteral("chkMdl_BasicComms_EchoEnabled"));
+    QCheckBox* cancelBox = child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"));
     if (!echoBoxTicked)
-        echo->click();
-    QCOMPARE(echo->isChecked(), echoBoxTicked);
+        echoBox->click();
+    QCOMPARE(echoBox->isChecked(), echoBoxTicked);
 
-    module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled = true;
-    prompt(w).isEchoCancSetupSelected = false;
+    module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled = echo;
+    prompt(w).isEchoCancSetupSelected = cancel;
     w.settingsApplyFromModules();
 
-    QVERIFY(echo->isChecked());
-    QCOMPARE(cancel->isChecked(), expected);
-    QCOMPARE(prompt(w).isEchoCancSetupSelected, expected);
-    QVERIFY(cancel->isEnabled());
+    QCOMPARE(echoBox->isChecked(), echo);
+    QCOMPARE(module<VelkorMdl_BasicComms>(w, "BasicComms").echoEnabled, echo);
+    QCOMPARE(cancelBox->isChecked(), cancel);
+    QCOMPARE(prompt(w).isEchoCancSetupSelected, cancel);
+    // echo cancellation can be changed only while the modem echoes
+    QCOMPARE(cancelBox->isEnabled(), echo);
+    QCOMPARE(child<QSpinBox>(w, QStringLiteral("spinMdl_Prompt_EchoCancellationBufferSize"))->isEnabled(), echo);
+}
+
+// Opening project B in a window that had project A open gives B's settings, exactly as a fresh
+// window (and the command line) would: nothing of A leaks into what is shown, saved or generated.
+void TestSettingsPanels::openingAProjectLeavesNothingOfTheOneBefore()
+{
+    QTemporaryDir a;
+    QTemporaryDir b;
+    {
+        MainWindow w; // B: echo on, echo cancellation off, the rest at defaults
+        w.setProjectPath(b.path());
+        child<QCheckBox>(w, QStringLiteral("chkMdl_Prompt_IsEchoCancSetupSelected"))->click();
+        QVERIFY(!prompt(w).isEchoCancSetupSelected);
+        QVERIFY(ProjectSettings::save(w));
+    }
+    QJsonObject bText = QJsonDocument::fromJson([&] {
+        QFile f(QDir(b.path()).filePath(Velkor::settingsFileName()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }()).object();
+    bText.remove(QStringLiteral("Power")); // and a file that lacks an object
+    {
+        QFile f(QDir(b.path()).filePath(Velkor::settingsFileName()));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QJsonDocument(bText).toJson());
+    }
+
+    MainWindow fresh;
+    fresh.setProjectPath(b.path());
+    QVERIFY(ProjectSettings::load(fresh));
+
+    MainWindow w; // A first: echo off, reset pin on
+    w.setProjectPath(a.path());
+    child<QCheckBox>(w, QStringLiteral("chkMdl_BasicComms_EchoEnabled"))->click();
+    child<QCheckBox>(w, QStringLiteral("chkMdl_Power_ResetEnabled"))->click();
+    QVERIFY(ProjectSettings::save(w));
+    w.setProjectPath(b.path());
+    QVERIFY(ProjectSettings::load(w));
+    QCOMPARE(ProjectSettings::toText(ProjectSettings::build(w)), ProjectSettings::toText(ProjectSettings::build(fresh)));
+    QVERIFY(!prompt(w).isEchoCancSetupSelected);
+    QVERIFY(!child<QCheckBox>(w, QStringLiteral("chkMdl_Power_ResetEnabled"))->isChecked());
 }
 
 void TestSettingsPanels::applyCopiesEveryOption()
