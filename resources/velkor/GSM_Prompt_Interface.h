@@ -174,7 +174,9 @@ void gsmPromptCmdAppendBytes(GSM_Prompt_Interface* prompt, const uint8_t* data, 
 /** Appends a decimal number, zero-padded to at least `min_digits` digits. */
 void gsmPromptCmdAppendUint(GSM_Prompt_Interface* prompt, uint32_t value, uint8_t min_digits);
 
-/** Appends text surrounded by double quotes. */
+/** Appends text surrounded by double quotes. The text is cut before its first control byte (CR, LF...)
+ *  or double quote: such a byte would end the parameter or the command line, and what followed it
+ *  would reach the modem as a command of its own. Modules refuse such texts before they get here. */
 void gsmPromptCmdAppendQuoted(GSM_Prompt_Interface* prompt, const char* text);
 
 /** Ends the command line (writes CR) and starts its time-out. */

@@ -477,6 +477,46 @@ static bool begin_command(const GSM_Prompt_CmdSpec* spec)
     return false;
 }
 
+/* A quoted parameter ends before a byte that would end it or the command line: whatever follows
+ * such a byte never reaches the modem as a command of its own. */
+static void quotedTextStopsBeforeLineEndsAndQuotes(void)
+{
+    static const GSM_Prompt_CmdSpec spec = {NULL, 2000u, 0u};
+    static const struct
+    {
+        const char* text;
+        const char* sent;
+    } kRows[] = {
+        {"internet", "AT+TEST=\"internet\""},
+        {"http://a/b?x=1&y=%20", "AT+TEST=\"http://a/b?x=1&y=%20\""},
+        {"http://a/x\rAT+CFUN=0\r", "AT+TEST=\"http://a/x\""},
+        {"line\nAT+CPOWD=1", "AT+TEST=\"line\""},
+        {"a\"b", "AT+TEST=\"a\""},
+        {"tab\there", "AT+TEST=\"tab\""},
+        {"", "AT+TEST=\"\""},
+    };
+    GSM_Prompt_Interface* p = &mGsmPromptInst._i;
+    size_t k;
+    start_test_modem(SIM_FAMILY_LTE_Q, NULL);
+    for (k = 0; k < sizeof kRows / sizeof kRows[0]; k++)
+    {
+        size_t commands = sim_command_count(g_sim);
+        uint32_t t;
+        CHECK(begin_command(&spec));
+        gsmPromptCmdAppend(p, "AT+TEST=");
+        gsmPromptCmdAppendQuoted(p, kRows[k].text);
+        gsmPromptCmdSend(p);
+        for (t = 0; t < 3000 && gsmPromptCmdStatus(p, &g_owner) == GSM_Prompt_CmdStatus_Pending; t++)
+        {
+            harness_poll(1);
+        }
+        gsmPromptRelease(p, &g_owner);
+        harness_poll(200);
+        CHECK_EQ_INT(sim_command_count(g_sim), commands + 1);
+        CHECK_EQ_STR(sim_command(g_sim, commands), kRows[k].sent);
+    }
+}
+
 static void abandonedCommandEndsAborted(void)
 {
     static const GSM_Prompt_CmdSpec spec = {NULL, 5000u, 0u};
@@ -596,6 +636,7 @@ const CheckTest g_prompt_tests[] = {
     {"timedOutCommandIsReportedAndCommsSurvive", timedOutCommandIsReportedAndCommsSurvive},
     {"finalResultsGiveStatusAndErrorNumber", finalResultsGiveStatusAndErrorNumber},
     {"abandonedCommandEndsAborted", abandonedCommandEndsAborted},
+    {"quotedTextStopsBeforeLineEndsAndQuotes", quotedTextStopsBeforeLineEndsAndQuotes},
     {"answerWaitingUnreadBeforeDeadlineIsNoTimeout", answerWaitingUnreadBeforeDeadlineIsNoTimeout},
     {"overlongLineIsDroppedAndNextLineParsed", overlongLineIsDroppedAndNextLineParsed},
 };
