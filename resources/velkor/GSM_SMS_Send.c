@@ -301,8 +301,8 @@ bool gsmSmsSend(GSM_SmsSend_Instance* inst, char* phoneNumber, char* textBody)
     /* the report setting of this message is taken now */
     fl = (uint8_t)(inst->Flags & SS_F_REPORTS);
     inst->Flags = (uint8_t)(fl | (fl << 1)); /* SS_F_REPORTSET */
-    inst->Step = SS_STEP_WAIT_REG;
-    inst->MsgRef = 0u;
+    inst->Step = SS_STEP_WAIT_REG; /* (the first attempt waits for the next tick of the clock only when
+                                      MsgRef, the last message's reference, happens to equal this one) */
     inst->Deadline_ms = gsm__SysTime_ms() + GSM_SMSSEND_REGISTRATION_TIMEOUT_MS;
     return true;
 }
@@ -427,12 +427,18 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
         }
         else if (step < SS_STEP_DATA)
         {
-            /* Nothing was sent yet: the set-up or AT+CMGS was refused (text mode is not ready before
-             * "SMS Ready" / "SMS DONE": +CMS ERROR: 302 or ERROR), timed out or cut by a restart. It
-             * starts over once the modem is there again, in the next tick of the clock. */
-            gsmPromptRelease(p, inst);
-            inst->Step = SS_STEP_WAIT_REG;
-            return;
+            /* Nothing was sent yet: the set-up or AT+CMGS was refused for now (text mode is not ready
+             * before "SMS Ready" / "SMS DONE": +CMS ERROR: 302 or ERROR), timed out or cut by a
+             * restart. It starts over once the modem is there again, in the next tick of the clock.
+             * Any other +CMS ERROR (a number or parameter the modem rejects, no service centre, SIM
+             * busy) fails the send with its number. */
+            if ((st != GSM_Prompt_CmdStatus_CmsError) || (gsmPromptCmdErrorCode(p) == 302))
+            {
+                gsmPromptRelease(p, inst);
+                inst->Step = SS_STEP_WAIT_REG;
+                return;
+            }
+            reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
         }
         else if (gsmPromptHelperIsErrorStatus(st))
         {

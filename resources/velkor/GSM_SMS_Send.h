@@ -88,7 +88,8 @@ typedef struct GSM_SmsSend_Event_SendSuccess
 /** Why a send failed. */
 typedef enum
 {
-    GSM_SmsSend_FailReason_ErrorResponse = 0, /**< the modem answered the text with ERROR / +CMS ERROR / +CME ERROR (ErrorCode) */
+    GSM_SmsSend_FailReason_ErrorResponse = 0, /**< the modem answered the text with ERROR / +CMS ERROR / +CME ERROR, or
+                                                   the set-up or AT+CMGS with a +CMS ERROR other than 302 (ErrorCode) */
     GSM_SmsSend_FailReason_NotRegistered,     /**< no communication, SMS registration or accepted set-up within the waiting time
                                                    (refusals before "SMS Ready", such as +CMS ERROR: 302, are tried again about
                                                    once a second): nothing was sent */

@@ -30,6 +30,7 @@ struct SimSmsCentre
     int next_mr;
     int fail_send;
     bool drop_prompt, drop_result, silent_csmp, silent_esc;
+    int refuse_cmgs; /* +CMS ERROR to every AT+CMGS while not 0 */
     uint32_t ready_at; /* text mode refused ("+CMS ERROR: 302") before this time, with not_ready */
     bool not_ready;
     char pending_number[SIM_SMS_NUMBER_MAX];
@@ -331,6 +332,10 @@ static int sms_cmgs(SimModem* sim, void* state, const char* args)
     {
         return cms(sim, 305);
     }
+    if (c->refuse_cmgs != 0)
+    {
+        return cms(sim, c->refuse_cmgs);
+    }
     sim_expect_data(sim, 0, on_text, c);
     if (c->drop_prompt)
     {
@@ -428,6 +433,7 @@ void sim_sms_drop_next_prompt(SimSmsCentre* c) { c->drop_prompt = true; }
 void sim_sms_drop_next_result(SimSmsCentre* c) { c->drop_result = true; }
 void sim_sms_set_silent_csmp(SimSmsCentre* c, bool silent) { c->silent_csmp = silent; }
 void sim_sms_set_silent_esc(SimSmsCentre* c, bool silent) { c->silent_esc = silent; }
+void sim_sms_refuse_cmgs(SimSmsCentre* c, int cms_code) { c->refuse_cmgs = cms_code; }
 void sim_sms_not_ready_for(SimSmsCentre* c, uint32_t ms)
 {
     c->not_ready = true;

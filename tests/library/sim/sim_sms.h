@@ -44,6 +44,8 @@ void sim_sms_drop_next_result(SimSmsCentre* c);
 void sim_sms_set_silent_csmp(SimSmsCentre* c, bool silent);
 /** ESC at the text prompt cancels without any answer while `silent` (some firmware; default: OK). */
 void sim_sms_set_silent_esc(SimSmsCentre* c, bool silent);
+/** Every AT+CMGS is refused with "+CMS ERROR: <cms_code>" before the prompt (0: accepted again). */
+void sim_sms_refuse_cmgs(SimSmsCentre* c, int cms_code);
 /** Text mode is not ready for `ms` from now (as before "SMS Ready"): AT+CMGF gets "+CMS ERROR: 302". */
 void sim_sms_not_ready_for(SimSmsCentre* c, uint32_t ms);
 /**

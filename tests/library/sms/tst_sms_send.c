@@ -257,6 +257,31 @@ FAMILY_TEST(setupRefusedBeforeSmsReadyIsRetried)
 
 /* A set-up command that is never answered is retried until the waiting time ends; the send then
  * fails as not registered, since nothing was sent, and the next send goes once the modem answers. */
+/* A refusal that waiting does not mend (no service centre, a number the modem rejects, SIM busy)
+ * fails the send at once with the modem's number; "not ready" (302) is waited out (above). */
+FAMILY_TEST(lastingRefusalOfTheSendFailsAtOnceWithItsNumber)
+{
+    static const int kCodes[] = {330, 304, 314};
+    size_t k;
+    for (k = 0; k < sizeof kCodes / sizeof kCodes[0]; k++)
+    {
+        SimModem* sim = sms_start(f, NULL, NULL);
+        const SmsEvent* e;
+        uint32_t t0 = sim_now(sim);
+        sim_tx_clear(sim);
+        sim_sms_refuse_cmgs(sms_centre(), kCodes[k]);
+        CHECK(gsmmgrSmsSend(s(NUMBER), s("Refused")));
+        CHECK(sms_wait_event("SEND", GSM_SmsSend_EventType_SendFailed, 1, 10000));
+        e = last_send(GSM_SmsSend_EventType_SendFailed);
+        CHECK(e && e->a == GSM_SmsSend_FailReason_ErrorResponse);
+        CHECK(e && e->b == kCodes[k]);
+        CHECK(sim_now(sim) - t0 < 5000);
+        CHECK_EQ_INT(harness_count_command("AT+CMGS=\"" NUMBER "\""), 1);
+        CHECK(!sms_tx_contains(sim, "Refused", 7));
+        sim_sms_refuse_cmgs(sms_centre(), 0);
+    }
+}
+
 FAMILY_TEST(unansweredSetupFailsAsNotRegistered)
 {
     SimModem* sim;
@@ -499,6 +524,7 @@ static void cdsDecoderChecksFieldsAndBuffer(void)
 const CheckTest g_sms_send_tests[] = {
     {"sendWritesSetupCommandTextAndCtrlZThenReportsReference", sendWritesSetupCommandTextAndCtrlZThenReportsReference},
     {"asciiPunctuationIsSentAndReceivedAsWritten", asciiPunctuationIsSentAndReceivedAsWritten},
+    {"lastingRefusalOfTheSendFailsAtOnceWithItsNumber", lastingRefusalOfTheSendFailsAtOnceWithItsNumber},
     {"reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched", reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched},
     {"sendOutcomesOneAfterAnother", sendOutcomesOneAfterAnother},
     {"unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore", unregisteredModemWaitsThenFailsOrSendsWithoutSendingBefore},
