@@ -16,8 +16,10 @@ void gsmDebugTxPoll()
     */
 
     // STM32 HAL / DMA E.g. (debug output on huart2; declare 'volatile bool mbDebugTxBusy = false;' in
-    // the Variables section and clear it in your HAL_UART_TxCpltCallback() when huart == &huart2, e.g.
-    // in the Miscellaneous section):
+    // the Variables section and clear it when huart == &huart2 in your HAL_UART_TxCpltCallback(), and in
+    // your HAL_UART_ErrorCallback() when huart->gState == HAL_UART_STATE_READY (a transmit error has
+    // ended the transfer), e.g. in the Miscellaneous section; without that a single UART error stops
+    // the debug output for good):
     /*
     if (!mbDebugTxBusy)
     {
@@ -29,7 +31,12 @@ void gsmDebugTxPoll()
         if (u32Length > 0)
         {
             mbDebugTxBusy = true;
-            HAL_UART_Transmit_DMA(&huart2, pu8Block, (uint16_t)u32Length);
+            if (HAL_UART_Transmit_DMA(&huart2, pu8Block, (uint16_t)u32Length) != HAL_OK)
+            {
+                // not started (UART busy or in error): unread the block and try again next time
+                mbDebugTxBusy = false;
+                cbufReadAvailableContinuousSegmentCancel(&mcbfDebugTx);
+            }
         }
     }
     */

@@ -17,8 +17,10 @@ void gsmTxPoll()
     */
 
     // STM32 HAL / Circular Buffer / DMA E.g. (modem on huart1; declare 'volatile bool mbGsmTxBusy = false;'
-    // in the Variables section and clear it in your HAL_UART_TxCpltCallback() when huart == &huart1,
-    // e.g. in the Miscellaneous section):
+    // in the Variables section and clear it when huart == &huart1 in your HAL_UART_TxCpltCallback(), and
+    // in your HAL_UART_ErrorCallback() when huart->gState == HAL_UART_STATE_READY (a transmit error has
+    // ended the transfer), e.g. in the Miscellaneous section; without that a single UART error stops
+    // the transmission for good. The example projects' uart_dma.c does all of this):
     /*
     if (!mbGsmTxBusy)
     {
@@ -30,7 +32,12 @@ void gsmTxPoll()
         if (u32Length > 0)
         {
             mbGsmTxBusy = true;
-            HAL_UART_Transmit_DMA(&huart1, pu8Block, (uint16_t)u32Length);
+            if (HAL_UART_Transmit_DMA(&huart1, pu8Block, (uint16_t)u32Length) != HAL_OK)
+            {
+                // not started (UART busy or in error): unread the block and try again next time
+                mbGsmTxBusy = false;
+                cbufReadAvailableContinuousSegmentCancel(&mcbfGsmTx);
+            }
         }
     }
     */
@@ -82,24 +89,55 @@ bool gsmCanRead(GSM_Prompt_Instance* inst)
     // ToDo: Return true while a byte received from the modem is waiting to be fetched by gsmRead().
     (void)inst;
 
-    // Circular Buffer E.g. (filled by gsmRxPoll() or by a receive interrupt):
+    // Circular Buffer E.g. (filled by gsmRxPoll() in the main loop, see below):
     // return cbufCanRead(&mcbfGsmRx);
 
     // Arduino E.g. (without the circular Rx buffer):
     // return gsmSerial.available() > 0;
 
-    // STM32 HAL / Circular Buffer E.g.: receive one byte at a time by interrupt into the circular Rx
-    // buffer. Declare 'static uint8_t mu8GsmRxByte;' in the Variables section, call
-    // 'HAL_UART_Receive_IT(&huart1, &mu8GsmRxByte, 1);' in the Init section, add the callback below to
-    // the Miscellaneous section and use 'return cbufCanRead(&mcbfGsmRx);' here:
+    // STM32 HAL / Circular Buffer E.g.: let the UART interrupt (or a circular DMA, as uart_dma.c of the
+    // example projects does) fill a buffer of your own and copy the new bytes into mcbfGsmRx in
+    // gsmRxPoll(), so that only the main loop touches mcbfGsmRx, and use 'return cbufCanRead(&mcbfGsmRx);'
+    // here. Do not write mcbfGsmRx from the interrupt itself unless circbuff.c is compiled with
+    // CIRCBUFF_ENTER_CRITICAL() and CIRCBUFF_EXIT_CRITICAL() defined (see circbuff.h): without them a
+    // byte is lost now and then, when the main loop finds the buffer empty and moves it back to the
+    // start of its storage. One byte per interrupt, modem on huart1:
     /*
+    // Variables section:
+    static uint8_t mu8GsmRxByte;
+    static volatile uint8_t mau8GsmIrqRing[256];          // written by the interrupt only
+    static volatile uint16_t mu16GsmIrqHead, mu16GsmIrqTail;
+
+    // gsmRxPoll section: (re)start the reception, then move the received bytes into mcbfGsmRx
+    if (huart1.RxState == HAL_UART_STATE_READY)
+    {
+        HAL_UART_Receive_IT(&huart1, &mu8GsmRxByte, 1);
+    }
+    while ((mu16GsmIrqTail != mu16GsmIrqHead) && (cbufAvailableFreeSize(&mcbfGsmRx) > 0))
+    {
+        cbufWrite(&mcbfGsmRx, mau8GsmIrqRing[mu16GsmIrqTail]);
+        mu16GsmIrqTail = (uint16_t)((mu16GsmIrqTail + 1u) % sizeof(mau8GsmIrqRing));
+    }
+
+    // Miscellaneous section:
     void HAL_UART_RxCpltCallback(UART_HandleTypeDef* huart)
     {
         if (huart == &huart1)
         {
-            cbufWrite(&mcbfGsmRx, mu8GsmRxByte);
+            uint16_t u16Next = (uint16_t)((mu16GsmIrqHead + 1u) % sizeof(mau8GsmIrqRing));
+            if (u16Next != mu16GsmIrqTail) // when the ring is full the byte is dropped
+            {
+                mau8GsmIrqRing[mu16GsmIrqHead] = mu8GsmRxByte;
+                mu16GsmIrqHead = u16Next;
+            }
             HAL_UART_Receive_IT(&huart1, &mu8GsmRxByte, 1);
         }
+    }
+
+    // and in your HAL_UART_ErrorCallback() (see gsmTxPoll()): an overrun has stopped the reception
+    if ((huart == &huart1) && (huart->RxState == HAL_UART_STATE_READY))
+    {
+        HAL_UART_Receive_IT(&huart1, &mu8GsmRxByte, 1);
     }
     */
 

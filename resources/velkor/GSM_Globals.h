@@ -23,8 +23,12 @@
 
 /* ---- Modem family ------------------------------------------------------------------------------
  * The library adapts to the modem at run time (for example it finds out whether +CEREG exists), so
- * GSM_MODEM_FAMILY_ANY works with every supported modem. Naming the family only changes defaults
- * that cannot be learnt from the modem: the power-key press lengths and the boot time-outs.
+ * GSM_MODEM_FAMILY_ANY works with every supported modem. Naming the family changes defaults that
+ * cannot be learnt from the modem (the power-key press lengths and the boot time-outs) and one
+ * behaviour of Basic Comms: unless the family is LTE, a modem that answers a probe only after
+ * unanswered commands is set up again in a new session (a 2G modem in auto-baud mode may have
+ * restarted silently), upon which every module sets itself up again; with GSM_MODEM_FAMILY_LTE the
+ * session goes on.
  */
 #define GSM_MODEM_FAMILY_ANY 0 /* defaults that suit both families */
 #define GSM_MODEM_FAMILY_2G  1 /* SIM800 / SIM900 class */
