@@ -204,11 +204,12 @@ uint8_t gsmRead(GSM_Prompt_Instance* inst)
 void gsmPinEventHandler(GSM_PIN_Instance* inst, GSM_PIN_EventType event_type, void* event_data)
 {
     // USER CODE BEGIN gsmPinEventHandler
-    // Prints every SIM event and enters the PIN (APP_SIM_PIN in main.h) once when the SIM asks for it.
-    // The PIN is entered at most once per start: a SIM blocks after three wrong PINs.
+    // Prints every SIM event and enters the PIN (APP_SIM_PIN in main.h) whenever the SIM asks for it,
+    // after every modem restart too, until the SIM rejects it: a rejected PIN is never entered again
+    // (a SIM blocks after three wrong PINs), so correct APP_SIM_PIN and restart.
     GSM_PIN_Event_SimStatus* pevntPinSimStatus = (GSM_PIN_Event_SimStatus*)event_data;
     GSM_PIN_Event_PinFailed* pevntPinFailed = (GSM_PIN_Event_PinFailed*)event_data;
-    static bool bPinEntered = false;
+    static bool bPinRejected = false;
     (void)inst;
 
     switch(event_type)
@@ -217,9 +218,8 @@ void gsmPinEventHandler(GSM_PIN_Instance* inst, GSM_PIN_EventType event_type, vo
             appDebugWriteTextP(PSTR("SIM status: "));
             appDebugWriteTextP(appSimStatusName(pevntPinSimStatus->SimStatus));
             appDebugWriteTextP(PSTR("\r\n"));
-            if ((pevntPinSimStatus->SimStatus == GSM_PIN_SimStatus_SimPin) && !bPinEntered)
+            if ((pevntPinSimStatus->SimStatus == GSM_PIN_SimStatus_SimPin) && !bPinRejected)
             {
-                bPinEntered = true;
                 appDebugWriteTextP(PSTR("Entering the SIM PIN\r\n"));
                 gsmmgrPinEnter(APP_SIM_PIN);
             }
@@ -230,6 +230,10 @@ void gsmPinEventHandler(GSM_PIN_Instance* inst, GSM_PIN_EventType event_type, vo
             break;
 
         case GSM_PIN_EventType_PinFailed:
+            if (pevntPinFailed->Reason == GSM_PIN_FailReason_WrongPin)
+            {
+                bPinRejected = true;
+            }
             appDebugWriteTextP(PSTR("PIN entry failed, reason "));
             appDebugWriteInt(pevntPinFailed->Reason);
             appDebugWriteTextP(PSTR(", CME error "));
