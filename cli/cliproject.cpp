@@ -55,16 +55,9 @@ void CliProject::setModuleChecked(VelkorMdl* module, bool checked)
 
 void CliProject::applySettingsFromModules()
 {
-    // What showing the options in the window's settings panels does to the modules:
-    // the echo box of Basic Comms, when its state changes, sets the Prompt module's echo cancellation
-    // option to the same state (echo cancellation is pointless without echo) ...
-    const bool echo = mModules.basicComms.echoEnabled;
-    if (echo != mEchoBoxTicked)
-    {
-        mEchoBoxTicked = echo;
-        mModules.prompt.isEchoCancSetupSelected = echo;
-    }
-    // ... and every buffer size takes the value its box can show.
+    // What showing the options in the window's settings panels does to the modules: every buffer size
+    // takes the value its box can show. (The options are shown as they are otherwise; the echo box
+    // drives echo cancellation only when the user clicks it.)
     clampSize(mModules.gettingStarted.debugBufferSize);
     clampSize(mModules.prompt.promptBufferSize);
     clampSize(mModules.prompt.echoCancellationBufferSize);
@@ -118,7 +111,6 @@ CliProject::LoadStatus CliProject::load(const QString& folder, QString* detail, 
 
 void CliProject::copyFrom(CliProject& other)
 {
-    mEchoBoxTicked = other.mEchoBoxTicked;
     ProjectSettings::apply(*this, ProjectSettings::build(other));
     mC = other.mC;
     mCpp = other.mCpp;

@@ -57,9 +57,6 @@ private:
     bool mCpp = false;
     bool mArduino = false;
     QSet<VelkorMdl*> mChecked;
-    // The state of the window's Basic Comms echo box, which the settings panels keep in step with the
-    // Prompt module's echo cancellation option (see applySettingsFromModules).
-    bool mEchoBoxTicked = true;
 };
 
 #endif // CLIPROJECT_H

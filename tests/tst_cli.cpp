@@ -301,7 +301,8 @@ void TestCli::sameTreeAsWindow_data()
         "InternetConnection_SIMCom": {"IsApnRequired": true},
         "GettingStarted": {"IsDebugOutputSetupSelected": true, "DebugBufferSize": 4096}})";
     QTest::newRow("Arduino") << arduino << arduino << false;
-    // Options the window's panels adjust: echo off clears echo cancellation, sizes are clamped.
+    // Options the window's panels adjust: sizes are clamped (echo off with echo cancellation on stays
+    // as it is: the echo box drives echo cancellation only when clicked).
     const QByteArray odd = R"({"Language": "C", "CheckedModules": ["", "Pin", 7, null, "Nonsense"],
         "BasicComms": {"EchoEnabled": false},
         "Prompt": {"IsPromptSetupSelected": true, "IsEchoCancSetupSelected": true, "IsCircularTxSetupSelected": true,
@@ -527,8 +528,13 @@ void TestCli::dryRunPredictsTheRealRun()
         QVERIFY(QFile::exists(QDir(backups).filePath("gsm_manager.c")));
     }
     if (code == 4)
+    {
         QVERIFY2(real.err.contains("Module Dependencies: No Internet Connection module was selected."),
                  qPrintable(real.err));
+        // the window's "has now been selected" holds for the window only: nothing was saved here
+        QVERIFY2(real.err.contains("(Nothing was selected in the settings file: add \"InternetConnection_SIMCom\""),
+                 qPrintable(real.err));
+    }
 }
 
 void TestCli::checkReportsDependencies_data()
