@@ -1,5 +1,7 @@
 #include "clidialogs.h"
 
+#include "dependencycheck.h"
+
 #include <cstdio>
 
 namespace Console
@@ -48,6 +50,11 @@ void CliDialogs::message(Icon icon, const QString& title, const QString& text)
         mLastCriticalTitle = title;
         mLastCriticalText = mapped(text);
         Console::err(mapped(title + QStringLiteral(": ") + text));
+        // The window keeps the tick it added for the next click; a command-line run keeps nothing.
+        if (text.contains(DependencyCheck::messageNoInternetConnection()))
+            Console::err(QStringLiteral("(Nothing was selected in the settings file: add \"InternetConnection_SIMCom\" or "
+                                        "\"InternetConnection_SIMCom2G\" to \"CheckedModules\", or tick one in the "
+                                        "window, and run again.)"));
         break;
     case Icon::Warning:
         Console::err(mapped(title + QStringLiteral(": ") + text));
