@@ -358,7 +358,19 @@ int generateDryRun(CliProject& project, const GenerateOptions& options)
         Console::err(QStringLiteral("Dry run: unable to create a scratch folder."));
         return Failed;
     }
-    if (!ProjectTree::copy(options.folder, copyFolder, &error))
+    // Only what a generation can touch is copied (a project folder may hold build output, or a link
+    // to a whole SDK, that a run never reads).
+    const QStringList targets{Velkor::settingsFileName(),
+                              QStringLiteral("LICENSE.txt"),
+                              QStringLiteral("Velkor_LICENSE.txt"),
+                              QStringLiteral("gsm_manager.h"),
+                              QStringLiteral("gsm_manager.c"),
+                              QStringLiteral("gsm_manager.cpp"),
+                              QStringLiteral("circbuff.c"),
+                              QStringLiteral("circbuff.h"),
+                              Velkor::libraryName()};
+    if (!ProjectTree::copySelection(options.folder, copyFolder, targets, Velkor::arduinoSourceFolder(),
+                                    Velkor::libraryName(), &error))
     {
         Console::err(QStringLiteral("Dry run: ") + error);
         return Failed;

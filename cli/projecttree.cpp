@@ -91,10 +91,59 @@ bool copyFolder(const QString& from, const QString& to, QStringList& path, QStri
 }
 } // namespace
 
-bool copy(const QString& from, const QString& to, QString* error)
+bool copySelection(const QString& from, const QString& to, const QStringList& names, const QString& sparse,
+                   const QString& keep, QString* error)
 {
+    const QDir source(from);
     QStringList path{QFileInfo(from).canonicalFilePath()};
-    return copyFolder(from, to, path, error);
+    auto copyEntry = [&](const QFileInfo& info, const QString& destination) {
+        if (info.isDir())
+        {
+            if (!QDir().mkpath(destination))
+            {
+                *error = QStringLiteral("Unable to create directory ") + destination + QLatin1Char('.');
+                return false;
+            }
+            return copyFolder(info.filePath(), destination, path, error);
+        }
+        if (info.isFile() && !QFile::copy(info.filePath(), destination))
+        {
+            *error = QStringLiteral("Unable to copy '") + info.filePath() + QStringLiteral("' to '") + destination +
+                     QStringLiteral("'.");
+            return false;
+        }
+        return true;
+    };
+    for (const QString& name : names)
+    {
+        const QFileInfo info(source.filePath(name));
+        if ((info.exists() || info.isSymLink()) && !copyEntry(info, to + QLatin1Char('/') + name))
+            return false;
+    }
+    const QFileInfo folder(source.filePath(sparse));
+    if (!folder.isDir())
+        return true;
+    const QString target = to + QLatin1Char('/') + sparse;
+    if (!QDir().mkpath(target))
+    {
+        *error = QStringLiteral("Unable to create directory ") + target + QLatin1Char('.');
+        return false;
+    }
+    for (const QFileInfo& info : QDir(folder.filePath()).entryInfoList(kEverything, QDir::Name))
+    {
+        const QString destination = target + QLatin1Char('/') + info.fileName();
+        if (info.fileName() == keep)
+        {
+            if (!copyEntry(info, destination))
+                return false;
+        }
+        else if (info.isDir() ? !QDir().mkpath(destination) : !QFile(destination).open(QIODevice::WriteOnly))
+        {
+            *error = QStringLiteral("Unable to create '") + destination + QStringLiteral("'.");
+            return false;
+        }
+    }
+    return true;
 }
 
 QList<Change> compare(const QMap<QString, Entry>& before, const QMap<QString, Entry>& after)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 // Snapshots and copies of a folder tree, used by "generate --dry-run": the real generation runs on a
 // scratch copy of the project folder, and the difference between the copy's tree before and after
@@ -27,10 +28,14 @@ struct Entry
 // its path relative to `root` with "/" separators. False when something could not be read.
 bool snapshot(const QString& root, QMap<QString, Entry>* entries, QString* error);
 
-// Copies everything below `from` into the existing folder `to`: folders and files (with their
-// permissions). Symbolic links are followed, so the copy holds plain files and folders only and
-// nothing written into it can reach outside it. False with a reason at the first failure.
-bool copy(const QString& from, const QString& to, QString* error);
+// Copies into the existing folder `to` only what a generation in `from` can read, write or delete:
+// the top-level entries named in `names` (folders with everything in them), and for each folder in
+// `sparse` its entry named `keep` with everything in it, its other entries as empty stand-ins (an
+// empty file or folder of the same name), so that whether that folder is otherwise empty is still
+// known. Nothing else is copied: the project's own trees (build output, links to an SDK) are never
+// walked. False with a reason at the first failure.
+bool copySelection(const QString& from, const QString& to, const QStringList& names, const QString& sparse,
+                   const QString& keep, QString* error);
 
 struct Change
 {

@@ -133,6 +133,7 @@ private slots:
     void sourceChoiceCarriesThatFile();
     void dryRunPredictsTheRealRun_data();
     void dryRunPredictsTheRealRun();
+    void dryRunWithFilesOfTheProjectsOwn();
     void checkReportsDependencies_data();
     void checkReportsDependencies();
     void exportExampleMatchesWindow_data();
@@ -535,6 +536,36 @@ void TestCli::dryRunPredictsTheRealRun()
         QVERIFY2(real.err.contains("(Nothing was selected in the settings file: add \"InternetConnection_SIMCom\""),
                  qPrintable(real.err));
     }
+}
+
+// The dry run copies only what a generation touches, and still predicts the real run where the
+// project holds files of its own: a src folder with the user's sketch next to an old library, build
+// output.
+void TestCli::dryRunWithFilesOfTheProjectsOwn()
+{
+    QTemporaryDir dir;
+    const QString project = dir.path();
+    QVERIFY(writeSettings(project, R"({"Language": "C++", "CheckedModules": ["", "Pin"]})"));
+    QVERIFY(runCli({"generate", project}).code == 0);
+    QVERIFY(QFile::exists(QDir(project).filePath("src/Velkor/GSM_PIN.c")));
+    QVERIFY(writeBytes(QDir(project).filePath("src/main.cpp"), "int main() { return 0; }\n"));
+    QVERIFY(QDir(project).mkpath("Debug/obj"));
+    QVERIFY(writeBytes(QDir(project).filePath("Debug/obj/main.o"), "\x7f" "ELF"));
+    const Tree start = snapshot(project);
+
+    const QStringList flags{"--no-arduino", "--delete-stale"};
+    const Run dry = runCli(QStringList{"generate", project, "--dry-run"} + flags);
+    QCOMPARE(dry.code, 0);
+    QCOMPARE(firstDifference(start, snapshot(project)), QString());
+    const QStringList predicted = dryRunLines(dry.out);
+    QVERIFY2(predicted.contains("delete src/Velkor/"), qPrintable(dry.out));
+    QVERIFY2(!predicted.contains("delete src/") && !predicted.contains("delete src/main.cpp"), qPrintable(dry.out));
+
+    const Run real = runCli(QStringList{"generate", project} + flags);
+    QCOMPARE(real.code, 0);
+    QCOMPARE(predicted, difference(start, snapshot(project)));
+    QVERIFY(QFile::exists(QDir(project).filePath("src/main.cpp")));
+    QVERIFY(QFile::exists(QDir(project).filePath("Debug/obj/main.o")));
 }
 
 void TestCli::checkReportsDependencies_data()
