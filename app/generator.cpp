@@ -101,8 +101,18 @@ void Generator::removeCLinkage(ManagerTexts& texts)
     texts.header.remove(closing);
 }
 
+Generator::ManagerTexts Generator::pristineTexts(ProjectHost& host, Flavour flavour)
+{
+    return buildManagerTexts(host.allModules(), flavour, Velkor::generatedFileNotice());
+}
+
+QString Generator::pristineTextFor(const QString& filePath) const
+{
+    return filePath.endsWith(QLatin1String(".h"), Qt::CaseInsensitive) ? mPristine.header : mPristine.source;
+}
+
 Generator::FilePreview Generator::previewFile(const QString& existingPath, const QString& newText,
-                                              const QString& newPath, bool cpp)
+                                              const QString& newPath, bool cpp, const QString& pristineText)
 {
     FilePreview preview;
     preview.text = newText;
@@ -117,7 +127,7 @@ Generator::FilePreview Generator::previewFile(const QString& existingPath, const
         preview.readFailed = true;
         return preview;
     }
-    const UserCodeMerge::Result merged = UserCodeMerge::merge(old.text, newText);
+    const UserCodeMerge::Result merged = UserCodeMerge::merge(old.text, newText, {}, pristineText);
     preview.text = merged.text;
     preview.droppedRegions = merged.droppedRegions;
     return preview;
@@ -135,7 +145,8 @@ QStringList Generator::checkDependencies()
 
 bool Generator::extractAndSaveUserCode(const QString& filePath, QString& generatedText)
 {
-    return UserCodeMerge::extractAndSave(filePath, generatedText, mHost.isCppSelected());
+    return UserCodeMerge::extractAndSave(filePath, generatedText, mHost.isCppSelected(), {},
+                                         pristineTextFor(filePath));
 }
 
 bool Generator::writeLibraryFiles(const QString& libraryFolder, const QDir& projectFolder,
@@ -340,6 +351,7 @@ bool Generator::run()
 
     // 8 to 11: the manager texts.
     ManagerTexts texts = buildManagerTexts(modules, flavour, Velkor::generatedFileNotice());
+    mPristine = pristineTexts(mHost, flavour);
 
     // 12, 13: the manager files, merged with what the user wrote in the existing ones.
     if (!writeHeader(projectFolder, texts.header))

@@ -69,8 +69,12 @@ public:
     };
     // The header (`existingPath` = <project>/gsm_manager.h) or the source (`existingPath` = the
     // gsm_manager.c or .cpp that the run would read; empty when neither exists) with its new text.
+    // `pristineText`: the same file's text with every module (see UserCodeMerge::merge).
     static FilePreview previewFile(const QString& existingPath, const QString& newText, const QString& newPath,
-                                   bool cpp);
+                                   bool cpp, const QString& pristineText = QString());
+    // The manager texts with every module of the host ticked and its present options: the regions
+    // hold the generator's own text, against which a region that would be dropped is compared.
+    static ManagerTexts pristineTexts(ProjectHost& host, Flavour flavour);
 
     // Deletes every "extern "C" {" line with the white space after it and every "} // extern "C""
     // line with the white space before it, from the source text first, then from the header text.
@@ -84,9 +88,14 @@ protected:
     virtual bool writeLibraryFiles(const QString& libraryFolder, const QDir& projectFolder,
                                    const QList<VelkorMdl*>& modules);
 
+    // The pristine text (pristineTexts) of the manager file `filePath`: the header's for a ".h" file,
+    // else the source's. Empty before run() has built the texts.
+    QString pristineTextFor(const QString& filePath) const;
+
     ProjectHost& mHost;
 
 private:
+    ManagerTexts mPristine;
     bool writeNewFile(const QString& path, const QString& text);
     // False (after a "Write Error" box) when an existing manager file that this run replaces, or the
     // library folder, cannot be written: checked before any code is written.

@@ -58,7 +58,8 @@ public:
     bool generateLibraryAndSupportFiles(QString libraryFolder, QString headerFolderPrefix, QString sourceFolderPrefix,
                                         QDir projectFolder, QList<VelkorMdl*> modules);
     void initializeUserCodeRegexPatterns();
-    bool handleExtractAndSaveUserCodeFile(const QString& filePath, QString& generatedText);
+    bool handleExtractAndSaveUserCodeFile(const QString& filePath, QString& generatedText,
+                                          const QString& pristineText = QString());
 
     // ProjectHost over the widgets.
     QString projectPath() const override;

@@ -9,9 +9,10 @@ void MainWindow::initializeUserCodeRegexPatterns()
     mUserCodeRegexPatterns = UserCodeMerge::compilePatterns();
 }
 
-bool MainWindow::handleExtractAndSaveUserCodeFile(const QString& filePath, QString& generatedText)
+bool MainWindow::handleExtractAndSaveUserCodeFile(const QString& filePath, QString& generatedText,
+                                                  const QString& pristineText)
 {
     initializeUserCodeRegexPatterns();
-    return UserCodeMerge::extractAndSave(filePath, generatedText, isCppSelected(),
-                                         mUserCodeRegexPatterns);
+    return UserCodeMerge::extractAndSave(filePath, generatedText, isCppSelected(), mUserCodeRegexPatterns,
+                                         pristineText);
 }

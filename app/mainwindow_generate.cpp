@@ -20,7 +20,7 @@ protected:
     QStringList checkDependencies() override { return mWindow.guiModuleCheckDependencies(); }
     bool extractAndSaveUserCode(const QString& filePath, QString& generatedText) override
     {
-        return mWindow.handleExtractAndSaveUserCodeFile(filePath, generatedText);
+        return mWindow.handleExtractAndSaveUserCodeFile(filePath, generatedText, pristineTextFor(filePath));
     }
     bool writeLibraryFiles(const QString& libraryFolder, const QDir& projectFolder,
                            const QList<VelkorMdl*>& modules) override

@@ -178,7 +178,8 @@ QVector<Found> findRegions(const QString& text, const QVector<Markers>& markers,
 }
 } // namespace
 
-Result merge(const QString& oldText, const QString& newText, const QVector<QRegularExpression>& patterns)
+Result merge(const QString& oldText, const QString& newText, const QVector<QRegularExpression>& patterns,
+             const QString& pristineText)
 {
     const QVector<Markers> list = patterns.isEmpty() ? defaultMarkers() : markersOf(patterns);
     const QStringList names = regionNames();
@@ -237,9 +238,17 @@ Result merge(const QString& oldText, const QString& newText, const QVector<QRegu
     // A region of the old text that cannot be carried: the new text has no place for it, or its end
     // or begin marker is missing, or it stands twice (so what belongs to it is unknown and the new
     // text would silently replace part of it).
+    // A region without a place that still holds the generator's own text is no loss.
+    QVector<QString> pristine(list.size());
+    if (!pristineText.isEmpty())
+        for (const Found& region : findRegions(pristineText, list))
+            if (pristine[region.pattern].isEmpty())
+                pristine[region.pattern] = pristineText.mid(region.start, region.end - region.start);
+    auto lf = [](QString text) { return text.replace(QLatin1String("\r\n"), QLatin1String("\n")); };
     QVector<bool> cannotCarry(list.size(), false);
     for (int i = 0; i < list.size(); ++i)
-        cannotCarry[i] = (inOld[i] && !inNew[i]) || ambiguous[i];
+        cannotCarry[i] = (inOld[i] && !inNew[i] && (pristine[i].isEmpty() || lf(userRegions[i]) != lf(pristine[i]))) ||
+                         ambiguous[i];
     for (const Found& marker : unclosed)
         cannotCarry[marker.pattern] = cannotCarry[marker.pattern] || !inOld[marker.pattern];
     for (int i = 0; i < list.size(); ++i)
@@ -375,7 +384,7 @@ bool offerBackup(const QString& filePath, const QString& output)
 } // namespace
 
 bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,
-                    const QVector<QRegularExpression>& patterns)
+                    const QVector<QRegularExpression>& patterns, const QString& pristineText)
 {
     Dialogs& dialogs = Dialogs::current();
     ExistingFile old;
@@ -388,7 +397,7 @@ bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,
         return false;
     }
 
-    const Result merged = merge(old.text, generatedText, patterns);
+    const Result merged = merge(old.text, generatedText, patterns, pristineText);
     generatedText = merged.text;
     const QString output = outputPath(filePath, cpp);
     if (!merged.droppedRegions.isEmpty() && !offerBackup(filePath, output))

@@ -31,6 +31,10 @@ QStringList regionNames();
 // a letter, digit or underscore, so "gsmWrite" never matches the markers of "gsmWriteCompleted".
 QVector<QRegularExpression> compilePatterns();
 
+// `pristineText`, when given, is a manager text as the generator writes it with every module (the
+// regions holding the generator's own example text): a region of the old text that the new text has
+// no place for is not reported as dropped when it still holds exactly that text (line ends aside),
+// since it holds no code of the user's.
 struct Result
 {
     QString text;                // the new text with every known region of the old text in place
@@ -44,7 +48,8 @@ struct Result
 // Merges the user regions of `oldText` into `newText` with `patterns` (compilePatterns() when
 // empty). The user's text is inserted literally: "$", "\" and "%1" in it stay as they are.
 Result merge(const QString& oldText, const QString& newText,
-             const QVector<QRegularExpression>& patterns = QVector<QRegularExpression>());
+             const QVector<QRegularExpression>& patterns = QVector<QRegularExpression>(),
+             const QString& pristineText = QString());
 
 // Where the merged text of `filePath` goes: for a ".c" or ".cpp" file (any letter case) the same
 // folder and base name with the extension of the current language ("cpp" when `cpp`, else "c");
@@ -74,7 +79,8 @@ bool readExisting(const QString& path, ExistingFile* file);
 // Returns true when the merged text was written; false when nothing was written, after a message box
 // that says why (the old file is then untouched). `filePath` itself is never deleted or renamed.
 bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,
-                    const QVector<QRegularExpression>& patterns = QVector<QRegularExpression>());
+                    const QVector<QRegularExpression>& patterns = QVector<QRegularExpression>(),
+                    const QString& pristineText = QString());
 } // namespace UserCodeMerge
 
 #endif // USERCODEMERGE_H

@@ -269,6 +269,7 @@ int preflight(CliProject& project, const GenerateOptions& options)
     const Generator::Flavour flavour = Generator::flavourOf(probe);
     const Generator::ManagerTexts texts =
         Generator::buildManagerTexts(probe.checkedModules(), flavour, Velkor::generatedFileNotice());
+    const Generator::ManagerTexts pristine = Generator::pristineTexts(probe, flavour);
 
     QString existingSource;
     if (cExists && cppExists)
@@ -279,8 +280,9 @@ int preflight(CliProject& project, const GenerateOptions& options)
         existingSource = cppPath;
 
     const QList<Generator::FilePreview> previews{
-        Generator::previewFile(folder.filePath(kHeaderName), texts.header, folder.filePath(kHeaderName), cpp),
-        Generator::previewFile(existingSource, texts.source, cpp ? cppPath : cPath, cpp)};
+        Generator::previewFile(folder.filePath(kHeaderName), texts.header, folder.filePath(kHeaderName), cpp,
+                               pristine.header),
+        Generator::previewFile(existingSource, texts.source, cpp ? cppPath : cPath, cpp, pristine.source)};
 
     QStringList lost;
     for (const Generator::FilePreview& preview : previews)

@@ -507,6 +507,9 @@ void TestCli::dryRunPredictsTheRealRun()
         QVERIFY(writeSettings(project, before));
         QVERIFY(runCli({"generate", project}).code == 0);
         QVERIFY(putUserCode(QDir(project).filePath("gsm_manager.c"), "Init", "    mine();\n"));
+        // code of the user's in a handler of a module that the row removes
+        if (before == kCWithPinAndUssd)
+            QVERIFY(putUserCode(QDir(project).filePath("gsm_manager.c"), "gsmUssdEventHandler", "        reply();\n"));
     }
     QVERIFY(writeSettings(project, settings));
     const Tree start = snapshot(project);

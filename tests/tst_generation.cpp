@@ -135,6 +135,7 @@ private slots:
     void staleFolderThatCannotBeDeletedIsReported();
     void ownSourceFolderIsNeverOffered();
     void projectLicenseIsKept();
+    void removedModuleWithUntouchedHandlerIsNoLoss();
     void uncheckedModuleFilesLeaveLibraryFolder();
     void previewReportsDroppedRegionsWithoutWriting();
 
@@ -628,6 +629,46 @@ void TestGeneration::previewReportsDroppedRegionsWithoutWriting()
     QCOMPARE(fresh.outputPath, dir.filePath("new.h"));
     QCOMPARE(snapshot(dir.path()), before);
     QCOMPARE(scoped.dialogs.titles(), QStringList{"Code Generated"});
+}
+
+// Removing a module whose event handler still holds the generator's own example text loses nothing:
+// no warning, no backup offer (in the command line: no refusal). A handler with code of the user's
+// is still reported, in the window and in the preview alike.
+void TestGeneration::removedModuleWithUntouchedHandlerIsNoLoss()
+{
+    QTemporaryDir dir;
+    FakeHost host;
+    host.path = dir.path();
+    host.tick({&host.modules.pin, &host.modules.ussd, &host.modules.rssi});
+    ScopedDialogs scoped;
+    QVERIFY(run(host, scoped.dialogs));
+    const QString sourcePath = dir.filePath("gsm_manager.c");
+    QVERIFY(writeText(sourcePath, withUserCode(readText(sourcePath), "gsmPinEventHandler", "        pin_ready();\n")));
+    QString crlf = readText(sourcePath);
+    crlf.replace("\n", "\r\n"); // line ends of another system do not make the example text the user's
+    QVERIFY(writeText(sourcePath, crlf));
+
+    host.setModuleChecked(&host.modules.ussd, false);
+    const Generator::ManagerTexts texts =
+        Generator::buildManagerTexts(host.checkedModules(), Generator::flavourOf(host), Velkor::generatedFileNotice());
+    const Generator::ManagerTexts pristine = Generator::pristineTexts(host, Generator::flavourOf(host));
+    QCOMPARE(Generator::previewFile(sourcePath, texts.source, sourcePath, false, pristine.source).droppedRegions,
+             QStringList());
+    scoped.dialogs.clear();
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(scoped.dialogs.titles(), QStringList{"Code Generated"});
+    QVERIFY(readText(sourcePath).contains("pin_ready();"));
+
+    host.setModuleChecked(&host.modules.pin, false);
+    host.setModuleChecked(&host.modules.rssi, false);
+    const Generator::ManagerTexts fewer =
+        Generator::buildManagerTexts(host.checkedModules(), Generator::flavourOf(host), Velkor::generatedFileNotice());
+    QCOMPARE(Generator::previewFile(sourcePath, fewer.source, sourcePath, false, pristine.source).droppedRegions,
+             QStringList{"gsmPinEventHandler"});
+    scoped.dialogs.clear();
+    scoped.dialogs.yesNoAnswers.enqueue(false); // no backup
+    QVERIFY(run(host, scoped.dialogs));
+    QCOMPARE(scoped.dialogs.titles(), (QStringList{"Warning", "Code Generated"}));
 }
 
 void TestGeneration::immutableTargetIsReported_data()
