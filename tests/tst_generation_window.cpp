@@ -97,8 +97,10 @@ void TestGenerationWindow::newTickGenerateSwitchAndUntick()
     QVERIFY(!QFile::exists(dir.filePath("gsm_manager.c")) && !QFile::exists(dir.filePath("Velkor")));
     QVERIFY(readText(dir.filePath("gsm_manager.h")).contains("#include \"src/Velkor/GSM_USSD.h\""));
 
-    // Unticking a row leaves its module out of the next run (its handler's region goes: one warning,
-    // answered No).
+    // Unticking a row leaves its module out of the next run (its handler's region, with code of the
+    // user's, goes: one warning, answered No).
+    QVERIFY(writeText(dir.filePath("gsm_manager.cpp"), withUserCode(readText(dir.filePath("gsm_manager.cpp")),
+                                                                   "gsmUssdEventHandler", "        reply();\n")));
     setRow(w, RowUssd, false);
     d.shown.clear();
     d.yesNoAnswers.enqueue(false);
