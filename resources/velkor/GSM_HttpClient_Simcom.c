@@ -537,8 +537,11 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
 static bool request(GSM_HttpClientSimcom_Instance* inst, const char* url, const char* body)
 {
     uint32_t n = 0u;
-    if ((inst == NULL) || (url == NULL) || (url[0] == '\0') || ((inst->Flags & HC_F_BUSY) != 0u) || (inst->Prompt == NULL) ||
-        !gsmInternetConnectionIfIsConnected(inst->InternetConnection))
+    /* The URL and the content type go into quoted parameters: empty (or NULL) and unquotable URLs, and
+     * an unquotable content type of a POST, are refused (the length plus one is 0 or 1 for them). */
+    if ((inst == NULL) || ((gsmInternetHelperQuotedLength(url) + 1u) < 2u) || ((inst->Flags & HC_F_BUSY) != 0u) ||
+        (inst->Prompt == NULL) || !gsmInternetConnectionIfIsConnected(inst->InternetConnection) ||
+        ((body != NULL) && (gsmInternetHelperQuotedLength(inst->ContentType) == GSM_INTERNETHELPER_UNQUOTABLE)))
     {
         return false;
     }
@@ -546,10 +549,11 @@ static bool request(GSM_HttpClientSimcom_Instance* inst, const char* url, const 
     {
         while (body[n] != '\0')
         {
-            if (++n > 0xFFFFu)
-            {
-                return false;
-            }
+            n++;
+        }
+        if (n > 0xFFFFu)
+        {
+            return false;
         }
     }
     inst->Url = url;

@@ -36,7 +36,10 @@
  * inside the instance: correct, only slower for large bodies. Never more than the buffer size is copied.
  *
  * Strings passed to Get / Post / PostSetContentType are used while the request runs: they must stay
- * valid (unchanged) until the last event of the request. All functions: main-loop context only, not
+ * valid (unchanged) until the last event of the request. The URL and the content type go between the
+ * double quotes of AT+HTTPPARA, where a '"' would end the parameter and a CR the command line (the rest
+ * would run as a command of its own): a request whose URL or (POST) content type holds a '"' or any byte
+ * below 0x20 is refused. All functions: main-loop context only, not
  * interrupt safe, return at once. The event handler is called from gsmHttpClientSimcomPoll().
  */
 #ifndef GSM_HTTPCLIENT_SIMCOM_H_
@@ -154,8 +157,8 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst);
  * Starts a GET request.
  * @param url "http://host[:port]/path"; "https://" selects TLS (2G: AT+HTTPSSL=1, which needs a firmware
  *            with SSL; without it the request ends with CommandError); must stay valid until the last event
- * @return true when accepted; false when a request is pending, the internet connection is not up or an
- *         argument is NULL / empty.
+ * @return true when accepted; false when a request is pending, the internet connection is not up, an
+ *         argument is NULL / empty or the URL holds a '"' or a byte below 0x20.
  */
 bool gsmHttpClientSimcomGet(GSM_HttpClientSimcom_Instance* inst, char* url);
 
@@ -166,11 +169,13 @@ bool gsmHttpClientSimcomGet(GSM_HttpClientSimcom_Instance* inst, char* url);
  * since the modem takes the announced count of bytes whatever follows: the body text is read for that
  * long after the end, about its transfer time. The modem is given time for the body at the UART at
  * about 1 ms a byte (9600 baud) and 10 s more.
- * @return as gsmHttpClientSimcomGet; also false for a body longer than 65535 bytes.
+ * @return as gsmHttpClientSimcomGet; also false for a body longer than 65535 bytes, and when the content
+ *         type set holds a '"' or a byte below 0x20.
  */
 bool gsmHttpClientSimcomPost(GSM_HttpClientSimcom_Instance* inst, char* url, char* postData);
 
-/** Content type of the following POST requests; NULL selects GSM_HTTPCLIENTSIMCOM_DEFAULT_CONTENT_TYPE. */
+/** Content type of the following POST requests; NULL selects GSM_HTTPCLIENTSIMCOM_DEFAULT_CONTENT_TYPE. A
+ *  content type with a '"' or a byte below 0x20 makes them fail (gsmHttpClientSimcomPost returns false). */
 void gsmHttpClientSimcomPostSetContentType(GSM_HttpClientSimcom_Instance* inst, char* contentTypeOrNullForDefault);
 
 /** True from an accepted Get / Post until its last event has been delivered. */

@@ -5,7 +5,9 @@
  * for 2G modems) embed this interface as their member `_i`; the clients receive `&(inst._i)` and use
  * only the functions below, so an HTTP client works over either connection.
  *
- * The functions are implemented in GSM_Internet_Helper.c (shipped with both connection modules).
+ * gsmInternetConnectionIfIsConnected and gsmInternetConnectionIfNotifyLost are inline below (a copy
+ * at each caller costs fewer bytes than a call); the others are implemented in GSM_Internet_Helper.c
+ * (shipped with both connection modules).
  * Main-loop context only; all functions return at once. A NULL interface reads as "not connected".
  */
 #ifndef GSM_INTERNETCONNECTION_INTERFACE_H_
@@ -38,7 +40,10 @@ typedef struct GSM_InternetConnection_Interface
 } GSM_InternetConnection_Interface;
 
 /** True while the packet data connection is up. */
-bool gsmInternetConnectionIfIsConnected(const GSM_InternetConnection_Interface* conn);
+static inline bool gsmInternetConnectionIfIsConnected(const GSM_InternetConnection_Interface* conn)
+{
+    return (conn != NULL) && (conn->Connected != 0u);
+}
 
 /** Family of the connection module (GSM_InternetConnection_Family_Unknown for NULL). */
 GSM_InternetConnection_Family gsmInternetConnectionIfFamily(const GSM_InternetConnection_Interface* conn);
@@ -56,7 +61,13 @@ bool gsmInternetConnectionIfAddress(const GSM_InternetConnection_Interface* conn
  * A client tells the connection that the modem reported the network as gone (+HTTP_NONET_EVENT,
  * +CMQTTNONET, HTTP status 601). The connection module then checks the connection at its next poll.
  */
-void gsmInternetConnectionIfNotifyLost(GSM_InternetConnection_Interface* conn);
+static inline void gsmInternetConnectionIfNotifyLost(GSM_InternetConnection_Interface* conn)
+{
+    if (conn != NULL)
+    {
+        conn->LostHint = 1u;
+    }
+}
 
 #ifdef __cplusplus
 }

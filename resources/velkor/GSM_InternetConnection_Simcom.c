@@ -9,7 +9,7 @@
 /* States. The command states come first: their value is the index of their command in kCmds. */
 enum
 {
-    ICL_DOWN = 0,  /* waiting for registration and the retry pause */
+    ICL_DOWN = 0,  /* waiting for the retry pause */
     ICL_CGDCONT,   /* AT+CGDCONT=1,"IP","<apn>" */
     ICL_NETOPEN,   /* AT+NETOPEN */
     ICL_IPADDR,    /* AT+IPADDR */
@@ -17,14 +17,15 @@ enum
     ICL_NETCLOSE,  /* AT+NETCLOSE */
     ICL_UP,        /* connected */
     ICL_OPEN_RES,  /* waiting for +NETOPEN: <err> */
-    ICL_CLOSE_RES  /* waiting for +NETCLOSE: <err> */
+    ICL_CLOSE_RES, /* waiting for +NETCLOSE: <err> */
+    ICL_ATTACH     /* waiting for registration (the APN, if any, is written) */
 };
 
 /* Commands of the command states (constants in flash on AVR). */
 static const char kCmds[] GSM_PGM = "\0AT+CGDCONT=1,\"IP\",\0AT+NETOPEN\0AT+IPADDR\0AT+NETOPEN?\0AT+NETCLOSE";
 
 /* Next state after the OK of AT+CGDCONT, AT+NETOPEN and AT+NETCLOSE. */
-static const uint8_t kNextOk[] = {ICL_DOWN, ICL_NETOPEN, ICL_OPEN_RES, ICL_UP, ICL_UP, ICL_CLOSE_RES};
+static const uint8_t kNextOk[] = {ICL_DOWN, ICL_ATTACH, ICL_OPEN_RES, ICL_UP, ICL_UP, ICL_CLOSE_RES};
 
 /* Flags. RESULT, RES_OK and OPEN are cleared when a command is sent, LOST when AT+IPADDR is. */
 #define ICL_F_SENT    0x01u /* the command of the present state was sent */
@@ -39,8 +40,10 @@ static const GSM_Prompt_CmdSpec kSpec = {NULL, 9000u, 0u};
 
 #define ICL_RESULT_TIMEOUT_MS 120000u
 
-/* "+NET" covers +NETOPEN: and +NETCLOSE:, "+IP" covers +IPADDR: and +IP ERROR:. */
-static const char* const kUrcPrefixes[] = {"+NET", "+IP", "+CIPEVENT", "+CGEV", "RDY", "*ATREADY:", "POWERD DOWN", NULL};
+/* "+NET" covers +NETOPEN: and +NETCLOSE:, "+IP" covers +IPADDR: and +IP ERROR:; then the boot
+ * messages. (A modem that switches itself off, "POWERD DOWN", is seen as off through the Power module,
+ * which Basic Comms tells: gsmPromptModemPowered.) */
+static const char* const kUrcPrefixes[] = {"+NET", "+IP", "+CIPEVENT", "+CGEV", "RDY", "*ATREADY:", NULL};
 
 static void setDown(GSM_InternetConnectionSimcom_Instance* inst)
 {
@@ -59,7 +62,7 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
     /* Only lines that start with one of kUrcPrefixes arrive here: a few characters tell them apart. */
     if (line[0] != '+')
     {
-        inst->Flags |= ICL_F_RESTART; /* boot or power-down message */
+        inst->Flags |= ICL_F_RESTART; /* boot message */
     }
     else if (line[1] == 'N') /* "+NETOPEN: <n>" or "+NETCLOSE: <n>" */
     {
@@ -235,14 +238,29 @@ void gsmInternetConnectionSimcomPoll(GSM_InternetConnectionSimcom_Instance* inst
     switch (state)
     {
     case ICL_DOWN:
-        if (gsmInternetHelperRetryDue(&inst->Timer_ms, now, registered(inst)))
+        /* The pause over, the APN goes to the modem before the registration is awaited (after a
+         * modem start as soon as the modem takes commands: Basic Comms, polled before, holds the
+         * prompt until it answers): the modem uses the APN that is set when it attaches, and a
+         * network that wants one may refuse the attach until then. No deadline is kept while the
+         * registration is awaited, so none can age. */
+        if (GSM_TIME_REACHED(now, inst->Timer_ms))
         {
-            inst->State = (inst->APN_IfAny != NULL) ? ICL_CGDCONT : ICL_NETOPEN;
+            inst->State = (inst->APN_IfAny != NULL) ? ICL_CGDCONT : ICL_ATTACH;
+        }
+        break;
+
+    case ICL_ATTACH:
+        if (registered(inst))
+        {
+            inst->State = ICL_NETOPEN;
         }
         break;
 
     case ICL_UP:
-        if (((flags & ICL_F_LOST) != 0u) || !registered(inst))
+        /* A loss of the registration alone changes nothing: the modem keeps the context through a
+         * short one (cell change, edge of coverage) and reports a real loss itself (+CIPEVENT,
+         * +CGEV); the periodic check finds one it did not report. */
+        if ((flags & ICL_F_LOST) != 0u)
         {
             GSM_DEBUG_TEXT("GSM internet (LTE): connection lost\r\n");
             setDown(inst); /* the query then tells whether to close first */
@@ -299,8 +317,10 @@ void gsmInternetConnectionSimcomPoll(GSM_InternetConnectionSimcom_Instance* inst
 
     default: /* ICL_CGDCONT, ICL_NETOPEN, ICL_IPADDR, ICL_NETCLOSE */
         /* A result line that reports success counts even when the command itself ended with an
-         * error: "+IP ERROR: Network is already opened" + ERROR means open. */
-        if (!ok && ((flags & ICL_F_RES_OK) == 0u))
+         * error: "+IP ERROR: Network is already opened" + ERROR means open. AT+IPADDR must have
+         * given an IPv4 address (none starts with 0, as the modems' "no address" 0.0.0.0 does;
+         * another form of answer fails the attempt, and the next one asks again). */
+        if ((!ok && ((flags & ICL_F_RES_OK) == 0u)) || ((state == ICL_IPADDR) && (inst->_i.Address.Octet[0] == 0u)))
         {
             if (state == ICL_NETCLOSE)
             {
@@ -321,7 +341,8 @@ void gsmInternetConnectionSimcomPoll(GSM_InternetConnectionSimcom_Instance* inst
         }
         else
         {
-            /* the result line of AT+NETOPEN / AT+NETCLOSE may have come with (or before) the OK */
+            /* the result line of AT+NETOPEN / AT+NETCLOSE may have come with (or before) the OK (no
+             * deadline in ICL_ATTACH) */
             go(inst, kNextOk[state], now + ICL_RESULT_TIMEOUT_MS);
         }
         break;

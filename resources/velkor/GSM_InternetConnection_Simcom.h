@@ -1,15 +1,23 @@
 /*
  * GSM_InternetConnection_Simcom.h - packet data connection on SIMCom LTE modems (SIM7600, A76xx).
  *
- * Once the modem is registered for packet data the module brings the connection up:
- *     AT+CGDCONT=1,"IP","<apn>"     (only when APN_IfAny is set)
+ * The module brings the connection up:
+ *     AT+CGDCONT=1,"IP","<apn>"     (only when APN_IfAny is set; at the start of every attempt, without
+ *                                    waiting for the registration: after a modem start the modem then
+ *                                    attaches with this APN, and a network that wants it may refuse the
+ *                                    attach until it is set)
+ * and, once the modem is registered for packet data,
  *     AT+NETOPEN                    -> OK, later +NETOPEN: 0  ("Network is already opened" counts as up)
- *     AT+IPADDR                     -> +IPADDR: <local address>
- * and keeps it up: +CIPEVENT: NETWORK CLOSED UNEXPECTEDLY, +CGEV detach / PDN deactivation, a modem
- * restart or the loss of the registration mark it down; it is then closed (AT+NETOPEN? / AT+NETCLOSE;
+ *     AT+IPADDR                     -> +IPADDR: <IPv4 address> (an answer without one fails the attempt)
+ * and keeps it up: +CIPEVENT: NETWORK CLOSED UNEXPECTEDLY, +CGEV detach / deactivation of context 1 and
+ * a modem restart or switch-off mark it down; it is then closed (AT+NETOPEN? / AT+NETCLOSE;
  * "+NETCLOSE: 2" / ERROR, already closed, counts as closed) and opened again, with a growing pause
- * between failed attempts. While up, AT+NETOPEN? checks it every GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS,
- * and at once when a client reports the network gone (+HTTP_NONET_EVENT, +CMQTTNONET, HTTP 601...).
+ * between failed attempts. The modem prints +CGEV lines only while its event reporting is on (LTE-A at
+ * boot; AT+CGEREP=2,0 from the application otherwise): the module does not switch it on. A loss of the
+ * registration alone changes nothing: the modem keeps the context through a short one and reports a
+ * real loss itself. While up, AT+NETOPEN? checks it every GSM_INTERNETCONNECTIONSIMCOM_CHECK_MS (also
+ * during a loss of the registration), and at once when a client reports the network gone
+ * (+HTTP_NONET_EVENT, +CMQTTNONET, HTTP 601...).
  *
  * The HTTP and MQTT clients use the connection through `_i` (GSM_InternetConnection_Interface.h).
  * The prompt is claimed only for single commands; it is free while the modem works on +NETOPEN.
@@ -45,7 +53,8 @@ typedef struct GSM_InternetConnectionSimcom_Instance
     /* ---- set by the application before gsmInternetConnectionSimcomInit ---- */
     GSM_Prompt_Interface* Prompt;                           /**< &(mGsmPromptInst._i) */
     GSM_NetworkRegistration_Interface* NetworkRegistration; /**< &(mGsmNetworkRegistrationInst._i); NULL: not checked */
-    char* APN_IfAny; /**< access point name, NULL when the network needs none (the APN is then not set) */
+    char* APN_IfAny; /**< access point name, NULL when the network needs none (the APN is then not set);
+                          written between double quotes: no '"' and no byte below 0x20 */
 
     /* ---- interface for the HTTP and MQTT clients: pass &inst._i ---- */
     GSM_InternetConnection_Interface _i;

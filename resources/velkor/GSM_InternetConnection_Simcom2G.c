@@ -34,8 +34,9 @@ static const char kArgs[] GSM_PGM = "\0" "3,1,\"Contype\",\"GPRS\"\0" "3,1,\"APN
  * "+SAPBR: ..." and "+SAPBR 1: DEACT"). */
 static const GSM_Prompt_CmdSpec kSpecs[] = {{NULL, 5000u, 0u}, {NULL, 90000u, 0u}};
 
-/* "NORMAL POWER" covers "NORMAL POWER DOWN" and the "NORMAL POWER OFF" of some firmware. */
-static const char* const kUrcPrefixes[] = {"+SAPBR", "RDY", "Call Ready", "NORMAL POWER", NULL};
+/* Boot messages: the modem restarted. (A modem that switches itself off, "NORMAL POWER DOWN", is seen
+ * as off through the Power module, which Basic Comms tells: gsmPromptModemPowered.) */
+static const char* const kUrcPrefixes[] = {"+SAPBR", "RDY", "Call Ready", NULL};
 
 static void setDown(GSM_InternetConnectionSimcom2G_Instance* inst)
 {
@@ -53,7 +54,7 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
     uint16_t start = len;
     if (line[0] != '+')
     {
-        inst->Flags |= IC2_F_RESTART; /* boot or power-down message */
+        inst->Flags |= IC2_F_RESTART; /* boot message */
     }
     else if (len > 8u)
     {
@@ -198,7 +199,9 @@ void gsmInternetConnectionSimcom2GPoll(GSM_InternetConnectionSimcom2G_Instance* 
         break;
 
     case IC2_UP:
-        if (((flags & IC2_F_DEACT) != 0u) || !registered(inst))
+        /* A loss of the registration alone changes nothing: the bearer outlives a short one, and the
+         * modem reports its end ("+SAPBR 1: DEACT"); the periodic check finds one it did not report. */
+        if ((flags & IC2_F_DEACT) != 0u)
         {
             GSM_DEBUG_TEXT("GSM internet (2G): bearer lost\r\n");
             down(inst, now);

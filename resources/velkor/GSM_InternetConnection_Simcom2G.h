@@ -9,8 +9,10 @@
  *     AT+SAPBR=2,1                   -> +SAPBR: 1,<status>,"<ip>"; status 1 = connected
  * A failed open is retried after GSM_INTERNETCONNECTIONSIMCOM2G_OPEN_RETRY_MS, three times; then the
  * bearer is closed (AT+SAPBR=0,1) and the whole sequence starts again after a growing pause.
- * "+SAPBR 1: DEACT", a modem restart or the loss of the registration mark the connection down; while
- * up, AT+SAPBR=2,1 checks it every GSM_INTERNETCONNECTIONSIMCOM2G_CHECK_MS.
+ * "+SAPBR 1: DEACT" and a modem restart or switch-off mark the connection down. A loss of the
+ * registration alone does not: the bearer outlives a short one, and the modem reports its end. While
+ * up, AT+SAPBR=2,1 checks it every GSM_INTERNETCONNECTIONSIMCOM2G_CHECK_MS (also during a loss of the
+ * registration).
  *
  * The HTTP client uses the connection through `_i` (GSM_InternetConnection_Interface.h).
  *
@@ -67,7 +69,8 @@ typedef struct GSM_InternetConnectionSimcom2G_Instance
     /* ---- set by the application before gsmInternetConnectionSimcom2GInit ---- */
     GSM_Prompt_Interface* Prompt;                           /**< &(mGsmPromptInst._i) */
     GSM_NetworkRegistration_Interface* NetworkRegistration; /**< &(mGsmNetworkRegistrationInst._i); NULL: not checked */
-    char* APN_IfAny; /**< access point name, NULL when the network needs none (not set then) */
+    char* APN_IfAny; /**< access point name, NULL when the network needs none (not set then); written
+                          between double quotes: no '"' and no byte below 0x20 */
 
     /* ---- interface for the HTTP client: pass &inst._i ---- */
     GSM_InternetConnection_Interface _i;

@@ -1,5 +1,6 @@
 /*
- * GSM_Internet_Helper.c - IPv4 parsing and formatting; the common internet connection interface.
+ * GSM_Internet_Helper.c - IPv4 parsing and formatting, the check of quoted texts; the common internet
+ * connection interface.
  */
 #include "GSM_Internet_Helper.h"
 #include "GSM_InternetConnection_Interface.h"
@@ -128,23 +129,25 @@ uint8_t gsmInternetHelperIPv4ToStr(const GSM_IPv4* addr, char* buf, uint8_t size
     return n;
 }
 
-uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t max_ms)
+uint32_t gsmInternetHelperQuotedLength(const char* text)
 {
-    uint32_t d = base_ms;
-    while ((attempt > 0u) && (d < max_ms))
+    uint32_t n = 0u;
+    uint8_t c;
+    if (text != NULL)
     {
-        d <<= 1;
-        attempt--;
+        while ((c = (uint8_t)text[n]) != 0u)
+        {
+            if ((c < 0x20u) || (c == (uint8_t)'"'))
+            {
+                return GSM_INTERNETHELPER_UNQUOTABLE;
+            }
+            n++;
+        }
     }
-    return (d > max_ms) ? max_ms : d;
+    return n;
 }
 
 /* ---- GSM_InternetConnection_Interface ---- */
-
-bool gsmInternetConnectionIfIsConnected(const GSM_InternetConnection_Interface* conn)
-{
-    return (conn != NULL) && (conn->Connected != 0u);
-}
 
 GSM_InternetConnection_Family gsmInternetConnectionIfFamily(const GSM_InternetConnection_Interface* conn)
 {
@@ -171,12 +174,4 @@ bool gsmInternetConnectionIfAddress(const GSM_InternetConnection_Interface* conn
         }
     }
     return up && !gsmInternetHelperIPv4IsZero(&conn->Address);
-}
-
-void gsmInternetConnectionIfNotifyLost(GSM_InternetConnection_Interface* conn)
-{
-    if (conn != NULL)
-    {
-        conn->LostHint = 1u;
-    }
 }

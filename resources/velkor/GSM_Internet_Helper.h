@@ -1,6 +1,6 @@
 /*
- * GSM_Internet_Helper.h - IPv4 address type and parsing, shared by the internet connection modules
- * and the HTTP / MQTT clients.
+ * GSM_Internet_Helper.h - IPv4 address type and parsing, and the check of texts that go into quoted
+ * command parameters, shared by the internet connection modules and the HTTP / MQTT clients.
  *
  * All functions keep no state of their own (gsmInternetHelperRetryDue changes only the deadline it
  * is given), are reentrant and may be called from an interrupt.
@@ -46,11 +46,33 @@ void gsmInternetHelperIPv4Clear(GSM_IPv4* addr);
  */
 uint8_t gsmInternetHelperIPv4ToStr(const GSM_IPv4* addr, char* buf, uint8_t size);
 
+/** gsmInternetHelperQuotedLength of a text that cannot stand between double quotes. */
+#define GSM_INTERNETHELPER_UNQUOTABLE 0xFFFFFFFFuL
+
+/**
+ * Length of a text that goes between the double quotes of a command parameter (URL, content type, MQTT
+ * client id, server, user name, password). The modem takes a '"' as the end of the parameter and a CR
+ * as the end of the command line (what follows would run as a command of its own), so a text with a
+ * '"' or any byte below 0x20 is refused.
+ * @return the length in bytes (0 for NULL), or GSM_INTERNETHELPER_UNQUOTABLE.
+ */
+uint32_t gsmInternetHelperQuotedLength(const char* text);
+
 /**
  * Backoff delay for reconnect attempt number `attempt` (0 = first retry): base_ms doubled per
  * attempt, at most max_ms (the pause the connection modules keep between failed attempts).
  */
-uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t max_ms);
+static inline uint32_t gsmInternetHelperBackoff(uint8_t attempt, uint32_t base_ms, uint32_t max_ms)
+{
+    /* (inline: a firmware has one caller, the connection module's, which passes constants) */
+    uint32_t d = base_ms;
+    while ((attempt > 0u) && (d < max_ms))
+    {
+        d <<= 1;
+        attempt--;
+    }
+    return (d > max_ms) ? max_ms : d;
+}
 
 /**
  * Whether a connection that is down may try again: the pause up to *deadline_ms is over at `now` and

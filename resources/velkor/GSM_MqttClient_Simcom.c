@@ -448,7 +448,7 @@ static void runStep(GSM_MqttClientSimcom_Instance* inst)
     }
     if (((info & S_PROMPT) != 0u) && (n == 0u))
     {
-        /* nothing to send (no will message, empty message): the step is skipped */
+        /* nothing to send (no will message): the step is skipped */
     }
     else if ((fl & F_WAITRES) != 0u)
     {
@@ -667,11 +667,22 @@ void gsmMqttClientSimcomInitConfigDefault(GSM_MqttClientSimcom_Connect_Session* 
     connect_session->WillQoS = 0u;
 }
 
+/* Whether a quoted parameter of AT+CMQTTCONNECT is refused: not 1..`max` bytes, or not quotable
+ * (GSM_INTERNETHELPER_UNQUOTABLE is above every limit). */
+static bool badQuoted(const char* text, uint32_t max)
+{
+    return (gsmInternetHelperQuotedLength(text) - 1u) >= max;
+}
+
 bool gsmMqttClientSimcomConnect(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_Connect_Session* connect_session)
 {
     GSM_MqttClientSimcom_Connect_Session* s = connect_session;
+    /* client id 1..128 bytes, server 9..256, user name and password (optional, the password only with
+     * a user name) 1..256, all quotable */
     if ((inst == NULL) || (s == NULL) || (gsmMqttClientServerConnectionState(inst) != GSM_MQTT_ServerStatus_Disconnected) ||
-        ((textLen(s->ClientId) - 1u) >= 128u) || noText(s->ServerAddress) || ((s->Password != NULL) && (s->UserName == NULL)) ||
+        badQuoted(s->ClientId, 128u) || ((gsmInternetHelperQuotedLength(s->ServerAddress) - 9u) >= 248u) ||
+        ((s->Password != NULL) ? (badQuoted(s->Password, 256u) || badQuoted(s->UserName, 256u))
+                               : ((s->UserName != NULL) && badQuoted(s->UserName, 256u))) ||
         (s->WillQoS > 2u) || ((uint16_t)(s->KeepAlive_s - 1u) >= 64800u) ||
         ((s->WillTopic != NULL) && (noText(s->WillTopic) || noText(s->WillMessage))))
     {
@@ -729,7 +740,7 @@ bool gsmMqttClientSimcomPublishEx(GSM_MqttClientSimcom_Instance* inst, GSM_MqttC
         return false;
     }
     n = (prm->MessageLength != 0u) ? prm->MessageLength : textLen(prm->Message);
-    if ((n > 10240u) || !queueOp(inst, OP_PUB, prm->Topic))
+    if (((n - 1u) >= 10240u) || !queueOp(inst, OP_PUB, prm->Topic))
     {
         return false;
     }
@@ -776,7 +787,7 @@ static bool cancelOp(GSM_MqttClientSimcom_Instance* inst, uint8_t op)
 bool gsmMqttClientSimcomDisconnect(GSM_MqttClientSimcom_Instance* inst)
 {
     GSM_MQTT_ServerStatus st = gsmMqttClientServerConnectionState(inst);
-    if ((st != GSM_MQTT_ServerStatus_Connecting) && (st != GSM_MQTT_ServerStatus_Connected))
+    if (((unsigned)st - (unsigned)GSM_MQTT_ServerStatus_Connecting) > 1u) /* not connecting or connected */
     {
         return false; /* disconnected or disconnecting */
     }
@@ -804,17 +815,13 @@ bool gsmMqttClientSimcomCancelUnsubscribe(GSM_MqttClientSimcom_Instance* inst)
 
 GSM_MQTT_ServerStatus gsmMqttClientServerConnectionState(GSM_MqttClientSimcom_Instance* inst)
 {
-    if (inst == NULL)
+    unsigned st = GSM_MQTT_ServerStatus_Disconnected;
+    if (inst != NULL)
     {
-        return GSM_MQTT_ServerStatus_Disconnected;
+        st = ((inst->Want & W_DISC) != 0u)   ? GSM_MQTT_ServerStatus_Disconnecting
+             : ((inst->Want & W_CONN) != 0u) ? GSM_MQTT_ServerStatus_Connecting
+             : ((inst->Flags & F_CONN) != 0u) ? GSM_MQTT_ServerStatus_Connected
+                                              : GSM_MQTT_ServerStatus_Disconnected;
     }
-    if ((inst->Want & W_DISC) != 0u)
-    {
-        return GSM_MQTT_ServerStatus_Disconnecting;
-    }
-    if ((inst->Want & W_CONN) != 0u)
-    {
-        return GSM_MQTT_ServerStatus_Connecting;
-    }
-    return ((inst->Flags & F_CONN) != 0u) ? GSM_MQTT_ServerStatus_Connected : GSM_MQTT_ServerStatus_Disconnected;
+    return (GSM_MQTT_ServerStatus)st;
 }

@@ -148,13 +148,13 @@ typedef struct GSM_MqttClientSimcom_Event_ConnectionLost
 /** Connection parameters; gsmMqttClientSimcomInitConfigDefault fills the defaults. */
 typedef struct GSM_MqttClientSimcom_Connect_Session
 {
-    char* ClientId;        /**< 1..128 characters (required) */
-    char* ServerAddress;   /**< "tcp://host:port" (required; also for TLS) */
+    char* ClientId;        /**< 1..128 bytes (required) */
+    char* ServerAddress;   /**< "tcp://host:port", 9..256 bytes (required; also for TLS) */
     uint16_t KeepAlive_s;  /**< 1..64800, default 60 */
     bool CleanSession;     /**< default true */
     bool UseTls;           /**< TLS connection (server type 1), default false */
-    char* UserName;        /**< NULL: none */
-    char* Password;        /**< NULL: none (needs a user name) */
+    char* UserName;        /**< NULL: none; else 1..256 bytes */
+    char* Password;        /**< NULL: none; else 1..256 bytes (needs a user name) */
     char* WillTopic;       /**< NULL: no will message */
     char* WillMessage;     /**< will message text (used with WillTopic) */
     uint8_t WillQoS;       /**< 0..2, default 0 */
@@ -164,8 +164,8 @@ typedef struct GSM_MqttClientSimcom_Connect_Session
 typedef struct GSM_MqttClientSimcom_Publish_Parameters
 {
     char* Topic;            /**< 1..1024 characters */
-    char* Message;          /**< message bytes (may contain any byte when MessageLength is given) */
-    uint16_t MessageLength; /**< 0: Message is zero-terminated text */
+    char* Message;          /**< message bytes (may contain any byte when MessageLength is given); 1..10240 */
+    uint16_t MessageLength; /**< 0: Message is zero-terminated text (not empty) */
     uint8_t QoS;            /**< 0, 1 or 2 */
     bool Retain;            /**< retained message */
     uint8_t Timeout_s;      /**< publish time-out 1..180 s; 0: GSM_MQTTCLIENTSIMCOM_PUBLISH_TIMEOUT_S */
@@ -223,8 +223,13 @@ void gsmMqttClientSimcomInitConfigDefault(GSM_MqttClientSimcom_Connect_Session* 
  * Connects to the broker. The session (and its strings) must stay valid until ConnectSuccess /
  * ErrorResponse / NoNetwork. The client asks for MQTT 3.1.1 (AT+CMQTTCFG="version"); a firmware without
  * that setting keeps its own protocol level, and a broker that refuses it answers with <err> 27.
+ * The client id, server, user name and password go between the double quotes of AT+CMQTTACCQ and
+ * AT+CMQTTCONNECT, where a '"' would end the parameter and a CR the command line (the rest would run as
+ * a command of its own): a session with such a byte in one of them is refused.
  * @return true when accepted; false when not disconnected, or the session lacks client id / server,
- *         has a password without a user name, a keep-alive outside 1..64800 s, or a QoS above 2.
+ *         has a client id / server / user name / password that holds a '"' or a byte below 0x20 or whose
+ *         length is outside the modem's range (client id 1..128, server 9..256, user name and password
+ *         1..256 bytes), a password without a user name, a keep-alive outside 1..64800 s, or a QoS above 2.
  */
 bool gsmMqttClientSimcomConnect(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_Connect_Session* connect_session);
 
@@ -242,7 +247,8 @@ bool gsmMqttClientSimcomPublish(GSM_MqttClientSimcom_Instance* inst, char* publi
  * Publishes with the given QoS, retain flag and time-out. The parameter record is copied; the topic and
  * message must stay valid until PublishSuccess / ErrorResponse.
  * @return true when accepted; false when not connected, a publish is pending, or a parameter is invalid
- *         (NULL / empty topic, topic over 1024, message NULL or over 10240 bytes, QoS above 2).
+ *         (NULL / empty topic, topic over 1024, message NULL, empty or over 10240 bytes - the modem takes
+ *         payloads of 1..10240 -, QoS above 2).
  */
 bool gsmMqttClientSimcomPublishEx(GSM_MqttClientSimcom_Instance* inst, GSM_MqttClientSimcom_Publish_Parameters* publish_parameters);
 

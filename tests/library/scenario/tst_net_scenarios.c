@@ -86,12 +86,18 @@ static void teardown(void)
 
 void family_end(void) { teardown(); }
 
-/* A modem of `family` whose network wants `required_apn`; the library hands over `apn`. */
-static void start(int family, const char* required_apn, const char* apn, size_t http_buf, size_t mqtt_buf)
+/* A modem of `family` whose network wants `required_apn`; the library hands over `apn`. The modem
+ * registers `register_ms` after its SIM is ready (0: the simulator's default). */
+static void start_registering(int family, const char* required_apn, const char* apn, size_t http_buf, size_t mqtt_buf,
+                              uint32_t register_ms)
 {
     SimConfig cfg;
     teardown();
     sim_config_default(&cfg, kFamilies[family]);
+    if (register_ms != 0)
+    {
+        cfg.register_ms = register_ms;
+    }
     g_sim = sim_create(&cfg);
     g_net = sim_net_attach(g_sim, required_apn);
     g_http = sim_http_attach(g_sim, g_net);
@@ -100,6 +106,11 @@ static void start(int family, const char* required_apn, const char* apn, size_t 
     net_support_set_apn(apn);
     net_support_set_buffers(http_buf, mqtt_buf);
     harness_start(g_sim, NULL);
+}
+
+static void start(int family, const char* required_apn, const char* apn, size_t http_buf, size_t mqtt_buf)
+{
+    start_registering(family, required_apn, apn, http_buf, mqtt_buf, 0);
 }
 
 static bool connected(void) { return IsConnected(); }
@@ -290,8 +301,8 @@ FAMILY_TEST(silentLossIsFoundByPeriodicCheck)
     CHECK(harness_run_until(connected, 60000));
 }
 
-/* Out of coverage for longer than the millisecond clock's half range (about 25 days): the connection
- * comes back as soon as the modem registers again. */
+/* Out of coverage for longer than the millisecond clock's half range (about 25 days; the modem gives
+ * the context up meanwhile): the connection comes back as soon as the modem registers again. */
 FAMILY_TEST(reconnectsAfterAMonthWithoutRegistration)
 {
     static const SimRegDomain kDomains[] = {SIM_REG_CS, SIM_REG_GPRS, SIM_REG_EPS};
@@ -387,6 +398,143 @@ FAMILY_TEST(lossReportsReopenTheConnection)
 #endif
     }
 }
+
+/* A loss of the registration alone leaves the connection as it is: the modem keeps its context
+ * through a short one (cell change, edge of coverage), so nothing is closed or opened again and the
+ * application sees no change, also when the periodic check falls into the loss. A long one ends the
+ * connection when the modem gives the context up and says so; it comes back once registered. */
+FAMILY_TEST(registrationLossEndsTheConnectionOnlyWithTheContext)
+{
+    static const struct
+    {
+        const char* name;
+        bool all_domains;  /* +CREG too, else the packet domains only */
+        uint32_t after_ms; /* from connected to the loss */
+        uint32_t loss_ms;
+        bool lost;
+    } kCases[] = {
+        {"packetDomains2s", false, 0, 2000, false},
+        {"allDomains10sOverThePeriodicCheck", true, 55000, 10000, false},
+        {"allDomains40s", true, 0, 40000, true},
+    };
+#if NET_WITH_MQTT
+    static const SimRegDomain kPacket[] = {SIM_REG_GPRS, SIM_REG_EPS};
+    static const char* const kReopen[] = {"AT+NETOPEN", "AT+NETCLOSE", "AT+CGDCONT=1,\"IP\",\"internet\""};
+    const char* query = "AT+NETOPEN?";
+    const GSM_InternetConnection_Interface* conn = &mGsmInternetConnectionSimcomInst._i;
+#else
+    static const SimRegDomain kPacket[] = {SIM_REG_GPRS};
+    static const char* const kReopen[] = {"AT+SAPBR=1,1", "AT+SAPBR=0,1", "AT+SAPBR=3,1,\"Contype\",\"GPRS\""};
+    const char* query = "AT+SAPBR=2,1";
+    const GSM_InternetConnection_Interface* conn = &mGsmInternetConnectionSimcom2GInst._i;
+#endif
+    size_t c, d;
+    for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
+    {
+        uint8_t before;
+        long down_at = -1;
+        uint32_t t;
+        check_context("registrationLossEndsTheConnectionOnlyWithTheContext/%s/%s/echo%d", kCases[c].name, kFamilyNames[f],
+                      HARNESS_ECHO_ON);
+        CHECK(start_connected(f, 256, 256));
+        before = conn->ConnectCount;
+        harness_poll(kCases[c].after_ms);
+        sim_tx_clear(g_sim);
+        for (d = 0; d < sizeof kPacket / sizeof kPacket[0]; d++)
+        {
+            sim_set_registration(g_sim, kPacket[d], 2);
+        }
+        if (kCases[c].all_domains)
+        {
+            sim_set_registration(g_sim, SIM_REG_CS, 2);
+        }
+        for (t = 0; t < kCases[c].loss_ms; t++)
+        {
+            harness_poll(1);
+            if (down_at < 0 && !IsConnected())
+            {
+                down_at = (long)t;
+            }
+        }
+        for (d = 0; d < sizeof kPacket / sizeof kPacket[0]; d++)
+        {
+            sim_set_registration(g_sim, kPacket[d], 1);
+        }
+        sim_set_registration(g_sim, SIM_REG_CS, 1);
+        CHECK(harness_run_until(connected, 60000));
+        if (kCases[c].lost)
+        {
+            CHECK(down_at >= (long)SIM_NET_CONTEXT_LOSS_MS); /* not before the modem gave the context up */
+            CHECK_EQ_INT(conn->ConnectCount, (uint8_t)(before + 1));
+            continue;
+        }
+        CHECK_EQ_INT(down_at, -1);
+        CHECK_EQ_INT(conn->ConnectCount, before);
+        CHECK(sim_net_is_open(g_net));
+        for (d = 0; d < sizeof kReopen / sizeof kReopen[0]; d++)
+        {
+            CHECK_EQ_INT(harness_count_command(kReopen[d]), 0);
+        }
+        CHECK_EQ_INT(harness_count_command(query), kCases[c].after_ms != 0 ? 1 : 0);
+    }
+}
+
+/* A modem that says it switches itself off ("POWERD DOWN", "NORMAL POWER DOWN") ends the connection at
+ * once; it comes back once the modem is on again. */
+FAMILY_TEST(modemSwitchingItselfOffEndsTheConnection)
+{
+    CHECK(start_connected(f, 256, 256));
+    sim_inject_urc(g_sim, kFamilies[f] == SIM_FAMILY_2G ? "NORMAL POWER DOWN" : "POWERD DOWN");
+    CHECK(harness_run_until(disconnected, 100));
+    CHECK(harness_run_until(connected, 120000));
+}
+
+#if NET_WITH_MQTT
+/* LTE: the APN goes to the modem before it attaches, so that the attach is made with it, after every
+ * modem start; a network that refuses the attach without it lets the modem attach once it is set. */
+FAMILY_TEST(apnIsSetBeforeTheAttach)
+{
+    static const struct
+    {
+        const char* name;
+        bool refused;         /* the attach is refused until the APN is set */
+        uint32_t register_ms; /* 0: the simulator's default */
+    } kCases[] = {{"attachTakesTheApnSet", false, 0}, {"attachRefusedUntilTheApnIsSet", true, 1}};
+    size_t c;
+    for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
+    {
+        check_context("apnIsSetBeforeTheAttach/%s/%s/echo%d", kCases[c].name, kFamilyNames[f], HARNESS_ECHO_ON);
+        start_registering(f, "internet", "internet", 256, 256, kCases[c].register_ms);
+        if (kCases[c].refused)
+        {
+            sim_net_attach_needs_apn(g_net);
+        }
+        CHECK(harness_run_until(connected, 60000));
+        CHECK_EQ_STR(sim_net_attach_apn(g_net), "internet");
+        CHECK_EQ_INT(sim_net_attaches(g_net), 1);
+        /* a modem restart forgets the APN: it is set again before the new attach */
+        sim_reboot(g_sim);
+        CHECK(harness_run_until(disconnected, 60000));
+        CHECK(harness_run_until(connected, 90000));
+        CHECK_EQ_STR(sim_net_attach_apn(g_net), "internet");
+        CHECK_EQ_INT(sim_net_attaches(g_net), 2);
+    }
+}
+
+/* LTE: connected only with an IPv4 address; an answer without one (an IPv6 only context) fails the
+ * attempt, and the next one asks again. */
+FAMILY_TEST(connectedOnlyWithAnIPv4Address)
+{
+    GSM_IPv4 ip;
+    start(f, "internet", "internet", 256, 256);
+    sim_net_addressless_answers(g_net, 1);
+    CHECK(harness_run_until(connected, 60000));
+    CHECK_EQ_INT(harness_count_command("AT+IPADDR"), 2);
+    CHECK(gsmInternetConnectionSimcomGetIPv4(&mGsmInternetConnectionSimcomInst, &ip));
+    CHECK_EQ_INT(ip.Octet[0], 10);
+    CHECK_EQ_INT(ip.Octet[3], 17);
+}
+#endif
 
 /* ---- HTTP --------------------------------------------------------------------------------------- */
 
@@ -798,6 +946,59 @@ FAMILY_TEST(httpRefusedCommandsEndTheRequest)
     }
 }
 
+/* Texts with a byte that would end a quoted parameter ('"') or the command line (CR, LF, any byte
+ * below 0x20), where the rest would run as a command of its own. */
+static const char* const kUnquotable[] = {"\rAT+CFUN=0\r", "\n", "\"", "\x1f", "\x01"};
+
+/* The number of commands the modem received since the last sim_tx_clear that contain `text`. */
+static int commands_containing(const char* text)
+{
+    int n = 0;
+    size_t i;
+    for (i = 0; i < sim_command_count(g_sim); i++)
+    {
+        n += strstr(sim_command(g_sim, i), text) != NULL;
+    }
+    return n;
+}
+
+/* A URL or content type that cannot stand between the quotes of AT+HTTPPARA is refused (the call
+ * returns false and nothing goes to the modem); bytes from the space on pass as they are. */
+FAMILY_TEST(httpUnquotableUrlOrContentTypeIsRefused)
+{
+    static char good[] = "http://example.com/caf\xc3\xa9 ok";
+    static char body[] = "k=v";
+    char text[64];
+    size_t c;
+    CHECK(start_connected(f, 256, 256));
+    sim_http_add(g_http, good, 200, "done", 4, 500, false);
+    for (c = 0; c < sizeof kUnquotable / sizeof kUnquotable[0]; c++)
+    {
+        check_context("httpUnquotableUrlOrContentTypeIsRefused/%zu/%s/echo%d", c, kFamilyNames[f], HARNESS_ECHO_ON);
+        sim_tx_clear(g_sim);
+        snprintf(text, sizeof text, "http://example.com/x%sy", kUnquotable[c]);
+        CHECK(!gsmmgrHttpClientSimcomGet(text));
+        CHECK(!gsmmgrHttpClientSimcomPost(text, body));
+        snprintf(text, sizeof text, "text/plain%s", kUnquotable[c]);
+        gsmmgrHttpClientSimcomPostSetContentType(text);
+        CHECK(!gsmmgrHttpClientSimcomPost(good, body));
+        harness_poll(1000);
+        CHECK_EQ_INT(sim_command_count(g_sim), 0);
+        /* the content type is not the GET's business */
+        CHECK(gsmmgrHttpClientSimcomGet(good));
+        CHECK(harness_run_until(http_idle, 30000));
+        harness_poll(3000); /* the session is terminated after the request */
+        gsmmgrHttpClientSimcomPostSetContentType(NULL);
+    }
+    net_http_log_clear();
+    sim_tx_clear(g_sim);
+    CHECK(gsmmgrHttpClientSimcomPost(good, body));
+    CHECK(harness_run_until(http_idle, 30000));
+    CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_Success);
+    CHECK_EQ_INT(commands_containing("\"URL\",\"http://example.com/caf\xc3\xa9 ok\""), 1);
+    CHECK_EQ_INT(commands_containing("AT+CFUN"), 0);
+}
+
 #if NET_WITH_MQTT
 /* ---- MQTT --------------------------------------------------------------------------------------- */
 
@@ -964,13 +1165,13 @@ FAMILY_TEST(mqttLargePayloadArrivesInChunks)
 
 static bool pub_sent(void) { return harness_find_command("AT+CMQTTPUB=0,0,60,0", 0) >= 0; }
 
-/* On one session: a retained message arrives on subscribing; an empty message is published without
- * its AT+CMQTTPAYLOAD step and subscribers get the topic and the end; a message that arrives between
- * the OK of AT+CMQTTPUB and its result line is delivered whole before the publish succeeds. */
+/* On one session: a retained message arrives on subscribing; an empty message is refused (the modem
+ * takes payloads of 1..10240 bytes), and an empty one that arrives gives the topic and the end; a
+ * message that arrives between the OK of AT+CMQTTPUB and its result line is delivered whole before the
+ * publish succeeds. */
 FAMILY_TEST(mqttMessagesAroundPublishing)
 {
     GSM_MqttClientSimcom_Publish_Parameters p = {"cfg/interval", "60", 0, 1, true, 0};
-    size_t len = 99;
     CHECK(mqtt_start(f, 256));
     CHECK(gsmmgrMqttClientSimcomPublishEx(&p));
     CHECK(wait_event(GSM_MqttClientSimcom_EventType_PublishSuccess, 30000));
@@ -987,15 +1188,14 @@ FAMILY_TEST(mqttMessagesAroundPublishing)
     CHECK(wait_event(GSM_MqttClientSimcom_EventType_SubscribeSuccess, 30000));
     sim_tx_clear(g_sim);
     net_mqtt_log_clear();
-    CHECK(gsmmgrMqttClientSimcomPublish("e/1", ""));
-    CHECK(wait_event(GSM_MqttClientSimcom_EventType_PublishSuccess, 30000));
-    {
-        static const char* const kPublish[] = {"AT+CMQTTTOPIC=0,3", "AT+CMQTTPUB=0,0,60,0", NULL};
-        check_group("AT+CMQTT", kPublish);
-    }
-    CHECK_EQ_INT(sim_mqtt_published_count(g_mqtt), 2);
-    CHECK(sim_mqtt_published_payload(g_mqtt, 1, &len) != NULL);
-    CHECK_EQ_INT(len, 0);
+    CHECK(!gsmmgrMqttClientSimcomPublish("e/1", ""));
+    p.Topic = "e/1";
+    p.Message = "";
+    CHECK(!gsmmgrMqttClientSimcomPublishEx(&p));
+    harness_poll(1000);
+    CHECK_EQ_INT(sim_command_count(g_sim), 0);
+    CHECK_EQ_INT(sim_mqtt_published_count(g_mqtt), 1);
+    sim_mqtt_inject_message(g_mqtt, "e/1", "", 0);
     CHECK(harness_run_until(mqtt_message, 10000));
     CHECK_EQ_STR(net_mqtt_log()->topic, "e/1");
     CHECK_EQ_INT(net_mqtt_log()->payload_len, 0);
@@ -1017,6 +1217,101 @@ FAMILY_TEST(mqttMessagesAroundPublishing)
     CHECK(memcmp(net_mqtt_log()->payload, "OK\r\n+CMQTTPUB: 0,0\r\n", 20) == 0);
     CHECK(harness_find_event("MQTT", GSM_MqttClientSimcom_EventType_MsgRxEnd, 0) <
           harness_find_event("MQTT", GSM_MqttClientSimcom_EventType_PublishSuccess, 0));
+}
+
+/* Session texts that cannot stand between the quotes of AT+CMQTTACCQ / AT+CMQTTCONNECT are refused,
+ * as are lengths outside what the modem takes (client id 1..128, server 9..256, user name and password
+ * 1..256 when given): the connect returns false and nothing goes to the modem. Bytes from the space on
+ * pass as they are. */
+FAMILY_TEST(mqttUnquotableOrEmptySessionTextsAreRefused)
+{
+    enum { ID, SERVER, USER, PASSWORD };
+    static char text[300];
+    static const struct
+    {
+        int field;
+        const char* value; /* NULL: one of kUnquotable inside a valid text */
+        size_t repeat;     /* > 0: that many 'a' after the value */
+    } kCases[] = {
+        {ID, NULL, 0},         {SERVER, NULL, 0},        {USER, NULL, 0},  {PASSWORD, NULL, 0}, {ID, "", 129},
+        {SERVER, "tcp://a:", 0}, {SERVER, "tcp://a:", 249}, {USER, "", 0}, {PASSWORD, "", 0},   {USER, "", 257},
+        {PASSWORD, "", 257},
+    };
+    size_t c, k;
+    CHECK(start_connected(f, 256, 256));
+    for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
+    {
+        for (k = 0; k < (kCases[c].value == NULL ? sizeof kUnquotable / sizeof kUnquotable[0] : 1u); k++)
+        {
+            char** fields[] = {&g_session.ClientId, &g_session.ServerAddress, &g_session.UserName, &g_session.Password};
+            check_context("mqttUnquotableOrEmptySessionTextsAreRefused/%zu/%zu/%s/echo%d", c, k, kFamilyNames[f], HARNESS_ECHO_ON);
+            mqtt_session();
+            g_session.UserName = "user";
+            g_session.Password = "secret";
+            if (kCases[c].value == NULL)
+            {
+                snprintf(text, sizeof text, "%s%sx", *fields[kCases[c].field], kUnquotable[k]);
+            }
+            else
+            {
+                size_t n = strlen(kCases[c].value);
+                memcpy(text, kCases[c].value, n);
+                memset(text + n, 'a', kCases[c].repeat);
+                text[n + kCases[c].repeat] = '\0';
+            }
+            *fields[kCases[c].field] = text;
+            sim_tx_clear(g_sim);
+            CHECK(!gsmmgrMqttClientSimcomConnect(&g_session));
+            harness_poll(500);
+            CHECK_EQ_INT(sim_command_count(g_sim), 0);
+        }
+    }
+    check_context("mqttUnquotableOrEmptySessionTextsAreRefused/valid/%s/echo%d", kFamilyNames[f], HARNESS_ECHO_ON);
+    mqtt_session();
+    g_session.UserName = "my user";
+    g_session.Password = "p\xc3\xa4ss word";
+    sim_mqtt_require_credentials(g_mqtt, "my user", "p\xc3\xa4ss word");
+    CHECK(mqtt_connect());
+    CHECK_EQ_INT(commands_containing(",\"my user\",\"p\xc3\xa4ss word\""), 1);
+}
+
+/* Topics up to the modem's 1024 bytes make the whole round trip: subscribe, publish, and the message
+ * the broker sends back, also when the modem splits the topic into parts. */
+FAMILY_TEST(mqttLongTopicsMakeTheRoundTrip)
+{
+    static const struct
+    {
+        size_t len;
+        size_t part; /* size of the modem's +CMQTTRXTOPIC parts */
+    } kCases[] = {{600, 1500}, {1024, 300}};
+    static char topic[1025];
+    char cmd[32];
+    size_t c, i;
+    for (c = 0; c < sizeof kCases / sizeof kCases[0]; c++)
+    {
+        size_t len = kCases[c].len;
+        check_context("mqttLongTopicsMakeTheRoundTrip/%zu/%s/echo%d", len, kFamilyNames[f], HARNESS_ECHO_ON);
+        for (i = 0; i < len; i++)
+        {
+            topic[i] = (i % 16 == 15) ? '/' : (char)('a' + (i * 7) % 26);
+        }
+        topic[len] = '\0';
+        CHECK(mqtt_start(f, 256));
+        sim_mqtt_set_part_size(g_mqtt, kCases[c].part);
+        CHECK(gsmmgrMqttClientSimcomSubscribe(topic, 1));
+        CHECK(wait_event(GSM_MqttClientSimcom_EventType_SubscribeSuccess, 30000));
+        CHECK(gsmmgrMqttClientSimcomPublish(topic, "long"));
+        CHECK(wait_event(GSM_MqttClientSimcom_EventType_PublishSuccess, 30000));
+        snprintf(cmd, sizeof cmd, "AT+CMQTTTOPIC=0,%zu", len);
+        CHECK(harness_find_command(cmd, 0) >= 0);
+        CHECK_EQ_INT(sim_mqtt_published_topic_length(g_mqtt, 0), len);
+        CHECK(sim_mqtt_published_count(g_mqtt) == 1 && memcmp(sim_mqtt_published_topic(g_mqtt, 0), topic, len) == 0);
+        CHECK(harness_run_until(mqtt_message, 10000));
+        CHECK_EQ_INT(net_mqtt_log()->topic_len, len);
+        CHECK(memcmp(net_mqtt_log()->topic, topic, len) == 0);
+        CHECK_EQ_INT(net_mqtt_log()->payload_len, 4);
+        CHECK(net_mqtt_log()->order_ok);
+    }
 }
 
 typedef struct MqttFailCase
@@ -1366,7 +1661,14 @@ static const CheckTest kTests[] = {
     {"httpsUrlsSelectTls", httpsUrlsSelectTls},
     {"reconnectsAfterAMonthWithoutRegistration", reconnectsAfterAMonthWithoutRegistration},
     {"openFailuresCloseAndStartOver", openFailuresCloseAndStartOver},
+    {"registrationLossEndsTheConnectionOnlyWithTheContext", registrationLossEndsTheConnectionOnlyWithTheContext},
+    {"modemSwitchingItselfOffEndsTheConnection", modemSwitchingItselfOffEndsTheConnection},
+    {"httpUnquotableUrlOrContentTypeIsRefused", httpUnquotableUrlOrContentTypeIsRefused},
 #if NET_WITH_MQTT
+    {"apnIsSetBeforeTheAttach", apnIsSetBeforeTheAttach},
+    {"connectedOnlyWithAnIPv4Address", connectedOnlyWithAnIPv4Address},
+    {"mqttUnquotableOrEmptySessionTextsAreRefused", mqttUnquotableOrEmptySessionTextsAreRefused},
+    {"mqttLongTopicsMakeTheRoundTrip", mqttLongTopicsMakeTheRoundTrip},
     {"mqttPublishSubscribeRoundTrip", mqttPublishSubscribeRoundTrip},
     {"mqttLargePayloadArrivesInChunks", mqttLargePayloadArrivesInChunks},
     {"mqttMessagesAroundPublishing", mqttMessagesAroundPublishing},

@@ -114,6 +114,33 @@ static void retryDueOnlyWhenThePauseIsOverAndTheNetworkIsThere(void)
     }
 }
 
+/* A text for a quoted parameter: its length, or refused for a '"' or any byte below 0x20 anywhere
+ * (the bytes from 0x20 on pass, UTF-8 too). */
+static void quotedLengthRefusesBytesThatEndTheParameterOrTheLine(void)
+{
+    static const struct
+    {
+        const char* text;
+        uint32_t length;
+    } kRows[] = {
+        {"", 0u},
+        {"http://example.com/a b~", 23u},
+        {"caf\xc3\xa9\x7f", 6u},
+        {"a\rAT+CFUN=0\r", GSM_INTERNETHELPER_UNQUOTABLE},
+        {"a\nb", GSM_INTERNETHELPER_UNQUOTABLE},
+        {"\x1f", GSM_INTERNETHELPER_UNQUOTABLE},
+        {"ab\"", GSM_INTERNETHELPER_UNQUOTABLE},
+        {"\"", GSM_INTERNETHELPER_UNQUOTABLE},
+    };
+    size_t i;
+    for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
+    {
+        g_check_context = kRows[i].text;
+        CHECK_EQ_INT(gsmInternetHelperQuotedLength(kRows[i].text), kRows[i].length);
+    }
+    CHECK_EQ_INT(gsmInternetHelperQuotedLength(NULL), 0);
+}
+
 static void interfaceReadsNullAsDisconnected(void)
 {
     GSM_InternetConnection_Interface conn;
@@ -137,6 +164,7 @@ static const CheckTest kTests[] = {
     {"ipv4ToStrRespectsBufferSize", ipv4ToStrRespectsBufferSize},
     {"backoffDoublesUpToTheCeiling", backoffDoublesUpToTheCeiling},
     {"retryDueOnlyWhenThePauseIsOverAndTheNetworkIsThere", retryDueOnlyWhenThePauseIsOverAndTheNetworkIsThere},
+    {"quotedLengthRefusesBytesThatEndTheParameterOrTheLine", quotedLengthRefusesBytesThatEndTheParameterOrTheLine},
     {"interfaceReadsNullAsDisconnected", interfaceReadsNullAsDisconnected},
 };
 

@@ -59,11 +59,13 @@ static bool is_2g(SimModem* sim)
     return sim_family(sim) == SIM_FAMILY_2G;
 }
 
-/* The quoted value of AT+HTTPPARA="<tag>","<value>" (`args` starts at its quote) into `out`. */
+/* The quoted value of AT+HTTPPARA="<tag>","<value>" (`args` starts at its quote) into `out`. As the
+ * modem's parser, the first quote after the opening one ends the value: anything after it is an
+ * error. */
 static int para_value(char* out, size_t size, const char* args)
 {
-    const char* end = *args == '"' ? strrchr(args + 1, '"') : NULL;
-    if (end == NULL)
+    const char* end = *args == '"' ? strchr(args + 1, '"') : NULL;
+    if (end == NULL || end[1] != '\0')
     {
         return SIM_ERROR;
     }

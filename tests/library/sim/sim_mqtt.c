@@ -10,13 +10,20 @@
 #define MQ_SUBS 8
 #define MQ_RETAINED 8
 #define MQ_LOG 16
-#define MQ_TOPIC_MAX 256
+#define MQ_TOPIC_MAX 1024 /* topics, filters and will texts: 1..1024 bytes */
 #define MQ_PAYLOAD_MAX 12000
+
+/* A topic, filter or will text, kept by length (and zero-terminated for the accessors). */
+typedef struct
+{
+    char s[MQ_TOPIC_MAX + 1];
+    size_t len;
+} MqText;
 
 typedef struct
 {
     bool used;
-    char topic[MQ_TOPIC_MAX];
+    MqText topic;
     uint8_t payload[MQ_PAYLOAD_MAX];
     size_t len;
     int qos;
@@ -53,38 +60,55 @@ struct SimMqtt
     bool before_ok;
     size_t part;
     uint32_t delay;
-    char will_topic[MQ_TOPIC_MAX];
-    char will_msg[MQ_TOPIC_MAX];
-    char subs[MQ_SUBS][MQ_TOPIC_MAX];
+    MqText will_topic;
+    MqText will_msg;
+    MqText subs[MQ_SUBS];
     int nsubs;
     MqMsg retained[MQ_RETAINED];
     MqMsg log[MQ_LOG];
     int nlog;
     /* data entry in progress */
     int entry;
-    char topic[MQ_TOPIC_MAX];
+    MqText topic;
     uint8_t payload[MQ_PAYLOAD_MAX];
     size_t payload_len;
 };
 
-static bool topic_matches(const char* filter, const char* topic)
+static void text_set(MqText* t, const void* bytes, size_t len)
 {
-    for (; *filter; filter++)
+    t->len = len < MQ_TOPIC_MAX ? len : MQ_TOPIC_MAX;
+    memcpy(t->s, bytes, t->len);
+    t->s[t->len] = '\0';
+}
+
+static bool text_equal(const MqText* a, const MqText* b)
+{
+    return a->len == b->len && memcmp(a->s, b->s, a->len) == 0;
+}
+
+static bool topic_matches(const MqText* filter, const MqText* topic)
+{
+    size_t f, t = 0;
+    for (f = 0; f < filter->len; f++)
     {
-        if (*filter == '#')
+        char c = filter->s[f];
+        if (c == '#')
         {
             return true;
         }
-        if (*filter == '+')
+        if (c == '+')
         {
-            topic += strcspn(topic, "/"); /* one level */
+            while (t < topic->len && topic->s[t] != '/') /* one level */
+            {
+                t++;
+            }
         }
-        else if (*filter != *topic++)
+        else if (t >= topic->len || c != topic->s[t++])
         {
             return false;
         }
     }
-    return *topic == '\0';
+    return t == topic->len;
 }
 
 /* "+CMQTTRX<kind>: 0,<n>" and the bytes, in parts of at most m->part bytes. */
@@ -101,15 +125,14 @@ static void put_parts(const SimMqtt* m, FILE* f, const char* kind, const void* b
 }
 
 /* A received message (+CMQTTRXSTART, topic and payload parts, +CMQTTRXEND) after `delay` ms. */
-static void queue_message(SimMqtt* m, uint32_t delay, const char* topic, const uint8_t* payload, size_t len)
+static void queue_message(SimMqtt* m, uint32_t delay, const MqText* topic, const uint8_t* payload, size_t len)
 {
     char* data = NULL;
     size_t size = 0;
     FILE* f = open_memstream(&data, &size);
-    size_t tl = strnlen(topic, MQ_TOPIC_MAX - 1);
     len = len < MQ_PAYLOAD_MAX ? len : MQ_PAYLOAD_MAX;
-    fprintf(f, "\r\n+CMQTTRXSTART: 0,%zu,%zu\r\n", tl, len);
-    put_parts(m, f, "TOPIC", topic, tl);
+    fprintf(f, "\r\n+CMQTTRXSTART: 0,%zu,%zu\r\n", topic->len, len);
+    put_parts(m, f, "TOPIC", topic->s, topic->len);
     put_parts(m, f, "PAYLOAD", payload, len);
     fprintf(f, "\r\n+CMQTTRXEND: 0\r\n");
     fclose(f);
@@ -145,12 +168,12 @@ static int answer(SimMqtt* m, const char* cmd, bool with_index, int code)
     return SIM_OK;
 }
 
-static void deliver_publish(SimMqtt* m, const char* topic, const uint8_t* payload, size_t len, uint32_t delay)
+static void deliver_publish(SimMqtt* m, const MqText* topic, const uint8_t* payload, size_t len, uint32_t delay)
 {
     int i;
     for (i = 0; m->connected && i < m->nsubs; i++)
     {
-        if (topic_matches(m->subs[i], topic))
+        if (topic_matches(&m->subs[i], topic))
         {
             queue_message(m, delay, topic, payload, len);
             return;
@@ -158,12 +181,12 @@ static void deliver_publish(SimMqtt* m, const char* topic, const uint8_t* payloa
     }
 }
 
-static void retain(SimMqtt* m, const char* topic, const uint8_t* payload, size_t len)
+static void retain(SimMqtt* m, const MqText* topic, const uint8_t* payload, size_t len)
 {
     int i, freeslot = -1;
     for (i = 0; i < MQ_RETAINED; i++)
     {
-        if (m->retained[i].used && strcmp(m->retained[i].topic, topic) == 0)
+        if (m->retained[i].used && text_equal(&m->retained[i].topic, topic))
         {
             break;
         }
@@ -176,40 +199,40 @@ static void retain(SimMqtt* m, const char* topic, const uint8_t* payload, size_t
     if (i >= 0)
     {
         m->retained[i].used = len > 0;
-        snprintf(m->retained[i].topic, MQ_TOPIC_MAX, "%s", topic);
+        m->retained[i].topic = *topic;
         memcpy(m->retained[i].payload, payload, len);
         m->retained[i].len = len;
     }
 }
 
-static int subscribe(SimMqtt* m, const char* filter)
+static int subscribe(SimMqtt* m, const MqText* filter)
 {
     int code = result_code(m, "SUB");
     int i;
     int result;
     if (code == 0 && m->nsubs < MQ_SUBS)
     {
-        snprintf(m->subs[m->nsubs++], MQ_TOPIC_MAX, "%s", filter);
+        m->subs[m->nsubs++] = *filter;
     }
     result = answer(m, "SUB", true, code);
     for (i = 0; code == 0 && i < MQ_RETAINED; i++)
     {
-        if (m->retained[i].used && topic_matches(filter, m->retained[i].topic))
+        if (m->retained[i].used && topic_matches(filter, &m->retained[i].topic))
         {
-            queue_message(m, m->delay + 50, m->retained[i].topic, m->retained[i].payload, m->retained[i].len);
+            queue_message(m, m->delay + 50, &m->retained[i].topic, m->retained[i].payload, m->retained[i].len);
         }
     }
     return result;
 }
 
-static int unsubscribe(SimMqtt* m, const char* filter)
+static int unsubscribe(SimMqtt* m, const MqText* filter)
 {
     int i;
     for (i = 0; i < m->nsubs; i++)
     {
-        if (strcmp(m->subs[i], filter) == 0)
+        if (text_equal(&m->subs[i], filter))
         {
-            memmove(m->subs[i], m->subs[i + 1], (size_t)(m->nsubs - i - 1) * MQ_TOPIC_MAX);
+            memmove(&m->subs[i], &m->subs[i + 1], (size_t)(m->nsubs - i - 1) * sizeof m->subs[0]);
             m->nsubs--;
             break;
         }
@@ -220,17 +243,17 @@ static int unsubscribe(SimMqtt* m, const char* filter)
 static void on_data(SimModem* sim, void* state, const uint8_t* data, size_t len, int terminator)
 {
     SimMqtt* m = (SimMqtt*)state;
-    char text[MQ_TOPIC_MAX];
+    MqText text; /* topics, filters and will texts: at most 1024 bytes (see prompt_for) */
     int result = SIM_OK;
     (void)terminator;
-    snprintf(text, sizeof text, "%.*s", (int)len, (const char*)data);
+    text_set(&text, data, len);
     switch (m->entry)
     {
-    case ENTRY_TOPIC: snprintf(m->topic, sizeof m->topic, "%s", text); break;
-    case ENTRY_SUB: result = subscribe(m, text); break;
-    case ENTRY_UNSUB: result = unsubscribe(m, text); break;
-    case ENTRY_WILL_TOPIC: snprintf(m->will_topic, sizeof m->will_topic, "%s", text); break;
-    case ENTRY_WILL_MSG: snprintf(m->will_msg, sizeof m->will_msg, "%s", text); break;
+    case ENTRY_TOPIC: m->topic = text; break;
+    case ENTRY_SUB: result = subscribe(m, &text); break;
+    case ENTRY_UNSUB: result = unsubscribe(m, &text); break;
+    case ENTRY_WILL_TOPIC: m->will_topic = text; break;
+    case ENTRY_WILL_MSG: m->will_msg = text; break;
     default:
         m->payload_len = len < MQ_PAYLOAD_MAX ? len : MQ_PAYLOAD_MAX;
         memcpy(m->payload, data, m->payload_len);
@@ -388,7 +411,7 @@ static int mq_pub(SimModem* sim, void* state, const char* args)
     int n = sscanf(args, "%lu,%lu,%lu,%lu", &qos, &timeout, &retained, &dup);
     int code;
     int result;
-    if (n < 2 || qos > 2 || timeout == 0 || timeout > 180 || m->topic[0] == '\0')
+    if (n < 2 || qos > 2 || timeout == 0 || timeout > 180 || m->topic.len == 0)
     {
         return SIM_ERROR;
     }
@@ -403,7 +426,7 @@ static int mq_pub(SimModem* sim, void* state, const char* args)
         if (m->nlog < MQ_LOG)
         {
             MqMsg* l = &m->log[m->nlog++];
-            snprintf(l->topic, MQ_TOPIC_MAX, "%s", m->topic);
+            l->topic = m->topic;
             memcpy(l->payload, m->payload, m->payload_len);
             l->len = m->payload_len;
             l->qos = (int)qos;
@@ -411,11 +434,11 @@ static int mq_pub(SimModem* sim, void* state, const char* args)
         }
         if (n >= 3 && retained == 1)
         {
-            retain(m, m->topic, m->payload, m->payload_len);
+            retain(m, &m->topic, m->payload, m->payload_len);
         }
-        deliver_publish(m, m->topic, m->payload, m->payload_len, m->delay + 50);
+        deliver_publish(m, &m->topic, m->payload, m->payload_len, m->delay + 50);
     }
-    m->topic[0] = '\0';
+    m->topic.len = 0;
     m->payload_len = 0;
     return result;
 }
@@ -536,7 +559,9 @@ void sim_mqtt_set_result_delay(SimMqtt* m, uint32_t ms) { m->delay = ms; }
 
 void sim_mqtt_inject_message(SimMqtt* m, const char* topic, const void* payload, size_t len)
 {
-    deliver_publish(m, topic, (const uint8_t*)payload, len, 0);
+    MqText t;
+    text_set(&t, topic, strlen(topic));
+    deliver_publish(m, &t, (const uint8_t*)payload, len, 0);
 }
 
 void sim_mqtt_inject_raw(SimMqtt* m, const void* bytes, size_t len) { sim_inject_raw(m->sim, bytes, len); }
@@ -565,11 +590,12 @@ void sim_mqtt_nonet(SimMqtt* m)
 bool sim_mqtt_started(const SimMqtt* m) { return m->started; }
 bool sim_mqtt_connected(const SimMqtt* m) { return m->connected; }
 const char* sim_mqtt_client_id(const SimMqtt* m) { return m->client_id; }
-const char* sim_mqtt_will_topic(const SimMqtt* m) { return m->will_topic; }
-const char* sim_mqtt_will_message(const SimMqtt* m) { return m->will_msg; }
+const char* sim_mqtt_will_topic(const SimMqtt* m) { return m->will_topic.s; }
+const char* sim_mqtt_will_message(const SimMqtt* m) { return m->will_msg.s; }
 int sim_mqtt_subscription_count(const SimMqtt* m) { return m->nsubs; }
 int sim_mqtt_published_count(const SimMqtt* m) { return m->nlog; }
-const char* sim_mqtt_published_topic(const SimMqtt* m, int i) { return i < m->nlog ? m->log[i].topic : NULL; }
+const char* sim_mqtt_published_topic(const SimMqtt* m, int i) { return i < m->nlog ? m->log[i].topic.s : NULL; }
+size_t sim_mqtt_published_topic_length(const SimMqtt* m, int i) { return i < m->nlog ? m->log[i].topic.len : 0; }
 int sim_mqtt_published_qos(const SimMqtt* m, int i) { return i < m->nlog ? m->log[i].qos : -1; }
 bool sim_mqtt_published_retain(const SimMqtt* m, int i) { return i < m->nlog && m->log[i].retain; }
 

@@ -7,6 +7,7 @@
  * wildcards), TOPIC/PAYLOAD/PUB (QoS 0..2, retain).
  * Messages published to a subscribed topic, retained messages on subscribe and injected messages are
  * delivered as +CMQTTRXSTART / +CMQTTRXTOPIC / +CMQTTRXPAYLOAD (split in parts) / +CMQTTRXEND.
+ * Topics, filters and will texts of up to 1024 bytes are kept whole, by length.
  */
 #ifndef SIM_MQTT_H_
 #define SIM_MQTT_H_
@@ -59,6 +60,7 @@ int sim_mqtt_subscription_count(const SimMqtt* m);
 /** Messages published by the library: count, and the i-th topic / payload / qos / retain. */
 int sim_mqtt_published_count(const SimMqtt* m);
 const char* sim_mqtt_published_topic(const SimMqtt* m, int i);
+size_t sim_mqtt_published_topic_length(const SimMqtt* m, int i);
 const char* sim_mqtt_published_payload(const SimMqtt* m, int i, size_t* len);
 int sim_mqtt_published_qos(const SimMqtt* m, int i);
 bool sim_mqtt_published_retain(const SimMqtt* m, int i);

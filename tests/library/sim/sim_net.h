@@ -3,8 +3,11 @@
  *
  * LTE profiles: AT+CGDCONT, AT+NETOPEN (OK then +NETOPEN: <err> after 1.5 s), AT+NETOPEN?, AT+NETCLOSE,
  * AT+IPADDR. 2G profile: the bearer profile 1 (AT+SAPBR=3/1/2/0,1). The connection opens only while
- * the modem is registered for packet data and, when an APN is required, with that APN. Network loss
- * is injected with sim_net_drop (+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY / +SAPBR 1: DEACT).
+ * the modem is registered for packet data and, when an APN is required, with that APN: on LTE the APN
+ * that was set when the packet domain registration was reached (the attach), on 2G the bearer's APN.
+ * A registration lost for SIM_NET_CONTEXT_LOSS_MS takes the open connection with it (with the URC of
+ * sim_net_drop); a shorter loss leaves it open. Network loss is injected with sim_net_drop
+ * (+CIPEVENT: NETWORK CLOSED UNEXPECTEDLY / +SAPBR 1: DEACT).
  */
 #ifndef SIM_NET_H_
 #define SIM_NET_H_
@@ -16,6 +19,9 @@ extern "C" {
 #endif
 
 typedef struct SimNet SimNet;
+
+/** A packet domain registration lost this long ends an open connection. */
+#define SIM_NET_CONTEXT_LOSS_MS 30000u
 
 /** Adds the packet data service. `required_apn`: the APN the network insists on, NULL = any. */
 SimNet* sim_net_attach(SimModem* sim, const char* required_apn);
@@ -41,6 +47,14 @@ void sim_net_drop_at_next_address(SimNet* n);
 /** LTE: the modem closes the network without any URC right after answering the next AT+NETOPEN? (so
  *  an AT+NETCLOSE that follows finds it closed: "+NETCLOSE: 2", ERROR). */
 void sim_net_drop_after_next_query(SimNet* n);
+/** LTE: the next `count` AT+IPADDR answer with an IPv6 address only ("+IPADDR: fe80::1", OK). */
+void sim_net_addressless_answers(SimNet* n, int count);
+/** LTE, with a required APN: the network refuses the attach (packet domain registration 3) until that
+ *  APN is set with AT+CGDCONT; SIM_NET_ATTACH_MS later the modem attaches (1). */
+void sim_net_attach_needs_apn(SimNet* n);
+/** The APN in force at the last attach ("" before one), and the number of attaches so far. */
+const char* sim_net_attach_apn(const SimNet* n);
+int sim_net_attaches(const SimNet* n);
 
 #ifdef __cplusplus
 }
