@@ -235,16 +235,18 @@ Result merge(const QString& oldText, const QString& newText, const QVector<QRegu
     }
     result.text += newText.midRef(copied);
 
-    // A region of the old text that cannot be carried: the new text has no place for it, or its end
-    // or begin marker is missing, or it stands twice (so what belongs to it is unknown and the new
-    // text would silently replace part of it).
-    // A region without a place that still holds the generator's own text is no loss.
+    // The generator's own text of each region (pristineText): a region without a place in the new text
+    // that still holds it is no loss.
     QVector<QString> pristine(list.size());
     if (!pristineText.isEmpty())
         for (const Found& region : findRegions(pristineText, list))
             if (pristine[region.pattern].isEmpty())
                 pristine[region.pattern] = pristineText.mid(region.start, region.end - region.start);
     auto lf = [](QString text) { return text.replace(QLatin1String("\r\n"), QLatin1String("\n")); };
+
+    // A region of the old text that cannot be carried: the new text has no place for it (and it holds
+    // more than the generator's own text), or its end or begin marker is missing, or it stands twice
+    // (so what belongs to it is unknown and the new text would silently replace part of it).
     QVector<bool> cannotCarry(list.size(), false);
     for (int i = 0; i < list.size(); ++i)
         cannotCarry[i] = (inOld[i] && !inNew[i] && (pristine[i].isEmpty() || lf(userRegions[i]) != lf(pristine[i]))) ||

@@ -184,34 +184,32 @@ static void onCmdLine(void* ctx, const char* line, uint16_t len)
 /* Raises ReadSuccess for the received message just read. */
 static void reportMessage(GSM_SmsRead_Instance* inst, uint8_t fl)
 {
-    {
-        GSM_SmsRead_Event_ReadSuccess ev;
+    GSM_SmsRead_Event_ReadSuccess ev;
 #if GSM_SMSREAD_TIMESTAMP_SIZE >= 21u
-        /* A time stamp that parses has 17 or 20 characters ("yy/MM/dd,hh:mm:ss", then the zone); with
-         * any other length a terminator stands where the parser wants a digit or a separator, so it
-         * fails as it should. */
-        uint16_t n = (inst->Timestamp[17] == '\0') ? 17u : 20u;
+    /* A time stamp that parses has 17 or 20 characters ("yy/MM/dd,hh:mm:ss", then the zone); with
+     * any other length a terminator stands where the parser wants a digit or a separator, so it
+     * fails as it should. */
+    uint16_t n = (inst->Timestamp[17] == '\0') ? 17u : 20u;
 #else
-        uint16_t n = 0u;
-        while (inst->Timestamp[n] != '\0')
-        {
-            n++;
-        }
+    uint16_t n = 0u;
+    while (inst->Timestamp[n] != '\0')
+    {
+        n++;
+    }
 #endif
-        ev.TimestampUtc = 0u; /* (left unchanged when the time stamp does not parse) */
-        ev.TimeZoneQuarters = 0;
-        (void)gsmUtilDateTimeToEpoch(inst->Timestamp, n, &ev.TimestampUtc, &ev.TimeZoneQuarters);
-        ev.Sender = inst->Sender;
-        ev.Timestamp = inst->Timestamp;
-        ev.Text = inst->Text;
-        ev.TextLength = inst->Body.Len;
-        /* cut, or the counted body did not arrive whole */
-        ev.Truncated = (fl & (GSM_UTIL_TEXT_CUT | SR_B_PENDING)) != 0u;
-        ev.Index = inst->Index;
-        if (inst->EventHandler != NULL)
-        {
-            inst->EventHandler(inst, GSM_SmsRead_EventType_ReadSuccess, &ev);
-        }
+    ev.TimestampUtc = 0u; /* (left unchanged when the time stamp does not parse) */
+    ev.TimeZoneQuarters = 0;
+    (void)gsmUtilDateTimeToEpoch(inst->Timestamp, n, &ev.TimestampUtc, &ev.TimeZoneQuarters);
+    ev.Sender = inst->Sender;
+    ev.Timestamp = inst->Timestamp;
+    ev.Text = inst->Text;
+    ev.TextLength = inst->Body.Len;
+    /* cut, or the counted body did not arrive whole */
+    ev.Truncated = (fl & (GSM_UTIL_TEXT_CUT | SR_B_PENDING)) != 0u;
+    ev.Index = inst->Index;
+    if (inst->EventHandler != NULL)
+    {
+        inst->EventHandler(inst, GSM_SmsRead_EventType_ReadSuccess, &ev);
     }
 }
 
