@@ -14,7 +14,9 @@ enum
     HC_TERM,       /* AT+HTTPTERM: before INIT of a request (result ignored), or after a request */
     HC_INIT,       /* AT+HTTPINIT */
     HC_CID,        /* AT+HTTPPARA="CID",1 (2G) */
-    HC_SSL,        /* AT+HTTPSSL=<0|1> (2G: TLS for an https:// URL; LTE modems go by the URL) */
+    HC_SSL,        /* 2G: AT+HTTPSSL=<0|1> (TLS for an https:// URL); LTE, https:// URL only:
+                    * AT+CSSLCFG="enableSNI",0,1 (the server name in the handshake, which many
+                    * servers need; LTE modems go by the URL for TLS itself) */
     HC_URL,        /* AT+HTTPPARA="URL","..." */
     HC_CONTENT,    /* AT+HTTPPARA="CONTENT","..." (POST) */
     HC_DATA,       /* AT+HTTPDATA=<n>,<time> + body (POST with a body) */
@@ -27,6 +29,7 @@ enum
 /* Command of each command state after "AT+HTTP" (the arguments follow in runCmd). */
 static const char kCmd[] GSM_PGM = "\0TERM\0INIT\0PARA=\"CID\",1\0SSL=\0PARA=\"URL\",\0PARA=\"CONTENT\",\0DATA=\0ACTION=\0\0READ=";
 static const char kHttp[] GSM_PGM = "AT+HTTP";
+static const char kSni[] GSM_PGM = "AT+CSSLCFG=\"enableSNI\",0,1";
 
 /* Flags */
 #define HC_F_BUSY    0x01u /* a request is pending (user view) */
@@ -67,7 +70,7 @@ static bool isLte(const GSM_HttpClientSimcom_Instance* inst)
 
 /* Whether the request's URL names the https scheme (in lower case, as written by convention; the
  * comparison ends at the URL's terminator). */
-static bool isHttps(const GSM_HttpClientSimcom_Instance* inst)
+static GSM_NOINLINE bool isHttps(const GSM_HttpClientSimcom_Instance* inst)
 {
     return gsmUtilStartsWith(inst->Url, 0xFFFFu, "https:");
 }
@@ -228,7 +231,7 @@ static void finish(GSM_HttpClientSimcom_Instance* inst, uint8_t result)
     raise(inst, result, 0u, true);
 }
 
-static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
+static GSM_NOINLINE GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
 {
     GSM_Prompt_CmdStatus st;
     GSM_Prompt_Interface* p = inst->Prompt;
@@ -237,9 +240,13 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
     {
         const GSM_Prompt_CmdSpec* spec =
             &kSpecs[((state == HC_INIT) || (state == HC_READ) || (isLte(inst) && (state != HC_DATA))) ? 1u : 0u];
-        if (gsmPromptHelperBeginP(p, inst, spec, kHttp))
+        bool sni = (state == HC_SSL) && isLte(inst);
+        if (gsmPromptHelperBeginP(p, inst, spec, sni ? kSni : kHttp))
         {
-            gsmPromptHelperAppendP(p, gsmUtilListText(kCmd, state));
+            if (!sni)
+            {
+                gsmPromptHelperAppendP(p, gsmUtilListText(kCmd, state));
+            }
             switch (state)
             {
             case HC_URL:
@@ -250,7 +257,10 @@ static GSM_Prompt_CmdStatus runCmd(GSM_HttpClientSimcom_Instance* inst)
                 break;
             case HC_SSL:
             case HC_ACTION:
-                gsmPromptCmdAppendUint(p, ((state == HC_SSL) ? isHttps(inst) : (inst->PostData != NULL)) ? 1u : 0u, 1u);
+                if (!sni)
+                {
+                    gsmPromptCmdAppendUint(p, ((state == HC_SSL) ? isHttps(inst) : (inst->PostData != NULL)) ? 1u : 0u, 1u);
+                }
                 break;
             case HC_DATA: /* <length>,<input time: milliseconds on 2G, seconds on LTE>: the time the
                            * body may take at the UART (about 1 ms a byte, as at 9600 baud) and 10 s
@@ -488,9 +498,11 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
             windowDone(inst, false); /* no (more) body of an answer of unknown length */
             break;
         }
-        else if ((state == HC_SSL) && (result == (uint8_t)GSM_HttpClientSimcom_Result_CommandError) && !isHttps(inst))
+        else if ((state == HC_SSL) && (result == (uint8_t)GSM_HttpClientSimcom_Result_CommandError) && (!isHttps(inst) || isLte(inst)))
         {
-            result = (uint8_t)GSM_HttpClientSimcom_Result_Success; /* a modem without TLS refuses AT+HTTPSSL=0 too */
+            /* a 2G modem without TLS refuses AT+HTTPSSL=0 too; an LTE modem that sends the server
+             * name anyway (SIM7600 class) may refuse the SNI setting */
+            result = (uint8_t)GSM_HttpClientSimcom_Result_Success;
         }
         if (result != (uint8_t)GSM_HttpClientSimcom_Result_Success)
         {
@@ -562,7 +574,10 @@ static bool request(GSM_HttpClientSimcom_Instance* inst, const char* url, const 
     inst->Status = 0u;
     inst->ContentLength = 0u;
     inst->Offset = 0u;
-    inst->Flags2 = (uint8_t)(((inst->InternetConnection->Family != (uint8_t)GSM_InternetConnection_Family_2G) ? HC_F2_LTE : 0u) |
+    /* (LTE: no "CID"; no TLS step but for an https:// URL, whose step sets the server name) */
+    inst->Flags2 = (uint8_t)(((inst->InternetConnection->Family != (uint8_t)GSM_InternetConnection_Family_2G)
+                                  ? (isHttps(inst) ? (1u << HC_CID) : HC_F2_LTE)
+                                  : 0u) |
                              ((body == NULL) ? HC_F2_GET : 0u) | ((n == 0u) ? HC_F2_NO_BODY : 0u));
     inst->Flags = (uint8_t)((inst->Flags & (uint8_t)~HC_F_RESTART) | HC_F_BUSY); /* HC_F_NONET is clear: it is only set while a request is pending */
     return true;

@@ -7,6 +7,8 @@
  *     AT+HTTPINIT
  *     AT+HTTPPARA="CID",1                 (2G only)
  *     AT+HTTPSSL=<1 for https:// | 0>     (2G only)
+ *     AT+CSSLCFG="enableSNI",0,1          (LTE, https:// only: the server name in the TLS handshake,
+ *                                          which many servers need; an error answer is ignored)
  *     AT+HTTPPARA="URL","<url>"
  *     AT+HTTPPARA="CONTENT","<type>"      (POST)
  *     AT+HTTPDATA=<n>,<time> ... DOWNLOAD ... <n bytes> ... OK   (POST with a body)
@@ -156,7 +158,8 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst);
 /**
  * Starts a GET request.
  * @param url "http://host[:port]/path"; "https://" selects TLS (2G: AT+HTTPSSL=1, which needs a firmware
- *            with SSL; without it the request ends with CommandError); must stay valid until the last event
+ *            with SSL; without it the request ends with CommandError; LTE: the server name is sent in
+ *            the handshake, SSL context 0); must stay valid until the last event
  * @return true when accepted; false when a request is pending, the internet connection is not up, an
  *         argument is NULL / empty or the URL holds a '"' or a byte below 0x20.
  */

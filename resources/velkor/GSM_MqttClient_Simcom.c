@@ -427,7 +427,7 @@ static void abortStep(GSM_MqttClientSimcom_Instance* inst)
 
 /* Runs the present step: sends its command (and its data at the prompt), awaits its result, then
  * goes on with the next step or ends the operation with its event. */
-static void runStep(GSM_MqttClientSimcom_Instance* inst)
+static GSM_NOINLINE void runStep(GSM_MqttClientSimcom_Instance* inst)
 {
     GSM_Prompt_Interface* p = inst->Prompt;
     uint8_t s = inst->State;

@@ -205,7 +205,9 @@ FAMILY_TEST(wrongApnRetriesWithGrowingPause)
 
 /* An "https:" URL selects TLS. 2G modems are told so with AT+HTTPSSL=1 before each
  * such request and AT+HTTPSSL=0 before any other, which a firmware without TLS refuses without harm
- * (its https requests end with CommandError); LTE modems go by the URL alone. */
+ * (its https requests end with CommandError); LTE modems go by the URL, and before an https request
+ * are asked to send the server name in the handshake (AT+CSSLCFG="enableSNI",0,1), which the servers
+ * of the simulator need on LTE-A and which LTE-Q refuses without harm. */
 FAMILY_TEST(httpsUrlsSelectTls)
 {
     static const struct
@@ -247,6 +249,7 @@ FAMILY_TEST(httpsUrlsSelectTls)
             CHECK_EQ_INT(net_http_log()->body_len, result == GSM_HttpClientSimcom_Result_Success ? (tls ? 3 : 5) : 0);
             CHECK_EQ_INT(harness_count_command(tls ? "AT+HTTPSSL=1" : "AT+HTTPSSL=0"), g2 ? 1 : 0);
             CHECK_EQ_INT(harness_count_command(tls ? "AT+HTTPSSL=0" : "AT+HTTPSSL=1"), 0);
+            CHECK_EQ_INT(harness_count_command("AT+CSSLCFG=\"enableSNI\",0,1"), (tls && !g2) ? 1 : 0);
             CHECK_EQ_INT(sim_http_actions(g_http) - actions, result == GSM_HttpClientSimcom_Result_Success ? 1 : 0);
         }
     }

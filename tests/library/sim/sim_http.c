@@ -30,6 +30,8 @@ struct SimHttp
     bool init, cid;
     bool ssl;         /* 2G: AT+HTTPSSL=1 (kept until the modem restarts) */
     bool ssl_refused; /* 2G firmware without TLS: AT+HTTPSSL answers ERROR */
+    bool sni;         /* LTE-A: AT+CSSLCFG="enableSNI",0,1 (kept until the modem restarts) */
+    bool servers_need_sni; /* LTE-A: an https server refuses a handshake without the server name (715) */
     char url[600];
     char content[300];
     uint8_t post[8192];
@@ -188,6 +190,12 @@ static int http_action(SimModem* sim, void* state, const char* args)
         len = 0;
         h->answer = NULL;
     }
+    else if (sim_family(sim) == SIM_FAMILY_LTE_A && h->servers_need_sni && !h->sni && strncmp(h->url, "https:", 6) == 0)
+    {
+        status = 715; /* LTE-A: handshake without the server name, which the server needs */
+        len = 0;
+        h->answer = NULL;
+    }
     if (h->answer && h->answer->chunked && !is_2g(sim))
     {
         len = 0;
@@ -263,6 +271,20 @@ static void run_command(SimModem* sim, SimHttp* h, const char* cmd)
 static bool on_command(SimModem* sim, void* state, const char* cmd)
 {
     SimHttp* h = (SimHttp*)state;
+    if (strcmp(cmd, "AT+CSSLCFG=\"enableSNI\",0,1") == 0)
+    {
+        /* the server name in the TLS handshake of SSL context 0: an LTE-A setting (the others refuse it) */
+        h->sni = sim_family(sim) == SIM_FAMILY_LTE_A;
+        if (h->sni)
+        {
+            sim_send_ok(sim);
+        }
+        else
+        {
+            sim_send_error(sim);
+        }
+        return true;
+    }
     if (!sim_cmd_is(cmd, "AT+HTTP"))
     {
         return false;
@@ -336,7 +358,7 @@ static void on_reset(SimModem* sim, void* state)
 {
     SimHttp* h = (SimHttp*)state;
     (void)sim;
-    h->init = h->cid = h->nonet = h->pending = h->ssl = false;
+    h->init = h->cid = h->nonet = h->pending = h->ssl = h->sni = false;
     h->answer = NULL;
     h->slow_cmd[0] = '\0';
 }
@@ -348,6 +370,7 @@ SimHttp* sim_http_attach(SimModem* sim, SimNet* net)
     h->sim = sim;
     h->net = net;
     h->service = service;
+    h->servers_need_sni = true; /* as most https servers today (shared hosting, CDNs) */
     sim_add_service(sim, &h->service);
     return h;
 }
@@ -402,6 +425,8 @@ void sim_http_cut_next_body(SimHttp* h, size_t keep)
     h->cut_armed = true;
     h->cut_keep = keep;
 }
+
+void sim_http_servers_need_sni(SimHttp* h, bool need) { h->servers_need_sni = need; }
 
 void sim_http_refuse_ssl(SimHttp* h)
 {
