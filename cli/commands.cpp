@@ -706,13 +706,17 @@ QString usage()
 
 int run(const QStringList& arguments)
 {
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h")) ||
+    // (after "--" every argument is a name: a folder may be called "--help")
+    const QStringList options = arguments.mid(0, arguments.contains(QStringLiteral("--"))
+                                                     ? arguments.indexOf(QStringLiteral("--"))
+                                                     : arguments.size());
+    if (options.contains(QStringLiteral("--help")) || options.contains(QStringLiteral("-h")) ||
         arguments.value(0) == QLatin1String("help"))
     {
         Console::out(usage());
         return Success;
     }
-    if (arguments.contains(QStringLiteral("--version")))
+    if (options.contains(QStringLiteral("--version")))
     {
         Console::out(kProgram + QLatin1Char(' ') + Velkor::version());
         return Success;

@@ -151,6 +151,8 @@ void TestCli::commandLineErrors_data()
     QTest::newRow("version") << QStringList{"--version"} << 0 << "velkor-codegen 1.0";
     QTest::newRow("help lists exit codes") << QStringList{"--help"} << 0 << "  6  gsm_manager.c and gsm_manager.cpp";
     QTest::newRow("help after a command") << QStringList{"generate", "--help"} << 0 << "--backup-dir DIR";
+    QTest::newRow("after -- a name, not the help") << QStringList{"generate", "--", "--help"} << 3
+                                                   << "The project path specified does not exist";
     QTest::newRow("no arguments") << QStringList{} << 2 << "Usage: velkor-codegen";
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << "Unknown command 'frobnicate'";
     QTest::newRow("generate without folder") << QStringList{"generate"} << 2 << "exactly one PROJECT_DIR";
