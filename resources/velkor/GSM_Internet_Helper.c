@@ -131,20 +131,9 @@ uint8_t gsmInternetHelperIPv4ToStr(const GSM_IPv4* addr, char* buf, uint8_t size
 
 uint32_t gsmInternetHelperQuotedLength(const char* text)
 {
-    uint32_t n = 0u;
-    uint8_t c;
-    if (text != NULL)
-    {
-        while ((c = (uint8_t)text[n]) != 0u)
-        {
-            if ((c < 0x20u) || (c == (uint8_t)'"'))
-            {
-                return GSM_INTERNETHELPER_UNQUOTABLE;
-            }
-            n++;
-        }
-    }
-    return n;
+    uint32_t n = gsmUtilQuotableLength(text);
+    /* quotable only when nothing but the terminator ended it */
+    return ((text == NULL) || (text[n] == '\0')) ? n : GSM_INTERNETHELPER_UNQUOTABLE;
 }
 
 /* ---- GSM_InternetConnection_Interface ---- */

@@ -723,16 +723,8 @@ void gsmPromptCmdAppendQuoted(GSM_Prompt_Interface* prompt, const char* text)
     static const char kQuote[] GSM_PGM = "\"";
     /* A CR or LF in the text would end the command line there and make the rest a command of its own,
      * a '"' would end the parameter: the text is cut before the first such byte. */
-    uint16_t n = 0u;
-    if (text != NULL)
-    {
-        while (((uint8_t)text[n] >= 0x20u) && (text[n] != '"')) /* (the terminator ends it too) */
-        {
-            n++;
-        }
-    }
     gsmPromptCmdAppendP(prompt, kQuote);
-    gsmPromptCmdAppendBytes(prompt, (const uint8_t*)text, n);
+    gsmPromptCmdAppendBytes(prompt, (const uint8_t*)text, (uint16_t)gsmUtilQuotableLength(text)); /* (no parameter is that long) */
     gsmPromptCmdAppendP(prompt, kQuote);
 }
 

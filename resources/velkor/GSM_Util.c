@@ -140,6 +140,19 @@ bool gsmUtilDateTimeToEpoch(const char* text, uint16_t len, uint32_t* epoch_utc,
     return true;
 }
 
+uint32_t gsmUtilQuotableLength(const char* text)
+{
+    uint32_t n = 0u;
+    if (text != NULL)
+    {
+        while (((uint8_t)text[n] >= 0x20u) && (text[n] != '"')) /* (the terminator ends it too) */
+        {
+            n++;
+        }
+    }
+    return n;
+}
+
 uint8_t gsmUtilUintToStr(char* buf, uint8_t size, uint32_t value, uint8_t min_digits)
 {
     uint8_t n = 1u;

@@ -54,6 +54,13 @@ uint8_t gsmUtilUintToStr(char* buf, uint8_t size, uint32_t value, uint8_t min_di
 /** As gsmUtilUintToStr, for signed values ("-" sign for negatives, no sign for positives). */
 uint8_t gsmUtilIntToStr(char* buf, uint8_t size, int32_t value);
 
+/**
+ * Number of bytes of `text` that can stand between the double quotes of a command parameter: up to
+ * its terminator, its first control byte (below 0x20: a CR would end the command line) or its first
+ * '"' (which would end the parameter). 0 for NULL.
+ */
+uint32_t gsmUtilQuotableLength(const char* text);
+
 /* ---- Line parsing ----------------------------------------------------------------------------- */
 
 /** True when the first `len` characters of `line` begin with the zero-terminated `prefix`. */
