@@ -7,6 +7,7 @@
 
 #include "dialogs.h"
 #include "util.h"
+#include "velkorconstants.h"
 
 namespace UserCodeMerge
 {
@@ -251,8 +252,10 @@ Result merge(const QString& oldText, const QString& newText, const QVector<QRegu
     for (int i = 0; i < list.size(); ++i)
         cannotCarry[i] = (inOld[i] && !inNew[i] && (pristine[i].isEmpty() || lf(userRegions[i]) != lf(pristine[i]))) ||
                          ambiguous[i];
+    // A begin marker without an end marker, outside every region: also when a complete region of
+    // that name stands elsewhere, the code after this marker has no place in the new text.
     for (const Found& marker : unclosed)
-        cannotCarry[marker.pattern] = cannotCarry[marker.pattern] || !inOld[marker.pattern];
+        cannotCarry[marker.pattern] = true;
     for (int i = 0; i < list.size(); ++i)
         if (cannotCarry[i])
             result.droppedRegions.append(i < names.size() ? names[i] : patterns[i].pattern());
@@ -267,6 +270,43 @@ QString outputPath(const QString& filePath, bool cpp)
         return filePath;
     return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('.') +
            (cpp ? QStringLiteral("cpp") : QStringLiteral("c"));
+}
+
+namespace
+{
+// The absolute path of `path` with links resolved as far as it exists (the rest of it cleaned), so
+// that a folder still to be made compares equal to its place in an existing tree.
+QString resolvedPath(const QString& path)
+{
+    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    QStringList rest;
+    while (!info.exists() && !info.isRoot() && !info.fileName().isEmpty())
+    {
+        rest.prepend(info.fileName());
+        info = QFileInfo(info.absolutePath());
+    }
+    QString resolved = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    for (const QString& part : rest)
+        resolved += QLatin1Char('/') + part;
+    return QDir::cleanPath(resolved);
+}
+} // namespace
+
+bool backupFolderAtRisk(const QString& folder, const QString& projectFolder)
+{
+    const QString target = resolvedPath(folder);
+    if (target == resolvedPath(projectFolder))
+        return true;
+    const QDir project(projectFolder);
+    const QStringList libraries{Velkor::libraryName(),
+                                Velkor::arduinoSourceFolder() + QLatin1Char('/') + Velkor::libraryName()};
+    for (const QString& library : libraries)
+    {
+        const QString root = resolvedPath(project.filePath(library));
+        if (target == root || target.startsWith(root + QLatin1Char('/')))
+            return true;
+    }
+    return false;
 }
 
 bool readExisting(const QString& path, ExistingFile* file)
@@ -290,9 +330,14 @@ bool readExisting(const QString& path, ExistingFile* file)
             codec = QTextCodec::codecForName("ISO-8859-1");
     }
 
-    QString text;
-    if (!Util::readFileContentsToString(path, &text, codec))
-        return false;
+    // Decoded here rather than through a text stream in text mode, which drops every CR: a CR on
+    // its own ends a line for a C compiler (and is the line end of old Mac files), so dropping it
+    // would join two lines and could put the user's code behind a comment. Every line end becomes
+    // LF; the regions keep their lines.
+    QTextCodec* decoder = marked ? marked : (codec ? codec : QTextCodec::codecForLocale());
+    QString text = decoder->toUnicode(bytes);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     file->text = text;
     file->codec = marked ? marked : codec;
     file->byteOrderMark = marked != nullptr;
@@ -308,15 +353,6 @@ QTextCodec* writeCodecFor(QTextCodec* codec, const QString& text)
     return codec && codec->canEncode(text) ? codec : nullptr;
 }
 
-bool samePath(const QString& a, const QString& b)
-{
-    const QFileInfo fa(a);
-    const QFileInfo fb(b);
-    if (fa.exists() && fb.exists())
-        return fa.canonicalFilePath() == fb.canonicalFilePath();
-    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
-}
-
 // Whether the files at `a` and `b` hold the same bytes (false when either cannot be read).
 bool sameBytes(const QString& a, const QString& b)
 {
@@ -328,7 +364,7 @@ bool sameBytes(const QString& a, const QString& b)
 
 // Asks whether to keep a copy of the old text and writes it. False (after a box) when the run must
 // stop without writing anything else.
-bool offerBackup(const QString& filePath, const QString& output)
+bool offerBackup(const QString& filePath)
 {
     Dialogs& dialogs = Dialogs::current();
     const QString fileName = QFileInfo(filePath).fileName();
@@ -361,14 +397,14 @@ bool offerBackup(const QString& filePath, const QString& output)
             backupPath = folder + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(" (") + QString::number(n) +
                          QStringLiteral(").") + info.suffix();
     }
-    if (samePath(backupPath, output))
+    if (backupFolderAtRisk(folder, QFileInfo(filePath).absolutePath()))
     {
-        // A backup in the project folder would be overwritten by the merged file a moment later.
+        // The same run would overwrite or delete the copy: the merged file goes to the project folder
+        // (and the old one may be deleted as stale), and the library folders are emptied.
         dialogs.critical(QStringLiteral("Write Error"),
                          QStringLiteral("Unable to use '") + backupPath +
-                             QStringLiteral("' as the backup copy: the new ") + fileName +
-                             QStringLiteral(" is written to the same file. Please choose another folder for the backup "
-                                            "of ") +
+                             QStringLiteral("' as the backup copy: the code generation writes and deletes files in "
+                                            "that folder. Please choose another folder for the backup of ") +
                              fileName + QStringLiteral(" and try again."));
         return false;
     }
@@ -402,7 +438,7 @@ bool extractAndSave(const QString& filePath, QString& generatedText, bool cpp,
     const Result merged = merge(old.text, generatedText, patterns, pristineText);
     generatedText = merged.text;
     const QString output = outputPath(filePath, cpp);
-    if (!merged.droppedRegions.isEmpty() && !offerBackup(filePath, output))
+    if (!merged.droppedRegions.isEmpty() && !offerBackup(filePath))
         return false;
 
     // Written beside the target and renamed over it only when complete: a failure leaves the old file.

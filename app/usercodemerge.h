@@ -56,6 +56,12 @@ Result merge(const QString& oldText, const QString& newText,
 // any other file (the header) keeps its own path.
 QString outputPath(const QString& filePath, bool cpp);
 
+// Whether a backup copy in `folder` could be overwritten or deleted by the generation of the project
+// in `projectFolder`: the project folder holds the manager files (and a stale one may be deleted), and
+// the library folders ("Velkor", "src/Velkor") are emptied before the library is written, or deleted
+// with everything in them as stale.
+bool backupFolderAtRisk(const QString& folder, const QString& projectFolder);
+
 // An existing manager file as text, with the encoding it was read in: null for the text stream's
 // default (the locale's encoding), Latin-1 for a file whose bytes are not valid in that encoding
 // (typically one saved as Windows-1252 or Latin-1 by an IDE on a UTF-8 system). Latin-1 gives every

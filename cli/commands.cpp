@@ -15,6 +15,7 @@
 #include "exampleexport.h"
 #include "generator.h"
 #include "projecttree.h"
+#include "usercodemerge.h"
 #include "velkorconstants.h"
 #include "velkormdl.h"
 
@@ -206,15 +207,6 @@ int loadProject(const QString& folder, CliProject& project)
     return Success;
 }
 
-bool samePath(const QString& a, const QString& b)
-{
-    const QFileInfo fa(a);
-    const QFileInfo fb(b);
-    if (fa.exists() && fb.exists())
-        return fa.canonicalFilePath() == fb.canonicalFilePath();
-    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
-}
-
 // The exit code of a generation run. A run that reported a failure and still went on to the end
 // (a stale folder that could not be deleted) has not done everything it was asked to: that is a
 // failure too, not a success.
@@ -298,10 +290,11 @@ int preflight(CliProject& project, const GenerateOptions& options)
         for (const QString& region : preview.droppedRegions)
             lost << QStringLiteral("  ") + fileName + QStringLiteral(": USER CODE ") + region;
         if (!preview.droppedRegions.isEmpty() && !options.backupDir.isEmpty() &&
-            samePath(QDir(options.backupDir).filePath(fileName), preview.outputPath))
-            return usageError(QStringLiteral("--backup-dir must not be the project folder: the backup copy of ") +
-                              fileName + QStringLiteral(" would be overwritten by the new ") + fileName +
-                              QStringLiteral("."));
+            UserCodeMerge::backupFolderAtRisk(options.backupDir, folder.absolutePath()))
+            return usageError(QStringLiteral("--backup-dir must not be the project folder or its library folder: "
+                                             "the code generation writes and deletes files there, so the backup "
+                                             "copy of ") +
+                              fileName + QStringLiteral(" could be overwritten or deleted."));
     }
     if (lost.isEmpty())
         return Success;
@@ -672,7 +665,8 @@ QString usage()
         "      --backup-dir DIR   When USER CODE sections of the existing files would be dropped (a\n"
         "                         module was removed, or a section marker is missing or doubled), save\n"
         "                         a copy of each such file in DIR and go on. Without it nothing is\n"
-        "                         written and the sections are listed.\n"
+        "                         written and the sections are listed. DIR must not be the project\n"
+        "                         folder or its library folder (Velkor, src/Velkor).\n"
         "      --no-arduino       C++ projects: put the library in 'Velkor' instead of 'src/Velkor'\n"
         "                         (the window's \"Arduino Project\" box unticked). Without it the\n"
         "                         settings file decides; an older one without that choice means\n"

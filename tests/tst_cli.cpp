@@ -407,6 +407,12 @@ void TestCli::refusalsWriteNothing_data()
                                                       << "gsm_manager.c: USER CODE gsmUssdEventHandler";
     QTest::newRow("backup into the project folder") << "dropped" << QStringList{"--backup-dir", "%PROJECT%"} << 2
                                                     << "must not be the project folder";
+    QTest::newRow("backup into the library folder")
+        << "dropped" << QStringList{"--backup-dir", "%PROJECT%/Velkor"} << 2
+        << "must not be the project folder or its library folder";
+    QTest::newRow("backup into a new folder in the library folder")
+        << "dropped" << QStringList{"--backup-dir", "%PROJECT%/Velkor/keep"} << 2
+        << "must not be the project folder or its library folder";
     QTest::newRow("both manager sources") << "both" << QStringList{} << 6
                                           << "The specified directory includes a gsm_manager.cpp and gsm_manager.c file.";
 }

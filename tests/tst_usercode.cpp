@@ -45,6 +45,7 @@ private slots:
     void failureWritesNothing_data();
     void failureWritesNothing();
     void switchingCToCppWritesCppAndKeepsC();
+    void loneCarriageReturnStaysALineEnd();
     void userBytesSurviveInAnyEightBitEncoding_data();
     void userBytesSurviveInAnyEightBitEncoding();
 };
@@ -155,6 +156,9 @@ void TestUserCode::merge_data()
         << QStringList{QStringLiteral("Init")};
     QTest::newRow("region whose begin marker was deleted")
         << QStringLiteral("void f() {\n    start();\n    // USER CODE END Init\n}\n") << newInit << newInit
+        << QStringList{QStringLiteral("Init")};
+    QTest::newRow("second begin marker of a name without its end marker")
+        << userInit + QStringLiteral("// USER CODE BEGIN Init\nvoid second(void) { keep(); }\n") << newInit << userInit
         << QStringList{QStringLiteral("Init")};
     QTest::newRow("region standing twice")
         << userInit + region(QStringLiteral("Init"), QStringLiteral("    again();\n")) << newInit << userInit
@@ -309,8 +313,22 @@ void TestUserCode::failureWritesNothing_data()
     // The project folder for the header's backup would make the backup the file written next.
     QTest::newRow("backup into the file itself")
         << "gsm_manager.h" << true << "self" << QStringList{"Warning", "Select Folder", "Write Error"}
-        << "Unable to use '%1/gsm_manager.h' as the backup copy: the new gsm_manager.h is written to the same file. "
-           "Please choose another folder for the backup of gsm_manager.h and try again.";
+        << "Unable to use '%1/gsm_manager.h' as the backup copy: the code generation writes and deletes files in "
+           "that folder. Please choose another folder for the backup of gsm_manager.h and try again.";
+    // The library folder is emptied after the manager files are written, and the old C file may be
+    // deleted as stale after a switch to C++: either would take the backup with it.
+    QTest::newRow("backup into the library folder")
+        << "gsm_manager.c" << false << "library" << QStringList{"Warning", "Select Folder", "Write Error"}
+        << "Unable to use '%1/Velkor/gsm_manager.c' as the backup copy: the code generation writes and deletes files "
+           "in that folder. Please choose another folder for the backup of gsm_manager.c and try again.";
+    QTest::newRow("backup into the Arduino library folder")
+        << "gsm_manager.cpp" << true << "arduino" << QStringList{"Warning", "Select Folder", "Write Error"}
+        << "Unable to use '%1/src/Velkor/gsm_manager.cpp' as the backup copy: the code generation writes and deletes "
+           "files in that folder. Please choose another folder for the backup of gsm_manager.cpp and try again.";
+    QTest::newRow("backup into the project folder when switching to C++")
+        << "gsm_manager.c" << true << "self" << QStringList{"Warning", "Select Folder", "Write Error"}
+        << "Unable to use '%1/gsm_manager.c' as the backup copy: the code generation writes and deletes files in "
+           "that folder. Please choose another folder for the backup of gsm_manager.c and try again.";
     QTest::newRow("backup folder missing")
         << "gsm_manager.c" << true << "missing" << QStringList{"Warning", "Select Folder", "Write Error"}
         << "Unable to open file '%1/no/such/folder/gsm_manager.c' for writing. Please manually backup "
@@ -336,7 +354,8 @@ void TestUserCode::failureWritesNothing()
     ScopedDialogs scoped;
     const QString path = dir.filePath(file);
     // A region that the new text keeps, or one that it drops (so that the backup is offered).
-    const bool dropped = setup == "cancel" || setup == "self" || setup == "missing";
+    const bool dropped =
+        setup == "cancel" || setup == "self" || setup == "missing" || setup == "library" || setup == "arduino";
     const QString old = dropped ? region(QStringLiteral("gsmPinEventHandler"), QStringLiteral("keep_me();\n"))
                                 : region(QStringLiteral("Includes"), QStringLiteral("#include \"precious.h\"\n"));
     if (setup == "unreadable")
@@ -347,6 +366,12 @@ void TestUserCode::failureWritesNothing()
         scoped.dialogs.yesNoAnswers.enqueue(true);
     if (setup == "self")
         scoped.dialogs.folderAnswers.enqueue(dir.path());
+    if (setup == "library" || setup == "arduino")
+    {
+        const QString library = setup == "library" ? QStringLiteral("Velkor") : QStringLiteral("src/Velkor");
+        QVERIFY(QDir(dir.path()).mkpath(library));
+        scoped.dialogs.folderAnswers.enqueue(dir.filePath(library));
+    }
     if (setup == "missing")
         scoped.dialogs.folderAnswers.enqueue(dir.filePath(QStringLiteral("no/such/folder")));
     if (setup == "output")
@@ -383,6 +408,21 @@ void TestUserCode::switchingCToCppWritesCppAndKeepsC()
     QCOMPARE(scoped.dialogs.shown.size(), 0);
 }
 
+// A CR on its own inside a line of the user's code ends that line for the compiler: the merged
+// file must not join the two lines (here that would put the call behind the comment).
+void TestUserCode::loneCarriageReturnStaysALineEnd()
+{
+    QTemporaryDir dir;
+    ScopedDialogs scoped;
+    const QString path = dir.filePath(QStringLiteral("gsm_manager.h"));
+    QVERIFY(writeBytes(path, "// USER CODE BEGIN Includes\n// start the modem\r#include <a.h>\n// USER CODE END Includes\n"));
+    QString text = kNewHeader;
+    QVERIFY(UserCodeMerge::extractAndSave(path, text, false));
+    const QByteArray written = readBytes(path);
+    QVERIFY2(written.contains("// start the modem\n#include <a.h>\n"), written.constData());
+    QCOMPARE(scoped.dialogs.shown.size(), 0);
+}
+
 void TestUserCode::userBytesSurviveInAnyEightBitEncoding_data()
 {
     QTest::addColumn<QByteArray>("userLine");
@@ -401,6 +441,13 @@ void TestUserCode::userBytesSurviveInAnyEightBitEncoding_data()
     // The merged file gets the platform's line ends; the backup keeps the old ones.
     QTest::newRow("CR LF line ends") << QByteArray("    lcd_print(\"25\xc2\xb0" "C\");\n") << QByteArray()
                                      << QByteArray("\r\n");
+    // CR alone ends a line for a C compiler too (old Mac files): each region keeps its own lines.
+    QTest::newRow("CR line ends") << QByteArray("    lcd_print(\"25\xc2\xb0" "C\");\n") << QByteArray()
+                                  << QByteArray("\r");
+    QTest::newRow("CR line ends, Latin-1")
+        << QByteArray("    // caf\xe9\n") << QByteArray() << QByteArray("\r");
+    QTest::newRow("CR line ends with byte order mark")
+        << QByteArray("    lcd_print(\"25\xc2\xb0" "C\");\n") << QByteArray("\xef\xbb\xbf") << QByteArray("\r");
 }
 
 void TestUserCode::userBytesSurviveInAnyEightBitEncoding()
