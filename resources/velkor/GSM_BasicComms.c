@@ -75,7 +75,7 @@ void gsmBasicCommsInit(GSM_BasicComms_Instance* inst)
 
 void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
 {
-    GSM_Prompt_CmdStatus st;
+    uint8_t st; /* GSM_Prompt_CmdStatus (a byte: shorter tests on AVR) */
     uint16_t elapsed;
     uint8_t step;
     uint8_t ev;
@@ -181,7 +181,7 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
     {
         cmd = BC_CMD_CMEE;
     }
-    st = gsmPromptHelperExecP(inst->Prompt, inst, &inst->CmdState, &kCommands[cmd], spec, NULL, NULL);
+    st = (uint8_t)gsmPromptHelperExecP(inst->Prompt, inst, &inst->CmdState, &kCommands[cmd], spec, NULL, NULL);
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
         return;
@@ -189,7 +189,7 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
 
     /* The modem answered: on to the next step (the probe, too, goes on to "established"). An error
      * answer to the probe shows the modem alive as well. */
-    if ((st == GSM_Prompt_CmdStatus_Ok) || ((step == BC_STEP_PROBE) && gsmPromptHelperIsErrorStatus(st)))
+    if ((st == GSM_Prompt_CmdStatus_Ok) || ((step == BC_STEP_PROBE) && gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st)))
     {
 #if GSM_MODEM_FAMILY != GSM_MODEM_FAMILY_LTE
         if ((step == BC_STEP_PROBE) && ((inst->Tries | inst->CmdState) != 0u))

@@ -52,6 +52,15 @@
 #define GSM_NOINLINE
 #define GSM_ALWAYS_INLINE
 #endif
+/* The same two where they pay on 32-bit cores only. On AVR a call passes its arguments in more
+ * registers and saves more of them around itself, which changes the balance: there gcc decides. */
+#if defined(__AVR__)
+#define GSM_NOINLINE_32
+#define GSM_ALWAYS_INLINE_32
+#else
+#define GSM_NOINLINE_32      GSM_NOINLINE
+#define GSM_ALWAYS_INLINE_32 GSM_ALWAYS_INLINE
+#endif
 
 /* The generated manager defines every library instance as `GSM_..._Instance mGsm...Inst = {0};`.
  * That zero-initialises the whole struct in C and C++ alike, but g++ -Wextra reports each member

@@ -47,7 +47,8 @@ enum
 };
 
 /* Arguments of each step's command after "=0" (texts one after another as in kNames). Codes below
- * 0x20 stand for a comma and a value; the codes 2, 4 and 6 take bits 0-1, 2-3 and 4 of QoS. */
+ * 0x20 stand for a comma and a value; the codes 2, 4 and 6 take bits 0-1, 2-3 and 4 of QoS. Plain
+ * text comes after the codes of its entry, never before one (compose writes it in one piece). */
 #define A_LEN     "\x01" /* length of the data sent after the prompt */
 #define A_SUBQOS  "\x02"
 #define A_WILLQOS "\x03"
@@ -371,7 +372,7 @@ static void compose(GSM_MqttClientSimcom_Instance* inst, uint8_t info, uint16_t 
     }
     while ((b = GSM_PGM_READ_BYTE(c)) != 0u)
     {
-        uint32_t v = 1u;
+        unsigned v = 1u; /* every value fits 16 bits (a length, a QoS, seconds up to 64800) */
         const char* q = NULL;
         c++;
         switch (b)
@@ -379,7 +380,7 @@ static void compose(GSM_MqttClientSimcom_Instance* inst, uint8_t info, uint16_t 
         case 0x01: v = n; break;
         case 0x02:
         case 0x04:
-        case 0x06: v = (uint32_t)(inst->QoS >> (b - 2u)) & 0x03u; break;
+        case 0x06: v = ((unsigned)inst->QoS >> (b - 2u)) & 0x03u; break;
         case 0x03: v = s->WillQoS; break;
         case 0x05: v = inst->PubTimeout_s; break;
         case 0x07: v = s->KeepAlive_s; break;
@@ -394,9 +395,9 @@ static void compose(GSM_MqttClientSimcom_Instance* inst, uint8_t info, uint16_t 
         case 0x0B: q = s->ServerAddress; break;
         case 0x0C: q = s->UserName; break;
         case 0x0D: q = s->Password; break;
-        default: /* text of the command */
-            gsmPromptCmdAppendBytes(p, &b, 1u);
-            continue;
+        default: /* text of the command: the rest of the entry (no code follows a text) */
+            gsmPromptHelperAppendP(p, c - 1);
+            return;
         }
         if (b < 0x0Au)
         {
@@ -427,7 +428,7 @@ static void abortStep(GSM_MqttClientSimcom_Instance* inst)
 
 /* Runs the present step: sends its command (and its data at the prompt), awaits its result, then
  * goes on with the next step or ends the operation with its event. */
-static GSM_NOINLINE void runStep(GSM_MqttClientSimcom_Instance* inst)
+static GSM_NOINLINE_32 void runStep(GSM_MqttClientSimcom_Instance* inst)
 {
     GSM_Prompt_Interface* p = inst->Prompt;
     uint8_t s = inst->State;
@@ -473,7 +474,7 @@ static GSM_NOINLINE void runStep(GSM_MqttClientSimcom_Instance* inst)
     }
     else
     {
-        GSM_Prompt_CmdStatus st = gsmPromptCmdStatus(p, inst);
+        uint8_t st = (uint8_t)gsmPromptCmdStatus(p, inst); /* (a byte: shorter tests on AVR) */
         if (st == GSM_Prompt_CmdStatus_DataPrompt)
         {
             (void)gsmPromptDataSend(p, inst, (const uint8_t*)d, (uint16_t)n, GSM_PROMPT_DATA_NO_TERMINATOR, spec->Timeout_ms);
@@ -502,7 +503,7 @@ static GSM_NOINLINE void runStep(GSM_MqttClientSimcom_Instance* inst)
         }
         else if (code == 0) /* (otherwise the <err> of the result line stands) */
         {
-            code = gsmPromptHelperIsErrorStatus(st) ? GSM_MQTTCLIENTSIMCOM_ERR_REFUSED
+            code = gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st) ? GSM_MQTTCLIENTSIMCOM_ERR_REFUSED
                    : (st == GSM_Prompt_CmdStatus_Timeout) ? GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT
                                                           : GSM_MQTTCLIENTSIMCOM_ERR_ABORTED;
         }

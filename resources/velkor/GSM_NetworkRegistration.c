@@ -132,7 +132,7 @@ static void forgetStates(GSM_NetworkRegistration_Instance* inst)
 }
 
 /* One command of the enable or read round; returns the next step. */
-static GSM_NOINLINE uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
+static uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
 {
     /* "AT+CREG=1" / "AT+CREG?" (and the +CGREG, +CEREG forms): "AT", the line prefix of the domain
      * without its ':', then the tail */
@@ -140,7 +140,7 @@ static GSM_NOINLINE uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, b
     const char* p;
     uint8_t n = 2u;
     uint8_t d = NR_DOMAIN_OF(inst->State);
-    GSM_Prompt_CmdStatus st;
+    uint8_t st; /* GSM_Prompt_CmdStatus (a byte: shorter tests on AVR) */
     bool eps;
 
     if ((d == (uint8_t)GSM_NetworkRegistration_Domain_EPS) && (inst->_i.EpsSupport == NR_EPS_NO))
@@ -166,8 +166,8 @@ static GSM_NOINLINE uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, b
     cmd[n + 1u] = read ? '\0' : '1';
     cmd[n + 2u] = '\0';
     /* an enable command expects no lines: the handler of the reads never gets any of it */
-    st = gsmPromptHelperExec(inst->Prompt, inst, &inst->State, cmd, &kSpecs[read ? (uint8_t)(d + 1u) : 0u],
-                             &onReadLine, inst);
+    st = (uint8_t)gsmPromptHelperExec(inst->Prompt, inst, &inst->State, cmd, &kSpecs[read ? (uint8_t)(d + 1u) : 0u],
+                                      &onReadLine, inst);
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
         return NR_STEP_NONE;
@@ -177,7 +177,7 @@ static GSM_NOINLINE uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, b
      * that refuses it for the moment answers "+CME ERROR: <n>": tried again after the pause, as any
      * failed enable); an error answer to a read leaves that domain's state as the URCs set it, and the
      * others are still read. */
-    if ((st == GSM_Prompt_CmdStatus_Ok) || (read && gsmPromptHelperIsErrorStatus(st)) || (eps && (st == GSM_Prompt_CmdStatus_Error)))
+    if ((st == GSM_Prompt_CmdStatus_Ok) || (read && gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st)) || (eps && (st == GSM_Prompt_CmdStatus_Error)))
     {
         if (eps)
         {

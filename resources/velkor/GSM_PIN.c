@@ -93,13 +93,13 @@ static void raise(GSM_PIN_Instance* inst, GSM_PIN_EventType type, void* data)
     }
 }
 
-static GSM_NOINLINE void setStatus(GSM_PIN_Instance* inst, GSM_PIN_SimStatus status)
+static GSM_NOINLINE_32 void setStatus(GSM_PIN_Instance* inst, uint8_t status)
 {
     GSM_PIN_Event_SimStatus ev;
-    if ((uint8_t)status != inst->Status)
+    if (status != inst->Status)
     {
-        inst->Status = (uint8_t)status;
-        ev.SimStatus = status;
+        inst->Status = status;
+        ev.SimStatus = (GSM_PIN_SimStatus)status;
         raise(inst, GSM_PIN_EventType_SimStatus, &ev);
     }
 }
@@ -133,7 +133,7 @@ static const uint8_t kCmeStatus[16] GSM_PGM = {0u, 0u, 0u, 0u, 0u, (uint8_t)GSM_
 
 /* A status seen in a "+CPIN:" URC (read false) or as the result of a status read (read true; may
  * be Unknown: no usable answer). Returns the next step. */
-static uint8_t statusSeen(GSM_PIN_Instance* inst, GSM_PIN_SimStatus s, bool read)
+static uint8_t statusSeen(GSM_PIN_Instance* inst, uint8_t s, bool read)
 {
     bool verifying = (inst->State & PIN_F_VERIFYING) != 0u;
     if (read && (verifying ? (s != GSM_PIN_SimStatus_Ready) : ((s == GSM_PIN_SimStatus_Unknown) || (s == GSM_PIN_SimStatus_NotReady))))
@@ -172,13 +172,13 @@ static uint8_t statusSeen(GSM_PIN_Instance* inst, GSM_PIN_SimStatus s, bool read
 /* Result of AT+CPIN="....": on OK the status is read until the SIM is ready; otherwise the entry
  * failed and the status is read again (after the third wrong PIN the SIM asks for the PUK).
  * Returns the next step. */
-static uint8_t enterDone(GSM_PIN_Instance* inst, GSM_Prompt_CmdStatus st, int16_t code)
+static uint8_t enterDone(GSM_PIN_Instance* inst, uint8_t st, int16_t code)
 {
     if (st == GSM_Prompt_CmdStatus_Ok)
     {
         inst->State |= PIN_F_VERIFYING;
     }
-    else if (!gsmPromptHelperIsErrorStatus(st))
+    else if (!gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st))
     {
         fail(inst, GSM_PIN_FailReason_Timeout, -1);
     }
@@ -206,8 +206,8 @@ void gsmPinInit(GSM_PIN_Instance* inst)
 
 void gsmPinPoll(GSM_PIN_Instance* inst)
 {
-    GSM_Prompt_CmdStatus st;
-    GSM_PIN_SimStatus s;
+    uint8_t st; /* GSM_Prompt_CmdStatus (a byte: shorter tests on AVR) */
+    uint8_t s;
     uint8_t next = PIN_STEP_NONE;
     uint8_t step;
     bool up;
@@ -244,7 +244,7 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
         step = PIN_STEP_QUERY;
         inst->State = (uint8_t)((inst->State & PIN_FLAGS) | PIN_STEP_QUERY);
     }
-    s = (GSM_PIN_SimStatus)inst->LineStatus;
+    s = inst->LineStatus;
     if ((s != GSM_PIN_SimStatus_Unknown) && ((inst->State & PIN_SENT) == 0u))
     {
         /* a "+CPIN:" URC (while a command runs, the line is its answer) */
@@ -280,7 +280,7 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
             cmd[9u + n] = '"';
             cmd[10u + n] = '\0';
         }
-        st = gsmPromptHelperExec(inst->Prompt, inst, &inst->State, cmd, &kCpinSpec, &onCpinLine, inst);
+        st = (uint8_t)gsmPromptHelperExec(inst->Prompt, inst, &inst->State, cmd, &kCpinSpec, &onCpinLine, inst);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             return;
@@ -295,11 +295,11 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
         {
             if ((st == GSM_Prompt_CmdStatus_CmeError) && ((uint16_t)code < 16u))
             {
-                s = (GSM_PIN_SimStatus)GSM_PGM_READ_BYTE(&kCmeStatus[code]);
+                s = GSM_PGM_READ_BYTE(&kCmeStatus[code]);
             }
             else if (st != GSM_Prompt_CmdStatus_Ok)
             {
-                s = GSM_PIN_SimStatus_Unknown; /* ERROR early in boot, time-out: read again */
+                s = (uint8_t)GSM_PIN_SimStatus_Unknown; /* ERROR early in boot, time-out: read again */
             }
             inst->LineStatus = 0u;
             seen = true;
@@ -309,7 +309,7 @@ void gsmPinPoll(GSM_PIN_Instance* inst)
     else if ((inst->State & PIN_F_REQUESTED) != 0u)
     {
         /* the status is known (never Unknown in PIN_STEP_IDLE) */
-        s = (GSM_PIN_SimStatus)inst->Status;
+        s = inst->Status;
         if (s == GSM_PIN_SimStatus_SimPin)
         {
             inst->State &= (uint8_t)~PIN_FLAGS;

@@ -64,7 +64,7 @@ static void setReset(GSM_Power_Instance* inst, bool activated)
 }
 
 /* STATUS high; false without a STATUS input. */
-static GSM_ALWAYS_INLINE bool statusHigh(GSM_Power_Instance* inst)
+static GSM_ALWAYS_INLINE_32 bool statusHigh(GSM_Power_Instance* inst)
 {
     return (inst->ReadStatus != NULL) && inst->ReadStatus(inst);
 }

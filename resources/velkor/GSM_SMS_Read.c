@@ -233,7 +233,7 @@ void gsmSmsReadInit(GSM_SmsRead_Instance* inst)
 static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
 {
     GSM_Prompt_Interface* p = inst->Prompt;
-    GSM_Prompt_CmdStatus st;
+    uint8_t st; /* GSM_Prompt_CmdStatus (a byte: shorter tests on AVR) */
     uint8_t fl;
     uint_fast8_t next = 2u; /* how far the walk goes on (0 or 1), or 2: the step is repeated after a pause */
     uint16_t index;
@@ -280,7 +280,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
             cmd = kCmds[step];
             spec = &kSetupSpec;
         }
-        st = gsmPromptHelperExec(p, inst, &inst->CmdState, cmd, spec, &onCmdLine, inst);
+        st = (uint8_t)gsmPromptHelperExec(p, inst, &inst->CmdState, cmd, spec, &onCmdLine, inst);
     }
     if (st == GSM_Prompt_CmdStatus_Pending)
     {
@@ -289,7 +289,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     if (step < SR_STEP_READ)
     {
         if ((st == GSM_Prompt_CmdStatus_Ok) ||
-            (gsmPromptHelperIsErrorStatus(st) && (((SR_SETUP_OPTIONAL >> step) & 1u) != 0u)))
+            (gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st) && (((SR_SETUP_OPTIONAL >> step) & 1u) != 0u)))
         {
             if ((step != SR_STEP_COUNT) && ((step != SR_STEP_SELECT) || (st != GSM_Prompt_CmdStatus_Ok)))
             {

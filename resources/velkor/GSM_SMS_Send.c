@@ -73,7 +73,7 @@ static bool beginCommand(GSM_Prompt_Interface* p, GSM_SmsSend_Instance* inst, co
 
 /* Ends the send with SendFailed (reason Cancelled after gsmSmsSendCancel; the error number for
  * ErrorResponse) or SendSuccess. */
-static GSM_NOINLINE void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
+static GSM_NOINLINE_32 void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
 {
     union
     {
@@ -332,7 +332,7 @@ void gsmSmsSendSetDeliveryReports(GSM_SmsSend_Instance* inst, bool enable)
 void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
 {
     GSM_Prompt_Interface* p;
-    GSM_Prompt_CmdStatus st;
+    uint8_t st; /* GSM_Prompt_CmdStatus (a byte: shorter tests on AVR) */
     uint8_t step;
     uint8_t i;
     uint8_t reason = (uint8_t)GSM_SmsSend_FailReason_Cancelled;
@@ -388,7 +388,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     else
     {
         /* the result of the command begun in the step before */
-        st = gsmPromptCmdStatus(p, inst);
+        st = (uint8_t)gsmPromptCmdStatus(p, inst);
         if (st == GSM_Prompt_CmdStatus_Pending)
         {
             return;
@@ -440,7 +440,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
             }
             reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
         }
-        else if (gsmPromptHelperIsErrorStatus(st))
+        else if (gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st))
         {
             reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
         }

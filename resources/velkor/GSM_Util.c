@@ -47,13 +47,9 @@ static GSM_ALWAYS_INLINE uint32_t calendarToEpoch(uint16_t year, const uint8_t* 
     }
     /* Days: years before (with their leap days 1972, 1976, ...; 2100 has none), months, days. */
     days += (365u * (unsigned)(year - 1970u)) + ((unsigned)(year - 1969u) >> 2) - ((year > 2100u) ? 1u : 0u) + f[1] - 1u;
-    /* then hours, minutes, seconds */
-    t = days;
-    for (k = 2u; k < 5u; k++)
-    {
-        t = (t * ((k == 2u) ? 24u : 60u)) + f[k];
-    }
-    return t;
+    /* then hours and minutes (the minutes of a day fit 16 bits), then seconds */
+    t = ((uint32_t)days * 1440u) + (((unsigned)f[2] * 60u) + f[3]);
+    return (t * 60u) + f[4];
 }
 
 uint32_t gsmUtilCalendarToEpoch(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute, uint8_t second)
