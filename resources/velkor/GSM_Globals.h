@@ -64,10 +64,13 @@
 
 /* The generated manager defines every library instance as `GSM_..._Instance mGsm...Inst = {0};`.
  * That zero-initialises the whole struct in C and C++ alike, but g++ -Wextra reports each member
- * not named in the braces. The library headers are included before those definitions, so the
- * warning is turned off here for C++ translation units; C compilers do not issue it for {0}. */
+ * not named in the braces, and clang++ -Wall asks for braces around an instance whose first member
+ * is a struct (the Prompt's interface). The library headers are included before those definitions,
+ * so both warnings are turned off here for C++ translation units (for the rest of the file: a
+ * pragma cannot end at the manager's last line); C compilers do not issue them for {0}. */
 #if defined(__cplusplus) && (defined(__GNUC__) || defined(__clang__))
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wmissing-braces"
 #endif
 
 /* ---- Constant data in program memory -----------------------------------------------------------

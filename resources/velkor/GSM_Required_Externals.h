@@ -30,13 +30,15 @@ uint32_t gsm__SysTime_ms(void);
 #define GSM_TICKS8_NOW(shift) ((uint8_t)(gsm__SysTime_ms() >> (shift)))
 #endif
 
-#if GSM_DEBUG
 /**
  * Debug output: writes the zero-terminated text to a debug port (the generated manager queues it in
  * its debug transmit buffer). Only needed when GSM_DEBUG is 1 in GSM_Globals.h. The library never
  * modifies the text; the parameter is not const because the manager's function is declared that way.
+ * Declared whatever GSM_DEBUG is, so that a C++ manager compiled without the switch (set only for the
+ * library's sources) still defines it with C linkage, under the name the library calls.
  */
 void gsmDebugWriteText(char* text);
+#if GSM_DEBUG
 #define GSM_DEBUG_TEXT(text) gsmDebugWriteText((char*)(text))
 #else
 #define GSM_DEBUG_TEXT(text) ((void)0)
