@@ -23,7 +23,7 @@ endforeach()
 function(velkor_net_scenario_test name)
   cmake_parse_arguments(ARG "SANITIZE" "WIRING;ECHO" "" ${ARGN})
   set(mgr ${${ARG_WIRING}_echo${ARG_ECHO}_dir})
-  add_executable(${name} scenario/tst_net_scenarios.c scenario/net_support.c ${VELKOR_SIM_NET_SOURCES}
+  add_executable(${name} scenario/tst_net_scenarios.c scenario/tst_net_chaos.c scenario/net_support.c ${VELKOR_SIM_NET_SOURCES}
     ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_NET_SOURCES} ${mgr}/gsm_manager.c
     ${CMAKE_CURRENT_SOURCE_DIR}/harness/harness.c ${CMAKE_CURRENT_SOURCE_DIR}/scenario/check.c)
   add_dependencies(${name} velkor_manager_${ARG_WIRING}_echo${ARG_ECHO})

@@ -22,6 +22,8 @@ static NetHttpLog s_http;
 static NetMqttLog s_mqtt;
 static int s_action;
 static char* s_action_url;
+static NetHttpObserver s_http_observer;
+static NetMqttObserver s_mqtt_observer;
 
 void net_support_reset(void)
 {
@@ -29,6 +31,8 @@ void net_support_reset(void)
     s_http_size = 256;
     s_mqtt_size = 256;
     s_action = 0;
+    s_http_observer = NULL;
+    s_mqtt_observer = NULL;
     net_http_log_clear();
     net_mqtt_log_clear();
 }
@@ -47,6 +51,12 @@ void net_support_set_buffers(size_t http_body, size_t mqtt_rx)
 {
     s_http_size = http_body;
     s_mqtt_size = mqtt_rx;
+}
+
+void net_support_observe(NetHttpObserver http, NetMqttObserver mqtt)
+{
+    s_http_observer = http;
+    s_mqtt_observer = mqtt;
 }
 
 char* net_support_apn(void)
@@ -119,6 +129,10 @@ void net_support_on_http_event(GSM_HttpClientSimcom_Instance* inst, int event_ty
 {
     const GSM_HttpClientSimcom_Event_HttpResult* ev = (const GSM_HttpClientSimcom_Event_HttpResult*)event_data;
     (void)inst;
+    if (s_http_observer != NULL)
+    {
+        s_http_observer(event_type, ev);
+    }
     if (event_type != GSM_HttpClientSimcom_EventType_HttpResult || ev == NULL)
     {
         harness_record_event("HTTP", event_type, -1, -1);
@@ -236,4 +250,8 @@ void net_support_on_mqtt_event(GSM_MqttClientSimcom_Instance* inst, int event_ty
         break;
     }
     harness_record_event("MQTT", event_type, a, 0);
+    if (s_mqtt_observer != NULL)
+    {
+        s_mqtt_observer(event_type, event_data);
+    }
 }

@@ -25,6 +25,11 @@ void net_support_set_apn(const char* apn);
 /** Size of the HTTP body buffer / MQTT receive buffer given in USER CODE Init; 0: none (fallback). */
 void net_support_set_buffers(size_t http_body, size_t mqtt_rx);
 
+/** Called with every HTTP / MQTT event (NULL: none; net_support_reset clears both). For tests that check each event as it comes. */
+typedef void (*NetHttpObserver)(int event_type, const GSM_HttpClientSimcom_Event_HttpResult* ev);
+typedef void (*NetMqttObserver)(int event_type, const void* event_data);
+void net_support_observe(NetHttpObserver http, NetMqttObserver mqtt);
+
 /* ---- called by the manager ---- */
 char* net_support_apn(void);
 void net_support_user_init(void);

@@ -1650,6 +1650,8 @@ FAMILY_TEST(mqttReceiveFramingFaultsAreReported)
 
 #endif
 
+void randomFaultsEndInWorkingInternet(void); /* tst_net_chaos.c */
+
 static const CheckTest kTests[] = {
     {"connectionComesUpWithApnAndAddress", connectionComesUpWithApnAndAddress},
     {"wrongApnRetriesWithGrowingPause", wrongApnRetriesWithGrowingPause},
@@ -1667,6 +1669,7 @@ static const CheckTest kTests[] = {
     {"registrationLossEndsTheConnectionOnlyWithTheContext", registrationLossEndsTheConnectionOnlyWithTheContext},
     {"modemSwitchingItselfOffEndsTheConnection", modemSwitchingItselfOffEndsTheConnection},
     {"httpUnquotableUrlOrContentTypeIsRefused", httpUnquotableUrlOrContentTypeIsRefused},
+    {"randomFaultsEndInWorkingInternet", randomFaultsEndInWorkingInternet},
 #if NET_WITH_MQTT
     {"apnIsSetBeforeTheAttach", apnIsSetBeforeTheAttach},
     {"connectedOnlyWithAnIPv4Address", connectedOnlyWithAnIPv4Address},

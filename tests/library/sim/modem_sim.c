@@ -101,6 +101,7 @@ struct SimModem
     SimInjectPos inject_pos;
     char inject_text[256];
     int fail_code;
+    uint32_t drop_every, drop_until, drop_count; /* sim_drop_rx_bytes */
 
     const SimService* services[SIM_MAX_SERVICES];
     int nservices;
@@ -191,8 +192,25 @@ static void add_chunk(SimModem* sim, size_t at, uint32_t due_t, const void* byte
 
 static void emit_at(SimModem* sim, uint32_t due_t, const void* bytes, size_t len)
 {
-    add_chunk(sim, sim->nchunks, due_t, bytes, len);
     buf_append(&sim->rx, bytes, len);
+    if (sim->drop_every > 0 && !due(sim, sim->drop_until))
+    {
+        /* an overrun on the line: every drop_every-th byte never reaches the host */
+        const uint8_t* b = (const uint8_t*)bytes;
+        uint8_t* kept = (uint8_t*)malloc(len ? len : 1);
+        size_t i, n = 0;
+        for (i = 0; i < len; i++)
+        {
+            if (++sim->drop_count % sim->drop_every != 0)
+            {
+                kept[n++] = b[i];
+            }
+        }
+        add_chunk(sim, sim->nchunks, due_t, kept, n);
+        free(kept);
+        return;
+    }
+    add_chunk(sim, sim->nchunks, due_t, bytes, len);
 }
 
 /* Output of the modem: the answer of a command (or of the data after a prompt) after the reply delay,
@@ -1018,6 +1036,13 @@ void sim_inject_urc_in_next_response(SimModem* sim, const char* text, SimInjectP
     snprintf(sim->inject_text, sizeof sim->inject_text, "%s", text);
     sim->inject_pos = pos;
     sim->inject_armed = true;
+}
+
+void sim_drop_rx_bytes(SimModem* sim, uint32_t every, uint32_t ms)
+{
+    sim->drop_every = every;
+    sim->drop_until = sim->now + ms;
+    sim->drop_count = 0;
 }
 
 void sim_fail_next_command(SimModem* sim, int cme_code)

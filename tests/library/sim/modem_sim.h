@@ -190,6 +190,10 @@ typedef enum
 /** Puts a framed URC inside the answer of the next command (once). */
 void sim_inject_urc_in_next_response(SimModem* sim, const char* text, SimInjectPos pos);
 
+/** Fault: for the next `ms` milliseconds every `every`-th byte the modem sends is lost on the way to
+ *  the host, as in a UART overrun (0: none). The transcript (sim_rx) still has every byte. */
+void sim_drop_rx_bytes(SimModem* sim, uint32_t every, uint32_t ms);
+
 /** The next command (once) is answered with "+CME ERROR: <code>" (in the present CMEE form).
  *  A negative code cancels a failure that is still armed. */
 void sim_fail_next_command(SimModem* sim, int cme_code);

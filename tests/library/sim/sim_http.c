@@ -426,6 +426,15 @@ void sim_http_cut_next_body(SimHttp* h, size_t keep)
     h->cut_keep = keep;
 }
 
+void sim_http_clear_faults(SimHttp* h)
+{
+    h->fail[0] = '\0';
+    h->slow[0] = '\0';
+    h->lost = 0;
+    h->read_fails_late = false;
+    h->cut_armed = false;
+}
+
 void sim_http_servers_need_sni(SimHttp* h, bool need) { h->servers_need_sni = need; }
 
 void sim_http_refuse_ssl(SimHttp* h)

@@ -48,6 +48,9 @@ void sim_http_delay_next(SimHttp* h, const char* cmd, uint32_t delay_ms);
  *  block header announces (bytes lost on the serial line). */
 void sim_http_lose_read_bytes(SimHttp* h, size_t count);
 
+/** Disarms the faults armed above that have not struck yet (a command held back already still runs). */
+void sim_http_clear_faults(SimHttp* h);
+
 /** LTE-A: https servers refuse a handshake without the server name (status 715) unless
  *  AT+CSSLCFG="enableSNI",0,1 was given since the modem started (default: true). */
 void sim_http_servers_need_sni(SimHttp* h, bool need);
