@@ -479,9 +479,12 @@ void gsmHttpClientSimcomPoll(GSM_HttpClientSimcom_Instance* inst)
                 inst->State = HC_IDLE;
                 break;
             }
-            if (result != (uint8_t)GSM_HttpClientSimcom_Result_ModemRestart)
+            /* The answer to AT+HTTPTERM does not matter (ERROR: no session), but without any answer
+             * the modem may still hold the old session, and AT+HTTPINIT would fail on it: the
+             * request fails as timed out, and the session is terminated again before the next. */
+            if (result < (uint8_t)GSM_HttpClientSimcom_Result_Timeout)
             {
-                result = (uint8_t)GSM_HttpClientSimcom_Result_Success; /* the answer to AT+HTTPTERM does not matter */
+                result = (uint8_t)GSM_HttpClientSimcom_Result_Success;
             }
         }
         else if ((inst->Flags & HC_F_DROP) != 0u)

@@ -793,6 +793,31 @@ FAMILY_TEST(httpSlowAnswersWithinTheModemsMaximumSucceed)
     }
 }
 
+/* The AT+HTTPTERM that closes a request gets no answer (the modem hung meanwhile): the modem may
+ * still hold that session, so a request accepted meanwhile must not go on to AT+HTTPINIT as if it had
+ * been closed. It ends as timed out, the session is terminated again, and the next request succeeds. */
+FAMILY_TEST(unansweredClosingTermDoesNotStartTheNextRequest)
+{
+    CHECK(start_connected(f, 256, 256));
+    sim_http_add(g_http, "http://example.com/x", 200, "body", 4, 500, false);
+    CHECK(gsmmgrHttpClientSimcomGet("http://example.com/x"));
+    CHECK(harness_run_until(http_idle, 30000));
+    CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_Success);
+    sim_set_hung(g_sim, true); /* the closing AT+HTTPTERM is lost */
+    harness_poll(1000);
+    sim_set_hung(g_sim, false);
+    net_http_log_clear();
+    CHECK(gsmmgrHttpClientSimcomGet("http://example.com/x"));
+    CHECK(harness_run_until(http_idle, 300000));
+    CHECK_EQ_INT(net_http_log()->lasts, 1);
+    CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_Timeout);
+    net_http_log_clear();
+    CHECK(gsmmgrHttpClientSimcomGet("http://example.com/x"));
+    CHECK(harness_run_until(http_idle, 60000));
+    CHECK_EQ_INT(net_http_log()->result, GSM_HttpClientSimcom_Result_Success);
+    CHECK_EQ_INT(net_http_log()->body_len, 4);
+}
+
 static long s_cancel_at;
 static const char* s_data_command = "AT+HTTPDATA=";
 
@@ -1661,6 +1686,7 @@ static const CheckTest kTests[] = {
     {"httpPostSendsBodyAndContentTypeAndKeepsSessionWhenAsked", httpPostSendsBodyAndContentTypeAndKeepsSessionWhenAsked},
     {"httpInterruptedRequestEndsWithItsResult", httpInterruptedRequestEndsWithItsResult},
     {"httpSlowAnswersWithinTheModemsMaximumSucceed", httpSlowAnswersWithinTheModemsMaximumSucceed},
+    {"unansweredClosingTermDoesNotStartTheNextRequest", unansweredClosingTermDoesNotStartTheNextRequest},
     {"httpCancelStopsEventsAndTerminates", httpCancelStopsEventsAndTerminates},
     {"httpRefusedCommandsEndTheRequest", httpRefusedCommandsEndTheRequest},
     {"httpsUrlsSelectTls", httpsUrlsSelectTls},
