@@ -257,6 +257,18 @@ void Generator::offerStaleFolder(const QDir& projectFolder, Flavour flavour)
                          QStringLiteral("Unable to delete '") + name + QStringLiteral("' folder."));
 }
 
+namespace
+{
+// Whether the generation may write `info`: the file system lets it, and (as root, whom the file
+// system lets write anything) the file or folder has a write permission at all. A file made
+// read-only is left alone whoever runs the generation.
+bool mayWrite(const QFileInfo& info)
+{
+    const QFileDevice::Permissions write = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return info.isWritable() && (info.permissions() & write) != 0;
+}
+} // namespace
+
 bool Generator::targetsWritable(const QDir& projectFolder) const
 {
     Dialogs& dialogs = Dialogs::current();
@@ -265,7 +277,7 @@ bool Generator::targetsWritable(const QDir& projectFolder) const
     for (const QString& name : {kHeaderName, cpp ? kCppName : kCName})
     {
         const QFileInfo file(projectFolder.filePath(name));
-        if (file.exists() && !file.isWritable())
+        if (file.exists() && !mayWrite(file))
         {
             dialogs.critical(QStringLiteral("Write Error"),
                              QStringLiteral("Unable to open file '") + file.filePath() + QStringLiteral("' for writing."));
@@ -274,10 +286,10 @@ bool Generator::targetsWritable(const QDir& projectFolder) const
     }
     // (circbuff.c and circbuff.h lie in the project folder: written after the library folder was
     // emptied, so a locked one would leave the manager without its library)
-    if ((library.exists() && !library.isWritable()) ||
+    if ((library.exists() && !mayWrite(library)) ||
         std::any_of(std::begin(kSupportNames), std::end(kSupportNames), [&](const char* name) {
             const QFileInfo file(projectFolder.filePath(QLatin1String(name)));
-            return file.exists() && !file.isWritable();
+            return file.exists() && !mayWrite(file);
         }))
     {
         dialogs.critical(QStringLiteral("Write Error"),

@@ -34,7 +34,7 @@ class Immutable
 public:
     explicit Immutable(const QString& path) : mPath(path)
     {
-        mOk = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), mPath}) == 0;
+        mOk = !mPath.isEmpty() && QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), mPath}) == 0;
     }
     ~Immutable() { release(); }
     void release()
@@ -677,12 +677,19 @@ void TestGeneration::immutableTargetIsReported_data()
     QTest::addColumn<QString>("file");    // the manager file that holds the user's code
     QTest::addColumn<QString>("region");
     QTest::addColumn<QString>("message"); // %1: the project folder
+    QTest::addColumn<bool>("readOnly");   // locked by its permissions (else immutable even for root)
     QTest::newRow("manager source") << "gsm_manager.c" << "gsm_manager.c" << "gsmPinEventHandler"
-                                    << "Unable to open file '%1/gsm_manager.c' for writing.";
+                                    << "Unable to open file '%1/gsm_manager.c' for writing." << false;
+    // A read-only file stays read-only also when root generates (a build container, say).
+    QTest::newRow("read-only manager source") << "gsm_manager.c" << "gsm_manager.c" << "gsmPinEventHandler"
+                                              << "Unable to open file '%1/gsm_manager.c' for writing." << true;
+    QTest::newRow("read-only circular buffer source")
+        << "circbuff.c" << "gsm_manager.c" << "gsmPinEventHandler"
+        << "Failed to write library support files to specified directory." << true;
     QTest::newRow("library folder") << "Velkor" << "gsm_manager.h" << "Includes"
-                                    << "Failed to write library support files to specified directory.";
+                                    << "Failed to write library support files to specified directory." << false;
     QTest::newRow("circular buffer header") << "circbuff.h" << "gsm_manager.c" << "gsmPinEventHandler"
-                                            << "Failed to write library support files to specified directory.";
+                                            << "Failed to write library support files to specified directory." << false;
 }
 
 // A file or folder that not even root can change stops the run with its message; the user's code
@@ -693,6 +700,7 @@ void TestGeneration::immutableTargetIsReported()
     QFETCH(QString, file);
     QFETCH(QString, region);
     QFETCH(QString, message);
+    QFETCH(bool, readOnly);
     QTemporaryDir dir;
     FakeHost host;
     host.path = dir.path();
@@ -705,13 +713,18 @@ void TestGeneration::immutableTargetIsReported()
     const QString header = readText(dir.filePath("gsm_manager.h"));
     const QString source = readText(dir.filePath("gsm_manager.c"));
     host.tick({&host.modules.rssi});
-    Immutable lock(dir.filePath(locked));
-    if (!lock.ok())
+    const QString lockedPath = dir.filePath(locked);
+    const QFileDevice::Permissions permissions = QFile::permissions(lockedPath);
+    Immutable lock(readOnly ? QString() : lockedPath);
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(lockedPath, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    else if (!lock.ok())
         QSKIP("chattr +i is not available here");
     QVERIFY(run(host, scoped.dialogs, false));
     QCOMPARE(scoped.dialogs.titles(), QStringList{QStringLiteral("Write Error")});
     QCOMPARE(scoped.dialogs.shown.first().text, message.contains("%1") ? message.arg(dir.path()) : message);
     lock.release();
+    QVERIFY(!readOnly || QFile::setPermissions(lockedPath, permissions));
     QVERIFY(readText(path).contains("        precious();\n"));
     // Found before any code was written: the manager files are as they were, so the project does not
     // refer to library files that were never written.
