@@ -18,7 +18,7 @@ function(velkor_library_sms_test name)
   cmake_parse_arguments(ARG "SANITIZE" "ECHO" "" ${ARGN})
   set(mgr ${sms_echo${ARG_ECHO}_dir})
   add_executable(${name}
-    sms/tst_sms_send.c sms/tst_sms_read.c sms/tst_ussd.c sms/sms_support.c
+    sms/tst_sms_send.c sms/tst_sms_read.c sms/tst_ussd.c sms/tst_sms_chaos.c sms/sms_support.c
     ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_SMS_SOURCES} ${VELKOR_LIB_SMS_SIM_SOURCES}
     ${mgr}/gsm_manager.c
     ${CMAKE_CURRENT_SOURCE_DIR}/harness/harness.c
@@ -30,6 +30,7 @@ function(velkor_library_sms_test name)
   target_compile_definitions(${name} PRIVATE HARNESS_ECHO_ON=${ARG_ECHO} _POSIX_C_SOURCE=200809L)
   target_compile_options(${name} PRIVATE -Wall -Wextra -Werror -Wshadow -Wundef)
   if(ARG_SANITIZE)
+    target_compile_definitions(${name} PRIVATE SMS_CHAOS_SEEDS=300)
     target_link_libraries(${name} PRIVATE velkor_modem_sim_asan)
   else()
     target_link_libraries(${name} PRIVATE velkor_modem_sim)

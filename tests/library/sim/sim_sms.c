@@ -7,7 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#define SENT_MAX 16
+#define SENT_MAX 16 /* the last SENT_MAX accepted messages are kept */
 
 typedef struct SimStoredSms
 {
@@ -144,11 +144,11 @@ static void on_text(SimModem* sim, void* state, const uint8_t* data, size_t len,
         sim_send_line_later(sim, c->send_delay, line);
         return;
     }
-    if (c->sent < SENT_MAX)
     {
+        char* text = c->sent_text[c->sent % SENT_MAX];
         size_t i;
         size_t n = 0;
-        copy_str(c->sent_number[c->sent], SIM_SMS_NUMBER_MAX, c->pending_number);
+        copy_str(c->sent_number[c->sent % SENT_MAX], SIM_SMS_NUMBER_MAX, c->pending_number);
         for (i = 0; i < len && n < SIM_SMS_TEXT_MAX - 1; i++)
         {
             char ch = (char)data[i];
@@ -166,9 +166,9 @@ static void on_text(SimModem* sim, void* state, const uint8_t* data, size_t len,
                     ch = gsm_to_char(data[i]);
                 }
             }
-            c->sent_text[c->sent][n++] = ch;
+            text[n++] = ch;
         }
-        c->sent_text[c->sent][n] = '\0';
+        text[n] = '\0';
     }
     c->sent++;
     /* "+CMGS: <mr>" and "OK" framed exactly as two lines */
@@ -434,6 +434,15 @@ void sim_sms_drop_next_result(SimSmsCentre* c) { c->drop_result = true; }
 void sim_sms_set_silent_csmp(SimSmsCentre* c, bool silent) { c->silent_csmp = silent; }
 void sim_sms_set_silent_esc(SimSmsCentre* c, bool silent) { c->silent_esc = silent; }
 void sim_sms_refuse_cmgs(SimSmsCentre* c, int cms_code) { c->refuse_cmgs = cms_code; }
+void sim_sms_clear_faults(SimSmsCentre* c)
+{
+    c->fail_send = 0;
+    c->drop_prompt = c->drop_result = false;
+    c->refuse_cmgs = 0;
+    c->fail_read_count = 0;
+    c->send_delay = 3000;
+}
+
 void sim_sms_not_ready_for(SimSmsCentre* c, uint32_t ms)
 {
     c->not_ready = true;
@@ -448,8 +457,9 @@ void sim_sms_set_reports(SimSmsCentre* c, const int* statuses, int count, uint32
 }
 
 int sim_sms_sent_count(const SimSmsCentre* c) { return c->sent; }
-const char* sim_sms_sent_number(const SimSmsCentre* c, int i) { return i >= 0 && i < c->sent && i < SENT_MAX ? c->sent_number[i] : NULL; }
-const char* sim_sms_sent_text(const SimSmsCentre* c, int i) { return i >= 0 && i < c->sent && i < SENT_MAX ? c->sent_text[i] : NULL; }
+static bool sent_kept(const SimSmsCentre* c, int i) { return i >= 0 && i < c->sent && i >= c->sent - SENT_MAX; }
+const char* sim_sms_sent_number(const SimSmsCentre* c, int i) { return sent_kept(c, i) ? c->sent_number[i % SENT_MAX] : NULL; }
+const char* sim_sms_sent_text(const SimSmsCentre* c, int i) { return sent_kept(c, i) ? c->sent_text[i % SENT_MAX] : NULL; }
 int sim_sms_cancelled_count(const SimSmsCentre* c) { return c->cancelled; }
 int sim_sms_cnmi_mt(const SimSmsCentre* c) { return c->cnmi_mt; }
 int sim_sms_cnmi_ds(const SimSmsCentre* c) { return c->cnmi_ds; }

@@ -55,9 +55,13 @@ void sim_sms_not_ready_for(SimSmsCentre* c, uint32_t ms);
  */
 void sim_sms_set_reports(SimSmsCentre* c, const int* statuses, int count, uint32_t delay_ms);
 
+/** Ends the send and read faults armed above (failures, drops, refusals) and restores the send delay. */
+void sim_sms_clear_faults(SimSmsCentre* c);
+
 /** Messages the network accepted so far. */
 int sim_sms_sent_count(const SimSmsCentre* c);
-/** Destination / raw text bytes (as typed, without Ctrl-Z) of the i-th accepted message. */
+/** Destination / raw text bytes (as typed, without Ctrl-Z) of the i-th accepted message (the last 16
+ *  are kept; NULL for older ones). */
 const char* sim_sms_sent_number(const SimSmsCentre* c, int i);
 const char* sim_sms_sent_text(const SimSmsCentre* c, int i);
 /** Messages cancelled with ESC at the prompt. */

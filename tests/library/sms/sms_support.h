@@ -60,6 +60,8 @@ int sms_count(const char* module, int type);
 /** The n-th (from 0; -1: the last) event of module/type, or NULL. */
 const SmsEvent* sms_nth(const char* module, int type, int n);
 void sms_events_clear(void);
+/** Hands every further event to `observer` instead of the log (NULL: back to the log). */
+void sms_support_observe(void (*observer)(const SmsEvent* e));
 
 
 /**
@@ -92,5 +94,7 @@ extern const CheckTest g_sms_read_tests[];
 extern const size_t g_sms_read_test_count;
 extern const CheckTest g_ussd_tests[];
 extern const size_t g_ussd_test_count;
+extern const CheckTest g_sms_chaos_tests[];
+extern const size_t g_sms_chaos_test_count;
 
 #endif /* SMS_SUPPORT_H_ */
