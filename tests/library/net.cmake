@@ -25,7 +25,8 @@ function(velkor_net_scenario_test name)
   set(mgr ${${ARG_WIRING}_echo${ARG_ECHO}_dir})
   add_executable(${name} scenario/tst_net_scenarios.c scenario/tst_net_chaos.c scenario/net_support.c ${VELKOR_SIM_NET_SOURCES}
     ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_NET_SOURCES} ${mgr}/gsm_manager.c
-    ${CMAKE_CURRENT_SOURCE_DIR}/harness/harness.c ${CMAKE_CURRENT_SOURCE_DIR}/scenario/check.c)
+    ${CMAKE_CURRENT_SOURCE_DIR}/harness/harness.c ${CMAKE_CURRENT_SOURCE_DIR}/harness/chaos.c
+    ${CMAKE_CURRENT_SOURCE_DIR}/scenario/check.c)
   add_dependencies(${name} velkor_manager_${ARG_WIRING}_echo${ARG_ECHO})
   target_include_directories(${name} PRIVATE ${VELKOR_LIB_DIR} ${mgr} ${CMAKE_CURRENT_SOURCE_DIR}/harness
     ${CMAKE_CURRENT_SOURCE_DIR}/scenario ${CMAKE_CURRENT_SOURCE_DIR}/sim)

@@ -21,7 +21,7 @@ function(velkor_library_sms_test name)
     sms/tst_sms_send.c sms/tst_sms_read.c sms/tst_ussd.c sms/tst_sms_chaos.c sms/sms_support.c
     ${VELKOR_LIB_CORE_SOURCES} ${VELKOR_LIB_SMS_SOURCES} ${VELKOR_LIB_SMS_SIM_SOURCES}
     ${mgr}/gsm_manager.c
-    ${CMAKE_CURRENT_SOURCE_DIR}/harness/harness.c
+    ${CMAKE_CURRENT_SOURCE_DIR}/harness/harness.c ${CMAKE_CURRENT_SOURCE_DIR}/harness/chaos.c
     ${CMAKE_CURRENT_SOURCE_DIR}/scenario/check.c)
   add_dependencies(${name} velkor_manager_sms_echo${ARG_ECHO})
   target_include_directories(${name} PRIVATE ${VELKOR_LIB_DIR} ${mgr}

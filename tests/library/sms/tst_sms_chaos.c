@@ -18,10 +18,10 @@
  * CHAOS_SEED=<n> runs seed n alone, CHAOS_SEEDS=<n> seeds 1..n; CHAOS_LOG=1 prints every seed's steps
  * and AT dialogue (a failing seed prints its steps and the last commands anyway).
  */
-#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "chaos.h"
 #include "sms_support.h"
 
 #ifndef SMS_CHAOS_SEEDS
@@ -52,7 +52,6 @@ static struct
 
 static struct
 {
-    uint32_t rng;
     SimModem* sim;
     SimSmsCentre* sms;
     SimUssd* ussd;
@@ -71,38 +70,11 @@ static struct
     /* messages the network stored */
     struct { int index, state; char sender[24]; char text[170]; } msg[MSG_MAX];
     int msgs;
-    uint32_t garble_until, hung_until, reg_until, reg_boots;
-    bool hung, reg_lost, state_reported;
-    char trace[16000];
-    size_t trace_len;
+    uint32_t garble_until;
+    bool state_reported;
 } c;
 
-static uint32_t rnd(uint32_t n)
-{
-    c.rng = c.rng * 1664525u + 1013904223u;
-    return ((c.rng >> 16) & 0x7FFFu) % n;
-}
-
-static uint32_t now(void) { return sim_now(c.sim); }
-static bool garbling(void) { return (int32_t)(now() - c.garble_until) < 0; }
-
-static void note(const char* format, ...) __attribute__((format(printf, 1, 2)));
-static void note(const char* format, ...)
-{
-    va_list ap;
-    int n;
-    if (c.trace_len + 200 >= sizeof c.trace)
-    {
-        return;
-    }
-    n = snprintf(c.trace + c.trace_len, sizeof c.trace - c.trace_len, "  @%u ", (unsigned)now());
-    va_start(ap, format);
-    vsnprintf(c.trace + c.trace_len + n, sizeof c.trace - c.trace_len - (size_t)n, format, ap);
-    va_end(ap);
-    c.trace_len = strlen(c.trace);
-    c.trace[c.trace_len++] = '\n';
-    c.trace[c.trace_len] = '\0';
-}
+static bool garbling(void) { return (int32_t)(chaos_now() - c.garble_until) < 0; }
 
 /* ---- the events, checked as they come ---------------------------------------------------------- */
 
@@ -115,7 +87,7 @@ static void on_send(const SmsEvent* e)
         for (i = 0; i < c.awaiting_count && c.awaiting[i] != e->a; i++)
         {
         }
-        note("delivery report mr %d status %d%s", e->a, e->b, e->flag ? " (matched)" : "");
+        chaos_note("delivery report mr %d status %d%s", e->a, e->b, e->flag ? " (matched)" : "");
         CHECK(!e->flag || i < c.awaiting_count); /* matched: a message this instance sent */
         if (e->flag && i < c.awaiting_count && e->dcs != GSM_SmsSend_DeliveryStatusReportType_Pending)
         {
@@ -123,7 +95,7 @@ static void on_send(const SmsEvent* e)
         }
         return;
     }
-    note("send ends: %s %d/%d, the network took %d", e->type == GSM_SmsSend_EventType_SendSuccess ? "success" : "failure",
+    chaos_note("send ends: %s %d/%d, the network took %d", e->type == GSM_SmsSend_EventType_SendSuccess ? "success" : "failure",
          e->a, e->b, taken);
     CHECK(c.send_pending); /* no result without an accepted send, one per send */
     CHECK(taken <= 1);     /* never sent twice */
@@ -162,7 +134,7 @@ static void on_read(const SmsEvent* e)
             break;
         }
     }
-    note("message %d reported from index %d%s", i < c.msgs ? i : -1, e->a, i < c.msgs ? "" : " (no such message stored)");
+    chaos_note("message %d reported from index %d%s", i < c.msgs ? i : -1, e->a, i < c.msgs ? "" : " (no such message stored)");
     if (i < c.msgs)
     {
         CHECK(!e->flag);
@@ -187,12 +159,12 @@ static void on_ussd(const SmsEvent* e)
     bool menu = false;
     if (e->type == GSM_USSD_EventType_UssdSent)
     {
-        note("USSD sent");
+        chaos_note("USSD sent");
         CHECK(c.ussd_pending && !c.ussd_sent);
         c.ussd_sent = true;
         return;
     }
-    note("USSD %s status %d error %d: \"%.40s\"", e->type == GSM_USSD_EventType_UssdResponse ? "response" : "cancelled",
+    chaos_note("USSD %s status %d error %d: \"%.40s\"", e->type == GSM_USSD_EventType_UssdResponse ? "response" : "cancelled",
          e->a, e->b, e->text);
     CHECK(e->len < GSM_USSD_RESPONSE_SIZE);
     s_stats.ussd_results[e->a % 12]++;
@@ -262,22 +234,22 @@ static char* const kTexts[] = {"Pump 3 started", s_text160, "Line one\nline two\
 
 static void send(void)
 {
-    char* text = kTexts[rnd(sizeof kTexts / sizeof kTexts[0])];
+    char* text = kTexts[chaos_rnd(sizeof kTexts / sizeof kTexts[0])];
     bool was = c.send_pending, ok;
-    int mr = (int)rnd(256);
+    int mr = (int)chaos_rnd(256);
     if (!was)
     {
         sim_sms_set_next_mr(c.sms, mr); /* the reference the network gives this message */
     }
     ok = gsmmgrSmsSend(kNumber, text);
-    note("send of %u characters: %s", (unsigned)strlen(text), ok ? "accepted" : "refused");
+    chaos_note("send of %u characters: %s", (unsigned)strlen(text), ok ? "accepted" : "refused");
     CHECK_EQ_INT(ok, !was); /* refused only while a send runs */
     if (ok)
     {
         s_stats.sends++;
         c.send_pending = true;
         c.send_overdue = false;
-        c.send_since = now();
+        c.send_since = chaos_now();
         c.sent_before = sim_sms_sent_count(c.sms);
         c.send_mr = mr;
         c.send_text = text;
@@ -287,14 +259,14 @@ static void send(void)
 static void ussd(char* code)
 {
     bool was = c.ussd_pending || c.cancel_owed, ok = gsmmgrUssdSend(code);
-    note("USSD %s: %s", code, ok ? "accepted" : "refused");
+    chaos_note("USSD %s: %s", code, ok ? "accepted" : "refused");
     CHECK(!(ok && was));
     if (ok)
     {
         s_stats.ussd++;
         c.ussd_pending = true;
         c.ussd_overdue = c.ussd_sent = c.ussd_cancelled = c.late_answer = false;
-        c.ussd_since = now();
+        c.ussd_since = chaos_now();
         c.ussd_code = code;
     }
 }
@@ -302,7 +274,7 @@ static void ussd(char* code)
 static void ussd_cancel(void)
 {
     bool ok = gsmmgrUssdCancelSession();
-    note("USSD cancel: %s", ok ? "accepted" : "nothing to cancel");
+    chaos_note("USSD cancel: %s", ok ? "accepted" : "nothing to cancel");
     CHECK_EQ_INT(ok, c.ussd_pending || c.menu || c.cancel_owed);
     c.ussd_cancelled = c.ussd_pending;
     c.cancel_owed = ok && !c.ussd_pending;
@@ -312,13 +284,13 @@ static void ussd_cancel(void)
 /* One to four messages from the network; some of them stored without an announcement (lost URC). */
 static void messages_arrive(void)
 {
-    uint32_t i, n = 1u + rnd(4);
+    uint32_t i, n = 1u + chaos_rnd(4);
     for (i = 0; i < n && c.msgs < MSG_MAX - 1; i++) /* one left for the check at the end */
     {
-        bool silent = rnd(5) == 0;
+        bool silent = chaos_rnd(5) == 0;
         int k = c.msgs, index;
-        snprintf(c.msg[k].sender, sizeof c.msg[k].sender, rnd(4) ? "+4915%08d" : "Info%d", k);
-        switch (rnd(3))
+        snprintf(c.msg[k].sender, sizeof c.msg[k].sender, chaos_rnd(4) ? "+4915%08d" : "Info%d", k);
+        switch (chaos_rnd(3))
         {
         case 0: snprintf(c.msg[k].text, sizeof c.msg[k].text, "%.*s%d", 155, s_text160, 10000 + k); break;
         case 1: snprintf(c.msg[k].text, sizeof c.msg[k].text, "Alarm %d\nOK\n\nERROR\n+CMTI: \"SM\",4", k); break;
@@ -326,7 +298,7 @@ static void messages_arrive(void)
         }
         index = silent ? sim_sms_store(c.sms, c.msg[k].sender, SCTS, c.msg[k].text)
                        : sim_sms_receive(c.sms, c.msg[k].sender, SCTS, c.msg[k].text);
-        note("message %d arrives%s: index %d", k, silent ? " silently" : "", index);
+        chaos_note("message %d arrives%s: index %d", k, silent ? " silently" : "", index);
         s_stats.full += index < 0 ? 1u : 0u;
         if (index >= 0)
         {
@@ -342,16 +314,16 @@ static void app_step(void)
 {
     static char* const kCodes[] = {"*100#", "*100#", "*123#", "*long#", "*999#", "*000#"};
     static char* const kReplies[] = {"1", "2", "3"};
-    switch (rnd(9))
+    switch (chaos_rnd(9))
     {
     case 0:
     case 1: send(); break;
-    case 2: note("send cancel"); gsmmgrSmsSendCancel(); break;
-    case 3: ussd(kCodes[rnd(sizeof kCodes / sizeof kCodes[0])]); break;
+    case 2: chaos_note("send cancel"); gsmmgrSmsSendCancel(); break;
+    case 3: ussd(kCodes[chaos_rnd(sizeof kCodes / sizeof kCodes[0])]); break;
     case 4:
         if (c.menu)
         {
-            ussd(kReplies[rnd(3)]);
+            ussd(kReplies[chaos_rnd(3)]);
         }
         else
         {
@@ -361,8 +333,8 @@ static void app_step(void)
     case 5: ussd_cancel(); break;
     case 6:
     {
-        bool on = rnd(2) != 0;
-        note("delivery reports %s", on ? "on" : "off");
+        bool on = chaos_rnd(2) != 0;
+        chaos_note("delivery reports %s", on ? "on" : "off");
         gsmSmsSendSetDeliveryReports(&mGsmSmsSendInst, on);
         break;
     }
@@ -372,115 +344,74 @@ static void app_step(void)
 
 /* ---- faults -------------------------------------------------------------------------------------- */
 
-static void set_registration(uint8_t stat)
-{
-    sim_set_registration(c.sim, SIM_REG_CS, stat);
-    sim_set_registration(c.sim, SIM_REG_GPRS, stat);
-    sim_set_registration(c.sim, SIM_REG_EPS, stat);
-}
-
-/* Coverage is back; a modem that restarted meanwhile has registered by itself. */
-static void end_registration_loss(void)
-{
-    c.reg_lost = false;
-    if (sim_boot_count(c.sim) == c.reg_boots)
-    {
-        set_registration(1);
-        note("registration back");
-    }
-}
-
 static void fault_step(void)
 {
     static const char kGarbage[] = "\r\n\0\xff>+:,0123456789OKERROR CMEA"; /* cannot spell a URC of these modules */
     static const char* const kUrcs[] = {"RING", "+CMTI: \"SM\",2", "+CDS: 6,7,\"+4930\",145,\"" SCTS "\",\"" SCTS "\",0"};
     s_stats.faults++;
-    switch (rnd(11))
+    switch (chaos_rnd(11))
     {
-    case 0: note("modem restarts"); sim_reboot(c.sim); break;
-    case 1:
-        c.hung = true;
-        c.hung_until = now() + 1000u + rnd(25000);
-        note("modem hangs until @%u", (unsigned)c.hung_until);
-        sim_set_hung(c.sim, true);
-        break;
+    case 0: chaos_note("modem restarts"); sim_reboot(c.sim); break;
+    case 1: chaos_hang(25000); break;
     case 2:
-    {
-        uint8_t g[24];
-        size_t i, n = 1u + rnd(sizeof g);
-        for (i = 0; i < n; i++)
-        {
-            g[i] = (uint8_t)kGarbage[rnd(sizeof kGarbage - 1)];
-        }
-        note("%u garbage bytes", (unsigned)n);
-        sim_inject_raw(c.sim, g, n);
-        c.garble_until = now() + GARBLE_MS; /* it may join the line that follows */
+        chaos_garbage(kGarbage, sizeof kGarbage - 1, 24);
+        c.garble_until = chaos_now() + GARBLE_MS; /* it may join the line that follows */
         break;
-    }
     case 3:
     {
         static const uint32_t kLoss[] = {2000, 15000, 60000};
-        uint8_t stat = (uint8_t)(rnd(2) ? 0 : 2 + rnd(3));
-        if (c.reg_lost || !sim_is_on(c.sim) || sim_registration(c.sim, SIM_REG_CS) != 1)
-        {
-            break;
-        }
-        c.reg_lost = true;
-        c.reg_until = now() + kLoss[rnd(3)];
-        c.reg_boots = sim_boot_count(c.sim);
-        note("registration %u until @%u", stat, (unsigned)c.reg_until);
-        set_registration(stat);
+        (void)chaos_lose_registration((uint8_t)(chaos_rnd(2) ? 0 : 2 + chaos_rnd(3)), kLoss, 3, SIM_REG_CS);
         break;
     }
-    case 4: note("next command refused"); sim_fail_next_command(c.sim, rnd(2) ? 100 : 4); break;
+    case 4: chaos_note("next command refused"); sim_fail_next_command(c.sim, chaos_rnd(2) ? 100 : 4); break;
     case 5:
-        switch (rnd(5))
+        switch (chaos_rnd(5))
         {
-        case 0: note("next send fails"); sim_sms_fail_next_send(c.sms, rnd(2) ? 332 : 500); break;
-        case 1: note("next prompt lost"); sim_sms_drop_next_prompt(c.sms); break;
-        case 2: note("next send result lost"); sim_sms_drop_next_result(c.sms); break;
-        case 3: note("next reads fail"); sim_sms_fail_next_read(c.sms, 500, 1 + (int)rnd(3)); break;
-        default: note("USSD requests refused"); sim_ussd_refuse_requests(c.ussd, rnd(2) ? 30 : 100); break;
+        case 0: chaos_note("next send fails"); sim_sms_fail_next_send(c.sms, chaos_rnd(2) ? 332 : 500); break;
+        case 1: chaos_note("next prompt lost"); sim_sms_drop_next_prompt(c.sms); break;
+        case 2: chaos_note("next send result lost"); sim_sms_drop_next_result(c.sms); break;
+        case 3: chaos_note("next reads fail"); sim_sms_fail_next_read(c.sms, 500, 1 + (int)chaos_rnd(3)); break;
+        default: chaos_note("USSD requests refused"); sim_ussd_refuse_requests(c.ussd, chaos_rnd(2) ? 30 : 100); break;
         }
         break;
     case 6:
     {
         /* within the longest response times: a send result 60 s, a USSD answer 30 s */
         static const int kReports[][2] = {{0, 0}, {32, 0}, {70, 0}};
-        uint32_t send_ms = 1000u + rnd(57000), ussd_ms = 500u + rnd(25000), r = rnd(3);
-        note("send results after %u ms, USSD answers after %u ms, reports %d,%d", (unsigned)send_ms, (unsigned)ussd_ms,
+        uint32_t send_ms = 1000u + chaos_rnd(57000), ussd_ms = 500u + chaos_rnd(25000), r = chaos_rnd(3);
+        chaos_note("send results after %u ms, USSD answers after %u ms, reports %d,%d", (unsigned)send_ms, (unsigned)ussd_ms,
              kReports[r][0], r == 1 ? kReports[r][1] : -1);
         sim_sms_set_send_delay(c.sms, send_ms);
         sim_ussd_set_answer_delay(c.ussd, ussd_ms);
-        sim_sms_set_reports(c.sms, kReports[r], r == 1 ? 2 : 1, 1000u + rnd(20000));
+        sim_sms_set_reports(c.sms, kReports[r], r == 1 ? 2 : 1, 1000u + chaos_rnd(20000));
         break;
     }
     case 7:
     {
-        uint32_t frag = rnd(9);
-        note("line fragments of %u bytes", (unsigned)frag);
+        uint32_t frag = chaos_rnd(9);
+        chaos_note("line fragments of %u bytes", (unsigned)frag);
         sim_set_fragment(c.sim, frag);
         break;
     }
     case 8:
     {
-        uint32_t every = 3u + rnd(40), ms = 100u + rnd(2000);
-        note("every %u. byte lost for %u ms", (unsigned)every, (unsigned)ms);
+        uint32_t every = 3u + chaos_rnd(40), ms = 100u + chaos_rnd(2000);
+        chaos_note("every %u. byte lost for %u ms", (unsigned)every, (unsigned)ms);
         sim_drop_rx_bytes(c.sim, every, ms);
-        c.garble_until = now() + ms + GARBLE_MS;
+        c.garble_until = chaos_now() + ms + GARBLE_MS;
         break;
     }
     case 9:
     {
-        const char* urc = kUrcs[rnd(3)];
-        note("URC %s inside the next answer", urc);
-        sim_inject_urc_in_next_response(c.sim, urc, (SimInjectPos)rnd(3));
+        const char* urc = kUrcs[chaos_rnd(3)];
+        chaos_note("URC %s inside the next answer", urc);
+        sim_inject_urc_in_next_response(c.sim, urc, (SimInjectPos)chaos_rnd(3));
         break;
     }
     default:
         if (sim_ussd_session_open(c.ussd))
         {
-            note("network ends the USSD session");
+            chaos_note("network ends the USSD session");
             sim_ussd_network_cancel(c.ussd);
         }
         break;
@@ -489,15 +420,7 @@ static void fault_step(void)
 
 static void end_faults(void)
 {
-    note("faults end");
-    c.hung = false;
-    sim_set_hung(c.sim, false);
-    if (c.reg_lost)
-    {
-        end_registration_loss();
-    }
-    sim_fail_next_command(c.sim, -1);
-    sim_set_fragment(c.sim, 0);
+    chaos_end_faults();
     sim_drop_rx_bytes(c.sim, 0, 0);
     sim_sms_clear_faults(c.sms);
     sim_ussd_refuse_requests(c.ussd, 0);
@@ -513,16 +436,16 @@ static void check_bounds(void)
         c.ussd_maybe_ended = false;
         c.ussd_pending = c.ussd_pending && gsmUssdBusy(&mGsmUssdInst);
     }
-    if (c.send_pending && !c.send_overdue && now() - c.send_since > SEND_BOUND_MS)
+    if (c.send_pending && !c.send_overdue && chaos_now() - c.send_since > SEND_BOUND_MS)
     {
         c.send_overdue = true;
-        note("send overdue");
+        chaos_note("send overdue");
         CHECK(!"a send got no result within its bound");
     }
-    if (c.ussd_pending && !c.ussd_overdue && now() - c.ussd_since > USSD_BOUND_MS)
+    if (c.ussd_pending && !c.ussd_overdue && chaos_now() - c.ussd_since > USSD_BOUND_MS)
     {
         c.ussd_overdue = true;
-        note("USSD request overdue");
+        chaos_note("USSD request overdue");
         CHECK(!"a USSD request got no final event within its bound");
     }
     /* what the library says matches the events it raised (told once a seed) */
@@ -530,41 +453,10 @@ static void check_bounds(void)
                               gsmUssdBusy(&mGsmUssdInst) != (c.ussd_pending || c.menu || c.cancel_owed)))
     {
         c.state_reported = true;
-        note("busy states differ from the events");
+        chaos_note("busy states differ from the events");
         CHECK_EQ_INT(gsmSmsSendBusy(&mGsmSmsSendInst), c.send_pending);
         CHECK_EQ_INT(gsmUssdBusy(&mGsmUssdInst), c.ussd_pending || c.menu || c.cancel_owed);
     }
-}
-
-static void run(uint32_t ms)
-{
-    while (ms > 0)
-    {
-        uint32_t slice = ms < 10 ? ms : 10;
-        harness_poll(slice);
-        ms -= slice;
-        if (c.hung && (int32_t)(now() - c.hung_until) >= 0)
-        {
-            c.hung = false;
-            sim_set_hung(c.sim, false);
-            note("hang ends");
-        }
-        if (c.reg_lost && (int32_t)(now() - c.reg_until) >= 0)
-        {
-            end_registration_loss();
-        }
-        check_bounds();
-    }
-}
-
-static bool run_until(bool (*cond)(void), uint32_t ms)
-{
-    uint32_t t;
-    for (t = 0; t < ms && !cond(); t += 10)
-    {
-        run(10);
-    }
-    return cond();
 }
 
 static bool settled(void) { return !c.send_pending && !c.ussd_pending && !c.cancel_owed; }
@@ -573,24 +465,6 @@ static bool all_reported(void) { return c.msgs > 0 && c.msg[c.msgs - 1].state !=
 
 /* ---- one seed ---------------------------------------------------------------------------------- */
 
-static void print_dialogue(size_t last_commands, size_t tail)
-{
-    size_t i, len, n = sim_command_count(c.sim);
-    const char* bytes = sim_rx(c.sim, &len);
-    fprintf(stderr, "%s", c.trace);
-    for (i = n > last_commands ? n - last_commands : 0; i < n; i++)
-    {
-        fprintf(stderr, "  H %s\n", sim_command(c.sim, i));
-    }
-    fprintf(stderr, "  modem: ");
-    for (i = len > tail ? len - tail : 0; i < len; i++)
-    {
-        unsigned char b = (unsigned char)bytes[i];
-        fprintf(stderr, b == '\n' ? "\\n\n         " : (b < 0x20 || b >= 0x7F) ? "\\x%02X" : "%c", b);
-    }
-    fprintf(stderr, "\n");
-}
-
 static void run_seed(uint32_t seed)
 {
     static const char* const kFamilyNames[] = {"2G", "LTE-Q", "LTE-A"};
@@ -598,14 +472,15 @@ static void run_seed(uint32_t seed)
     bool log = getenv("CHAOS_LOG") != NULL;
     check_context("randomFaultsEndInWorkingSmsAndUssd/seed%u/%s/echo%d", (unsigned)seed, kFamilyNames[f], HARNESS_ECHO_ON);
     memset(&c, 0, sizeof c);
-    c.rng = seed * 2654435761u;
+    chaos_begin(seed, check_bounds);
     sms_support_observe(on_event);
     c.sim = sms_start(f, NULL, NULL);
+    g_chaos.sim = c.sim;
     c.sms = sms_centre();
     c.ussd = sms_ussd();
     for (step = 0; step < STEPS; step++)
     {
-        if (rnd(2))
+        if (chaos_rnd(2))
         {
             app_step();
         }
@@ -613,31 +488,31 @@ static void run_seed(uint32_t seed)
         {
             fault_step();
         }
-        run(100u + rnd(3000));
+        chaos_run(100u + chaos_rnd(3000));
     }
     end_faults();
     /* what was asked for ends, the library comes back by itself */
-    CHECK(run_until(settled, SEND_BOUND_MS + 10000));
-    CHECK(run_until(up, RECOVER_MS));
-    run(10000);
+    CHECK(chaos_run_until(settled, SEND_BOUND_MS + 10000));
+    CHECK(chaos_run_until(up, RECOVER_MS));
+    chaos_run(10000);
     if (c.menu)
     {
         ussd_cancel();
-        CHECK(run_until(settled, 20000));
+        CHECK(chaos_run_until(settled, 20000));
     }
-    c.garble_until = now();
+    c.garble_until = chaos_now();
     send();
-    CHECK(run_until(settled, 90000));
+    CHECK(chaos_run_until(settled, 90000));
     CHECK_EQ_INT(c.send_result, -1);
     ussd("*100#");
-    CHECK(run_until(settled, 90000));
+    CHECK(chaos_run_until(settled, 90000));
     if (c.ussd_status == GSM_USSD_Status_ErrorResponse && c.menu)
     {
         /* the modem still held a session whose close was lost: the application ends it */
         ussd_cancel();
-        CHECK(run_until(settled, 20000));
+        CHECK(chaos_run_until(settled, 20000));
         ussd("*100#");
-        CHECK(run_until(settled, 90000));
+        CHECK(chaos_run_until(settled, 90000));
     }
     CHECK_EQ_INT(c.ussd_status, GSM_USSD_Status_Final);
     /* a new message is reported, and with it every one still stored */
@@ -648,13 +523,13 @@ static void run_seed(uint32_t seed)
     CHECK(c.msg[i].index >= 0); /* the store has room again */
     c.msg[i].state = STORED;
     c.msgs++;
-    CHECK(run_until(all_reported, 60000));
-    run(10000);
+    CHECK(chaos_run_until(all_reported, 60000));
+    chaos_run(10000);
     for (i = 0; i < c.msgs; i++)
     {
         if (c.msg[i].state == STORED)
         {
-            note("message %d (index %d) never reported", i, c.msg[i].index);
+            chaos_note("message %d (index %d) never reported", i, c.msg[i].index);
             CHECK(!"a stored message was never reported");
         }
     }
@@ -662,9 +537,9 @@ static void run_seed(uint32_t seed)
     if (g_check_failures != failures || log)
     {
         fprintf(stderr, "seed %u (%s, echo %d):\n", (unsigned)seed, kFamilyNames[f], HARNESS_ECHO_ON);
-        print_dialogue(log ? sim_command_count(c.sim) : 60, log ? 1000000 : 2500);
+        chaos_print_dialogue(log ? sim_command_count(c.sim) : 60, log ? 1000000 : 2500);
     }
-    s_stats.simulated_s += now() / 1000.0;
+    s_stats.simulated_s += chaos_now() / 1000.0;
     sms_support_observe(NULL);
 }
 
