@@ -63,6 +63,21 @@ void chaos_garbage(const char* alphabet, size_t len, size_t max)
     sim_inject_raw(g_chaos.sim, g, n);
 }
 
+void chaos_fragment(void)
+{
+    uint32_t frag = chaos_rnd(9);
+    chaos_note("line fragments of %u bytes", (unsigned)frag);
+    sim_set_fragment(g_chaos.sim, frag);
+}
+
+uint32_t chaos_lose_bytes(void)
+{
+    uint32_t every = 3u + chaos_rnd(40), ms = 100u + chaos_rnd(2000);
+    chaos_note("every %u. byte lost for %u ms", (unsigned)every, (unsigned)ms);
+    sim_drop_rx_bytes(g_chaos.sim, every, ms);
+    return ms;
+}
+
 static void set_registration(uint8_t stat)
 {
     sim_set_registration(g_chaos.sim, SIM_REG_CS, stat);

@@ -41,6 +41,10 @@ void chaos_hang(uint32_t max_ms);
 /* Garbage of 1 to `max` bytes (at most 64) drawn from the `len` bytes of `alphabet`, sent by the
  * modem now. */
 void chaos_garbage(const char* alphabet, size_t len, size_t max);
+/* The modem's output arrives in fragments of 0 (whole lines) to 8 bytes from now on. */
+void chaos_fragment(void);
+/* Every 3rd to 42nd byte of the modem's output is lost for 100 ms to 2.1 s; returns that time. */
+uint32_t chaos_lose_bytes(void);
 /* Registration `stat` in every domain for one of the `count` `durations` (drawn then), once the
  * modem is registered in `domain`; false (nothing done, nothing drawn) while it is not, or while a
  * loss runs already. */

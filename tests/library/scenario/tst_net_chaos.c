@@ -452,20 +452,8 @@ static void fault_step(void)
         }
         break;
     }
-    case 7:
-    {
-        uint32_t frag = chaos_rnd(9);
-        chaos_note("line fragments of %u bytes", (unsigned)frag);
-        sim_set_fragment(c.sim, frag);
-        break;
-    }
-    case 8:
-    {
-        uint32_t every = 3u + chaos_rnd(40), ms = 100u + chaos_rnd(2000);
-        chaos_note("every %u. byte lost for %u ms", (unsigned)every, (unsigned)ms);
-        sim_drop_rx_bytes(c.sim, every, ms);
-        break;
-    }
+    case 7: chaos_fragment(); break;
+    case 8: (void)chaos_lose_bytes(); break;
     case 9:
     {
         const char* urc = kUrcs[chaos_rnd(4)];
