@@ -141,17 +141,18 @@ static void onCmdLine(void* ctx, const char* line, uint16_t len)
     if (((body & SR_B_HEADER) == 0u) && (line[0] == '+'))
     {
         uint32_t blen;
-        /* the first letter of <stat>: +CMGR: "REC UNREAD" / "REC READ" / "STO UNSENT" / "STO SENT" (some
-         * firmware leaves out the blank after the colon) */
-        char stat = (len > 8u) ? line[7] : '\0';
-        if (stat == '"')
-        {
-            stat = line[8];
-        }
+        char stat;
         /* the command text is no longer needed; lines before the header are not part of the body */
         body = SR_B_HEADER;
         inst->Text[0] = '\0';
         inst->Body.Len = 0u;
+        /* the first letter of <stat>: +CMGR: "REC UNREAD" / "REC READ" / "STO UNSENT" / "STO SENT" (some
+         * firmware leaves out the blank after the colon) */
+        stat = (len > 8u) ? line[7] : '\0';
+        if (stat == '"')
+        {
+            stat = line[8];
+        }
         if ((stat == 'R') && (gsmUtilFieldCopyCut(line, len, 3u, inst->Timestamp, (uint16_t)sizeof(inst->Timestamp)) != 0u))
         {
             /* a received message with its time stamp: the sender is cut to its buffer */
@@ -247,7 +248,11 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     }
     if (step == SR_STEP_IDLE)
     {
-        if (inst->CmdState != 0u) /* (SR_F_WALK: no command runs) */
+        /* A walk on +CMTI (SR_F_WALK: no command runs), and 32.8 s after the last one without (the
+         * top bit of the 16-bit time passed: the cheapest test): an announcement lost on the line
+         * leaves its message unread, and once the store has filled up so the network holds further
+         * messages back and announces nothing more. */
+        if ((inst->CmdState != 0u) || ((((uint16_t)gsm__SysTime_ms() - inst->Body.Len) & 0x8000u) != 0u))
         {
             inst->CmdState = 0u;
             inst->Step = SR_STEP_SELECT;
@@ -341,19 +346,24 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
             next = 1u;
         }
     }
-    gsmPromptRelease(p, inst); /* (between two messages too: other modules get their turn) */
+    /* The pause's start after a failed step, and while idle the end of the last walk (the text is
+     * composed anew before the next read). */
+    inst->Body.Len = (uint16_t)gsm__SysTime_ms();
     if (next > 1u)
     {
         /* The step failed: it is repeated after a pause. */
-        inst->Body.Len = (uint16_t)gsm__SysTime_ms(); /* the pause's start: the text is composed anew after it */
-        inst->Step = (uint8_t)(step | SR_STEP_PAUSE);
-        return;
+        step |= SR_STEP_PAUSE;
     }
-    /* The walk goes on at Index + next, or ends when every counted message was seen. */
-    index = (uint16_t)(inst->Index + next);
-    inst->Attempts = 0u;
-    inst->Index = (uint8_t)index;
-    inst->Step = ((inst->WalkLeft != 0u) && (index <= inst->WalkEnd)) ? (uint8_t)SR_STEP_READ : (uint8_t)SR_STEP_IDLE;
+    else
+    {
+        /* The walk goes on at Index + next, or ends when every counted message was seen. */
+        index = (uint16_t)(inst->Index + next);
+        inst->Attempts = 0u;
+        inst->Index = (uint8_t)index;
+        step = ((inst->WalkLeft != 0u) && (index <= inst->WalkEnd)) ? SR_STEP_READ : SR_STEP_IDLE;
+    }
+    gsmPromptRelease(p, inst); /* (between two messages too: other modules get their turn) */
+    inst->Step = (uint8_t)step;
 }
 
 void gsmSmsReadPoll(GSM_SmsRead_Instance* inst)

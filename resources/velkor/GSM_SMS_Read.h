@@ -4,11 +4,12 @@
  * In every Basic Comms session the module sets text mode up ("AT+CMGF=1", "AT+CSCS=\"IRA\"",
  * "AT+CSDH=1": the read header carries the body length, "AT+CNMI=2,1,0,1,0": new messages are
  * stored and announced with "+CMTI: <mem>,<index>") and selects the SIM store for reading, writing
- * and receiving ("AT+CPMS=\"SM\",\"SM\",\"SM\""). Then, and again after every "+CMTI:"
- * announcement, it walks the store: the answer of the store selection (or of "AT+CPMS?" on a module
+ * and receiving ("AT+CPMS=\"SM\",\"SM\",\"SM\""). Then, again after every "+CMTI:"
+ * announcement, and 32.8 s after the last walk without one, it walks the store: the answer of the store selection (or of "AT+CPMS?" on a module
  * that refuses the selection) gives the number of stored messages, and the indices are read from 0
  * on until that many were seen. So messages that were stored while the application was not
- * running, and messages whose announcement was lost, are read as well.
+ * running, and messages whose announcement was lost, are read as well (also when the store filled up
+ * meanwhile, after which the network announces nothing more).
  *
  * Each received message is read with "AT+CMGR=<index>" and reported as
  * GSM_SmsRead_EventType_ReadSuccess (sender, time stamp, text), then deleted with "AT+CMGD=<index>"

@@ -270,26 +270,32 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         inst->Text.Str.Flags &= (uint8_t)~US_F_READY;
         status = inst->Text.M;
     }
-    else if (step < US_STEP_SEND)
+    else if ((step < US_STEP_SEND) ||
+             ((step == US_STEP_SEND) && !gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration)))
     {
-        gsmPromptRelease(p, inst); /* no command of this module runs: the prompt is free for the others */
-        if ((step == US_STEP_WAIT_RESP) && ((inst->Text.Str.Flags & US_PH_MASK) == 0u) && GSM_TIME_REACHED(now, inst->Timer_ms))
+        /* No command of this module runs: the prompt is free for the others (a claim left by the last
+         * command is not kept while a request waits for registration). */
+        gsmPromptRelease(p, inst);
+        if (GSM_TIME_REACHED(now, inst->Timer_ms))
         {
-            inst->Step = US_STEP_CLOSE;
+            if (inst->Step == US_STEP_SEND) /* (= step: read anew, so that one release serves both cases) */
+            {
+                status = GSM_USSD_Status_NotRegistered;
+            }
+            else if ((step == US_STEP_WAIT_RESP) && ((inst->Text.Str.Flags & US_PH_MASK) == 0u))
+            {
+                inst->Step = US_STEP_CLOSE;
+            }
+            else
+            {
+                /* no wait runs out in the other steps */
+            }
         }
     }
     else if ((step & 1u) == 0u)
     {
-        /* AT+CUSD=1,"<code>",15 (once registered) / AT+CUSD=2 */
-        if ((step == US_STEP_SEND) && !gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration))
-        {
-            gsmPromptRelease(p, inst); /* (a claim left by the last command is not kept while waiting) */
-            if (GSM_TIME_REACHED(now, inst->Timer_ms))
-            {
-                status = GSM_USSD_Status_NotRegistered;
-            }
-        }
-        else if (gsmPromptHelperBeginP(p, inst, &kCusdSpec, (step == US_STEP_SEND) ? &kCusd[US_CUSD_SEND_OFFSET] : kCusd))
+        /* AT+CUSD=1,"<code>",15 (registered) / AT+CUSD=2 */
+        if (gsmPromptHelperBeginP(p, inst, &kCusdSpec, (step == US_STEP_SEND) ? &kCusd[US_CUSD_SEND_OFFSET] : kCusd))
         {
             if (step == US_STEP_SEND)
             {

@@ -384,6 +384,29 @@ FAMILY_TEST(headerTooLongForTheLineBufferLeavesTheMessageAndDraftsStored)
     CHECK_EQ_INT(harness_count_command_prefix("AT+CMGR="), reads);
 }
 
+/* Messages stored without their announcements (lost on the line) until the store is full: the
+ * network then announces nothing more, and without a look of its own the module would never read
+ * the store again. It looks every 32.8 s; a walk of an empty store is one AT+CPMS. */
+FAMILY_TEST(storeFilledWhileAnnouncementsWereLostIsReadWithinAMinute)
+{
+    int i, n = 0;
+    SimModem* sim = sms_start(f, NULL, NULL);
+    harness_poll(5000); /* the set-up walk is over */
+    for (i = 0; i < 10; i++)
+    {
+        n += sim_sms_store(sms_centre(), SENDER, SCTS, "Stored unannounced") >= 0;
+    }
+    CHECK(n > 0);
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, n, 70000));
+    harness_poll(2000);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+    /* idle: one store query every 32.8 s, nothing more */
+    sim_tx_clear(sim);
+    harness_poll(100000);
+    CHECK_EQ_INT(harness_count_command("AT+CPMS=\"SM\",\"SM\",\"SM\""), 3);
+    CHECK_EQ_INT(harness_count_command("AT+CMGR=0"), 0);
+}
+
 static void decodersRejectMalformedLinesAndRespectBuffers(void)
 {
     char sender[8];
@@ -421,6 +444,7 @@ const CheckTest g_sms_read_tests[] = {
     {"readErrorsAreRetriedThenGivenUp", readErrorsAreRetriedThenGivenUp},
     {"withoutStoreSelectionTheDefaultStoreIsWalked", withoutStoreSelectionTheDefaultStoreIsWalked},
     {"headerTooLongForTheLineBufferLeavesTheMessageAndDraftsStored", headerTooLongForTheLineBufferLeavesTheMessageAndDraftsStored},
+    {"storeFilledWhileAnnouncementsWereLostIsReadWithinAMinute", storeFilledWhileAnnouncementsWereLostIsReadWithinAMinute},
     {"decodersRejectMalformedLinesAndRespectBuffers", decodersRejectMalformedLinesAndRespectBuffers},
 };
 const size_t g_sms_read_test_count = sizeof g_sms_read_tests / sizeof g_sms_read_tests[0];
