@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <iterator>
 
 #include "dependencycheck.h"
 #include "dialogs.h"
@@ -23,8 +22,6 @@ const QString kHeaderName = QStringLiteral("gsm_manager.h");
 const QString kCName = QStringLiteral("gsm_manager.c");
 const QString kCppName = QStringLiteral("gsm_manager.cpp");
 const QString kRemoveTitle = QStringLiteral("Remove File?");
-// The support files that the library writer puts into the project folder itself.
-const char* const kSupportNames[] = {"circbuff.c", "circbuff.h"};
 } // namespace
 
 Generator::Generator(ProjectHost& host) : mHost(host) {}
@@ -286,9 +283,10 @@ bool Generator::targetsWritable(const QDir& projectFolder) const
     }
     // (circbuff.c and circbuff.h lie in the project folder: written after the library folder was
     // emptied, so a locked one would leave the manager without its library)
+    const QStringList support = LibraryWriter::circularBufferFileNames();
     if ((library.exists() && !mayWrite(library)) ||
-        std::any_of(std::begin(kSupportNames), std::end(kSupportNames), [&](const char* name) {
-            const QFileInfo file(projectFolder.filePath(QLatin1String(name)));
+        std::any_of(support.cbegin(), support.cend(), [&](const QString& name) {
+            const QFileInfo file(projectFolder.filePath(name));
             return file.exists() && !mayWrite(file);
         }))
     {

@@ -20,6 +20,11 @@ QStringList LibraryWriter::moduleFileNames(const QList<VelkorMdl*>& modules)
     return names;
 }
 
+QStringList LibraryWriter::circularBufferFileNames()
+{
+    return {QStringLiteral("circbuff.c"), QStringLiteral("circbuff.h")};
+}
+
 bool LibraryWriter::write(const QString& libraryFolder, const QString& headerFolderPrefix,
                           const QString& sourceFolderPrefix, const QDir& projectFolder,
                           const QList<VelkorMdl*>& modules, const QString& notice)
@@ -47,15 +52,16 @@ bool LibraryWriter::write(const QString& libraryFolder, const QString& headerFol
         QString resource;
         QString destination;
     };
-    const QList<Copy> supportFiles{
+    QList<Copy> supportFiles{
         {kLibraryResources + QStringLiteral("GSM_Globals.h"), libraryFolder + QStringLiteral("/GSM_Globals.h")},
         {kLibraryResources + QStringLiteral("GSM_Required_Externals.h"),
          libraryFolder + QStringLiteral("/GSM_Required_Externals.h")},
         {kLibraryResources + QStringLiteral("GSM_Util.h"), libraryFolder + QStringLiteral("/GSM_Util.h")},
         {kLibraryResources + QStringLiteral("GSM_Util.c"), libraryFolder + QStringLiteral("/GSM_Util.c")},
-        {kCodeResources + QStringLiteral("circbuff.c"), sourceFolderPrefix + QStringLiteral("circbuff.c")},
-        {kCodeResources + QStringLiteral("circbuff.h"), headerFolderPrefix + QStringLiteral("circbuff.h")},
     };
+    const QStringList circularBuffer = circularBufferFileNames();
+    supportFiles.append({kCodeResources + circularBuffer[0], sourceFolderPrefix + circularBuffer[0]});
+    supportFiles.append({kCodeResources + circularBuffer[1], headerFolderPrefix + circularBuffer[1]});
     for (const Copy& copy : supportFiles)
     {
         if (!Util::readFilePrependStringListAndWriteFile(copy.resource, projectFolder.filePath(copy.destination),

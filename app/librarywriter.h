@@ -21,6 +21,9 @@ class LibraryWriter
 public:
     // The library files that `modules` need, in writing order (a name listed twice appears twice).
     static QStringList moduleFileNames(const QList<VelkorMdl*>& modules);
+    // The circular buffer's source and header, written under the folder prefixes (in the project
+    // folder itself for code generation) rather than into the library folder.
+    static QStringList circularBufferFileNames();
 
     // Writes everything. `libraryFolder` and the prefixes are relative to `projectFolder`; each
     // prefix is empty or ends with "/". `notice` is the notice header comment. True when every file

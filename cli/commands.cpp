@@ -14,6 +14,7 @@
 #include "dependencycheck.h"
 #include "exampleexport.h"
 #include "generator.h"
+#include "librarywriter.h"
 #include "projecttree.h"
 #include "usercodemerge.h"
 #include "velkorconstants.h"
@@ -355,15 +356,14 @@ int generateDryRun(CliProject& project, const GenerateOptions& options)
     }
     // Only what a generation can touch is copied (a project folder may hold build output, or a link
     // to a whole SDK, that a run never reads).
-    const QStringList targets{Velkor::settingsFileName(),
-                              QStringLiteral("LICENSE.txt"),
-                              QStringLiteral("Velkor_LICENSE.txt"),
-                              QStringLiteral("gsm_manager.h"),
-                              QStringLiteral("gsm_manager.c"),
-                              QStringLiteral("gsm_manager.cpp"),
-                              QStringLiteral("circbuff.c"),
-                              QStringLiteral("circbuff.h"),
-                              Velkor::libraryName()};
+    const QStringList targets = QStringList{Velkor::settingsFileName(),
+                                            QStringLiteral("LICENSE.txt"),
+                                            QStringLiteral("Velkor_LICENSE.txt"),
+                                            QStringLiteral("gsm_manager.h"),
+                                            QStringLiteral("gsm_manager.c"),
+                                            QStringLiteral("gsm_manager.cpp"),
+                                            Velkor::libraryName()} +
+                                LibraryWriter::circularBufferFileNames();
     if (!ProjectTree::copySelection(options.folder, copyFolder, targets, Velkor::arduinoSourceFolder(),
                                     Velkor::libraryName(), &error))
     {
