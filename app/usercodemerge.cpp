@@ -243,14 +243,13 @@ Result merge(const QString& oldText, const QString& newText, const QVector<QRegu
         for (const Found& region : findRegions(pristineText, list))
             if (pristine[region.pattern].isEmpty())
                 pristine[region.pattern] = pristineText.mid(region.start, region.end - region.start);
-    auto lf = [](QString text) { return text.replace(QLatin1String("\r\n"), QLatin1String("\n")); };
 
     // A region of the old text that cannot be carried: the new text has no place for it (and it holds
     // more than the generator's own text), or its end or begin marker is missing, or it stands twice
     // (so what belongs to it is unknown and the new text would silently replace part of it).
     QVector<bool> cannotCarry(list.size(), false);
     for (int i = 0; i < list.size(); ++i)
-        cannotCarry[i] = (inOld[i] && !inNew[i] && (pristine[i].isEmpty() || lf(userRegions[i]) != lf(pristine[i]))) ||
+        cannotCarry[i] = (inOld[i] && !inNew[i] && (pristine[i].isEmpty() || userRegions[i] != pristine[i])) ||
                          ambiguous[i];
     // A begin marker without an end marker, outside every region: also when a complete region of
     // that name stands elsewhere, the code after this marker has no place in the new text.

@@ -33,8 +33,8 @@ QVector<QRegularExpression> compilePatterns();
 
 // `pristineText`, when given, is a manager text as the generator writes it with every module (the
 // regions holding the generator's own example text): a region of the old text that the new text has
-// no place for is not reported as dropped when it still holds exactly that text (line ends aside),
-// since it holds no code of the user's.
+// no place for is not reported as dropped when it still holds exactly that text, since it holds no
+// code of the user's (readExisting has made every line end LF, as the generator writes them).
 struct Result
 {
     QString text;                // the new text with every known region of the old text in place
