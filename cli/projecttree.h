@@ -29,8 +29,8 @@ struct Entry
 bool snapshot(const QString& root, QMap<QString, Entry>* entries, QString* error);
 
 // Copies into the existing folder `to` only what a generation in `from` can read, write or delete:
-// the top-level entries named in `names` (folders with everything in them), and for each folder in
-// `sparse` its entry named `keep` with everything in it, its other entries as empty stand-ins (an
+// the top-level entries named in `names` (folders with everything in them), and of the folder
+// `sparse` its entry named `keep` with everything in it and its other entries as empty stand-ins (an
 // empty file or folder of the same name), so that whether that folder is otherwise empty is still
 // known. Nothing else is copied: the project's own trees (build output, links to an SDK) are never
 // walked. False with a reason at the first failure.
