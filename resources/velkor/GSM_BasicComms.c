@@ -189,7 +189,7 @@ void gsmBasicCommsPoll(GSM_BasicComms_Instance* inst)
 
     /* The modem answered: on to the next step (the probe, too, goes on to "established"). An error
      * answer to the probe shows the modem alive as well. */
-    if ((st == GSM_Prompt_CmdStatus_Ok) || ((step == BC_STEP_PROBE) && gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st)))
+    if ((st == GSM_Prompt_CmdStatus_Ok) || ((step == BC_STEP_PROBE) && GSM_PROMPT_STATUS_IS_ERROR(st)))
     {
 #if GSM_MODEM_FAMILY != GSM_MODEM_FAMILY_LTE
         if ((step == BC_STEP_PROBE) && ((inst->Tries | inst->CmdState) != 0u))

@@ -503,7 +503,7 @@ static GSM_NOINLINE_32 void runStep(GSM_MqttClientSimcom_Instance* inst)
         }
         else if (code == 0) /* (otherwise the <err> of the result line stands) */
         {
-            code = gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st) ? GSM_MQTTCLIENTSIMCOM_ERR_REFUSED
+            code = GSM_PROMPT_STATUS_IS_ERROR(st) ? GSM_MQTTCLIENTSIMCOM_ERR_REFUSED
                    : (st == GSM_Prompt_CmdStatus_Timeout) ? GSM_MQTTCLIENTSIMCOM_ERR_TIMEOUT
                                                           : GSM_MQTTCLIENTSIMCOM_ERR_ABORTED;
         }

@@ -177,7 +177,7 @@ static uint8_t runCommand(GSM_NetworkRegistration_Instance* inst, bool read)
      * that refuses it for the moment answers "+CME ERROR: <n>": tried again after the pause, as any
      * failed enable); an error answer to a read leaves that domain's state as the URCs set it, and the
      * others are still read. */
-    if ((st == GSM_Prompt_CmdStatus_Ok) || (read && gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st)) || (eps && (st == GSM_Prompt_CmdStatus_Error)))
+    if ((st == GSM_Prompt_CmdStatus_Ok) || (read && GSM_PROMPT_STATUS_IS_ERROR(st)) || (eps && (st == GSM_Prompt_CmdStatus_Error)))
     {
         if (eps)
         {

@@ -178,7 +178,7 @@ static uint8_t enterDone(GSM_PIN_Instance* inst, uint8_t st, int16_t code)
     {
         inst->State |= PIN_F_VERIFYING;
     }
-    else if (!gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st))
+    else if (!GSM_PROMPT_STATUS_IS_ERROR(st))
     {
         fail(inst, GSM_PIN_FailReason_Timeout, -1);
     }

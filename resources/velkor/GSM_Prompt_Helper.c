@@ -105,7 +105,7 @@ GSM_Prompt_CmdStatus gsmPromptHelperSeqRun(GSM_Prompt_Interface* prompt, const v
         return GSM_Prompt_CmdStatus_Pending;
     }
     if ((st == GSM_Prompt_CmdStatus_Ok) ||
-        (gsmPromptHelperIsErrorStatus(st) && ((step->Flags & GSM_PROMPTHELPER_STEP_IGNORE_ERROR) != 0u)))
+        (GSM_PROMPT_STATUS_IS_ERROR(st) && ((step->Flags & GSM_PROMPTHELPER_STEP_IGNORE_ERROR) != 0u)))
     {
         seq->Index++;
         return (seq->Index >= count) ? GSM_Prompt_CmdStatus_Ok : GSM_Prompt_CmdStatus_Pending;
@@ -115,7 +115,5 @@ GSM_Prompt_CmdStatus gsmPromptHelperSeqRun(GSM_Prompt_Interface* prompt, const v
 
 bool gsmPromptHelperIsErrorStatus(GSM_Prompt_CmdStatus status)
 {
-    /* Error, CmeError and CmsError follow one another. */
-    return (uint8_t)((uint8_t)status - (uint8_t)GSM_Prompt_CmdStatus_Error) <=
-           (uint8_t)(GSM_Prompt_CmdStatus_CmsError - GSM_Prompt_CmdStatus_Error);
+    return GSM_PROMPT_STATUS_IS_ERROR(status);
 }

@@ -86,6 +86,11 @@ typedef enum
 
 /** True for the statuses that end a command (Ok .. Aborted). */
 #define GSM_PROMPT_STATUS_IS_FINAL(s) ((s) >= GSM_Prompt_CmdStatus_Ok)
+/** True for the statuses that mean "the modem answered with an error": Error, CmeError and CmsError,
+ *  which follow one another (one range test, shorter than a call). */
+#define GSM_PROMPT_STATUS_IS_ERROR(s)                                                       \
+    ((uint_fast8_t)((uint_fast8_t)(s) - (uint_fast8_t)GSM_Prompt_CmdStatus_Error) <= \
+     (uint_fast8_t)(GSM_Prompt_CmdStatus_CmsError - GSM_Prompt_CmdStatus_Error))
 
 /* ---- Command flags (GSM_Prompt_CmdSpec.Flags) ---- */
 /** Lines without a known URC prefix are response data of this command (ATI, AT+CGMM, AT+CGSN...).
