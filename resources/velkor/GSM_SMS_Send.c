@@ -82,14 +82,18 @@ static GSM_NOINLINE_32 void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
     } ev;
     uint8_t fl = inst->Flags;
     GSM_SmsSend_EventType type = GSM_SmsSend_EventType_SendFailed;
-    ev.Failed.ErrorCode = (reason == (uint8_t)GSM_SmsSend_FailReason_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : -1;
+    ev.Failed.ErrorCode = -1;
+    if (reason == (uint8_t)GSM_SmsSend_FailReason_ErrorResponse)
+    {
+        ev.Failed.ErrorCode = gsmPromptCmdErrorCode(inst->Prompt);
+    }
     gsmPromptRelease(inst->Prompt, inst);
     inst->Step = SS_STEP_IDLE;
-    inst->Flags = (uint8_t)(fl & SS_F_REPORTS); /* (also ends the command state) */
     if ((fl & SS_F_CANCEL) != 0u)
     {
         reason = (uint8_t)GSM_SmsSend_FailReason_Cancelled;
     }
+    inst->Flags = (uint8_t)(fl & SS_F_REPORTS); /* (also ends the command state) */
     ev.Failed.Reason = (GSM_SmsSend_FailReason)reason;
     if (reason == SS_SUCCESS)
     {
@@ -113,14 +117,13 @@ static GSM_NOINLINE_32 void finish(GSM_SmsSend_Instance* inst, uint8_t reason)
     }
 }
 
-/* The fields after <mr> of a "+CDS:" line (<mr> is given, 0..255) */
+/* The fields after <mr> of a "+CDS:" line (<mr> is given, 0..255), but the recipient: the callers
+ * take that into their buffers each in its own way */
 static GSM_ALWAYS_INLINE bool decodeCds(const char* line, uint16_t len, uint32_t mr,
-                                        GSM_SmsSend_Event_DeliveryStatusReport* report, char* recipient_buf,
-                                        uint16_t recipient_size)
+                                        GSM_SmsSend_Event_DeliveryStatusReport* report)
 {
     uint32_t st;
-    uint16_t s;
-    uint16_t l;
+    uint16_t sl[3]; /* start [0] and length [2] of <dt>: a word apart, both addresses are cheap on Thumb */
     if (!gsmUtilFieldUint(line, len, 6u, &st) || (st > 255u))
     {
         return false;
@@ -128,14 +131,12 @@ static GSM_ALWAYS_INLINE bool decodeCds(const char* line, uint16_t len, uint32_t
     report->MessageReference = (uint8_t)mr;
     report->Status = (uint8_t)st;
     report->Matched = false;
-    /* the recipient when it fits the buffer whole (with its terminator), else "" */
-    report->Recipient = (gsmUtilFieldCopyCut(line, len, 2u, recipient_buf, recipient_size) == 1u) ? recipient_buf : "";
     /* some networks print other formats: the time is then left unknown (0; a failed conversion
      * leaves it unchanged) */
     report->DischargeTime = 0u;
-    if (gsmUtilField(line, len, 5u, &s, &l, NULL))
+    if (gsmUtilField(line, len, 5u, &sl[0], &sl[2], NULL))
     {
-        (void)gsmUtilDateTimeToEpoch(&line[s], l, &report->DischargeTime, NULL);
+        (void)gsmUtilDateTimeToEpoch(&line[sl[0]], sl[2], &report->DischargeTime, NULL);
     }
     return true;
 }
@@ -144,8 +145,14 @@ bool gsmSmsSendDecodeCds(const char* line, uint16_t len, GSM_SmsSend_Event_Deliv
                          char* recipient_buf, uint16_t recipient_size)
 {
     uint32_t mr;
-    return (report != NULL) && gsmUtilStartsWith(line, len, "+CDS:") && gsmUtilFieldUint(line, len, 1u, &mr) &&
-           (mr <= 255u) && decodeCds(line, len, mr, report, recipient_buf, recipient_size);
+    if ((report == NULL) || !gsmUtilStartsWith(line, len, "+CDS:") || !gsmUtilFieldUint(line, len, 1u, &mr) ||
+        (mr > 255u) || !decodeCds(line, len, mr, report))
+    {
+        return false;
+    }
+    /* the recipient when it fits the buffer whole (with its terminator), else "" */
+    report->Recipient = (gsmUtilFieldCopyCut(line, len, 2u, recipient_buf, recipient_size) == 1u) ? recipient_buf : "";
+    return true;
 }
 
 /* "+CDS: <fo>,<mr>,..." delivery reports, and "+CMGS: <mr>", the answer of AT+CMGS after the text. */
@@ -170,10 +177,17 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
         inst->MsgRef = (uint8_t)mr; /* (only the AT+CMGS of this module is answered so) */
         return;
     }
-    if (!decodeCds(line, len, mr, &rep, ra, (uint16_t)sizeof(ra)))
+    if (!decodeCds(line, len, mr, &rep))
     {
         GSM_DEBUG_TEXT("GSM SMS: malformed +CDS dropped\r\n");
         return;
+    }
+    /* the recipient when it fits whole, else "": the copy of a missing field is "" itself, and a cut
+     * one (2) has its terminator in the last byte of the buffer */
+    rep.Recipient = ra;
+    if (gsmUtilFieldCopyCut(line, len, 2u, ra, (uint16_t)sizeof(ra)) == 2u)
+    {
+        rep.Recipient += sizeof(ra) - 1u;
     }
     /* Newest message with this reference first (slot 0 is the newest): <mr> wraps at 255. */
     for (bit = 1u, i = 0u; i < GSM_SMSSEND_REPORT_SLOTS; i++, bit <<= 1)
@@ -181,7 +195,7 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
         if (((inst->ReportUsed & bit) != 0u) && (inst->ReportRef[i] == rep.MessageReference))
         {
             rep.Matched = true;
-            if ((rep.Status & 0xE0u) != 0x20u) /* not Pending (32..63): a final report */
+            if ((uint_fast8_t)(rep.Status - 0x20u) > 0x1Fu) /* not Pending (32..63): a final report */
             {
                 inst->ReportUsed &= (uint8_t)~bit;
             }
@@ -196,14 +210,17 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
 
 GSM_SmsSend_DeliveryStatusReportType gsmSmsSendGetDeliveryStatusReportType(const GSM_SmsSend_Event_DeliveryStatusReport* report)
 {
-    uint_fast8_t c;
-    if (report == NULL)
+    uint_fast8_t c = (uint_fast8_t)GSM_SmsSend_DeliveryStatusReportType_Unknown; /* (no report) */
+    if (report != NULL)
     {
-        return GSM_SmsSend_DeliveryStatusReportType_Unknown;
+        /* 0..31 completed, 32..63 still trying, 64..127 given up (c 2, 3), 128..255 reserved (c 4..7) */
+        c = (uint_fast8_t)(report->Status >> 5);
+        if (c >= 2u)
+        {
+            c = (c >> 2) + 2u;
+        }
     }
-    /* 0..31 completed, 32..63 still trying, 64..127 given up (c 2, 3), 128..255 reserved (c 4..7) */
-    c = (uint_fast8_t)(report->Status >> 5);
-    return (GSM_SmsSend_DeliveryStatusReportType)((c < 2u) ? c : ((c >> 2) + 2u));
+    return (GSM_SmsSend_DeliveryStatusReportType)c;
 }
 
 void gsmSmsSendInit(GSM_SmsSend_Instance* inst)
@@ -267,14 +284,10 @@ static bool takeMessage(GSM_SmsSend_Instance* inst, const char* num, const char*
             }
             c = '\n';
         }
-        if ((c != '\n') && ((c < 0x20) || (c > 0x7E) || (c == '`')))
-        {
-            return false;
-        }
         /* [ \ ] ^ (0x5B..0x5E) and { | } ~ (0x7B..0x7E) are in the GSM 7-bit alphabet's escape
          * table: they take two characters each. Clearing bit 5 maps the second range onto the first. */
         septets += ((uint8_t)(((uint8_t)c & 0xDFu) - 0x5Bu) < 4u) ? 2u : 1u;
-        if (septets > GSM_SMSSEND_MAX_SEPTETS)
+        if (((c != '\n') && ((c < 0x20) || (c > 0x7E) || (c == '`'))) || (septets > GSM_SMSSEND_MAX_SEPTETS))
         {
             return false;
         }
@@ -298,12 +311,12 @@ bool gsmSmsSend(GSM_SmsSend_Instance* inst, char* phoneNumber, char* textBody)
     {
         return false;
     }
+    inst->Deadline_ms = gsm__SysTime_ms() + GSM_SMSSEND_REGISTRATION_TIMEOUT_MS;
     /* the report setting of this message is taken now */
     fl = (uint8_t)(inst->Flags & SS_F_REPORTS);
     inst->Flags = (uint8_t)(fl | (fl << 1)); /* SS_F_REPORTSET */
     inst->Step = SS_STEP_WAIT_REG; /* (the first attempt waits for the next tick of the clock only when
                                       MsgRef, the last message's reference, happens to equal this one) */
-    inst->Deadline_ms = gsm__SysTime_ms() + GSM_SMSSEND_REGISTRATION_TIMEOUT_MS;
     return true;
 }
 
@@ -334,7 +347,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     GSM_Prompt_Interface* p;
     uint8_t st; /* GSM_Prompt_CmdStatus (a byte: shorter tests on AVR) */
     uint8_t step;
-    uint8_t i;
+    uint_fast8_t i;
     uint8_t reason = (uint8_t)GSM_SmsSend_FailReason_Cancelled;
     if ((inst == NULL) || (inst->Step == SS_STEP_IDLE))
     {
@@ -369,7 +382,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
     else if ((step & 1u) == 0u)
     {
         /* The command of the step; AT+CMGS gets the quoted number. */
-        i = (uint8_t)((step >> 1) - (SS_STEP_SETUP >> 1));
+        i = (uint_fast8_t)((step >> 1) - (SS_STEP_SETUP >> 1));
         if ((step == (SS_STEP_SETUP + 4u)) && ((inst->Flags & SS_F_REPORTSET) != 0u))
         {
             i = SS_CMD_REPORT; /* AT+CSMP=49: this message asks for a report */
@@ -440,7 +453,7 @@ void gsmSmsSendPoll(GSM_SmsSend_Instance* inst)
             }
             reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
         }
-        else if (gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st))
+        else if (GSM_PROMPT_STATUS_IS_ERROR(st))
         {
             reason = (uint8_t)GSM_SmsSend_FailReason_ErrorResponse;
         }

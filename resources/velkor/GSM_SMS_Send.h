@@ -140,11 +140,12 @@ struct GSM_SmsSend_Instance
     GSM_NetworkRegistration_Interface* NetworkRegistration; /**< &(mGsmNetworkRegistrationInst._i) */
     GSM_SmsSend_EventHandler EventHandler;                /**< may be NULL (no events) */
 
-    /* ---- private (short offsets for the byte fields, which give smaller code on small cores; the
-     * texts before the Urc so that no padding is needed) ---- */
+    /* ---- private (short offsets for the byte fields, which give smaller code on small cores, Flags
+     * first so that gsmSmsSendInit sets the first four with one small constant; the texts before the
+     * Urc so that no padding is needed) ---- */
     uint32_t Deadline_ms;                       /* end of the registration wait */
-    uint8_t Step;                               /* SS_STEP_... */
     uint8_t Flags;                              /* SS_F_... */
+    uint8_t Step;                               /* SS_STEP_... */
     uint8_t MsgRef;                             /* <mr> of "+CMGS:" */
     uint8_t ReportUsed;                         /* bit i: ReportRef[i] awaits its report */
     uint8_t TextLen;                            /* bytes in Text */

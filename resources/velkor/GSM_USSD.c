@@ -32,6 +32,13 @@ enum
     US_STEP_SENDING_CANCEL /* AT+CUSD=1 runs and the application cancelled */
 };
 
+/* The two closing steps report NoResponse and Cancelled: the status is this sum minus the step, the
+ * same for both (gsmUssdPoll). */
+#define US_CLOSING_SUM ((uint_fast8_t)US_STEP_CLOSING + (uint_fast8_t)GSM_USSD_Status_NoResponse)
+typedef char usClosingSum[(US_CLOSING_SUM == ((uint_fast8_t)US_STEP_CANCELLING + (uint_fast8_t)GSM_USSD_Status_Cancelled))
+                              ? 1
+                              : -1];
+
 /* The step after gsmUssdCancelSession(), by step from US_STEP_MENU on. */
 static const uint8_t kCancelStep[] GSM_PGM = {
     US_STEP_CANCEL,     US_STEP_CANCEL,     US_STEP_UNUSED3,     US_STEP_CANCELLING,
@@ -49,9 +56,10 @@ static const uint8_t kCancelStep[] GSM_PGM = {
 #define US_NONE 0xFFu
 
 static const GSM_Prompt_CmdSpec kCusdSpec = {NULL, 5000u, 0u};
-/* the close command, then the start of the request (its code and ",15" are appended) */
-static const char kCusd[] GSM_PGM = "AT+CUSD=2\0AT+CUSD=1,";
+/* the close command, the start of the request and its end (the quoted code goes between them) */
+static const char kCusd[] GSM_PGM = "AT+CUSD=2\0AT+CUSD=1,\0,15";
 #define US_CUSD_SEND_OFFSET 10u
+#define US_CUSD_END_OFFSET  21u
 static const char* const kCusdPrefixes[] = {"+CUSD", NULL}; /* (matches the start of a line) */
 static const uint8_t kLineEnd = (uint8_t)'\n'; /* ends the first line of an answer */
 
@@ -92,7 +100,11 @@ static GSM_ALWAYS_INLINE bool feed(char* buf, uint16_t size, GSM_USSD_TextState*
         }
         else if ((ph == US_PH_AFTER) && ((uint_fast8_t)(c - (uint_fast8_t)'0') <= 9u))
         {
-            uint_fast16_t v = (uint_fast16_t)((t->Dcs == US_NONE) ? 0u : t->Dcs) * 10u + (c - (uint_fast8_t)'0');
+            uint_fast16_t v = c - (uint_fast8_t)'0';
+            if (t->Dcs != US_NONE)
+            {
+                v += (uint_fast16_t)t->Dcs * 10u;
+            }
             t->Dcs = (v < US_NONE) ? (uint8_t)v : (uint8_t)(US_NONE - 1u); /* 0xFF means absent */
         }
         else
@@ -156,15 +168,17 @@ static void onCusdLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
     uint32_t m;
-    bool valid;
-    clearText(inst->Response, &inst->Text, US_PH_SEEK);
     inst->ContStart_ms = (uint16_t)gsm__SysTime_ms();
+    clearText(inst->Response, &inst->Text, US_PH_SEEK);
     /* <m>, the first field (the subscription matched the "+CUSD:"), kept as the answer's status:
      * 0..5, else (also for a line without a valid <m>) Invalid */
-    valid = (gsmUtilUintFields(line, len, &m, 1u) & ~GSM_UTIL_FIELDS_MORE) != 0u;
-    inst->Text.M = (valid && (m <= 5u)) ? (uint8_t)m : (uint8_t)GSM_USSD_Status_Invalid;
-    if (valid)
+    inst->Text.M = (uint8_t)GSM_USSD_Status_Invalid;
+    if ((gsmUtilUintFields(line, len, &m, 1u) & (GSM_UTIL_FIELDS_MORE - 1u)) != 0u) /* (the count of numbers) */
     {
+        if (m < GSM_USSD_Status_Invalid)
+        {
+            inst->Text.M = (uint8_t)m;
+        }
         onCusdRaw(inst, (const uint8_t*)line, len, 1u); /* (nothing in "+CUSD:" is read; the line end follows) */
     }
     /* the line end; when the text goes on, the rest comes raw */
@@ -185,28 +199,30 @@ static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status
     uint_fast8_t step = inst->Step;
     bool ends = status > (uint_fast8_t)GSM_USSD_Status_Invalid; /* not a network answer */
     GSM_USSD_EventType type = GSM_USSD_EventType_UssdResponse;
-    if ((((1u << status) & ((1u << GSM_USSD_Status_TerminatedByNetwork) | (1u << GSM_USSD_Status_Cancelled))) != 0u) ||
-        ((status == (uint_fast8_t)GSM_USSD_Status_CommsLost) && (step == US_STEP_MENU)))
+    if (((status == (uint_fast8_t)GSM_USSD_Status_CommsLost) && (step == US_STEP_MENU)) ||
+        (((1u << status) & ((1u << GSM_USSD_Status_TerminatedByNetwork) | (1u << GSM_USSD_Status_Cancelled))) != 0u))
     {
         type = GSM_USSD_EventType_UssdCancelled;
     }
     if (ends)
     {
+        /* every other status ends it */
         clearText(inst->Response, &inst->Text, (uint8_t)(inst->Text.Str.Flags & (US_PH_MASK | GSM_UTIL_TEXT_CR)));
+        step = US_STEP_IDLE;
     }
-    if (ends || (step != US_STEP_SEND))
+    else if (step != US_STEP_SEND)
     {
-        /* the answer decides (a menu keeps the session open); every other status ends it */
+        /* the answer decides (a menu keeps the session open) */
         step = (status == (uint_fast8_t)GSM_USSD_Status_ActionRequired) ? US_STEP_MENU : US_STEP_IDLE;
     }
-    ev.Status = (GSM_USSD_Status)status;
     ev.Text = inst->Response;
     ev.TextLength = inst->Text.Str.Len;
+    ev.Status = (GSM_USSD_Status)status;
     ev.Dcs = inst->Text.Dcs;
     ev.Truncated = (inst->Text.Str.Flags & GSM_UTIL_TEXT_CUT) != 0u;
     /* (the claim of a command is given up by the next poll) */
-    ev.ErrorCode = (status == (uint_fast8_t)GSM_USSD_Status_ErrorResponse) ? gsmPromptCmdErrorCode(inst->Prompt) : (int16_t)-1;
-    if (ev.ErrorCode == 3)
+    ev.ErrorCode = -1;
+    if ((status == (uint_fast8_t)GSM_USSD_Status_ErrorResponse) && ((ev.ErrorCode = gsmPromptCmdErrorCode(inst->Prompt)) == 3))
     {
         /* "+CME ERROR: 3", operation not allowed: the modem holds a session (a code sent while a menu
          * was open goes to that menu, which refused it; or a session this module did not know of,
@@ -240,7 +256,7 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
     GSM_Prompt_Interface* p;
     uint32_t now;
     uint_fast8_t step;
-    uint_fast8_t status = US_NONE; /* the event to raise */
+    uint_fast8_t status; /* the event to raise (the branches that raise none return) */
     if (inst == NULL)
     {
         return;
@@ -254,13 +270,58 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         inst->Text.Str.Flags = US_F_READY | GSM_UTIL_TEXT_CUT; /* (no other flag applies any more) */
     }
     step = inst->Step;
-    /* An open session ends with the modem's session (running commands report that themselves). After a
-     * restart - also one the modem did by itself, which the power control does not see - or a switch-off,
-     * Network Registration has forgotten its states until the modem answers again: the +CREG state,
-     * which it reads in every session of every family, is then unknown. */
-    if (((uint_fast8_t)(step - US_STEP_MENU) < 2u) &&
-        (gsmNetworkRegistrationIfStat(inst->NetworkRegistration, GSM_NetworkRegistration_Domain_CS) == GSM_NETWORKREGISTRATION_STAT_UNKNOWN))
+    if ((step > US_STEP_SEND) && ((step & 1u) != 0u))
     {
+        /* the result of the command begun in the step before (tested first: no other branch takes
+         * these steps) */
+        GSM_Prompt_CmdStatus st = gsmPromptCmdStatus(p, inst);
+        if (st == GSM_Prompt_CmdStatus_Pending)
+        {
+            return;
+        }
+        if ((uint_fast8_t)(step - US_STEP_CLOSING) <= (uint_fast8_t)(US_STEP_CANCELLING - US_STEP_CLOSING))
+        {
+            /* CLOSING or CANCELLING (the odd steps of the range): NoResponse after the close,
+             * Cancelled after the cancel */
+            status = US_CLOSING_SUM - step;
+        }
+        else if (st == GSM_Prompt_CmdStatus_Ok)
+        {
+            inst->Step = US_STEP_WAIT_RESP;
+            /* twice the time on LTE modems */
+            inst->Timer_ms = now + ((uint32_t)GSM_USSD_RESPONSE_TIMEOUT_MS << (uint_fast8_t)gsmNetworkRegistrationIfIsLte(inst->NetworkRegistration));
+            if (inst->EventHandler != NULL)
+            {
+                inst->EventHandler(inst, GSM_USSD_EventType_UssdSent, NULL);
+            }
+            if (step == US_STEP_SENDING_CANCEL)
+            {
+                inst->Step = US_STEP_CANCEL; /* cancelled while it was being sent */
+            }
+            return;
+        }
+        else if (step == US_STEP_SENDING_CANCEL)
+        {
+            status = GSM_USSD_Status_Cancelled;
+        }
+        else if (st == GSM_Prompt_CmdStatus_Timeout)
+        {
+            inst->Step = US_STEP_CLOSE; /* the request may be on its way */
+            return;
+        }
+        else
+        {
+            /* the modem's error (code -1 for a plain ERROR), or Aborted / Idle: the session was reset */
+            status = GSM_PROMPT_STATUS_IS_ERROR(st) ? (uint_fast8_t)GSM_USSD_Status_ErrorResponse : (uint_fast8_t)GSM_USSD_Status_CommsLost;
+        }
+    }
+    else if (((uint_fast8_t)(step - US_STEP_MENU) < 2u) &&
+             (gsmNetworkRegistrationIfStat(inst->NetworkRegistration, GSM_NetworkRegistration_Domain_CS) == GSM_NETWORKREGISTRATION_STAT_UNKNOWN))
+    {
+        /* An open session ends with the modem's session (running commands report that themselves).
+         * After a restart - also one the modem did by itself, which the power control does not see -
+         * or a switch-off, Network Registration has forgotten its states until the modem answers
+         * again: the +CREG state, which it reads in every session of every family, is then unknown. */
         status = GSM_USSD_Status_CommsLost;
     }
     else if ((step <= US_STEP_SEND) && ((inst->Text.Str.Flags & US_F_READY) != 0u))
@@ -276,88 +337,38 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         /* No command of this module runs: the prompt is free for the others (a claim left by the last
          * command is not kept while a request waits for registration). */
         gsmPromptRelease(p, inst);
-        if (GSM_TIME_REACHED(now, inst->Timer_ms))
+        if (!GSM_TIME_REACHED(now, inst->Timer_ms))
         {
-            if (inst->Step == US_STEP_SEND) /* (= step: read anew, so that one release serves both cases) */
-            {
-                status = GSM_USSD_Status_NotRegistered;
-            }
-            else if ((step == US_STEP_WAIT_RESP) && ((inst->Text.Str.Flags & US_PH_MASK) == 0u))
+            return;
+        }
+        if (inst->Step != US_STEP_SEND) /* (= step: read anew, so that one release serves both cases) */
+        {
+            if ((step == US_STEP_WAIT_RESP) && ((inst->Text.Str.Flags & US_PH_MASK) == 0u))
             {
                 inst->Step = US_STEP_CLOSE;
             }
-            else
-            {
-                /* no wait runs out in the other steps */
-            }
+            /* (no wait runs out in the other steps) */
+            return;
         }
+        status = GSM_USSD_Status_NotRegistered;
     }
-    else if ((step & 1u) == 0u)
+    else
     {
-        /* AT+CUSD=1,"<code>",15 (registered) / AT+CUSD=2 */
+        /* an even step from SEND on: AT+CUSD=1,"<code>",15 (registered) / AT+CUSD=2 */
         if (gsmPromptHelperBeginP(p, inst, &kCusdSpec, (step == US_STEP_SEND) ? &kCusd[US_CUSD_SEND_OFFSET] : kCusd))
         {
             if (step == US_STEP_SEND)
             {
                 gsmPromptCmdAppendQuoted(p, inst->Payload);
-                gsmPromptCmdAppend(p, ",15");
+                gsmPromptCmdAppendP(p, &kCusd[US_CUSD_END_OFFSET]);
             }
             gsmPromptCmdSend(p);
             inst->Step = (uint8_t)(step + 1u);
         }
-        else
-        {
-            /* the prompt is busy: next poll */
-        }
+        /* (else the prompt is busy: next poll) */
+        return;
     }
-    else
-    {
-        /* the result of the command begun in the step before */
-        GSM_Prompt_CmdStatus st = gsmPromptCmdStatus(p, inst);
-        if (st == GSM_Prompt_CmdStatus_Pending)
-        {
-            /* waiting */
-        }
-        else if (step == US_STEP_CLOSING)
-        {
-            status = GSM_USSD_Status_NoResponse;
-        }
-        else if (step == US_STEP_CANCELLING)
-        {
-            status = GSM_USSD_Status_Cancelled;
-        }
-        else if (st == GSM_Prompt_CmdStatus_Ok)
-        {
-            inst->Step = US_STEP_WAIT_RESP;
-            /* twice the time on LTE modems */
-            inst->Timer_ms = now + ((uint32_t)GSM_USSD_RESPONSE_TIMEOUT_MS << (uint_fast8_t)gsmNetworkRegistrationIfIsLte(inst->NetworkRegistration));
-            if (inst->EventHandler != NULL)
-            {
-                inst->EventHandler(inst, GSM_USSD_EventType_UssdSent, NULL);
-            }
-            if (step == US_STEP_SENDING_CANCEL)
-            {
-                inst->Step = US_STEP_CANCEL; /* cancelled while it was being sent */
-            }
-        }
-        else if (step == US_STEP_SENDING_CANCEL)
-        {
-            status = GSM_USSD_Status_Cancelled;
-        }
-        else if (st == GSM_Prompt_CmdStatus_Timeout)
-        {
-            inst->Step = US_STEP_CLOSE; /* the request may be on its way */
-        }
-        else
-        {
-            /* the modem's error (code -1 for a plain ERROR), or Aborted / Idle: the session was reset */
-            status = gsmPromptHelperIsErrorStatus(st) ? (uint_fast8_t)GSM_USSD_Status_ErrorResponse : (uint_fast8_t)GSM_USSD_Status_CommsLost;
-        }
-    }
-    if (status != US_NONE)
-    {
-        raiseEvent(inst, status);
-    }
+    raiseEvent(inst, status);
 }
 
 bool gsmUssdSend(GSM_USSD_Instance* inst, char* ussd_payload)
@@ -377,7 +388,7 @@ bool gsmUssdSend(GSM_USSD_Instance* inst, char* ussd_payload)
             break;
         }
         /* printable ASCII without '"', and room for the terminator */
-        if (((uint_fast8_t)(c - 0x20u) > 0x5Eu) || (c == (uint_fast8_t)'"') || (i >= (GSM_USSD_PAYLOAD_SIZE - 1u)))
+        if ((c == (uint_fast8_t)'"') || ((uint_fast8_t)(c - 0x20u) > 0x5Eu) || (i >= (GSM_USSD_PAYLOAD_SIZE - 1u)))
         {
             return false;
         }

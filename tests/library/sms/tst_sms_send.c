@@ -125,6 +125,22 @@ FAMILY_TEST(reportsArePendingUntilFinalAndUnknownReferencesAreUnmatched)
     sim_inject_urc(sim, "+CDS: 6,300,\"1\",145,\"\",\"\",0");
     harness_poll(50);
     CHECK_EQ_INT(sms_count("SEND", GSM_SmsSend_EventType_DeliveryStatusReport), 4);
+    /* the recipient comes whole when it fits (21 characters), else as "": too long, or missing */
+    sim_inject_urc(sim, "+CDS: 6,8,\"+49170123456789012345\",145,,,0");
+    harness_poll(50);
+    e = last_send(GSM_SmsSend_EventType_DeliveryStatusReport);
+    CHECK(e && e->a == 8);
+    CHECK_EQ_STR(e ? e->text : NULL, "+49170123456789012345");
+    sim_inject_urc(sim, "+CDS: 6,9,\"+491701234567890123456\",145,,,0");
+    harness_poll(50);
+    e = last_send(GSM_SmsSend_EventType_DeliveryStatusReport);
+    CHECK(e && e->a == 9);
+    CHECK_EQ_STR(e ? e->text : NULL, "");
+    sim_inject_urc(sim, "+CDS: 6,10,,145,,,0");
+    harness_poll(50);
+    e = last_send(GSM_SmsSend_EventType_DeliveryStatusReport);
+    CHECK(e && e->a == 10);
+    CHECK_EQ_STR(e ? e->text : NULL, "");
 }
 
 /* One outcome after the other on one modem: a network error after the text is reported with its
