@@ -9,6 +9,7 @@
 #include "GSM_SMS_Read.h"
 #include "GSM_Required_Externals.h"
 #include "GSM_Util.h"
+#include <string.h>
 
 #if GSM_SMSREAD_RETRY_MS > 60000u
 #error "GSM_SMSREAD_RETRY_MS must be at most 60000"
@@ -32,7 +33,14 @@ enum
 };
 #define SR_STEP_PAUSE 0x80u /* added to a failed step: it is repeated after GSM_SMSREAD_RETRY_MS */
 
-#define SR_F_WALK 0x02u /* in CmdState (bit 0 is the prompt helper's): +CMTI arrived, walk the store again */
+/* CmdState: bit 0 is the prompt helper's; the others share no bit with the SR_B_ flags below but
+ * SR_F_REDELETE, which is SR_B_SEEN's, so that the two are tested with one AND. */
+#define SR_F_WALK 0x20u /* +CMTI arrived, walk the store again */
+/* The session changed before the message reported from Index was deleted. The first walk of the new
+ * session begins there (what was stored below it is found by the next walk); the flag lasts through
+ * further session changes until the first attempt to read that index, or a walk that ended before
+ * it (nothing left to read). */
+#define SR_F_REDELETE 0x10u
 
 /* State of the message being read (GSM_SmsRead_Instance.Body.Flags), cleared when its command is
  * composed; GSM_UTIL_TEXT_CR and GSM_UTIL_TEXT_CUT (sender or body cut) besides these. */
@@ -40,6 +48,7 @@ enum
 #define SR_B_LINE      0x02u /* a body line arrived in line mode: the next one is joined with LF */
 #define SR_B_HEADER    0x04u /* the +CMGR header arrived */
 #define SR_B_RECEIVED  0x08u /* ... and it is a received message with good fields */
+#define SR_B_SEEN      0x10u /* ... marked read ("REC READ"): the modem has given it out before */
 
 #define SR_CMD_TIMEOUT_MS 5000u
 /* Set-up steps whose error answer does not stop the set-up: AT+CSDH=1 (the body is then read line
@@ -148,15 +157,20 @@ static void onCmdLine(void* ctx, const char* line, uint16_t len)
         inst->Body.Len = 0u;
         /* the first letter of <stat>: +CMGR: "REC UNREAD" / "REC READ" / "STO UNSENT" / "STO SENT" (some
          * firmware leaves out the blank after the colon) */
-        stat = (len > 8u) ? line[7] : '\0';
+        stat = (len > 12u) ? line[7] : '\0'; /* (a shorter line is no received message) */
         if (stat == '"')
         {
             stat = line[8];
         }
         if ((stat == 'R') && (gsmUtilFieldCopyCut(line, len, 3u, inst->Timestamp, (uint16_t)sizeof(inst->Timestamp)) != 0u))
         {
-            /* a received message with its time stamp: the sender is cut to its buffer */
+            /* a received message with its time stamp: the sender is cut to its buffer. "REC UNREAD"
+             * has its 'U' at 11 (no blank after the colon) or 12, "REC READ" neither. */
             body |= SR_B_RECEIVED;
+            if ((line[11] != 'U') && (line[12] != 'U'))
+            {
+                body |= SR_B_SEEN;
+            }
             if (gsmUtilFieldCopyCut(line, len, 1u, inst->Sender, (uint16_t)sizeof(inst->Sender)) > 1u)
             {
                 body |= GSM_UTIL_TEXT_CUT;
@@ -238,6 +252,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     uint8_t fl;
     uint_fast8_t next = 2u; /* how far the walk goes on (0 or 1), or 2: the step is repeated after a pause */
     uint16_t index;
+    uint8_t redelete;
     if (step >= SR_STEP_PAUSE)
     {
         if ((uint16_t)((uint16_t)gsm__SysTime_ms() - inst->Body.Len) >= GSM_SMSREAD_RETRY_MS)
@@ -255,6 +270,7 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
         if ((inst->CmdState != 0u) || ((((uint16_t)gsm__SysTime_ms() - inst->Body.Len) & 0x8000u) != 0u))
         {
             inst->CmdState = 0u;
+            inst->Index = 0u;
             inst->Step = SR_STEP_SELECT;
         }
         return;
@@ -263,17 +279,12 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     {
         /* The command is composed in the text buffer: the prompt has written it out before the
          * first body line can arrive, and a body replaces it. */
-        char* d = inst->Text;
-        const char* c = kCmgr;
-        while ((*d = *c++) != '\0')
-        {
-            d++;
-        }
+        (void)memcpy(inst->Text, kCmgr, sizeof(kCmgr) - 1u);
         if (step == SR_STEP_DELETE)
         {
             inst->Text[6] = 'D'; /* AT+CMGD= */
         }
-        (void)gsmUtilUintToStr(d, 4u, inst->Index, 1u);
+        (void)gsmUtilUintToStr(&inst->Text[sizeof(kCmgr) - 1u], 4u, inst->Index, 1u);
         inst->Body.Len = 0u;
         inst->Body.Flags = 0u;
     }
@@ -294,15 +305,14 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
     if (step < SR_STEP_READ)
     {
         if ((st == GSM_Prompt_CmdStatus_Ok) ||
-            (gsmPromptHelperIsErrorStatus((GSM_Prompt_CmdStatus)st) && (((SR_SETUP_OPTIONAL >> step) & 1u) != 0u)))
+            (GSM_PROMPT_STATUS_IS_ERROR(st) && (((SR_SETUP_OPTIONAL >> step) & 1u) != 0u)))
         {
             if ((step != SR_STEP_COUNT) && ((step != SR_STEP_SELECT) || (st != GSM_Prompt_CmdStatus_Ok)))
             {
                 inst->Step = (uint8_t)(step + 1u);
                 return;
             }
-            inst->Index = 0u; /* the fill level is known: the walk begins */
-            next = 0u;
+            next = 0u; /* the fill level is known: the walk begins at Index */
         }
         /* Before "SMS Ready" / "SMS DONE" the modem refuses these commands: try again later (the
          * set-up is always repeated). */
@@ -312,6 +322,11 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
         /* A payload still open at the end (time-out: the count was more than the modem sent) would
          * hold the channel: give it up. */
         gsmPromptBinaryCancel(p, &onBody);
+        /* The open delete's flag counts for the first attempt to read its index only: a read that
+         * failed after the modem marked a new message read must not make it look reported. (All of
+         * CmdState is kept: only its SR_F_REDELETE meets a message flag.) */
+        redelete = inst->CmdState;
+        inst->CmdState = (uint8_t)(redelete & (uint8_t)~SR_F_REDELETE);
         if (gsmPromptCmdErrorCode(p) == 321) /* (+CMS and +CME ERROR: 321 alike) */
         {
             st = GSM_Prompt_CmdStatus_Ok; /* invalid memory index: nothing stored there */
@@ -332,7 +347,12 @@ static void runStep(GSM_SmsRead_Instance* inst, uint_fast8_t step)
                 inst->WalkLeft--;
                 if ((fl & SR_B_RECEIVED) != 0u)
                 {
-                    reportMessage(inst, fl);
+                    /* Already read where the delete was open: the message reported then (a new one
+                     * stored there since is unread), deleted without a second report. */
+                    if ((fl & redelete) == 0u)
+                    {
+                        reportMessage(inst, fl);
+                    }
                     inst->Attempts = 0u;
                     inst->Step = SR_STEP_DELETE;
                     return;
@@ -381,9 +401,19 @@ void gsmSmsReadPoll(GSM_SmsRead_Instance* inst)
         runStep(inst, inst->Step);
         return;
     }
-    /* New session: the modem forgot its settings; what arrived meanwhile is found by the walk. */
+    /* New session: the modem forgot its settings; what arrived meanwhile is found by the walk. A
+     * message reported but not known to be deleted (a restart or hang took the AT+CMGD) is read
+     * first. (A command may have been running.) */
     inst->Session = session;
     gsmPromptRelease(inst->Prompt, inst);
+    if ((uint8_t)(inst->Step & (uint8_t)~SR_STEP_PAUSE) == SR_STEP_DELETE)
+    {
+        inst->CmdState = SR_F_REDELETE;
+    }
+    inst->CmdState &= SR_F_REDELETE; /* (an open delete stays open until its index is read) */
+    if (inst->CmdState == 0u)
+    {
+        inst->Index = 0u; /* (else the walk begins at the open delete's index) */
+    }
     inst->Step = 0u;
-    inst->CmdState = 0u; /* a command may have been running */
 }

@@ -13,7 +13,10 @@
  *
  * Each received message is read with "AT+CMGR=<index>" and reported as
  * GSM_SmsRead_EventType_ReadSuccess (sender, time stamp, text), then deleted with "AT+CMGD=<index>"
- * so that the store never fills up (a full store makes the network hold new messages back).
+ * so that the store never fills up (a full store makes the network hold new messages back). When
+ * a restart or hang of the modem leaves that delete unconfirmed, the next session reads the index
+ * first: a message there that is marked read ("REC READ": the one reported) is deleted without a
+ * second event, an unread one (stored there since) is reported.
  * Stored outgoing messages ("STO UNSENT" / "STO SENT") are neither reported nor deleted. A message
  * whose header line could not be received (the Prompt's line buffer is too small for it) or read is
  * left in the store without an event: only a reported message is deleted. A read that fails is tried

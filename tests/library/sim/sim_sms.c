@@ -502,6 +502,7 @@ int sim_sms_receive(SimSmsCentre* c, const char* sender, const char* scts, const
 
 int sim_sms_stored_count(const SimSmsCentre* c) { return used_count(c); }
 bool sim_sms_index_used(const SimSmsCentre* c, int index) { return slot_of(c, index) >= 0 && c->store[slot_of(c, index)].used; }
+bool sim_sms_long_headers(const SimSmsCentre* c) { return c->csdh == 1; }
 
 void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count)
 {

@@ -96,6 +96,8 @@ void sim_sms_fail_next_read(SimSmsCentre* c, int cms_code, int count);
 void sim_sms_refuse_cpms_set(SimSmsCentre* c, bool refuse);
 /** AT+CSDH answers ERROR: the +CMGR header then carries no body length. */
 void sim_sms_refuse_csdh(SimSmsCentre* c, bool refuse);
+/** true while "+CMGR:" headers carry the body length (AT+CSDH=1 in force). */
+bool sim_sms_long_headers(const SimSmsCentre* c);
 /** A stored lone LF is printed as CR LF while <length> still counts it once (firmware variant). */
 void sim_sms_set_expand_lf(SimSmsCentre* c, bool expand);
 /** Prints "+CMGR:" headers without the blank after the colon, as some firmware does. */

@@ -27,9 +27,6 @@
 #ifndef SMS_CHAOS_SEEDS
 #define SMS_CHAOS_SEEDS 600
 #endif
-/* Seeds left out of the loop (still run with CHAOS_SEED=<n>): a message reported, then its AT+CMGD
- * lost in a hang, is reported again after the restart. */
-static const uint32_t kKnownFaults[] = {20, 49, 62, 72, 251, 329, 493, 569};
 #define STEPS 30
 #define MSG_MAX 128
 /* From an accepted request to its final event, faults included: the registration wait (120 s), the
@@ -140,6 +137,20 @@ static void on_read(const SmsEvent* e)
         c.msg[i].state = REPORTED;
         s_stats.reported++;
         return;
+    }
+    /* Read line by line (the header carries no length: AT+CSDH=1 was refused), a body line "OK" ends
+     * the answer: the text is cut before it. */
+    for (i = 0; i < c.msgs; i++)
+    {
+        const char* text = c.msg[i].text;
+        if (c.msg[i].state == STORED && c.msg[i].index == e->a && !sim_sms_long_headers(c.sms) &&
+            strncmp(text, e->text, e->len) == 0 && strncmp(text + e->len, "\nOK\n", 4) == 0)
+        {
+            chaos_note("message %d reported from index %d, cut at its line \"OK\"", i, e->a);
+            c.msg[i].state = REPORTED;
+            s_stats.reported++;
+            return;
+        }
     }
     /* not a message of the store: tolerated only as one garbled by lost bytes, which it replaces */
     CHECK(garbling());
@@ -545,13 +556,7 @@ static void randomFaultsEndInWorkingSmsAndUssd(void)
     }
     for (seed = first; seed <= last; seed++)
     {
-        for (i = 0; one == NULL && i < sizeof kKnownFaults / sizeof kKnownFaults[0] && kKnownFaults[i] != seed; i++)
-        {
-        }
-        if (one != NULL || i == sizeof kKnownFaults / sizeof kKnownFaults[0])
-        {
-            run_seed(seed);
-        }
+        run_seed(seed);
     }
     printf("  %u faults; %u sends (%u success, %u error, %u not registered, %u no prompt, %u no result, %u comms lost, "
            "%u cancelled), %u delivery reports; %u USSD requests (%u final, %u menu, %u no response, %u comms lost, %u "

@@ -270,6 +270,52 @@ FAMILY_TEST(bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart)
     sim_sms_set_compact_header(sms_centre(), false);
 }
 
+/* A restart takes the AT+CMGD of a message just reported: the new session must not report it again,
+ * and finds what was stored below it within a minute. If the delete had been done and only its answer was
+ * lost, a new message the modem stored in the freed place during the restart is reported, not
+ * deleted unseen. */
+FAMILY_TEST(messageWhoseDeleteARestartTookIsReportedOnceAndItsPlaceStaysSafe)
+{
+    SimModem* sim = sms_start(f, NULL, NULL);
+    int index;
+    uint32_t t0;
+    /* the modem hangs before it executes the delete of the second message, then restarts; the
+     * network stores another message in the place of the first meanwhile */
+    CHECK_EQ_INT(sim_sms_receive(sms_centre(), SENDER, SCTS, "First"), base_of(f));
+    index = sim_sms_receive(sms_centre(), SENDER, SCTS, "Once");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 2, 10000));
+    sim_set_hung(sim, true);
+    harness_poll(1000);
+    CHECK(sim_sms_index_used(sms_centre(), index));
+    sim_reboot(sim);
+    harness_poll(200);
+    CHECK_EQ_INT(sim_sms_store(sms_centre(), SENDER, SCTS, "Below"), base_of(f));
+    t0 = sim_now(sim);
+    /* by the walk that follows the first one (32.8 s later at the latest) */
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 3, 90000));
+    CHECK(sim_now(sim) - t0 < 60000u);
+    harness_poll(60000);
+    CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 3);
+    check_message(read_event(2), SENDER, "Below", base_of(f));
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+
+    /* the delete is done, its answer lost, the modem restarts and stores a new message there */
+    index = sim_sms_receive(sms_centre(), SENDER, SCTS, "Two");
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 4, 10000));
+    sim_drop_rx_bytes(sim, 1u, 1000u);
+    harness_poll(500);
+    CHECK(!sim_sms_index_used(sms_centre(), index));
+    sim_reboot(sim);
+    harness_poll(200);
+    CHECK_EQ_INT(sim_sms_store(sms_centre(), SENDER, SCTS, "Three"), index);
+    CHECK(sms_wait_event("READ", GSM_SmsRead_EventType_ReadSuccess, 5, 90000));
+    harness_poll(5000);
+    CHECK_EQ_INT(sms_count("READ", GSM_SmsRead_EventType_ReadSuccess), 5);
+    check_message(read_event(3), SENDER, "Two", index);
+    check_message(read_event(4), SENDER, "Three", index);
+    CHECK_EQ_INT(sim_sms_stored_count(sms_centre()), 0);
+}
+
 FAMILY_TEST(burstOfAnnouncementsIsReadCompletely)
 {
     int i;
@@ -440,6 +486,7 @@ const CheckTest g_sms_read_tests[] = {
     {"bodiesThatLookLikeResultCodesOrUrcsStayText", bodiesThatLookLikeResultCodesOrUrcsStayText},
     {"bodyLinesLikeBootMessagesAreTextNotARestart", bodyLinesLikeBootMessagesAreTextNotARestart},
     {"bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart", bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart},
+    {"messageWhoseDeleteARestartTookIsReportedOnceAndItsPlaceStaysSafe", messageWhoseDeleteARestartTookIsReportedOnceAndItsPlaceStaysSafe},
     {"burstOfAnnouncementsIsReadCompletely", burstOfAnnouncementsIsReadCompletely},
     {"readErrorsAreRetriedThenGivenUp", readErrorsAreRetriedThenGivenUp},
     {"withoutStoreSelectionTheDefaultStoreIsWalked", withoutStoreSelectionTheDefaultStoreIsWalked},
