@@ -182,12 +182,12 @@ static void onUrc(void* ctx, const char* line, uint16_t len)
         GSM_DEBUG_TEXT("GSM SMS: malformed +CDS dropped\r\n");
         return;
     }
-    /* the recipient when it fits whole, else "": the copy of a missing field is "" itself, and a cut
-     * one (2) has its terminator in the last byte of the buffer */
+    /* the recipient when it fits whole, else "": the copy of a missing field is "" itself, a cut one
+     * (2) is emptied */
     rep.Recipient = ra;
     if (gsmUtilFieldCopyCut(line, len, 2u, ra, (uint16_t)sizeof(ra)) == 2u)
     {
-        rep.Recipient += sizeof(ra) - 1u;
+        ra[0] = '\0';
     }
     /* Newest message with this reference first (slot 0 is the newest): <mr> wraps at 255. */
     for (bit = 1u, i = 0u; i < GSM_SMSSEND_REPORT_SLOTS; i++, bit <<= 1)

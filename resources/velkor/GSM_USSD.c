@@ -168,7 +168,7 @@ static void onCusdLine(void* ctx, const char* line, uint16_t len)
 {
     GSM_USSD_Instance* inst = (GSM_USSD_Instance*)ctx;
     uint32_t m;
-    inst->ContStart_ms = (uint16_t)gsm__SysTime_ms();
+    inst->ContStart_ms = gsm__SysTime_ms();
     clearText(inst->Response, &inst->Text, US_PH_SEEK);
     /* <m>, the first field (the subscription matched the "+CUSD:"), kept as the answer's status:
      * 0..5, else (also for a line without a valid <m>) Invalid */
@@ -188,10 +188,11 @@ static void onCusdLine(void* ctx, const char* line, uint16_t len)
 /*
  * Raises UssdResponse or UssdCancelled with `status`. A network answer (status up to Invalid) carries
  * the text read and decides the session state (open after a menu), except while a request is not sent
- * yet: then it is network-initiated, not the answer to that request. Every other status ends the
- * request or session without a text (and drops an answer that was not reported yet: one that came
- * during AT+CUSD=2). UssdCancelled: the network ended the session, a cancel, or a menu session lost
- * with the modem.
+ * yet: then it is network-initiated, not the answer to that request (it only tells Open whether a menu
+ * is open). Every other status ends the request without a text (and drops an answer that was not
+ * reported yet: one that came during AT+CUSD=2), and the session too unless the modem refused the
+ * request. UssdCancelled: the network ended the session, a cancel, or a menu session lost with the
+ * modem (CommsLost in MENU, told by the sum of status and step: no other pair that is raised has it).
  */
 static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status)
 {
@@ -199,7 +200,7 @@ static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status
     uint_fast8_t step = inst->Step;
     bool ends = status > (uint_fast8_t)GSM_USSD_Status_Invalid; /* not a network answer */
     GSM_USSD_EventType type = GSM_USSD_EventType_UssdResponse;
-    if (((status == (uint_fast8_t)GSM_USSD_Status_CommsLost) && (step == US_STEP_MENU)) ||
+    if (((status + step) == ((uint_fast8_t)GSM_USSD_Status_CommsLost + US_STEP_MENU)) ||
         (((1u << status) & ((1u << GSM_USSD_Status_TerminatedByNetwork) | (1u << GSM_USSD_Status_Cancelled))) != 0u))
     {
         type = GSM_USSD_EventType_UssdCancelled;
@@ -210,10 +211,14 @@ static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status
         clearText(inst->Response, &inst->Text, (uint8_t)(inst->Text.Str.Flags & (US_PH_MASK | GSM_UTIL_TEXT_CR)));
         step = US_STEP_IDLE;
     }
-    else if (step != US_STEP_SEND)
+    else
     {
         /* the answer decides (a menu keeps the session open) */
-        step = (status == (uint_fast8_t)GSM_USSD_Status_ActionRequired) ? US_STEP_MENU : US_STEP_IDLE;
+        if (step != US_STEP_SEND)
+        {
+            step = (status == (uint_fast8_t)GSM_USSD_Status_ActionRequired) ? US_STEP_MENU : US_STEP_IDLE;
+        }
+        inst->Open = (uint8_t)((status == (uint_fast8_t)GSM_USSD_Status_ActionRequired) ? 1u : 0u);
     }
     ev.Text = inst->Response;
     ev.TextLength = inst->Text.Str.Len;
@@ -222,13 +227,18 @@ static GSM_NOINLINE void raiseEvent(GSM_USSD_Instance* inst, uint_fast8_t status
     ev.Truncated = (inst->Text.Str.Flags & GSM_UTIL_TEXT_CUT) != 0u;
     /* (the claim of a command is given up by the next poll) */
     ev.ErrorCode = -1;
-    if ((status == (uint_fast8_t)GSM_USSD_Status_ErrorResponse) && ((ev.ErrorCode = gsmPromptCmdErrorCode(inst->Prompt)) == 3))
+    if (status == (uint_fast8_t)GSM_USSD_Status_ErrorResponse)
     {
-        /* "+CME ERROR: 3", operation not allowed: the modem holds a session (a code sent while a menu
-         * was open goes to that menu, which refused it; or a session this module did not know of,
-         * left from before a restart of the application). It stays open here too, so that
-         * gsmUssdCancelSession() can close it or gsmUssdSend() reply to it. */
-        step = US_STEP_MENU;
+        /* The modem refused the request, not the session: a menu the request replied to stays open
+         * (Open). "+CME ERROR: 3", operation not allowed, tells of a session the modem holds (a code
+         * sent while a menu was open goes to that menu, which refused it; or a session this module
+         * did not know of, left from before a restart of the application). It stays open here too, so
+         * that gsmUssdCancelSession() can close it or gsmUssdSend() reply to it. */
+        step = inst->Open;
+        if ((ev.ErrorCode = gsmPromptCmdErrorCode(inst->Prompt)) == 3)
+        {
+            step = US_STEP_MENU;
+        }
     }
     inst->Step = (uint8_t)step;
     if (inst->EventHandler != NULL)
@@ -257,19 +267,21 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
     uint32_t now;
     uint_fast8_t step;
     uint_fast8_t status; /* the event to raise (the branches that raise none return) */
+    bool registered;     /* (asked once for the two branches that need it) */
     if (inst == NULL)
     {
         return;
     }
     p = inst->Prompt; /* (calls on a missing Prompt do nothing: a request waits for registration in vain) */
     now = gsm__SysTime_ms();
-    if (((inst->Text.Str.Flags & US_PH_MASK) != 0u) && ((uint16_t)((uint16_t)now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
+    if (((inst->Text.Str.Flags & US_PH_MASK) != 0u) && ((now - inst->ContStart_ms) >= GSM_USSD_CONTINUATION_MS))
     {
         /* the closing quote never came: back to line mode */
         gsmPromptBinaryCancel(p, &onCusdRaw);
         inst->Text.Str.Flags = US_F_READY | GSM_UTIL_TEXT_CUT; /* (no other flag applies any more) */
     }
     step = inst->Step;
+    registered = gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration);
     if ((step > US_STEP_SEND) && ((step & 1u) != 0u))
     {
         /* the result of the command begun in the step before (tested first: no other branch takes
@@ -315,13 +327,15 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
             status = GSM_PROMPT_STATUS_IS_ERROR(st) ? (uint_fast8_t)GSM_USSD_Status_ErrorResponse : (uint_fast8_t)GSM_USSD_Status_CommsLost;
         }
     }
-    else if (((uint_fast8_t)(step - US_STEP_MENU) < 2u) &&
+    else if (!registered && ((uint_fast8_t)(step - US_STEP_MENU) < 2u) &&
              (gsmNetworkRegistrationIfStat(inst->NetworkRegistration, GSM_NetworkRegistration_Domain_CS) == GSM_NETWORKREGISTRATION_STAT_UNKNOWN))
     {
         /* An open session ends with the modem's session (running commands report that themselves).
          * After a restart - also one the modem did by itself, which the power control does not see -
          * or a switch-off, Network Registration has forgotten its states until the modem answers
-         * again: the +CREG state, which it reads in every session of every family, is then unknown. */
+         * again: the +CREG state, which it reads in every session of every family, is then unknown,
+         * and the modem not registered. (The +CREG state alone stays unknown when the answer to its
+         * read was lost: an LTE modem is still registered through its other domains then.) */
         status = GSM_USSD_Status_CommsLost;
     }
     else if ((step <= US_STEP_SEND) && ((inst->Text.Str.Flags & US_F_READY) != 0u))
@@ -332,7 +346,7 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
         status = inst->Text.M;
     }
     else if ((step < US_STEP_SEND) ||
-             ((step == US_STEP_SEND) && !gsmNetworkRegistrationIfIsRegistered(inst->NetworkRegistration)))
+             ((step == US_STEP_SEND) && !registered))
     {
         /* No command of this module runs: the prompt is free for the others (a claim left by the last
          * command is not kept while a request waits for registration). */
@@ -374,30 +388,27 @@ void gsmUssdPoll(GSM_USSD_Instance* inst)
 bool gsmUssdSend(GSM_USSD_Instance* inst, char* ussd_payload)
 {
     uint_fast8_t i = 0u;
+    uint_fast8_t c;
+    char* d;
     if ((inst == NULL) || (ussd_payload == NULL) || (inst->Step > US_STEP_MENU))
     {
         return false;
     }
-    /* No command runs in these steps, so the payload buffer may be filled while checking. */
-    for (;;)
+    /* No command runs in these steps, so the payload buffer may be filled while checking; Open tells
+     * whether this is a reply to an open menu (the step: 0 or 1). */
+    inst->Open = inst->Step;
+    d = inst->Payload;
+    d[0] = (char)(c = (uint8_t)ussd_payload[0]);
+    do
     {
-        uint_fast8_t c = (uint8_t)ussd_payload[i];
-        inst->Payload[i] = (char)c;
-        if (c == 0u)
-        {
-            break;
-        }
-        /* printable ASCII without '"', and room for the terminator */
+        /* printable ASCII without '"' (so not empty), and room for the terminator */
         if ((c == (uint_fast8_t)'"') || ((uint_fast8_t)(c - 0x20u) > 0x5Eu) || (i >= (GSM_USSD_PAYLOAD_SIZE - 1u)))
         {
             return false;
         }
         i++;
-    }
-    if (i == 0u)
-    {
-        return false;
-    }
+        d[i] = (char)(c = (uint8_t)ussd_payload[i]);
+    } while (c != 0u);
     inst->Step = US_STEP_SEND; /* once registered */
     inst->Timer_ms = gsm__SysTime_ms() + GSM_USSD_REGISTRATION_TIMEOUT_MS;
     return true;

@@ -9,7 +9,8 @@
  * lines and lines such as "OK", "ERROR" or "+CMTI: ..." inside it are text; line breaks become LF). An answer with Status GSM_USSD_Status_ActionRequired (a menu)
  * leaves the session open: reply with gsmUssdSend() (e.g. "1"), or end it with gsmUssdCancelSession().
  * So does a request refused with "+CME ERROR: 3" (operation not allowed: the modem holds a session,
- * for instance one left from before a restart of the application, or a menu that refused a new code).
+ * for instance one left from before a restart of the application, or a menu that refused a new code),
+ * and a reply to a menu that the modem refused with another error (the menu is still there).
  *
  * Rule of the events: every accepted gsmUssdSend() ends with exactly one UssdResponse or
  * UssdCancelled event.
@@ -78,7 +79,8 @@ typedef enum
     GSM_USSD_Status_NetworkTimeout = 5,      /**< m=5: the network timed out */
     GSM_USSD_Status_Invalid,                 /**< another <m> or a malformed "+CUSD:" line */
     GSM_USSD_Status_Cancelled,               /**< gsmUssdCancelSession() */
-    GSM_USSD_Status_ErrorResponse,           /**< the modem refused the request (ErrorCode, e.g. +CME ERROR 30; 3: a session is open and stays so) */
+    GSM_USSD_Status_ErrorResponse,           /**< the modem refused the request (ErrorCode, e.g. +CME ERROR 30; 3: a session is open and stays so,
+                                                  as does a menu the request replied to) */
     GSM_USSD_Status_NoResponse,              /**< no answer in time (the session was closed) */
     GSM_USSD_Status_NotRegistered,           /**< no network registration within the waiting time */
     GSM_USSD_Status_CommsLost                /**< the modem restarted or was switched off */
@@ -120,8 +122,9 @@ struct GSM_USSD_Instance
 
     /* ---- private (the byte fields first: the short offsets give smaller code on small cores) ---- */
     uint8_t Step;                 /* US_STEP_... */
+    uint8_t Open;                 /* 1: the request replies to an open menu (kept open if it is refused) */
     GSM_USSD_TextState Text;      /* the answer being read into Response */
-    uint16_t ContStart_ms;        /* low 16 bits of the time the answer line began */
+    uint32_t ContStart_ms;        /* time the answer line began (a word fills the place up to Timer_ms) */
     uint32_t Timer_ms;            /* deadline of the present wait */
     GSM_Prompt_UrcSubscriber Urc; /* "+CUSD:" (the rest of a multi-line text comes as raw bytes) */
     char Payload[GSM_USSD_PAYLOAD_SIZE];  /* the code or menu reply of the request */

@@ -59,7 +59,7 @@ static struct
     uint8_t awaiting[64]; /* message references of successful sends whose final report is due */
     int awaiting_count;
     /* the accepted USSD request; the menu as the events told it; a cancel whose event is due */
-    bool ussd_pending, ussd_overdue, ussd_sent, ussd_cancelled, menu, cancel_owed, ussd_maybe_ended, late_answer;
+    bool ussd_pending, ussd_overdue, ussd_sent, ussd_cancelled, menu, cancel_owed, late_answer;
     uint32_t ussd_since;
     const char* ussd_code;
     int ussd_status;
@@ -172,20 +172,23 @@ static void on_ussd(const SmsEvent* e)
         chaos_note("USSD sent");
         CHECK(c.ussd_pending && !c.ussd_sent);
         c.ussd_sent = true;
+        c.late_answer = false; /* the modem took a new request: it holds no earlier one */
         return;
     }
     chaos_note("USSD %s status %d error %d: \"%.40s\"", e->type == GSM_USSD_EventType_UssdResponse ? "response" : "cancelled",
          e->a, e->b, e->text);
     CHECK(e->len < GSM_USSD_RESPONSE_SIZE);
     s_stats.ussd_results[e->a % 12]++;
-    if (c.ussd_pending && !c.ussd_sent && c.menu && e->type == GSM_USSD_EventType_UssdCancelled &&
-        (e->a == GSM_USSD_Status_TerminatedByNetwork || e->a == GSM_USSD_Status_CommsLost))
+    if (c.ussd_pending && !c.ussd_sent && e->a <= GSM_USSD_Status_Invalid)
     {
-        /* the end of the open menu while the request still waits to go out: it may go on (told by
-         * the busy state after this poll) */
-        c.ussd_maybe_ended = true;
+        /* a network answer before the request went out is not its answer, which still follows: the
+         * end of the open menu or a late answer of an earlier request (a menu opens a session) */
+        CHECK(c.late_answer || (c.menu && e->type == GSM_USSD_EventType_UssdCancelled));
+        c.late_answer = false;
+        c.menu = e->type == GSM_USSD_EventType_UssdResponse && e->a == GSM_USSD_Status_ActionRequired;
+        return;
     }
-    else if (c.ussd_pending)
+    if (c.ussd_pending)
     {
         CHECK(!c.ussd_cancelled || e->type == GSM_USSD_EventType_UssdCancelled); /* a cancel ends it so */
         c.ussd_pending = false;
@@ -199,22 +202,29 @@ static void on_ussd(const SmsEvent* e)
             CHECK(e->flag && e->len == GSM_USSD_RESPONSE_SIZE - 1u);
         }
         /* the modem may still hold the request after a re-handshake or a given-up wait: its
-         * answer may come later, as a network-initiated one */
-        c.late_answer = e->a == GSM_USSD_Status_CommsLost || e->a == GSM_USSD_Status_NoResponse ||
+         * answer may come later, as a network-initiated one (so may that of an earlier request when
+         * this one never went out) */
+        c.late_answer = c.late_answer || e->a == GSM_USSD_Status_CommsLost || e->a == GSM_USSD_Status_NoResponse ||
                         e->a == GSM_USSD_Status_Cancelled;
+        /* a menu, or a refusal that leaves a session open: the one the modem tells of ("operation not
+         * allowed") or the menu the request replied to */
         menu = e->type == GSM_USSD_EventType_UssdResponse &&
-               (e->a == GSM_USSD_Status_ActionRequired || (e->a == GSM_USSD_Status_ErrorResponse && e->b == 3));
+               (e->a == GSM_USSD_Status_ActionRequired || (e->a == GSM_USSD_Status_ErrorResponse && (e->b == 3 || c.menu)));
     }
     else if (c.cancel_owed)
     {
         CHECK(e->type == GSM_USSD_EventType_UssdCancelled);
+        /* a close the modem refused leaves its session: its end may come later */
+        c.late_answer = c.late_answer || sim_ussd_session_open(c.ussd);
     }
     else
     {
-        /* without a request only the end of an open menu: by the network or a restart */
+        /* without a request only the end of an open menu (by the network or a restart) or a late
+         * answer, which may open a menu */
         CHECK(c.late_answer || (c.menu && e->type == GSM_USSD_EventType_UssdCancelled &&
                                 (e->a == GSM_USSD_Status_TerminatedByNetwork || e->a == GSM_USSD_Status_CommsLost)));
         c.late_answer = false;
+        menu = e->type == GSM_USSD_EventType_UssdResponse && e->a == GSM_USSD_Status_ActionRequired;
     }
     c.cancel_owed = false;
     c.menu = menu;
@@ -275,7 +285,7 @@ static void ussd(char* code)
     {
         s_stats.ussd++;
         c.ussd_pending = true;
-        c.ussd_overdue = c.ussd_sent = c.ussd_cancelled = c.late_answer = false;
+        c.ussd_overdue = c.ussd_sent = c.ussd_cancelled = false;
         c.ussd_since = chaos_now();
         c.ussd_code = code;
     }
@@ -428,11 +438,6 @@ static void end_faults(void)
 
 static void check_bounds(void)
 {
-    if (c.ussd_maybe_ended)
-    {
-        c.ussd_maybe_ended = false;
-        c.ussd_pending = c.ussd_pending && gsmUssdBusy(&mGsmUssdInst);
-    }
     if (c.send_pending && !c.send_overdue && chaos_now() - c.send_since > SEND_BOUND_MS)
     {
         c.send_overdue = true;

@@ -447,6 +447,111 @@ FAMILY_TEST(networkAnswerWhileTheRequestWaitsForRegistration)
     CHECK(!gsmUssdBusy(&mGsmUssdInst));
 }
 
+/* A reply the modem refuses leaves the menu open: gsmUssdCancelSession() still closes it. Unless the
+ * network ended the menu while the reply waited for the registration: then nothing is open. */
+FAMILY_TEST(menuStaysOpenWhenItsReplyIsRefused)
+{
+    static const struct
+    {
+        const char* state;
+        bool every_request; /* refused by the USSD service (else only the next command) */
+        int error;
+        bool ended_first; /* the network ends the menu while the reply waits for the registration */
+    } kRows[] = {
+        {"reply refused", false, 4, false},
+        {"reply refused for no service", true, 30, false},
+        {"menu ended, then its reply refused", true, 4, true},
+    };
+    size_t i;
+    for (i = 0; i < sizeof kRows / sizeof kRows[0]; i++)
+    {
+        SimModem* sim;
+        const SmsEvent* e;
+        int d;
+        family_begin(kRows[i].state, f);
+        sim = sms_start(f, NULL, NULL);
+        CHECK(gsmmgrUssdSend(s("*123#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+        for (d = SIM_REG_CS; kRows[i].ended_first && d <= SIM_REG_EPS; d++)
+        {
+            sim_set_registration(sim, (SimRegDomain)d, 0);
+        }
+        if (kRows[i].every_request)
+        {
+            sim_ussd_refuse_requests(sms_ussd(), kRows[i].error);
+        }
+        else
+        {
+            sim_fail_next_command(sim, kRows[i].error);
+        }
+        CHECK(gsmmgrUssdSend(s("1")));
+        if (kRows[i].ended_first)
+        {
+            harness_poll(2000);
+            sim_ussd_network_cancel(sms_ussd());
+            CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 1000));
+            for (d = SIM_REG_CS; d <= SIM_REG_EPS; d++)
+            {
+                sim_set_registration(sim, (SimRegDomain)d, 1);
+            }
+            CHECK(harness_run_until(gsmmgrNetworkRegistrationIsRegistered, 5000));
+        }
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 2, 10000));
+        e = nth(GSM_USSD_EventType_UssdResponse, 1);
+        CHECK(e && e->a == GSM_USSD_Status_ErrorResponse && e->b == kRows[i].error);
+        sim_ussd_refuse_requests(sms_ussd(), 0);
+        CHECK_EQ_INT(sim_ussd_session_open(sms_ussd()), !kRows[i].ended_first);
+        CHECK_EQ_INT(gsmUssdBusy(&mGsmUssdInst), !kRows[i].ended_first);
+        if (!kRows[i].ended_first)
+        {
+            sim_tx_clear(sim);
+            CHECK(gsmmgrUssdCancelSession());
+            CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdCancelled, 1, 10000));
+            e = nth(GSM_USSD_EventType_UssdCancelled, 0);
+            CHECK(e && e->a == GSM_USSD_Status_Cancelled);
+            CHECK(sms_tx_contains(sim, "AT+CUSD=2\r", 10));
+            CHECK(!sim_ussd_session_open(sms_ussd()));
+            CHECK(!gsmUssdBusy(&mGsmUssdInst));
+        }
+    }
+}
+
+/* An LTE modem whose +CREG answer was lost is registered through its other domains: the +CREG state
+ * stays unknown until the next read, and that is no restart - requests and menus go on. */
+extern GSM_NetworkRegistration_Instance mGsmNetworkRegistrationInst;
+static void registerAtOnce(SimConfig* cfg) { cfg->register_ms = 1; } /* before the URCs are switched on */
+static bool cereg_enabled(void) { return harness_find_command("AT+CEREG=1", 0) >= 0; }
+
+static void requestsGoOnWhileTheCregStateIsUnknown(void)
+{
+    int f;
+    for (f = 1; f < FAMILY_COUNT; f++)
+    {
+        SimModem* sim;
+        family_begin(__func__, f);
+        sim = sms_start_only(f, registerAtOnce, NULL);
+        CHECK(harness_run_until(cereg_enabled, 30000));
+        sim_fail_next_command(sim, 100); /* AT+CREG? */
+        CHECK(harness_run_until(gsmmgrNetworkRegistrationIsRegistered, 5000));
+        sim_ussd_set_answer_delay(sms_ussd(), 5000);
+        CHECK(gsmmgrUssdSend(s("*100#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 1, 15000));
+        check_answer(nth(GSM_USSD_EventType_UssdResponse, 0), GSM_USSD_Status_Final,
+                     "Your balance is 5.00 EUR. Valid until 31.12.2024");
+        CHECK(gsmmgrUssdSend(s("*123#")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 2, 15000));
+        harness_poll(3000);
+        CHECK(gsmmgrUssdSend(s("1")));
+        CHECK(sms_wait_event("USSD", GSM_USSD_EventType_UssdResponse, 3, 15000));
+        check_answer(nth(GSM_USSD_EventType_UssdResponse, 2), GSM_USSD_Status_Final, "Balance: 5.00 EUR");
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdResponse), 3);
+        CHECK_EQ_INT(sms_count("USSD", GSM_USSD_EventType_UssdCancelled), 0);
+        /* (the state was unknown all along) */
+        CHECK_EQ_INT(gsmNetworkRegistrationIfStat(&mGsmNetworkRegistrationInst._i, GSM_NetworkRegistration_Domain_CS),
+                     GSM_NETWORKREGISTRATION_STAT_UNKNOWN);
+    }
+}
+
 static void invalidPayloadsAreRefused(void)
 {
     static const char* const kBad[] = {"", "*1\"#", "*1\r#", "0123456789012345678901234567890123", "caf\xC3\xA9"};
@@ -521,6 +626,8 @@ const CheckTest g_ussd_tests[] = {
     {"timeoutsHoldAcrossTheClockWrap", timeoutsHoldAcrossTheClockWrap},
     {"cancelEndsTheRequestInEveryState", cancelEndsTheRequestInEveryState},
     {"networkAnswerWhileTheRequestWaitsForRegistration", networkAnswerWhileTheRequestWaitsForRegistration},
+    {"menuStaysOpenWhenItsReplyIsRefused", menuStaysOpenWhenItsReplyIsRefused},
+    {"requestsGoOnWhileTheCregStateIsUnknown", requestsGoOnWhileTheCregStateIsUnknown},
     {"invalidPayloadsAreRefused", invalidPayloadsAreRefused},
     {"decoderHandlesEveryLineShape", decoderHandlesEveryLineShape},
 };
