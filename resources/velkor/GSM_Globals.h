@@ -62,6 +62,10 @@
 #define GSM_ALWAYS_INLINE_32 GSM_ALWAYS_INLINE
 #endif
 
+/* A condition on constants that the code below relies on: a false one stops the compilation (a
+ * negative array size; C99 has no _Static_assert). */
+#define GSM_STATIC_ASSERT(name, cond) typedef char name[(cond) ? 1 : -1]
+
 /* The generated manager defines every library instance as `GSM_..._Instance mGsm...Inst = {0};`.
  * That zero-initialises the whole struct in C and C++ alike, but g++ -Wextra reports each member
  * not named in the braces, and clang++ -Wall asks for braces around an instance whose first member

@@ -49,7 +49,7 @@ static const char kSni[] GSM_PGM = "AT+CSSLCFG=\"enableSNI\",0,1";
 #define HC_F2_GET      (1u << HC_CONTENT)          /* GET: no content type */
 #define HC_F2_NO_BODY  (1u << HC_DATA)             /* GET or empty POST body: no AT+HTTPDATA */
 /* The skip bits (up to HC_DATA; HC_ACTION is reached by every request) fit the byte above the two flags. */
-typedef char hcSkipBitsFit[((HC_TERM == 1) && (HC_DATA < 8)) ? 1 : -1];
+GSM_STATIC_ASSERT(hcSkipBitsFit, (HC_TERM == 1) && (HC_DATA < 8));
 
 /* "+HTTP" covers +HTTPACTION:, +HTTPREAD and +HTTP_NONET_EVENT; the answer lines of the commands
  * arrive through this subscription too. An LTE read whose OK came first ends with "+HTTPREAD: 0", or

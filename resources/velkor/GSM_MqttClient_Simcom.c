@@ -148,13 +148,11 @@ static const uint8_t kDoneEvent[] GSM_PGM = {
 #define RX_NONE    0u /* no message, or one being skipped after a fault */
 #define RX_TOPIC   1u
 #define RX_PAYLOAD 2u
-typedef char mqRxEventLayout[((GSM_MqttClientSimcom_EventType_MsgRxTopic == 3 * RX_TOPIC) &&
-                               (GSM_MqttClientSimcom_EventType_MsgRxTopicError == 3 * RX_TOPIC + 2) &&
-                               (GSM_MqttClientSimcom_EventType_MsgRxPayload == 3 * RX_PAYLOAD) &&
-                               (GSM_MqttClientSimcom_EventType_MsgRxPayloadError == 3 * RX_PAYLOAD + 2) &&
-                               (sizeof(GSM_MqttClientSimcom_Event_MsgRxTopic) == sizeof(GSM_MqttClientSimcom_Event_MsgRxPayload)))
-                                  ? 1
-                                  : -1];
+GSM_STATIC_ASSERT(mqRxEventLayout, (GSM_MqttClientSimcom_EventType_MsgRxTopic == 3 * RX_TOPIC) &&
+                                       (GSM_MqttClientSimcom_EventType_MsgRxTopicError == 3 * RX_TOPIC + 2) &&
+                                       (GSM_MqttClientSimcom_EventType_MsgRxPayload == 3 * RX_PAYLOAD) &&
+                                       (GSM_MqttClientSimcom_EventType_MsgRxPayloadError == 3 * RX_PAYLOAD + 2) &&
+                                       (sizeof(GSM_MqttClientSimcom_Event_MsgRxTopic) == sizeof(GSM_MqttClientSimcom_Event_MsgRxPayload)));
 
 #define MQ_RETAIN 0x10u /* in QoS */
 #define EV_LOST   ((uint8_t)GSM_MqttClientSimcom_EventType_ConnectionLost)

@@ -35,9 +35,9 @@ enum
 /* The two closing steps report NoResponse and Cancelled: the status is this sum minus the step, the
  * same for both (gsmUssdPoll). */
 #define US_CLOSING_SUM ((uint_fast8_t)US_STEP_CLOSING + (uint_fast8_t)GSM_USSD_Status_NoResponse)
-typedef char usClosingSum[(US_CLOSING_SUM == ((uint_fast8_t)US_STEP_CANCELLING + (uint_fast8_t)GSM_USSD_Status_Cancelled))
-                              ? 1
-                              : -1];
+GSM_STATIC_ASSERT(usClosingSum, US_CLOSING_SUM == ((uint_fast8_t)US_STEP_CANCELLING + (uint_fast8_t)GSM_USSD_Status_Cancelled));
+/* Open (0 or 1) is the step an open menu or none leaves (raiseEvent, gsmUssdSend). */
+GSM_STATIC_ASSERT(usOpenIsAStep, (US_STEP_IDLE == 0) && (US_STEP_MENU == 1));
 
 /* The step after gsmUssdCancelSession(), by step from US_STEP_MENU on. */
 static const uint8_t kCancelStep[] GSM_PGM = {

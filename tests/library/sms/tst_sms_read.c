@@ -271,9 +271,9 @@ FAMILY_TEST(bodyLengthShortOrMissingFallsBackToLinesAlsoAfterARestart)
 }
 
 /* A restart takes the AT+CMGD of a message just reported: the new session must not report it again,
- * and finds what was stored below it within a minute. If the delete had been done and only its answer was
- * lost, a new message the modem stored in the freed place during the restart is reported, not
- * deleted unseen. */
+ * and finds what was stored below it within a minute. If the delete had been done and only its
+ * answer was lost, a new message the modem stored in the freed place during the restart is
+ * reported, not deleted unseen. */
 FAMILY_TEST(messageWhoseDeleteARestartTookIsReportedOnceAndItsPlaceStaysSafe)
 {
     SimModem* sim = sms_start(f, NULL, NULL);
